@@ -1,0 +1,40 @@
+// corvane: the alarm-receiver console.
+
+#include <QCoreApplication>
+
+#include "app/cajas_consola.h"
+#include "app/linea_comandos.h"
+#include "app/modos.h"
+
+using namespace corvane;
+
+int main(int argc, char* argv[]) {
+    QStringList argumentos;
+    for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
+    const LineaComandos linea = analizar_linea_comandos(argumentos);
+    if (!linea.error.isEmpty()) {
+        escribir(stderr, QStringLiteral("corvane: ") + linea.error +
+                             QStringLiteral("\nUse «corvane --ayuda» para ver las opciones.\n"));
+        return kSalidaError;
+    }
+    const Opciones& o = linea.opciones;
+    switch (o.modo) {
+    case Modo::Ayuda:
+        escribir(stdout, texto_ayuda());
+        return kSalidaCorrecta;
+    case Modo::Reproducir: {
+        QCoreApplication app(argc, argv);
+        return modo_reproducir(o);
+    }
+    case Modo::Consultar: {
+        QCoreApplication app(argc, argv);
+        return modo_consultar(o);
+    }
+    case Modo::SinVentana:
+    case Modo::Ventanas:
+        escribir(stderr, QStringLiteral("corvane: este modo todavía no está disponible; use --reproducir "
+                                        "o --consultar (vea --ayuda).\n"));
+        return kSalidaError;
+    }
+    return kSalidaError;
+}

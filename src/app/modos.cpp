@@ -1,0 +1,139 @@
+#include "app/modos.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+#include "app/cajas_consola.h"
+#include "common/reloj.h"
+#include "reception/manejador.h"
+#include "store/consulta.h"
+#include "store/funcionesBaseDatos.h"
+
+namespace corvane {
+namespace {
+
+// Bytes read from a capture at a time.
+constexpr qint64 kBloqueLectura = 64 * 1024;
+
+// Opens the event database as the main window does when it loads.
+void abrir_como_ventana(EstadoProceso& estado, const Opciones& o) {
+    inic_base_de_datos(estado.bases);
+    abrir_base_de_datos(ruta_base(o), 0, estado.bases);
+    estado.verCuentaOnline = false;
+    estado.estadoRx = kEstadoN;
+}
+
+int fallar(const QString& mensaje) {
+    escribir(stderr, QStringLiteral("corvane: ") + mensaje + QLatin1Char('\n'));
+    return kSalidaError;
+}
+
+bool preparar_carpeta(const Opciones& o, QString& error) {
+    const QString carpeta = carpeta_datos(o);
+    if (!QDir(carpeta).exists()) {
+        error = QStringLiteral("la carpeta de datos «%1» no existe").arg(carpeta);
+        return false;
+    }
+    return true;
+}
+
+QString campo_csv(const QString& valor) {
+    if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))) return valor;
+    QString r = valor;
+    r.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + r + QLatin1Char('"');
+}
+
+} // namespace
+
+QString carpeta_datos(const Opciones& o) {
+    return o.carpeta.isEmpty() ? QCoreApplication::applicationDirPath() : o.carpeta;
+}
+
+QString ruta_base(const Opciones& o) {
+    return o.base.isEmpty() ? QDir(carpeta_datos(o)).filePath(QStringLiteral("baseTolm.mdb")) : o.base;
+}
+
+int modo_reproducir(const Opciones& o) {
+    QFile archivo;
+    const bool entrada = o.archivo == QLatin1String("-");
+    const bool abierto = entrada ? archivo.open(stdin, QIODevice::ReadOnly)
+                                 : (archivo.setFileName(o.archivo), archivo.open(QIODevice::ReadOnly));
+    if (!abierto || (!entrada && QFileInfo(o.archivo).isDir()))
+        return fallar(QStringLiteral("no se puede leer el archivo «%1»: %2").arg(o.archivo, archivo.errorString()));
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+
+    RelojSistema reloj;
+    RegistroErrores errores(carpeta_datos(o), reloj);
+    EstadoProceso estado;
+    estado.bases.errores = &errores;
+    abrir_como_ventana(estado, o);
+    CajaSalida text1(stdout);
+    CajaLinea text4(stderr);
+    ManejadorRx manejador(estado, text1, text4, reloj);
+    for (;;) {
+        const QByteArray bloque = archivo.read(kBloqueLectura);
+        if (bloque.isEmpty()) break;
+        manejador.recibir(bloque);
+    }
+    if (archivo.error() != QFileDevice::NoError)
+        return fallar(QStringLiteral("error al leer «%1»: %2").arg(o.archivo, archivo.errorString()));
+    return kSalidaCorrecta;
+}
+
+int modo_consultar(const Opciones& o) {
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+    RelojSistema reloj;
+    RegistroErrores errores(carpeta_datos(o), reloj);
+    EstadoProceso estado;
+    estado.bases.errores = &errores;
+    abrir_como_ventana(estado, o);
+    if (!o.csv) {
+        CajaMemoria text3, text2;
+        text3.ponerTexto(o.cuenta);
+        MensajesConsola mensajes;
+        Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, estado.bases);
+        escribir(stdout, text2.texto());
+        return kSalidaCorrecta;
+    }
+    // CSV for auditors and spreadsheets: the same rows, the moment in ISO form.
+    QString salida = QStringLiteral("cuenta,nivel,origen,momento\r\n");
+    const QString sentencia = sentencia_historial(o.cuenta, 0, o.origen, o.fecha);
+    BaseDatos* base = estado.bases.base[0].get();
+    if (base == nullptr) {
+        errores.registrar_error(fallos::kSinObjeto, QStringLiteral("buscar_ultima_pos_Error"));
+        escribir(stdout, salida);
+        return kSalidaCorrecta;
+    }
+    Fallo fallo;
+    auto rs = base->abrirRegistros(sentencia, fallo);
+    if (fallo || !rs) {
+        errores.registrar_error(fallo.numero, QStringLiteral("buscar_ultima_pos_Error"));
+        escribir(stdout, salida);
+        return kSalidaCorrecta;
+    }
+    while (!rs->alFinal()) {
+        QVariant cuenta, nivel, origen, momento;
+        rs->valor(QStringLiteral("gral_numero_abonado"), cuenta);
+        rs->valor(QStringLiteral("gral_nivel_señal"), nivel);
+        rs->valor(QStringLiteral("gral_origen"), origen);
+        rs->valor(QStringLiteral("gral_hora_fecha"), momento);
+        const QDateTime m = momento.metaType().id() == QMetaType::QDateTime
+                                ? momento.toDateTime()
+                                : QDateTime::fromString(momento.toString(), kFormatoMomento);
+        salida += campo_csv(cuenta.toString()) + QLatin1Char(',') + campo_csv(nivel.toString()) +
+                  QLatin1Char(',') + campo_csv(origen.toString()) + QLatin1Char(',') +
+                  m.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QStringLiteral("\r\n");
+        if (rs->siguiente()) break;
+    }
+    rs->cerrar();
+    escribir(stdout, salida);
+    return kSalidaCorrecta;
+}
+
+} // namespace corvane

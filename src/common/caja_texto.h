@@ -1,0 +1,35 @@
+#pragma once
+// The text-box seam: the logic reads and replaces the text of named boxes
+// (online log, status line, account boxes, query result) without knowing
+// whether a window, a terminal or a test holds them.
+
+#include <QString>
+
+namespace corvane {
+
+// Older text kept behind each new entry of a log box, in characters.
+inline constexpr qsizetype kLimiteRegistro = 50000;
+
+class CajaTexto {
+public:
+    virtual ~CajaTexto() = default;
+    virtual QString texto() const = 0;
+    virtual void ponerTexto(const QString& texto) = 0;
+    // A log box takes `nuevo` in front of its previous text, which is first cut
+    // to its first kLimiteRegistro characters. Boxes may do this more cheaply
+    // than reading and replacing the whole text, with the same result.
+    virtual void anteponer(const QString& nuevo);
+};
+
+// A box held in memory: the tests' box and the text model behind the windows.
+class CajaMemoria : public CajaTexto {
+public:
+    QString texto() const override { return texto_; }
+    void ponerTexto(const QString& texto) override { texto_ = texto; }
+    void anteponer(const QString& nuevo) override;
+
+private:
+    QString texto_;
+};
+
+} // namespace corvane

@@ -1,0 +1,44 @@
+#pragma once
+// The clock seam: every time and date text of the console comes from here, so
+// tests can fix the moment.
+
+#include <QDateTime>
+#include <QString>
+
+namespace corvane {
+
+class Reloj {
+public:
+    virtual ~Reloj() = default;
+    virtual QDateTime ahora() const = 0;
+
+    // Time of day of report lines and the status line, 24-hour: "14:27:13".
+    QString texto_hora() const;
+    // Date part of a stored moment: "2026-12-06".
+    QString texto_fecha() const;
+};
+
+class RelojSistema : public Reloj {
+public:
+    QDateTime ahora() const override { return QDateTime::currentDateTime(); }
+};
+
+// A clock that shows the moment it is set to; for tests and benchmarks.
+class RelojFijo : public Reloj {
+public:
+    explicit RelojFijo(QDateTime momento) : momento_(std::move(momento)) {}
+    QDateTime ahora() const override { return momento_; }
+    void fijar(const QDateTime& momento) { momento_ = momento; }
+
+private:
+    QDateTime momento_;
+};
+
+// Patterns of the date and time texts; the stored moment is the date text, one
+// blank and the time text, which both engines read back as the same moment.
+inline const QString kFormatoHora = QStringLiteral("HH:mm:ss");
+inline const QString kFormatoFecha = QStringLiteral("yyyy-MM-dd");
+inline const QString kFormatoMomento = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+inline const QString kFormatoListado = QStringLiteral("dd/MM/yyyy HH:mm:ss");
+
+} // namespace corvane

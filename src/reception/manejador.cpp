@@ -1,0 +1,66 @@
+#include "reception/manejador.h"
+
+namespace corvane {
+
+namespace {
+const QString kTresBlancos = QStringLiteral("   ");
+}
+
+ManejadorRx::ManejadorRx(EstadoProceso& estado, CajaTexto& text1, CajaTexto& text4,
+                         const Reloj& reloj)
+    : e_(estado), text1_(text1), text4_(text4), reloj_(reloj) {}
+
+void ManejadorRx::ponerVentanaOnline(CajaTexto* cuenta, CajaTexto* registro) {
+    cuentaOnline_ = cuenta;
+    registroOnline_ = registro;
+}
+
+void ManejadorRx::MSComm1_OnComm(int commEvent, const QByteArray& input) {
+    if (commEvent != kEventoRecepcion || input.isEmpty()) return;
+    recibir(input.at(0));
+}
+
+void ManejadorRx::recibir(const QByteArray& bytes) {
+    for (const char c : bytes) recibir(c);
+}
+
+void ManejadorRx::recibir(char c) {
+    const ItemRx item = recibir_caracter(c, e_.bufferRx, e_.estadoRx);
+    switch (item.tipo) {
+    case TipoItem::Ninguno:
+        return;
+    case TipoItem::LetraEstado:
+        mostrar_estado(item.texto);
+        return;
+    case TipoItem::PaqueteLargo:
+        procesar_largo(item.texto);
+        return;
+    case TipoItem::PaqueteCuatro:
+        mostrar_estado(procesar_paquete_rx(item.texto, reloj_));
+        return;
+    case TipoItem::PaqueteDiez:
+        procesar_diez(item.texto);
+        return;
+    }
+}
+
+void ManejadorRx::procesar_largo(const QString& paquete) {
+    e_.eventosCid.assign(1, EventoCid{});
+    e_.eventosCid[0] = extraer_evento(paquete);
+    extraer_bloques(paquete, e_.eventosCid);
+    const CuentaOnline online{e_.verCuentaOnline, cuentaOnline_, registroOnline_};
+    text1_.anteponer(procesar_eventos_cid(paquete, e_.eventosCid, online, e_.bases, reloj_));
+    mostrar_estado(paquete);
+}
+
+void ManejadorRx::procesar_diez(const QString& paquete) {
+    const CuentaOnline online{e_.verCuentaOnline, cuentaOnline_, registroOnline_};
+    text1_.anteponer(procesar_paquete_corto(paquete, online, e_.bases, reloj_));
+    mostrar_estado(paquete);
+}
+
+void ManejadorRx::mostrar_estado(const QString& texto) {
+    text4_.ponerTexto(texto + kTresBlancos + reloj_.texto_hora());
+}
+
+} // namespace corvane

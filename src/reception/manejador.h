@@ -1,0 +1,50 @@
+#pragma once
+// The receive handler: every received character runs the whole road, framing,
+// decoding, storing, and the texts of the online log (Text1), the status line
+// (Text4) and the followed account's log. The windows, the replay of a capture,
+// the headless service and the tests all drive this same object.
+
+#include <QByteArray>
+
+#include "common/caja_texto.h"
+#include "common/reloj.h"
+#include "reception/estado_proceso.h"
+
+namespace corvane {
+
+// CommEvent value of a receive notification.
+inline constexpr int kEventoRecepcion = 2;
+
+class ManejadorRx {
+public:
+    ManejadorRx(EstadoProceso& estado, CajaTexto& text1, CajaTexto& text4, const Reloj& reloj);
+
+    // The online account window's account box and log while it is loaded; null
+    // while it is not.
+    void ponerVentanaOnline(CajaTexto* cuenta, CajaTexto* registro);
+
+    // One notification of the serial port: acts only on a receive notification,
+    // whose first character goes through the road; a read that yields no
+    // character does nothing.
+    void MSComm1_OnComm(int commEvent, const QByteArray& input);
+
+    // One received character.
+    void recibir(char c);
+
+    // The bytes of one read, in arrival order.
+    void recibir(const QByteArray& bytes);
+
+private:
+    void procesar_largo(const QString& paquete);
+    void procesar_diez(const QString& paquete);
+    void mostrar_estado(const QString& texto);
+
+    EstadoProceso& e_;
+    CajaTexto& text1_;
+    CajaTexto& text4_;
+    const Reloj& reloj_;
+    CajaTexto* cuentaOnline_ = nullptr;
+    CajaTexto* registroOnline_ = nullptr;
+};
+
+} // namespace corvane

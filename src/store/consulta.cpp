@@ -1,0 +1,52 @@
+#include "store/consulta.h"
+
+#include "common/comun.h"
+#include "store/funcionesBaseDatos.h"
+
+namespace corvane {
+namespace {
+
+// "YYYY/MM/DD hh:mm:ss" of the query literals, built from the date itself.
+QString literal_momento(const QDate& dia, const char* hora) {
+    return dia.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char(' ') + QLatin1String(hora);
+}
+
+// A list index written as the statement carries it: through the two-digit
+// decimal conversion and back to a number without leading zeros.
+QString valor_filtro(int valor) {
+    return QString::number(convertir_base_con_ceros(QString::number(valor), 10, 10, 2).toInt());
+}
+
+} // namespace
+
+QString sentencia_historial(const QString& cuenta, int senal, int origen, const QDate& dia) {
+    QString s = QStringLiteral("select * from TABLA_GENERAL where (") +
+                QStringLiteral("(gral_numero_abonado='") + cuenta + QStringLiteral("') and ") +
+                QStringLiteral("(gral_hora_fecha>=#") + literal_momento(dia, "00:00:00") +
+                QStringLiteral("#) and ") + QStringLiteral("(gral_hora_fecha<=#") +
+                literal_momento(dia, "23:59:59");
+    const QString condicionNivel = QStringLiteral("(gral_nivel_señal<=") + valor_filtro(senal) + QStringLiteral(")");
+    const QString condicionOrigen =
+        QStringLiteral("(gral_origen='") + valor_filtro(origen - 1) + QStringLiteral("')");
+    if (senal == 0 && origen == 0) {
+        s += QStringLiteral("#)");
+    } else {
+        s += QStringLiteral("#) and ");
+        if (senal != 0 && origen != 0) s += condicionNivel + QStringLiteral(" and ") + condicionOrigen;
+        else if (senal != 0) s += condicionNivel;
+        else s += condicionOrigen;
+    }
+    return s + QStringLiteral(") order by gral_hora_fecha asc");
+}
+
+void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
+                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases) {
+    const QString cuenta = text3.texto();
+    if (cuenta.isEmpty()) {
+        mensajes.mostrar(kMensajeCuentaVacia, kTituloMensajes, IconoMensaje::Informacion);
+        return;
+    }
+    text2.ponerTexto(consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases));
+}
+
+} // namespace corvane

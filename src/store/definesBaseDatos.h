@@ -1,0 +1,25 @@
+#pragma once
+// The database handle set: three database slots and four recordset slots. The
+// console uses database slot 0 and recordset slot 0 only.
+
+#include <array>
+#include <memory>
+
+#include "common/registro_errores.h"
+#include "store/motor.h"
+
+namespace corvane {
+
+inline constexpr int kBasesDatos = 3;
+inline constexpr int kRegistros = 4;
+
+struct ConjuntoBases {
+    // 1 once abrir_base_de_datos stored a database in the slot, 0 after inic_base_de_datos.
+    std::array<qint16, kBasesDatos> abierta{};
+    std::array<std::unique_ptr<BaseDatos>, kBasesDatos> base;
+    std::array<std::unique_ptr<Registros>, kRegistros> registros;
+    // Where the routines log their failures; nothing is logged while it is null.
+    const RegistroErrores* errores = nullptr;
+};
+
+} // namespace corvane

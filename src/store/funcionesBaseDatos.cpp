@@ -1,0 +1,123 @@
+#include "store/funcionesBaseDatos.h"
+
+#include <QDateTime>
+
+#include "common/reloj.h"
+
+namespace corvane {
+namespace {
+
+const QString kEtiquetaAbrir = QStringLiteral("abrir_base_de_datos");
+const QString kEtiquetaNuevoDato = QStringLiteral("NuevoDato");
+const QString kEtiquetaConsulta = QStringLiteral("buscar_ultima_pos_Error");
+const QString kSinRegistros = QStringLiteral("No hay registros para ese abonado");
+
+void registrar(const ConjuntoBases& bases, qint32 numero, const QString& etiqueta) {
+    if (bases.errores != nullptr) bases.errores->registrar_error(numero, etiqueta);
+}
+
+bool indice_valido(qint16 indice, int cantidad) { return indice >= 0 && indice < cantidad; }
+
+// The stored moment as the listing shows it. SQLite gives back the stored text,
+// PostgreSQL a timestamp; both become dd/MM/yyyy HH:mm:ss.
+QString texto_momento(const QVariant& valor) {
+    QDateTime momento;
+    if (valor.metaType().id() == QMetaType::QDateTime) {
+        momento = valor.toDateTime();
+    } else {
+        momento = QDateTime::fromString(valor.toString(), kFormatoMomento);
+    }
+    return momento.isValid() ? momento.toString(kFormatoListado) : valor.toString();
+}
+
+} // namespace
+
+void inic_base_de_datos(ConjuntoBases& bases) { bases.abierta.fill(0); }
+
+void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& bases) {
+    // The slot is tested before the engine opens anything, so that a bad slot
+    // never creates a database file that nobody would hold.
+    if (!indice_valido(indice, kBasesDatos)) {
+        registrar(bases, fallos::kIndiceFueraDeRango, kEtiquetaAbrir);
+        return;
+    }
+    Fallo fallo;
+    std::unique_ptr<BaseDatos> base = abrir_motor(ruta, fallo);
+    if (fallo || !base) {
+        registrar(bases, fallo ? fallo.numero : fallos::kMotorGeneral, kEtiquetaAbrir);
+        return;
+    }
+    bases.base[static_cast<size_t>(indice)] = std::move(base);
+    bases.abierta[static_cast<size_t>(indice)] = 1;
+}
+
+void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
+    if (!indice_valido(indice, kBasesDatos)) {
+        registrar(bases, fallos::kIndiceFueraDeRango, kEtiquetaNuevoDato);
+        return;
+    }
+    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
+    if (base == nullptr) {
+        registrar(bases, fallos::kSinObjeto, kEtiquetaNuevoDato);
+        return;
+    }
+    if (const Fallo fallo = base->ejecutar(sentencia)) registrar(bases, fallo.numero, kEtiquetaNuevoDato);
+}
+
+QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
+                            ConjuntoBases& bases) {
+    QString resultado;
+    Registros* rs = nullptr;
+    const auto fallar = [&](qint32 numero) {
+        if (rs != nullptr && rs->abierto()) rs->cerrar();
+        registrar(bases, numero, kEtiquetaConsulta);
+        return resultado;
+    };
+
+    if (!indice_valido(indice, kBasesDatos)) return fallar(fallos::kIndiceFueraDeRango);
+    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
+    if (base == nullptr) return fallar(fallos::kSinObjeto);
+    Fallo fallo;
+    std::unique_ptr<Registros> abiertos = base->abrirRegistros(sentencia, fallo);
+    if (fallo || !abiertos) return fallar(fallo ? fallo.numero : fallos::kMotorGeneral);
+    if (!indice_valido(indiceRegistros, kRegistros)) {
+        abiertos->cerrar();
+        return fallar(fallos::kIndiceFueraDeRango);
+    }
+    auto& ranura = bases.registros[static_cast<size_t>(indiceRegistros)];
+    ranura = std::move(abiertos);
+    rs = ranura.get();
+
+    if (rs->cantidad() == 0) {
+        resultado = kSinRegistros;
+    } else {
+        while (!rs->alFinal()) {
+            QVariant abonado, nivel, origen, momento;
+            if (Fallo f = rs->valor(QStringLiteral("gral_numero_abonado"), abonado)) return fallar(f.numero);
+            if (Fallo f = rs->valor(QStringLiteral("gral_nivel_señal"), nivel)) return fallar(f.numero);
+            if (Fallo f = rs->valor(QStringLiteral("gral_origen"), origen)) return fallar(f.numero);
+            if (Fallo f = rs->valor(QStringLiteral("gral_hora_fecha"), momento)) return fallar(f.numero);
+            bool nivelOk = false, origenOk = false;
+            const qlonglong nivelNum = nivel.toString().trimmed().toLongLong(&nivelOk);
+            const double origenNum = origen.toString().trimmed().toDouble(&origenOk);
+            // A level that is not a number or an origin that cannot be compared
+            // with 0 is a conversion failure, as the engine would report it.
+            if (!nivelOk || !origenOk) return fallar(fallos::kSentenciaRechazada);
+            QString linea = QStringLiteral("Cuenta=") + abonado.toString() + QStringLiteral("  ") +
+                            QStringLiteral("Señal=") + QString::number(nivelNum) +
+                            QStringLiteral("  ") + QStringLiteral("Origen=");
+            if (origenNum == 0) {
+                linea += QStringLiteral("Dir     ");
+            } else {
+                linea += QStringLiteral("Rep ") + origen.toString() + QStringLiteral("   ");
+            }
+            linea += QStringLiteral("Hora=") + texto_momento(momento) + QStringLiteral("\r\n");
+            resultado += linea;
+            if (Fallo f = rs->siguiente()) return fallar(f.numero);
+        }
+    }
+    rs->cerrar();
+    return resultado;
+}
+
+} // namespace corvane

@@ -1,0 +1,112 @@
+#include "apoyo/apoyo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QUuid>
+
+#include <ostream>
+
+#include "store/motor.h"
+
+namespace corvane::pruebas {
+
+std::ostream& operator<<(std::ostream& os, const Fila& f) {
+    return os << '{' << f.abonado.toStdString() << ',' << f.nivel.toStdString() << ','
+              << f.indicador.toStdString() << ',' << f.momento.toStdString() << ','
+              << f.origen.toStdString() << ',' << f.origenTodos.toStdString() << ','
+              << f.evento.toStdString() << ',' << f.particion.toStdString() << ','
+              << f.zona.toStdString() << '}';
+}
+
+std::vector<Fila> leer_filas(const QString& base) {
+    Fallo fallo;
+    auto db = abrir_motor(base, fallo);
+    EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
+    std::vector<Fila> filas;
+    if (!db) return filas;
+    auto rs = db->abrirRegistros(QStringLiteral("select * from TABLA_GENERAL order by gral_id"), fallo);
+    EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
+    if (!rs) return filas;
+    const auto texto = [&](const char* campo) {
+        QVariant v;
+        rs->valor(QString::fromUtf8(campo), v);
+        if (v.metaType().id() == QMetaType::QDateTime)
+            return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return v.toString();
+    };
+    while (!rs->alFinal()) {
+        filas.push_back({texto("gral_numero_abonado"), texto("gral_nivel_señal"),
+                         texto("gral_indicador_paquete"), texto("gral_hora_fecha"),
+                         texto("gral_origen"), texto("gral_origen_todos"), texto("gral_evento"),
+                         texto("gral_particion"), texto("gral_zona")});
+        rs->siguiente();
+    }
+    return filas;
+}
+
+void ejecutar_directo(const QString& base, const QStringList& sentencias) {
+    Fallo fallo;
+    auto db = abrir_motor(base, fallo);
+    ASSERT_TRUE(db) << fallo.detalle.toStdString();
+    for (const QString& s : sentencias) {
+        const Fallo f = db->ejecutar(s);
+        ASSERT_FALSE(f) << s.toStdString() << ": " << f.detalle.toStdString();
+    }
+}
+
+QByteArray leer_archivo(const QString& ruta) {
+    QFile f(ruta);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+QString leer_texto(const QString& ruta) { return QString::fromUtf8(leer_archivo(ruta)); }
+
+QString url_postgresql() { return qEnvironmentVariable("CORVANE_PG_URL"); }
+
+QString nueva_base_postgresql() {
+    const QString url = url_postgresql();
+    if (url.isEmpty()) return {};
+    const QString nombre =
+        QStringLiteral("p_") + QUuid::createUuid().toString(QUuid::Id128).left(20);
+    const QString conexion = QStringLiteral("admin-") + nombre;
+    {
+        const QUrl u(url);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conexion);
+        db.setHostName(u.host());
+        db.setPort(u.port(5432));
+        db.setUserName(u.userName());
+        db.setDatabaseName(u.path().mid(1));
+        if (!db.open()) {
+            ADD_FAILURE() << db.lastError().text().toStdString();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("CREATE DATABASE ") + nombre))
+                ADD_FAILURE() << q.lastError().text().toStdString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conexion);
+    QUrl u(url);
+    u.setPath(QLatin1Char('/') + nombre);
+    return u.toString();
+}
+
+std::string nombre_motor(const testing::TestParamInfo<Motor>& info) {
+    return info.param == Motor::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+BasePrueba::BasePrueba(Motor motor) {
+    if (motor == Motor::SQLite) ruta_ = QDir(dir_.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    else ruta_ = nueva_base_postgresql();
+}
+
+QDateTime momento(int anio, int mes, int dia, int h, int m, int s) {
+    return QDateTime(QDate(anio, mes, dia), QTime(h, m, s));
+}
+
+} // namespace corvane::pruebas

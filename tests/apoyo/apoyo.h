@@ -1,0 +1,93 @@
+#pragma once
+// What the tests share: recorded messages, temporary data folders, the stored
+// rows read back, and the PostgreSQL server of the test run.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/mensajes.h"
+
+// Texts print as text in gtest's failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace corvane::pruebas {
+
+class MensajesGrabados : public CajaMensajes {
+public:
+    struct Mensaje {
+        QString texto;
+        QString titulo;
+        IconoMensaje icono;
+    };
+    void mostrar(const QString& texto, const QString& titulo, IconoMensaje icono) override {
+        mensajes.push_back({texto, titulo, icono});
+    }
+    std::vector<Mensaje> mensajes;
+};
+
+struct Fila {
+    QString abonado;
+    QString nivel;
+    QString indicador;
+    QString momento; // "yyyy-MM-dd HH:mm:ss" on both engines
+    QString origen;
+    QString origenTodos;
+    QString evento;
+    QString particion;
+    QString zona;
+
+    bool operator==(const Fila&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Fila& f);
+
+// Rows of TABLA_GENERAL in insertion order; `base` as abrir_base_de_datos takes it.
+std::vector<Fila> leer_filas(const QString& base);
+// Runs statements straight on a database, outside the code under test.
+void ejecutar_directo(const QString& base, const QStringList& sentencias);
+
+QByteArray leer_archivo(const QString& ruta);
+QString leer_texto(const QString& ruta);
+
+// The URL of the test run's PostgreSQL server (CORVANE_PG_URL), or empty.
+QString url_postgresql();
+// A new empty database on that server; its URL. Empty when there is no server.
+QString nueva_base_postgresql();
+// Skips the test with a visible reason when there is no server; under CI a
+// missing server fails instead.
+#define CORVANE_REQUIERE_POSTGRESQL()                                                              \
+    do {                                                                                           \
+        if (::corvane::pruebas::url_postgresql().isEmpty()) {                                      \
+            if (qEnvironmentVariableIsSet("CI"))                                                   \
+                FAIL() << "CI sin servidor PostgreSQL (CORVANE_PG_URL vacío)";                     \
+            GTEST_SKIP() << "sin servidor PostgreSQL de prueba (CORVANE_PG_URL vacío)";            \
+        }                                                                                          \
+    } while (0)
+
+// The two engines, for table-driven storage tests.
+enum class Motor { SQLite, PostgreSQL };
+std::string nombre_motor(const testing::TestParamInfo<Motor>& info);
+
+// A fresh event database for one test: a file in a temporary folder, or a new
+// database on the PostgreSQL server.
+class BasePrueba {
+public:
+    explicit BasePrueba(Motor motor);
+    QString ruta() const { return ruta_; }   // what abrir_base_de_datos takes
+    QString carpeta() const { return dir_.path(); }
+    bool disponible() const { return !ruta_.isEmpty(); }
+
+private:
+    QTemporaryDir dir_;
+    QString ruta_;
+};
+
+// A moment of the test clock.
+QDateTime momento(int anio, int mes, int dia, int h, int m, int s);
+
+} // namespace corvane::pruebas

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "apoyo/apoyo.h"
+
+#include "app/linea_comandos.h"
+
+using namespace corvane;
+
+namespace {
+
+struct CasoMalo {
+    const char* nombre;
+    QStringList argumentos;
+    const char* fragmento; // part of the Spanish message
+};
+
+class LineaMala : public testing::TestWithParam<CasoMalo> {};
+
+TEST_P(LineaMala, DaUnMensajeClaro) {
+    const LineaComandos r = analizar_linea_comandos(GetParam().argumentos);
+    EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().fragmento))) << r.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, LineaMala,
+    testing::Values(
+        CasoMalo{"OpcionDesconocida", {"--volar"}, "opción desconocida: --volar"},
+        CasoMalo{"ArgumentoSuelto", {"archivo.txt"}, "argumento inesperado"},
+        CasoMalo{"ReproducirSinValor", {"--reproducir"}, "falta el valor de la opción --reproducir"},
+        CasoMalo{"CarpetaSeguidaDeOpcion", {"--carpeta", "--reproducir", "x"}, "falta el valor de la opción --carpeta"},
+        CasoMalo{"ValorVacio", {"--reproducir", ""}, "está vacío"},
+        CasoMalo{"BaseNoPostgres", {"--reproducir", "x", "--base", "mysql://a@b/c"}, "postgresql://"},
+        CasoMalo{"CuentaConA", {"--consultar", "12a4", "--fecha", "2026-12-06"}, "cuenta no válida"},
+        CasoMalo{"CuentaLarga", {"--consultar", "12345", "--fecha", "2026-12-06"}, "cuenta no válida"},
+        CasoMalo{"CuentaConComilla", {"--consultar", "1'", "--fecha", "2026-12-06"}, "cuenta no válida"},
+        CasoMalo{"FechaMala", {"--consultar", "12", "--fecha", "2026-13-06"}, "fecha no válida"},
+        CasoMalo{"FechaConOtroFormato", {"--consultar", "12", "--fecha", "06/12/2026"}, "fecha no válida"},
+        CasoMalo{"OrigenMalo", {"--consultar", "12", "--origen", "16"}, "origen no válido"},
+        CasoMalo{"OrigenCero", {"--consultar", "12", "--origen", "0"}, "origen no válido"},
+        CasoMalo{"VelocidadMala", {"--sin-ventana", "--puerto", "1", "--velocidad", "300"}, "--velocidad espera"},
+        CasoMalo{"PuertoMalo", {"--sin-ventana", "--puerto", "21", "--velocidad", "9600"}, "--puerto espera"},
+        CasoMalo{"SinVentanaSinPuerto", {"--sin-ventana", "--velocidad", "9600"}, "necesita --puerto"},
+        CasoMalo{"SinVentanaSinVelocidad", {"--sin-ventana", "--puerto", "1"}, "necesita --velocidad"},
+        CasoMalo{"DosModos", {"--reproducir", "x", "--consultar", "12"}, "no se combinan"},
+        CasoMalo{"FechaSinConsulta", {"--reproducir", "x", "--fecha", "2026-12-06"}, "solo sirven con --consultar"},
+        CasoMalo{"CsvSinConsulta", {"--csv"}, "solo sirven con --consultar"},
+        CasoMalo{"Repetida", {"--reproducir", "x", "--reproducir", "y"}, "está repetida"}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
+
+TEST(LineaBuena, ModosYValores) {
+    auto r = analizar_linea_comandos({"--reproducir", "-", "--carpeta", "/tmp/d"});
+    ASSERT_TRUE(r.error.isEmpty());
+    EXPECT_EQ(r.opciones.modo, Modo::Reproducir);
+    EXPECT_EQ(r.opciones.archivo, "-");
+    EXPECT_EQ(r.opciones.carpeta, "/tmp/d");
+
+    r = analizar_linea_comandos({"--consultar", "2bf", "--fecha", "2026-12-06", "--origen", "15", "--csv"});
+    ASSERT_TRUE(r.error.isEmpty());
+    EXPECT_EQ(r.opciones.modo, Modo::Consultar);
+    EXPECT_EQ(r.opciones.origen, 16);
+    EXPECT_EQ(r.opciones.fecha, QDate(2026, 12, 6));
+    EXPECT_TRUE(r.opciones.csv);
+    EXPECT_EQ(analizar_linea_comandos({"--consultar", "2bf", "--origen", "directo"}).opciones.origen, 1);
+    EXPECT_EQ(analizar_linea_comandos({"--consultar", "2bf", "--origen", "todos"}).opciones.origen, 0);
+
+    r = analizar_linea_comandos({"--sin-ventana", "--puerto", "/dev/ttyUSB0", "--velocidad", "19200"});
+    ASSERT_TRUE(r.error.isEmpty());
+    EXPECT_EQ(r.opciones.modo, Modo::SinVentana);
+    EXPECT_EQ(r.opciones.velocidad, 19200);
+
+    EXPECT_EQ(analizar_linea_comandos({}).opciones.modo, Modo::Ventanas);
+    EXPECT_EQ(analizar_linea_comandos({"--help"}).opciones.modo, Modo::Ayuda);
+    EXPECT_EQ(analizar_linea_comandos({"--ayuda"}).opciones.modo, Modo::Ayuda);
+}
+
+} // namespace

@@ -1,0 +1,218 @@
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "apoyo/apoyo.h"
+#include "decoding/moduloCid.h"
+#include "store/funcionesBaseDatos.h"
+
+using namespace corvane;
+using namespace corvane::pruebas;
+
+namespace {
+
+// A long packet built by position: origin at 13, all-origins field at 15-16,
+// signal at 19, the main event at 20-32 and the sub-blocks from 33.
+QString largo(char origen, const char* todos, char senal, const char* principal,
+              const char* bloques = "") {
+    return QStringLiteral("123456ff0000") + QLatin1Char(origen) + QLatin1Char('0') +
+           QString::fromLatin1(todos) + QStringLiteral("00") + QLatin1Char(senal) +
+           QString::fromLatin1(principal) + QString::fromLatin1(bloques);
+}
+
+// A box that remembers whether anyone touched it.
+class CajaEspia : public CajaMemoria {
+public:
+    QString texto() const override {
+        ++lecturas;
+        return CajaMemoria::texto();
+    }
+    void ponerTexto(const QString& t) override {
+        ++escrituras;
+        CajaMemoria::ponerTexto(t);
+    }
+    void anteponer(const QString& n) override {
+        ++escrituras;
+        CajaMemoria::anteponer(n);
+    }
+    mutable int lecturas = 0;
+    int escrituras = 0;
+};
+
+class Informes : public testing::Test {
+protected:
+    void SetUp() override {
+        bases.errores = &errores;
+        inic_base_de_datos(bases);
+        abrir_base_de_datos(rutaBase(), 0, bases);
+        ASSERT_EQ(bases.abierta[0], 1);
+    }
+    QString rutaBase() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
+    QString log() const { return leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log"))); }
+
+    std::vector<EventoCid> eventos(const QString& p) {
+        std::vector<EventoCid> e(1);
+        e[0] = extraer_evento(p);
+        extraer_bloques(p, e);
+        return e;
+    }
+    QString procesar(const QString& p, const CuentaOnline& online = {}) {
+        return procesar_eventos_cid(p, eventos(p), online, bases, reloj);
+    }
+
+    QTemporaryDir dir;
+    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
+    RegistroErrores errores{dir.path(), reloj};
+    ConjuntoBases bases;
+};
+
+TEST_F(Informes, TresRegistrosTresFilasEnOrdenYLaPrimeraLineaEsLaDelIndice2) {
+    // Main event of account 1234, then two sub-blocks carrying accounts 5566 and 7788.
+    const QString p = largo('a', "7b", 'f', "113aa1a121234", "035566037788");
+    const QString r = procesar(p);
+    EXPECT_EQ(r, QStringLiteral("Cuenta=7788  Señal=16/16  Origen=a  14:27:13\r\n"
+                                "Cuenta=5566  Señal=16/16  Origen=a  14:27:13\r\n"
+                                "Cuenta=1234  Señal=16/16  Origen=a  14:27:13\r\n"));
+    const std::vector<Fila> esperadas = {
+        {"1234", "16", "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"},
+        {"5566", "16", "00", "2026-12-06 14:27:13", "10", "7b", "G130", "01", "012"},
+        {"7788", "16", "00", "2026-12-06 14:27:13", "10", "7b", "G130", "01", "012"},
+    };
+    EXPECT_EQ(leer_filas(rutaBase()), esperadas);
+    EXPECT_TRUE(log().isEmpty());
+}
+
+TEST_F(Informes, SenalYOrigenSeMuestranYSeGuardan) {
+    struct {
+        char origen;
+        char senal;
+        const char* nivel;
+        const char* origenGuardado;
+    } casos[] = {{'0', '0', "1", "0"}, {'a', 'f', "16", "10"}, {'f', '9', "10", "15"}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.origen);
+        CajaMemoria cuenta, registro;
+        const CuentaOnline online{true, &cuenta, &registro};
+        cuenta.ponerTexto(QStringLiteral("5"));
+        const QString r = procesar(largo(c.origen, "00", c.senal, "113a01005aa05"), online);
+        const QString nivel = QString::fromLatin1(c.nivel);
+        const QString origen(QLatin1Char(c.origen));
+        EXPECT_EQ(r, QStringLiteral("Cuenta=0005  Señal=") + nivel + QStringLiteral("/16  Origen=") +
+                         origen + QStringLiteral("  14:27:13\r\n"));
+        EXPECT_EQ(registro.texto(), QStringLiteral("Cuenta=0005  Señal=") + nivel +
+                                        QStringLiteral("/16  Or=") + origen +
+                                        QStringLiteral("  Ev=E130  Part=01  Zona=005  14:27:13\r\n"));
+        const auto filas = leer_filas(rutaBase());
+        ASSERT_FALSE(filas.empty());
+        EXPECT_EQ(filas.back().nivel, nivel);
+        EXPECT_EQ(filas.back().origen, QString::fromLatin1(c.origenGuardado));
+        EXPECT_EQ(filas.back().particion, "01");
+        EXPECT_EQ(filas.back().zona, "005");
+    }
+}
+
+struct CasoSeguimiento {
+    const char* nombre;
+    bool ver;
+    QString tecleado;
+    QString paquete; // a long packet, or a ten-character one
+    bool copiado;
+};
+
+class Seguimiento : public Informes, public testing::WithParamInterface<CasoSeguimiento> {};
+
+TEST_P(Seguimiento, CopiaSoloLaCuentaSeguida) {
+    const CasoSeguimiento& c = GetParam();
+    CajaEspia cuenta, registro;
+    cuenta.ponerTexto(c.tecleado);
+    cuenta.lecturas = 0;
+    registro.escrituras = 0;
+    const CuentaOnline online{c.ver, &cuenta, &registro};
+    if (c.paquete.size() == 10) {
+        procesar_paquete_corto(c.paquete, online, bases, reloj);
+    } else {
+        procesar(c.paquete, online);
+    }
+    EXPECT_EQ(registro.escrituras, c.copiado ? 1 : 0);
+    EXPECT_EQ(registro.texto().isEmpty(), !c.copiado);
+    if (!c.ver) {
+        EXPECT_EQ(cuenta.lecturas, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, Seguimiento,
+    testing::Values(
+        CasoSeguimiento{"VacioSigueA0000", true, "", largo('0', "00", '0', "113a01005aaaa"), true},
+        CasoSeguimiento{"VacioNoSigueOtra", true, "", largo('0', "00", '0', "113a01005a2bf"), false},
+        CasoSeguimiento{"TresDigitosSigue02bf", true, "2bf", largo('0', "00", '0', "113a01005a2bf"), true},
+        CasoSeguimiento{"DiezCaracteres500Sigue0500", true, "500", "E121f49001", true},
+        CasoSeguimiento{"DiezCaracteres1f4NoSigue", true, "1f4", "E121f49001", false},
+        CasoSeguimiento{"BanderaApagadaLargo", false, "2bf", largo('0', "00", '0', "113a01005a2bf"), false},
+        CasoSeguimiento{"BanderaApagadaDiez", false, "500", "E121f49001", false}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
+
+TEST_F(Informes, ElRegistroSeguidoSeCortaA50000) {
+    CajaMemoria cuenta, registro;
+    registro.ponerTexto(QString(60000, QLatin1Char('x')));
+    procesar(largo('0', "00", '0', "113a01005aaaa"), {true, &cuenta, &registro});
+    const QString t = registro.texto();
+    EXPECT_TRUE(t.startsWith(QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130")));
+    EXPECT_EQ(t.size(), QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130  Part=01  Zona=005  14:27:13\r\n").size() + 50000);
+}
+
+TEST_F(Informes, InsertQueFallaDejaLasLineasYUnRegistroNuevoDato) {
+    const QString p = largo('3', "00", '4', "113aa1a121234");
+    const QString esperado = procesar(p);
+    ejecutar_directo(rutaBase(), {QStringLiteral("DROP TABLE TABLA_GENERAL")});
+    EXPECT_EQ(procesar(p), esperado);
+    const QString l = log();
+    EXPECT_EQ(l.count(QStringLiteral("****** Error *******")), 1);
+    EXPECT_TRUE(l.endsWith(QStringLiteral("\r\nNuevoDato\r\n")));
+}
+
+TEST_F(Informes, PaqueteDeDiezDelEjemplo) {
+    struct {
+        const char* paquete;
+        const char* linea;
+        Fila fila;
+    } casos[] = {
+        {"E121f49001", "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n",
+         {"0500", "10", "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"}},
+        {"mabfffa0b3", "Cuenta=4095  Señal=11/16  Origen=11  14:27:13\r\n",
+         {"4095", "11", "b3", "2026-12-06 14:27:13", "11", "----", "ab", "----", "----"}},
+        {"t0000000a0", "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n",
+         {"0000", "1", "a0", "2026-12-06 14:27:13", "10", "----", "00", "----", "----"}},
+    };
+    std::vector<Fila> esperadas;
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.paquete);
+        EXPECT_EQ(procesar_paquete_corto(QString::fromLatin1(c.paquete), {}, bases, reloj),
+                  QString::fromUtf8(c.linea));
+        esperadas.push_back(c.fila);
+    }
+    EXPECT_EQ(leer_filas(rutaBase()), esperadas);
+}
+
+TEST(PaqueteRx, LineaDeEstado) {
+    RelojFijo reloj(momento(2026, 12, 6, 8, 0, 1));
+    EXPECT_EQ(procesar_paquete_rx(QStringLiteral("0a0f"), reloj), QStringLiteral("Rx=10   Señal=16/16   08:00:01"));
+    EXPECT_EQ(procesar_paquete_rx(QStringLiteral("0000"), reloj), QStringLiteral("Rx=0   Señal=1/16   08:00:01"));
+    // Values of 100 or more are shown whole; the level is not bounded by 16.
+    EXPECT_EQ(procesar_paquete_rx(QStringLiteral("ff63"), reloj), QStringLiteral("Rx=255   Señal=100/16   08:00:01"));
+    // A ten-character packet cut to four: its letter is a bad digit unless A..F.
+    EXPECT_EQ(procesar_paquete_rx(QStringLiteral("m12a"), reloj), QStringLiteral("Rx=0   Señal=43/16   08:00:01"));
+    EXPECT_EQ(procesar_paquete_rx(QStringLiteral("B12a"), reloj), QStringLiteral("Rx=177   Señal=43/16   08:00:01"));
+}
+
+TEST(SentenciaInsert, TextoExacto) {
+    FilaEvento f{"0500", 10, "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"};
+    EXPECT_EQ(sentencia_insert(f),
+              QStringLiteral("INSERT INTO TABLA_GENERAL (gral_numero_abonado,gral_nivel_señal,"
+                             "gral_indicador_paquete,gral_hora_fecha,gral_origen,gral_origen_todos,"
+                             "gral_evento,gral_particion,gral_zona) values('0500',10,'01','2026-12-06 "
+                             "14:27:13','0','----','12','----','----')"));
+}
+
+} // namespace
