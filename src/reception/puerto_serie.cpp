@@ -1,0 +1,153 @@
+#include "reception/puerto_serie.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+namespace corvane {
+
+QString nombre_dispositivo(const QString& puerto) {
+    bool esNumero = false;
+    const int n = puerto.toInt(&esNumero);
+    if (!esNumero || n < 1 || n > 20) return puerto;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+#endif
+}
+
+QStringList puertos_del_sistema() {
+    QStringList r;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString ruta = info.systemLocation();
+        // The numbered list already names the built-in ports.
+        if (ruta.startsWith(QLatin1String("/dev/ttyS"))) continue;
+        r << ruta;
+    }
+    r.sort();
+    return r;
+}
+
+PuertoSerie::PuertoSerie(ManejadorRx& manejador, CajaTexto& text4, const Reloj& reloj,
+                         QObject* parent)
+    : QObject(parent), manejador_(manejador), text4_(text4), reloj_(reloj) {
+    reintento_.setInterval(kReintentoPuertoS * 1000);
+    connect(&reintento_, &QTimer::timeout, this, &PuertoSerie::reintentar);
+}
+
+PuertoSerie::~PuertoSerie() = default;
+
+bool PuertoSerie::PortOpen() const { return abiertoParaOperador_; }
+bool PuertoSerie::reintentando() const { return reintento_.isActive(); }
+
+bool PuertoSerie::abrir(const QString& puerto, qint32 velocidad, QString& error) {
+    nombre_ = nombre_dispositivo(puerto);
+    velocidad_ = velocidad;
+    if (!abrirDispositivo(error)) return false;
+    abiertoParaOperador_ = true;
+    return true;
+}
+
+bool PuertoSerie::abrirDispositivo(QString& error) {
+    auto p = std::make_unique<QSerialPort>();
+    p->setPortName(nombre_);
+    // No read-buffer cap: every byte the device delivers is kept until read.
+    p->setReadBufferSize(0);
+    if (!p->setBaudRate(velocidad_) || !p->setDataBits(QSerialPort::Data8) ||
+        !p->setParity(QSerialPort::NoParity) || !p->setStopBits(QSerialPort::OneStop) ||
+        !p->setFlowControl(QSerialPort::NoFlowControl)) {
+        error = p->errorString();
+        return false;
+    }
+    if (!p->open(QIODevice::ReadOnly)) {
+        error = p->errorString();
+        return false;
+    }
+    // Settings are applied again on the open device; a device that cannot take
+    // them (a speed it refuses) is not a usable port.
+    if (!p->setBaudRate(velocidad_)) {
+        error = p->errorString();
+        p->close();
+        return false;
+    }
+    // RTS off. A device without modem lines (a pseudo-terminal) cannot set it,
+    // and that is not an error.
+    p->setRequestToSend(false);
+    p->clearError();
+    connect(p.get(), &QSerialPort::readyRead, this, &PuertoSerie::leer);
+    connect(p.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ReadError || e == QSerialPort::ResourceError ||
+            e == QSerialPort::PermissionError || e == QSerialPort::DeviceNotFoundError)
+            alFallar();
+    });
+    puerto_ = std::move(p);
+    return true;
+}
+
+void PuertoSerie::leer() {
+    if (!puerto_) return;
+    // Each read goes through the handler whole, in arrival order.
+    const QByteArray bytes = puerto_->readAll();
+    if (!bytes.isEmpty()) manejador_.recibir(bytes);
+}
+
+void PuertoSerie::alFallar() {
+    if (!puerto_) return;
+    // Bytes that arrived before the failure still go through the handler.
+    leer();
+    // Closing from inside the port's own signal would destroy it under its feet.
+    QSerialPort* viejo = puerto_.release();
+    viejo->disconnect(this);
+    viejo->close();
+    viejo->deleteLater();
+    estado(QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada %2 s")
+               .arg(nombre_)
+               .arg(kReintentoPuertoS));
+    reintento_.start();
+    Q_EMIT perdido();
+}
+
+void PuertoSerie::reintentar() {
+    QString error;
+    if (!abrirDispositivo(error)) {
+        estado(QStringLiteral("Puerto %1 sin respuesta (%2); reintentando").arg(nombre_, error));
+        return;
+    }
+    reintento_.stop();
+    estado(QStringLiteral("Puerto %1 recuperado").arg(nombre_));
+    Q_EMIT recuperado();
+}
+
+void PuertoSerie::cerrar() {
+    reintento_.stop();
+    abiertoParaOperador_ = false;
+    if (!puerto_) return;
+    leer();
+    puerto_->close();
+    puerto_.reset();
+}
+
+void PuertoSerie::estado(const QString& texto) {
+    text4_.ponerTexto(texto + QStringLiteral("   ") + reloj_.texto_hora());
+}
+
+void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,
+              ControlesPuerto& controles, CajaMensajes& mensajes) {
+    if (comm.PortOpen()) {
+        controles.habilitarVerCuenta(false);
+        comm.cerrar();
+        controles.ponerTituloBoton(kTituloAbrir);
+        controles.habilitarListas(true);
+        return;
+    }
+    QString error;
+    if (!comm.abrir(puerto, baudrate, error)) {
+        mensajes.mostrar(kMensajePuerto, kTituloMensajes, IconoMensaje::Exclamacion);
+        return;
+    }
+    controles.habilitarVerCuenta(true);
+    controles.ponerTituloBoton(kTituloCerrar);
+    controles.habilitarListas(false);
+}
+
+} // namespace corvane
