@@ -2,18 +2,34 @@
 
 namespace corvane {
 
-void escribir(std::FILE* destino, const QString& texto) {
+namespace {
+void poner(std::FILE* destino, const QString& texto) {
     const QByteArray bytes = texto.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), destino);
+}
+} // namespace
+
+void escribir(std::FILE* destino, const QString& texto) {
+    poner(destino, texto);
     std::fflush(destino);
 }
 
-void CajaSalida::ponerTexto(const QString& texto) { escribir(destino_, texto); }
-void CajaSalida::anteponer(const QString& nuevo) { escribir(destino_, nuevo); }
+void vaciar_salidas() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+}
+
+void amortiguar_errores() {
+    static char memoria[64 * 1024];
+    std::setvbuf(stderr, memoria, _IOFBF, sizeof memoria);
+}
+
+void CajaSalida::ponerTexto(const QString& texto) { poner(destino_, texto); }
+void CajaSalida::anteponer(const QString& nuevo) { poner(destino_, nuevo); }
 
 void CajaLinea::ponerTexto(const QString& texto) {
     ultimo_ = texto;
-    escribir(destino_, texto + QLatin1Char('\n'));
+    poner(destino_, texto + QLatin1Char('\n'));
 }
 
 void MensajesConsola::mostrar(const QString& texto, const QString& titulo, IconoMensaje) {

@@ -1,7 +1,9 @@
 #pragma once
 // Text boxes of the modes without windows: what the online log receives goes to
-// standard output at once, exactly as it would be put at the top of the log;
-// each text of the status line goes to standard error as one line.
+// standard output, exactly as it would be put at the top of the log; each text of
+// the status line goes to standard error as one line. They write into the
+// streams' buffers; the mode flushes both after each batch of received bytes
+// (vaciar_salidas), once its rows are committed.
 
 #include <cstdio>
 
@@ -40,5 +42,10 @@ public:
 
 // Writes `texto` as UTF-8 and flushes.
 void escribir(std::FILE* destino, const QString& texto);
+// Flushes standard output and standard error.
+void vaciar_salidas();
+// Gives standard error a full buffer, so that a line per status text does not
+// cost a system call each; vaciar_salidas empties it.
+void amortiguar_errores();
 
 } // namespace corvane

@@ -75,10 +75,12 @@ int modo_reproducir(const Opciones& o) {
     CajaSalida text1(stdout);
     CajaLinea text4(stderr);
     ManejadorRx manejador(estado, text1, text4, reloj);
+    amortiguar_errores();
     for (;;) {
         const QByteArray bloque = archivo.read(kBloqueLectura);
         if (bloque.isEmpty()) break;
         manejador.recibir(bloque);
+        vaciar_salidas();
     }
     if (archivo.error() != QFileDevice::NoError)
         return fallar(QStringLiteral("error al leer «%1»: %2").arg(o.archivo, archivo.errorString()));

@@ -13,4 +13,14 @@ void CajaMemoria::anteponer(const QString& nuevo) {
     texto_.prepend(nuevo);
 }
 
+void EscriturasDiferidas::soltar() {
+    // Taken out first: a box may receive further writes while these are applied.
+    std::vector<Escritura> lista;
+    lista.swap(pendientes_);
+    for (Escritura& e : lista) {
+        if (e.anteponer) e.caja->anteponer(e.texto);
+        else e.caja->ponerTexto(e.texto);
+    }
+}
+
 } // namespace corvane

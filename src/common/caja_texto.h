@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace corvane {
 
 // Older text kept behind each new entry of a log box, in characters.
@@ -30,6 +32,37 @@ public:
 
 private:
     QString texto_;
+};
+
+// Writes held back and applied later, in order: the reports of one batch of
+// received bytes reach their boxes only after their rows are committed.
+class EscriturasDiferidas {
+public:
+    void anteponer(CajaTexto& caja, QString texto) { pendientes_.push_back({&caja, std::move(texto), true}); }
+    void poner(CajaTexto& caja, QString texto) { pendientes_.push_back({&caja, std::move(texto), false}); }
+    void soltar();
+    bool vacia() const { return pendientes_.empty(); }
+
+private:
+    struct Escritura {
+        CajaTexto* caja;
+        QString texto;
+        bool anteponer;
+    };
+    std::vector<Escritura> pendientes_;
+};
+
+// A box whose writes go to an EscriturasDiferidas; reads see the real box.
+class CajaDiferida : public CajaTexto {
+public:
+    CajaDiferida(CajaTexto& real, EscriturasDiferidas& cola) : real_(real), cola_(cola) {}
+    QString texto() const override { return real_.texto(); }
+    void ponerTexto(const QString& texto) override { cola_.poner(real_, texto); }
+    void anteponer(const QString& nuevo) override { cola_.anteponer(real_, nuevo); }
+
+private:
+    CajaTexto& real_;
+    EscriturasDiferidas& cola_;
 };
 
 } // namespace corvane

@@ -5,4 +5,23 @@ namespace corvane {
 QString Reloj::texto_hora() const { return ahora().toString(kFormatoHora); }
 QString Reloj::texto_fecha() const { return ahora().toString(kFormatoFecha); }
 
+void RelojSistema::actualizar() const {
+    const qint64 segundo = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (segundo == segundo_) return;
+    segundo_ = segundo;
+    const QDateTime ahora = QDateTime::fromSecsSinceEpoch(segundo);
+    hora_ = ahora.toString(kFormatoHora);
+    fecha_ = ahora.toString(kFormatoFecha);
+}
+
+QString RelojSistema::texto_hora() const {
+    actualizar();
+    return hora_;
+}
+
+QString RelojSistema::texto_fecha() const {
+    actualizar();
+    return fecha_;
+}
+
 } // namespace corvane

@@ -13,14 +13,24 @@ public:
     virtual QDateTime ahora() const = 0;
 
     // Time of day of report lines and the status line, 24-hour: "14:27:13".
-    QString texto_hora() const;
+    virtual QString texto_hora() const;
     // Date part of a stored moment: "2026-12-06".
-    QString texto_fecha() const;
+    virtual QString texto_fecha() const;
 };
 
+// The machine's local clock. Its texts are read anew at every call; within one
+// second the same text is handed out again instead of being formatted again.
 class RelojSistema : public Reloj {
 public:
     QDateTime ahora() const override { return QDateTime::currentDateTime(); }
+    QString texto_hora() const override;
+    QString texto_fecha() const override;
+
+private:
+    void actualizar() const;
+    mutable qint64 segundo_ = -1;
+    mutable QString hora_;
+    mutable QString fecha_;
 };
 
 // A clock that shows the moment it is set to; for tests and benchmarks.

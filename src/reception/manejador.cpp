@@ -1,5 +1,7 @@
 #include "reception/manejador.h"
 
+#include "store/funcionesBaseDatos.h"
+
 namespace corvane {
 
 namespace {
@@ -8,23 +10,30 @@ const QString kTresBlancos = QStringLiteral("   ");
 
 ManejadorRx::ManejadorRx(EstadoProceso& estado, CajaTexto& text1, CajaTexto& text4,
                          const Reloj& reloj)
-    : e_(estado), text1_(text1), text4_(text4), reloj_(reloj) {}
+    : e_(estado), reloj_(reloj), text1_(text1, diferidas_), text4_(text4, diferidas_) {}
 
 void ManejadorRx::ponerVentanaOnline(CajaTexto* cuenta, CajaTexto* registro) {
     cuentaOnline_ = cuenta;
-    registroOnline_ = registro;
+    registroOnline_ = registro ? std::make_unique<CajaDiferida>(*registro, diferidas_) : nullptr;
+}
+
+CuentaOnline ManejadorRx::cuenta_online() {
+    return {e_.verCuentaOnline, cuentaOnline_, registroOnline_.get()};
 }
 
 void ManejadorRx::MSComm1_OnComm(int commEvent, const QByteArray& input) {
     if (commEvent != kEventoRecepcion || input.isEmpty()) return;
-    recibir(input.at(0));
+    recibir(input.left(1));
 }
 
 void ManejadorRx::recibir(const QByteArray& bytes) {
-    for (const char c : bytes) recibir(c);
+    comenzar_lote(e_.bases, 0);
+    for (const char c : bytes) procesar_caracter(c);
+    terminar_lote(e_.bases);
+    diferidas_.soltar();
 }
 
-void ManejadorRx::recibir(char c) {
+void ManejadorRx::procesar_caracter(char c) {
     const ItemRx item = recibir_caracter(c, e_.bufferRx, e_.estadoRx);
     switch (item.tipo) {
     case TipoItem::Ninguno:
@@ -48,14 +57,12 @@ void ManejadorRx::procesar_largo(const QString& paquete) {
     e_.eventosCid.assign(1, EventoCid{});
     e_.eventosCid[0] = extraer_evento(paquete);
     extraer_bloques(paquete, e_.eventosCid);
-    const CuentaOnline online{e_.verCuentaOnline, cuentaOnline_, registroOnline_};
-    text1_.anteponer(procesar_eventos_cid(paquete, e_.eventosCid, online, e_.bases, reloj_));
+    text1_.anteponer(procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_));
     mostrar_estado(paquete);
 }
 
 void ManejadorRx::procesar_diez(const QString& paquete) {
-    const CuentaOnline online{e_.verCuentaOnline, cuentaOnline_, registroOnline_};
-    text1_.anteponer(procesar_paquete_corto(paquete, online, e_.bases, reloj_));
+    text1_.anteponer(procesar_paquete_corto(paquete, cuenta_online(), e_.bases, reloj_));
     mostrar_estado(paquete);
 }
 

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 
+#include <memory>
+
 #include "common/caja_texto.h"
 #include "common/reloj.h"
 #include "reception/estado_proceso.h"
@@ -28,23 +30,25 @@ public:
     // character does nothing.
     void MSComm1_OnComm(int commEvent, const QByteArray& input);
 
-    // One received character.
-    void recibir(char c);
-
-    // The bytes of one read, in arrival order.
+    // The bytes of one read, in arrival order. Their rows are stored in one
+    // transaction, committed before this returns; the texts of their reports
+    // reach the boxes only after that commit.
     void recibir(const QByteArray& bytes);
 
 private:
+    void procesar_caracter(char c);
     void procesar_largo(const QString& paquete);
     void procesar_diez(const QString& paquete);
     void mostrar_estado(const QString& texto);
+    CuentaOnline cuenta_online();
 
     EstadoProceso& e_;
-    CajaTexto& text1_;
-    CajaTexto& text4_;
     const Reloj& reloj_;
+    EscriturasDiferidas diferidas_;
+    CajaDiferida text1_;
+    CajaDiferida text4_;
     CajaTexto* cuentaOnline_ = nullptr;
-    CajaTexto* registroOnline_ = nullptr;
+    std::unique_ptr<CajaDiferida> registroOnline_;
 };
 
 } // namespace corvane

@@ -2,8 +2,11 @@
 // The database handle set: three database slots and four recordset slots. The
 // console uses database slot 0 and recordset slot 0 only.
 
+#include <QString>
+
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "common/registro_errores.h"
 #include "store/motor.h"
@@ -13,6 +16,14 @@ namespace corvane {
 inline constexpr int kBasesDatos = 3;
 inline constexpr int kRegistros = 4;
 
+// Statements of one batch of received bytes, run in one transaction on one slot.
+struct LoteSentencias {
+    bool activo = false;
+    bool enTransaccion = false;
+    qint16 indice = 0;
+    std::vector<QString> hechas; // executed inside the open transaction, not yet committed
+};
+
 struct ConjuntoBases {
     // 1 once abrir_base_de_datos stored a database in the slot, 0 after inic_base_de_datos.
     std::array<qint16, kBasesDatos> abierta{};
@@ -20,6 +31,7 @@ struct ConjuntoBases {
     std::array<std::unique_ptr<Registros>, kRegistros> registros;
     // Where the routines log their failures; nothing is logged while it is null.
     const RegistroErrores* errores = nullptr;
+    LoteSentencias lote;
 };
 
 } // namespace corvane

@@ -30,6 +30,19 @@ QString texto_momento(const QVariant& valor) {
     return momento.isValid() ? momento.toString(kFormatoListado) : valor.toString();
 }
 
+// Undoes the open transaction and runs again, one at a time, the statements it
+// held; each failure is logged once. The rest of the batch runs one by one.
+void rehacer_sin_transaccion(ConjuntoBases& bases, BaseDatos& base) {
+    LoteSentencias& lote = bases.lote;
+    base.deshacerLote();
+    lote.enTransaccion = false;
+    std::vector<QString> pendientes;
+    pendientes.swap(lote.hechas);
+    for (const QString& s : pendientes) {
+        if (const Fallo f = base.ejecutar(s)) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    }
+}
+
 } // namespace
 
 void inic_base_de_datos(ConjuntoBases& bases) { bases.abierta.fill(0); }
@@ -61,7 +74,34 @@ void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
         registrar(bases, fallos::kSinObjeto, kEtiquetaNuevoDato);
         return;
     }
-    if (const Fallo fallo = base->ejecutar(sentencia)) registrar(bases, fallo.numero, kEtiquetaNuevoDato);
+    LoteSentencias& lote = bases.lote;
+    const bool enLote = lote.activo && lote.enTransaccion && lote.indice == indice;
+    const Fallo fallo = base->ejecutar(sentencia);
+    if (!fallo) {
+        if (enLote) lote.hechas.push_back(sentencia);
+        return;
+    }
+    registrar(bases, fallo.numero, kEtiquetaNuevoDato);
+    if (enLote) rehacer_sin_transaccion(bases, *base);
+}
+
+void comenzar_lote(ConjuntoBases& bases, qint16 indice) {
+    bases.lote = LoteSentencias{};
+    bases.lote.activo = true;
+    bases.lote.indice = indice;
+    if (!indice_valido(indice, kBasesDatos)) return;
+    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
+    // Without a transaction the statements simply run one by one.
+    bases.lote.enTransaccion = base != nullptr && !base->comenzarLote();
+}
+
+void terminar_lote(ConjuntoBases& bases) {
+    LoteSentencias& lote = bases.lote;
+    if (lote.activo && lote.enTransaccion) {
+        BaseDatos* base = bases.base[static_cast<size_t>(lote.indice)].get();
+        if (base->confirmarLote()) rehacer_sin_transaccion(bases, *base);
+    }
+    lote = LoteSentencias{};
 }
 
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,

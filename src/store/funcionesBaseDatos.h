@@ -20,6 +20,16 @@ void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& base
 // Runs one statement on the database of slot `indice`. Label "NuevoDato".
 void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases);
 
+// Batches: the statements that NuevoDato runs on slot `indice` between
+// comenzar_lote and terminar_lote share one transaction, committed by
+// terminar_lote. Each still runs at once and in order, and each failure is still
+// logged on its own under "NuevoDato". When a statement fails, or the commit does,
+// the transaction is undone and what it held is run again one statement at a
+// time, so that every row is either stored or logged, never silently lost; the
+// rest of the batch then runs one statement at a time.
+void comenzar_lote(ConjuntoBases& bases, qint16 indice);
+void terminar_lote(ConjuntoBases& bases);
+
 // Runs a SELECT on database slot `indice`, parks its recordset in recordset slot
 // `indiceRegistros` and returns the listing: one line per row, or "No hay
 // registros para ese abonado". On failure it logs "buscar_ultima_pos_Error" and

@@ -4,6 +4,8 @@
 #include "store/motor.h"
 
 #include <QAtomicInteger>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -92,6 +94,50 @@ Fallo fallo_de(const QSqlError& error, Dialecto dialecto) {
     return f;
 }
 
+// Seconds between two attempts to reconnect to a server that went away, so that a
+// batch of rows does not wait for one connection timeout per row.
+constexpr int kPausaReconexionS = 2;
+
+// An INSERT ... values(...) as the decoders build it, split into its header (the
+// statement up to "values(") and its values: quoted texts without quotes inside
+// and bare numbers. Anything else is not split, and runs as the text it is.
+struct InsertPartido {
+    QString cabecera;
+    QVariantList valores;
+};
+
+bool partir_insert(const QString& s, InsertPartido& r) {
+    if (!s.startsWith(QLatin1String("INSERT INTO "), Qt::CaseInsensitive)) return false;
+    const qsizetype inicio = s.indexOf(QLatin1String("values("), 0, Qt::CaseInsensitive);
+    if (inicio < 0 || s.left(inicio).contains(QLatin1Char('\''))) return false;
+    r.cabecera = s.left(inicio);
+    r.valores.clear();
+    qsizetype i = inicio + 7;
+    const qsizetype n = s.size();
+    for (;;) {
+        if (i >= n) return false;
+        if (s.at(i) == QLatin1Char('\'')) {
+            const qsizetype cierre = s.indexOf(QLatin1Char('\''), i + 1);
+            if (cierre < 0) return false;
+            // A non-null empty text: an empty value is stored as '' like its literal.
+            QString valor = s.mid(i + 1, cierre - i - 1);
+            if (valor.isNull()) valor = QLatin1String("");
+            r.valores.append(valor);
+            i = cierre + 1;
+        } else {
+            qsizetype fin = i;
+            while (fin < n && (s.at(fin).isDigit() || (fin == i && s.at(fin) == QLatin1Char('-')))) ++fin;
+            if (fin == i || (fin == i + 1 && s.at(i) == QLatin1Char('-'))) return false;
+            r.valores.append(s.mid(i, fin - i).toLongLong());
+            i = fin;
+        }
+        if (i >= n) return false;
+        if (s.at(i) == QLatin1Char(')')) return i == n - 1;
+        if (s.at(i) != QLatin1Char(',')) return false;
+        ++i;
+    }
+}
+
 // One named Qt SQL connection; removed when the last database or recordset that
 // uses it is gone.
 class Conexion {
@@ -168,6 +214,22 @@ public:
 
     Fallo ejecutar(const QString& sentencia) override {
         if (Fallo f = asegurarConexion()) return f;
+        // The event rows all share one shape: one prepared statement per shape,
+        // bound with the values taken from the statement's text.
+        InsertPartido partido;
+        if (partir_insert(sentencia, partido)) {
+            QSqlQuery& q = preparada(partido);
+            if (!q.lastQuery().isEmpty()) {
+                for (qsizetype i = 0; i < partido.valores.size(); ++i)
+                    q.bindValue(static_cast<int>(i), partido.valores.at(i));
+                if (q.exec()) return {};
+                const Fallo f = anotar(fallo_de(q.lastError(), dialecto_));
+                // A statement that fails for its own reasons keeps its preparation;
+                // after a lost connection it is prepared again.
+                if (f.numero == fallos::kConexionPerdida) preparadas_.clear();
+                return f;
+            }
+        }
         QSqlQuery q(conexion_->db());
         if (q.exec(traducir_sentencia(sentencia, dialecto_))) return {};
         return anotar(fallo_de(q.lastError(), dialecto_));
@@ -198,10 +260,29 @@ public:
     void deshacerLote() override { conexion_->db().rollback(); }
 
 private:
+    // The prepared statement of one INSERT shape; one that could not be prepared
+    // is left empty and the statement runs as text.
+    QSqlQuery& preparada(const InsertPartido& partido) {
+        auto it = preparadas_.find(partido.cabecera);
+        if (it != preparadas_.end()) return it.value();
+        QString texto = partido.cabecera + QStringLiteral("values(");
+        for (qsizetype i = 0; i < partido.valores.size(); ++i)
+            texto += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+        texto += QLatin1Char(')');
+        QSqlQuery q(conexion_->db());
+        if (!q.prepare(texto)) q = QSqlQuery(conexion_->db());
+        return preparadas_.insert(partido.cabecera, q).value();
+    }
+
     // After a lost server connection the next statement first reconnects, so
-    // storing resumes by itself as soon as the server is back.
+    // storing resumes by itself as soon as the server is back. Attempts are
+    // spaced by kPausaReconexionS; statements in between fail at once.
     Fallo asegurarConexion() {
         if (!reconectar_) return {};
+        if (ultimoIntento_.isValid() && ultimoIntento_.elapsed() < kPausaReconexionS * 1000)
+            return {fallos::kConexionPerdida, QStringLiteral("sin conexión")};
+        ultimoIntento_.start();
+        preparadas_.clear();
         QSqlDatabase db = conexion_->db();
         db.close();
         if (!db.open()) return fallo_de(db.lastError(), dialecto_);
@@ -217,6 +298,8 @@ private:
     std::shared_ptr<Conexion> conexion_;
     Dialecto dialecto_;
     bool reconectar_ = false;
+    QElapsedTimer ultimoIntento_;
+    QHash<QString, QSqlQuery> preparadas_;
 };
 
 bool ejecutar_esquema(QSqlDatabase& db, const QString& sentencia, Dialecto d, Fallo& fallo) {
@@ -295,8 +378,21 @@ std::unique_ptr<BaseDatos> abrir_postgresql(const QString& ruta, Fallo& fallo) {
         if (fallo.numero == fallos::kMotorGeneral) fallo.numero = fallos::kConexionPerdida;
         return nullptr;
     }
-    if (!ejecutar_esquema(db, esquema::kCrearTablaPostgreSQL, Dialecto::PostgreSQL, fallo) ||
-        !ejecutar_esquema(db, esquema::kCrearIndice, Dialecto::PostgreSQL, fallo)) {
+    // The schema is looked up before anything is created: on a shared server a
+    // CREATE, even one that does nothing, waits for other consoles' open batches.
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT to_regclass('tabla_general') IS NOT NULL, "
+                               "to_regclass('indice_abonado_fecha') IS NOT NULL")) ||
+        !q.next()) {
+        fallo = fallo_de(q.lastError(), Dialecto::PostgreSQL);
+        return nullptr;
+    }
+    const bool tieneTabla = q.value(0).toBool();
+    const bool tieneIndice = q.value(1).toBool();
+    q.finish();
+    if ((!tieneTabla &&
+         !ejecutar_esquema(db, esquema::kCrearTablaPostgreSQL, Dialecto::PostgreSQL, fallo)) ||
+        (!tieneIndice && !ejecutar_esquema(db, esquema::kCrearIndice, Dialecto::PostgreSQL, fallo))) {
         return nullptr;
     }
     fallo = {};

@@ -97,4 +97,28 @@ TEST_F(Manejador, SinBaseSeMuestraTodoYCadaFilaSeRegistra) {
     EXPECT_EQ(leer_texto(errores.ruta()).count(QStringLiteral("\r\nNuevoDato\r\n")), 3);
 }
 
+// A box that, at each write, counts the rows another connection can already see.
+class CajaTestigo : public CajaMemoria {
+public:
+    explicit CajaTestigo(QString base) : base_(std::move(base)) {}
+    void anteponer(const QString& nuevo) override {
+        filasVistas.push_back(leer_filas(base_).size());
+        CajaMemoria::anteponer(nuevo);
+    }
+    std::vector<size_t> filasVistas;
+
+private:
+    QString base_;
+};
+
+TEST_F(Manejador, NingunInformeLlegaALaCajaAntesDeQueSusFilasEstenConfirmadas) {
+    const QString ruta = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    CajaTestigo testigo(ruta);
+    CajaMemoria estadoLinea;
+    ManejadorRx otro(estado, testigo, estadoLinea, reloj);
+    otro.recibir("\n" + kLargo + "\rE121f49001\n" + kLargo + "\r");
+    // Three reports of one read: five rows, all committed before the first report is shown.
+    EXPECT_EQ(testigo.filasVistas, (std::vector<size_t>{5, 5, 5}));
+}
+
 } // namespace

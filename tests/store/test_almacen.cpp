@@ -114,6 +114,42 @@ TEST_P(Almacen, FallosDeLasRanuras) {
     }
 }
 
+TEST_P(Almacen, LoteConUnaSentenciaQueFallaGuardaLasDemasYRegistraUna) {
+    comenzar_lote(bases, 0);
+    insertar("0001", "2026-12-06 10:00:01");
+    insertar("0002", "2026-12-06 10:00:02");
+    NuevoDato(QStringLiteral("INSERT INTO TABLA_INEXISTENTE (x) values('1')"), 0, bases);
+    insertar("0003", "2026-12-06 10:00:03");
+    terminar_lote(bases);
+    comenzar_lote(bases, 0);
+    insertar("0004", "2026-12-06 10:00:04");
+    terminar_lote(bases);
+    QStringList abonados;
+    for (const Fila& f : leer_filas(base->ruta())) abonados << f.abonado;
+    abonados.sort();
+    EXPECT_EQ(abonados, (QStringList{"0001", "0002", "0003", "0004"}));
+    EXPECT_EQ(log().count(QStringLiteral("\r\nNuevoDato\r\n")), 1) << log().toStdString();
+}
+
+TEST_P(Almacen, LoteSinConfirmarNoSeVeDesdeOtraConexion) {
+    comenzar_lote(bases, 0);
+    insertar("0001", "2026-12-06 10:00:01");
+    EXPECT_TRUE(leer_filas(base->ruta()).empty());
+    terminar_lote(bases);
+    EXPECT_EQ(leer_filas(base->ruta()).size(), 1u);
+}
+
+TEST_P(Almacen, TextoVacioSeGuardaComoTextoNoComoNulo) {
+    NuevoDato(sentencia_insert({"0000", 7, "00", "2026-12-07 00:00:00", "15", "00", "", "", ""}), 0, bases);
+    Fallo f;
+    auto rs = bases.base[0]->abrirRegistros(
+        QStringLiteral("select count(*) as nulos from TABLA_GENERAL where gral_evento is null or gral_zona is null"), f);
+    ASSERT_TRUE(rs) << f.detalle.toStdString();
+    QVariant v;
+    rs->valor(QStringLiteral("nulos"), v);
+    EXPECT_EQ(v.toInt(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
 
 // SQLite file handling.
