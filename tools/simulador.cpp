@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -237,6 +238,10 @@ enum class Fin { Completo, Senal, LectorCerrado, Fallo };
 class Senales {
 public:
     Senales() {
+        // A stop must reach the stream even when the parent left these signals
+        // ignored (a background job of a shell without job control).
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         sigemptyset(&conjunto_);
         sigaddset(&conjunto_, SIGINT);
         sigaddset(&conjunto_, SIGTERM);
