@@ -5,6 +5,7 @@
 #include "app/cajas_consola.h"
 #include "app/linea_comandos.h"
 #include "app/modos.h"
+#include "app/servicio.h"
 
 using namespace corvane;
 
@@ -30,7 +31,10 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_consultar(o);
     }
-    case Modo::SinVentana:
+    case Modo::SinVentana: {
+        QCoreApplication app(argc, argv);
+        return modo_sin_ventana(o);
+    }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: este modo todavía no está disponible; use --reproducir "
                                         "o --consultar (vea --ayuda).\n"));

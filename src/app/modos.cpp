@@ -18,6 +18,8 @@ namespace {
 // Bytes read from a capture at a time.
 constexpr qint64 kBloqueLectura = 64 * 1024;
 
+} // namespace
+
 // Opens the event database as the main window does when it loads.
 void abrir_como_ventana(EstadoProceso& estado, const Opciones& o) {
     inic_base_de_datos(estado.bases);
@@ -26,10 +28,14 @@ void abrir_como_ventana(EstadoProceso& estado, const Opciones& o) {
     estado.estadoRx = kEstadoN;
 }
 
+namespace {
+
 int fallar(const QString& mensaje) {
     escribir(stderr, QStringLiteral("corvane: ") + mensaje + QLatin1Char('\n'));
     return kSalidaError;
 }
+
+} // namespace
 
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
@@ -39,6 +45,8 @@ bool preparar_carpeta(const Opciones& o, QString& error) {
     }
     return true;
 }
+
+namespace {
 
 QString campo_csv(const QString& valor) {
     if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))) return valor;

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "app/linea_comandos.h"
+#include "reception/estado_proceso.h"
 
 namespace corvane {
 
@@ -16,6 +17,11 @@ QString carpeta_datos(const Opciones& o);
 // The event database as abrir_base_de_datos takes it: the --base URL, or
 // baseTolm.mdb in the data folder.
 QString ruta_base(const Opciones& o);
+
+// Opens the event database as the main window does when it loads.
+void abrir_como_ventana(EstadoProceso& estado, const Opciones& o);
+// False, with the Spanish reason, when the data folder does not exist.
+bool preparar_carpeta(const Opciones& o, QString& error);
 
 int modo_reproducir(const Opciones& o);
 int modo_consultar(const Opciones& o);

@@ -1,0 +1,221 @@
+// corvane --sin-ventana end to end: the simulator writes to a pseudo-terminal at
+// 19200 bit/s, the service receives until a signal stops it, and what it stored
+// and printed is what the replay of the same stream stores and prints.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+#include "apoyo/apoyo.h"
+#include "tools/generador.h"
+
+using namespace corvane::pruebas;
+
+namespace {
+
+const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
+const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
+const QString kMensajePuerto =
+    QStringLiteral("Error al abrir puerto serie,verifique el numero de com");
+
+// Times of day come from the real clock: the comparison looks at their form only.
+QString sin_horas(QString t) {
+    static const QRegularExpression kHora(QStringLiteral("\\b\\d{2}:\\d{2}:\\d{2}\\b"));
+    return t.replace(kHora, QStringLiteral("hh:mm:ss"));
+}
+
+QStringList lineas(const QString& t) {
+    return t.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+std::vector<Fila> filas_sin_momento(const QString& carpeta) {
+    std::vector<Fila> filas = leer_filas(QDir(carpeta).filePath(QStringLiteral("baseTolm.mdb")));
+    for (Fila& f : filas) f.momento.clear();
+    return filas;
+}
+
+bool carpeta_vacia(const QString& carpeta) {
+    return QDir(carpeta).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty();
+}
+
+struct Referencia {
+    QString salida;
+    QString errores;
+    std::vector<Fila> filas;
+    std::uint64_t filasAnunciadas = 0;
+};
+
+// The same seed's stream from standard output, replayed into its own folder.
+Referencia reproducir(std::uint32_t semilla, int paquetes, const QString& carpeta) {
+    corvane::simulador::Generador g(semilla);
+    corvane::simulador::Resumen resumen;
+    QByteArray flujo;
+    for (int i = 0; i < paquetes; ++i) {
+        const auto p = g.siguiente();
+        resumen.contar(p);
+        flujo.append(p.bytes.data(), static_cast<qsizetype>(p.bytes.size()));
+    }
+    QProcess sim;
+    sim.start(kSimulador, {"--salida", "-", "--rapido", "--paquetes", QString::number(paquetes),
+                           "--semilla", QString::number(semilla)});
+    EXPECT_TRUE(sim.waitForFinished(30000));
+    const QByteArray escrito = sim.readAllStandardOutput();
+    EXPECT_EQ(escrito, flujo);
+
+    QProcess p;
+    p.start(kCorvane, {"--reproducir", "-", "--carpeta", carpeta});
+    EXPECT_TRUE(p.waitForStarted());
+    p.write(escrito);
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    return {QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError()), filas_sin_momento(carpeta), resumen.filas};
+}
+
+struct CasoParada {
+    const char* nombre;
+    int senal;
+    int paquetes;
+    std::uint32_t semilla;
+};
+
+class Servicio : public testing::TestWithParam<CasoParada> {};
+
+TEST_P(Servicio, GuardaYMuestraLoMismoQueLaReproduccionYParaLimpio) {
+    const CasoParada& c = GetParam();
+    QTemporaryDir dirReferencia, dir;
+    const Referencia ref = reproducir(c.semilla, c.paquetes, dirReferencia.path());
+    ASSERT_EQ(ref.filas.size(), ref.filasAnunciadas);
+    ASSERT_FALSE(ref.filas.empty());
+
+    QProcess sim;
+    sim.start(kSimulador, {"--velocidad", "19200", "--paquetes", QString::number(c.paquetes),
+                           "--semilla", QString::number(c.semilla)});
+    ASSERT_TRUE(sim.waitForStarted());
+    while (!sim.canReadLine() && sim.waitForReadyRead(10000)) {
+    }
+    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
+    ASSERT_TRUE(pty.startsWith(QStringLiteral("/dev/"))) << pty.toStdString();
+
+    QProcess sv;
+    sv.start(kCorvane,
+             {"--sin-ventana", "--puerto", pty, "--velocidad", "19200", "--carpeta", dir.path()});
+    ASSERT_TRUE(sv.waitForStarted());
+    ASSERT_TRUE(sim.waitForFinished(60000));
+    EXPECT_EQ(sim.exitCode(), 0);
+
+    // Wait until standard output has gone quiet with everything the replay printed.
+    const qsizetype esperadas = lineas(ref.salida).size();
+    QByteArray salida;
+    QElapsedTimer limite;
+    limite.start();
+    while (limite.elapsed() < 60000) {
+        const bool llego = sv.waitForReadyRead(500);
+        salida += sv.readAllStandardOutput();
+        if (!llego && lineas(QString::fromUtf8(salida)).size() >= esperadas) break;
+        if (sv.state() != QProcess::Running) break;
+    }
+    ASSERT_EQ(sv.state(), QProcess::Running) << sv.readAllStandardError().toStdString();
+    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), c.senal), 0);
+    ASSERT_TRUE(sv.waitForFinished(30000));
+    salida += sv.readAllStandardOutput();
+    const QString errores = QString::fromUtf8(sv.readAllStandardError());
+    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sv.exitCode(), 0) << errores.toStdString();
+
+    EXPECT_EQ(sin_horas(QString::fromUtf8(salida)), sin_horas(ref.salida));
+    EXPECT_EQ(filas_sin_momento(dir.path()), ref.filas);
+    // The status line is the replay's, then only what the port's loss says once the
+    // simulator has closed the pseudo-terminal.
+    const QStringList propias = lineas(sin_horas(errores));
+    const QStringList deReferencia = lineas(sin_horas(ref.errores));
+    ASSERT_GE(propias.size(), deReferencia.size()) << errores.toStdString();
+    EXPECT_EQ(propias.mid(0, deReferencia.size()), deReferencia);
+    for (const QString& l : propias.mid(deReferencia.size())) {
+        EXPECT_TRUE(l.startsWith(QStringLiteral("Se perdió el puerto ") + pty) ||
+                    l.startsWith(QStringLiteral("Puerto ") + pty))
+            << l.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("error.log"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Senales, Servicio,
+                         testing::Values(CasoParada{"SIGTERM", SIGTERM, 300, 21},
+                                         CasoParada{"SIGINT", SIGINT, 120, 22}),
+                         [](const testing::TestParamInfo<CasoParada>& fila) {
+                             return std::string(fila.param.nombre);
+                         });
+
+// A stop in the middle of the traffic: every report printed has its row, and the
+// database is left closed and readable.
+TEST(Servicio, ParaEnPlenaRecepcionConCadaFilaDeLoMostrado) {
+    QTemporaryDir dir;
+    QProcess sim;
+    sim.start(kSimulador, {"--velocidad", "4800", "--semilla", "5"}); // without end
+    ASSERT_TRUE(sim.waitForStarted());
+    while (!sim.canReadLine() && sim.waitForReadyRead(10000)) {
+    }
+    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
+    QProcess sv;
+    sv.start(kCorvane,
+             {"--sin-ventana", "--puerto", pty, "--velocidad", "4800", "--carpeta", dir.path()});
+    ASSERT_TRUE(sv.waitForStarted());
+    QByteArray salida;
+    while (lineas(QString::fromUtf8(salida)).size() < 20 && sv.waitForReadyRead(20000))
+        salida += sv.readAllStandardOutput();
+    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sv.waitForFinished(30000));
+    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sv.exitCode(), 0);
+    salida += sv.readAllStandardOutput();
+    const auto filas = leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")));
+    EXPECT_GE(filas.size(), 20u);
+    EXPECT_EQ(static_cast<qsizetype>(filas.size()), lineas(QString::fromUtf8(salida)).size());
+    ASSERT_EQ(kill(static_cast<pid_t>(sim.processId()), SIGTERM), 0);
+    EXPECT_TRUE(sim.waitForFinished(10000));
+}
+
+struct CasoPuerto {
+    const char* nombre;
+    QString puerto;
+};
+
+class PuertoMalo : public testing::TestWithParam<CasoPuerto> {};
+
+TEST_P(PuertoMalo, DaElMensajeEstado2YNoCreaNada) {
+    QTemporaryDir dir;
+    QTemporaryDir otra;
+    QString puerto = GetParam().puerto;
+    if (puerto == QLatin1String("archivo")) {
+        puerto = otra.filePath(QStringLiteral("no-es-un-puerto"));
+        QFile f(puerto);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QProcess p;
+    p.start(kCorvane,
+            {"--sin-ventana", "--puerto", puerto, "--velocidad", "9600", "--carpeta", dir.path()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    const QString errores = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(errores.contains(kMensajePuerto)) << errores.toStdString();
+    EXPECT_TRUE(errores.contains(puerto)) << errores.toStdString();
+    EXPECT_TRUE(carpeta_vacia(dir.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, PuertoMalo,
+    testing::Values(CasoPuerto{"NoExiste", QStringLiteral("/dev/corvane-no-existe")},
+                    CasoPuerto{"NoEsUnPuerto", QStringLiteral("archivo")}),
+    [](const testing::TestParamInfo<CasoPuerto>& fila) { return std::string(fila.param.nombre); });
+
+} // namespace
