@@ -113,6 +113,8 @@ int modo_sin_ventana(const Opciones& o) {
     CajaLinea text4(stderr);
     ManejadorRx manejador(estado, text1, text4, reloj);
     PuertoSerie puerto(manejador, text4, reloj);
+    amortiguar_errores();
+    QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);
     // The port first: a port that cannot be opened leaves the data folder untouched.
     if (!puerto.abrir(o.puerto, o.velocidad, error))
         return fallar(

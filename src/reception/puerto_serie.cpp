@@ -88,7 +88,9 @@ void PuertoSerie::leer() {
     if (!puerto_) return;
     // Each read goes through the handler whole, in arrival order.
     const QByteArray bytes = puerto_->readAll();
-    if (!bytes.isEmpty()) manejador_.recibir(bytes);
+    if (bytes.isEmpty()) return;
+    manejador_.recibir(bytes);
+    Q_EMIT actividad();
 }
 
 void PuertoSerie::alFallar() {
@@ -129,6 +131,7 @@ void PuertoSerie::cerrar() {
 
 void PuertoSerie::estado(const QString& texto) {
     text4_.ponerTexto(texto + QStringLiteral("   ") + reloj_.texto_hora());
+    Q_EMIT actividad();
 }
 
 void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,

@@ -71,6 +71,9 @@ public:
 Q_SIGNALS:
     void perdido();    // the open port failed and was closed; retries start
     void recuperado(); // a lost port opened again
+    // A read went through the handler, or the status line changed: the moment
+    // for modes without windows to flush what their boxes wrote.
+    void actividad();
 
 private:
     void leer();
