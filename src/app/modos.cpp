@@ -16,7 +16,7 @@ namespace corvane {
 namespace {
 
 // Bytes read from a capture at a time.
-constexpr qint64 kBloqueLectura = 64 * 1024;
+constexpr qint64 kBloqueLectura = 1024 * 1024;
 
 } // namespace
 

@@ -21,7 +21,14 @@ struct LoteSentencias {
     bool activo = false;
     bool enTransaccion = false;
     qint16 indice = 0;
-    std::vector<QString> hechas; // executed inside the open transaction, not yet committed
+    // Executed inside the open transaction, not yet committed: only needed again
+    // after a failure. Each is kept as its values part behind a header shared by
+    // all statements of the same shape, a fraction of the memory of whole texts.
+    struct Hecha {
+        QString cabecera;
+        QString resto;
+    };
+    std::vector<Hecha> hechas;
 };
 
 struct ConjuntoBases {

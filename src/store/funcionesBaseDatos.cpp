@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 #include "common/reloj.h"
 
 namespace corvane {
@@ -30,16 +32,27 @@ QString texto_momento(const QVariant& valor) {
     return momento.isValid() ? momento.toString(kFormatoListado) : valor.toString();
 }
 
+void guardar_hecha(LoteSentencias& lote, const QString& sentencia) {
+    const QStringView texto(sentencia);
+    const qsizetype corte = std::max<qsizetype>(0, texto.indexOf(QLatin1String("values(")));
+    const QStringView cabecera = texto.left(corte);
+    LoteSentencias::Hecha h;
+    if (!lote.hechas.empty() && lote.hechas.back().cabecera == cabecera) h.cabecera = lote.hechas.back().cabecera;
+    else h.cabecera = cabecera.toString();
+    h.resto = texto.mid(corte).toString();
+    lote.hechas.push_back(std::move(h));
+}
+
 // Undoes the open transaction and runs again, one at a time, the statements it
 // held; each failure is logged once. The rest of the batch runs one by one.
 void rehacer_sin_transaccion(ConjuntoBases& bases, BaseDatos& base) {
     LoteSentencias& lote = bases.lote;
     base.deshacerLote();
     lote.enTransaccion = false;
-    std::vector<QString> pendientes;
+    std::vector<LoteSentencias::Hecha> pendientes;
     pendientes.swap(lote.hechas);
-    for (const QString& s : pendientes) {
-        if (const Fallo f = base.ejecutar(s)) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    for (const LoteSentencias::Hecha& h : pendientes) {
+        if (const Fallo f = base.ejecutar(h.cabecera + h.resto)) registrar(bases, f.numero, kEtiquetaNuevoDato);
     }
 }
 
@@ -78,7 +91,7 @@ void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
     const bool enLote = lote.activo && lote.enTransaccion && lote.indice == indice;
     const Fallo fallo = base->ejecutar(sentencia);
     if (!fallo) {
-        if (enLote) lote.hechas.push_back(sentencia);
+        if (enLote) guardar_hecha(lote, sentencia);
         return;
     }
     registrar(bases, fallo.numero, kEtiquetaNuevoDato);

@@ -15,6 +15,11 @@
 #include <QSqlRecord>
 #include <QUrl>
 
+#include <sqlite3.h>
+
+#include <utility>
+#include <vector>
+
 #include "common/registro_errores.h"
 #include "store/esquema.h"
 
@@ -26,41 +31,36 @@ constexpr int kEsperaBloqueoMs = 5000;
 // Seconds a PostgreSQL connection attempt may take.
 constexpr int kEsperaConexionS = 5;
 
+// SQLite's primary result code as a failure number.
+qint32 numero_sqlite(int codigo) {
+    switch (codigo & 0xff) {
+    case 1:  // SQLITE_ERROR: syntax, unknown table or column
+    case 19: // SQLITE_CONSTRAINT
+    case 20: // SQLITE_MISMATCH
+    case 25: // SQLITE_RANGE
+        return fallos::kSentenciaRechazada;
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return fallos::kBloqueada;
+    case 8: // SQLITE_READONLY
+        return fallos::kSoloLectura;
+    case 13: // SQLITE_FULL
+        return fallos::kDiscoLleno;
+    case 14: // SQLITE_CANTOPEN
+        return fallos::kArchivoNoEncontrado;
+    case 26: // SQLITE_NOTADB
+        return fallos::kNoEsBaseDeDatos;
+    default:
+        return fallos::kMotorGeneral;
+    }
+}
+
 Fallo fallo_sqlite(const QSqlError& error) {
     bool ok = false;
-    const int codigo = error.nativeErrorCode().toInt(&ok) & 0xff; // primary result code
-    qint32 numero = fallos::kMotorGeneral;
-    if (ok) {
-        switch (codigo) {
-        case 1:  // SQLITE_ERROR: syntax, unknown table or column
-        case 19: // SQLITE_CONSTRAINT
-        case 20: // SQLITE_MISMATCH
-        case 25: // SQLITE_RANGE
-            numero = fallos::kSentenciaRechazada;
-            break;
-        case 5: // SQLITE_BUSY
-        case 6: // SQLITE_LOCKED
-            numero = fallos::kBloqueada;
-            break;
-        case 8: // SQLITE_READONLY
-            numero = fallos::kSoloLectura;
-            break;
-        case 13: // SQLITE_FULL
-            numero = fallos::kDiscoLleno;
-            break;
-        case 14: // SQLITE_CANTOPEN
-            numero = fallos::kArchivoNoEncontrado;
-            break;
-        case 26: // SQLITE_NOTADB
-            numero = fallos::kNoEsBaseDeDatos;
-            break;
-        default:
-            break;
-        }
-    } else if (error.type() == QSqlError::ConnectionError) {
-        numero = fallos::kArchivoNoEncontrado;
-    }
-    return {numero, error.text()};
+    const int codigo = error.nativeErrorCode().toInt(&ok);
+    if (ok) return {numero_sqlite(codigo), error.text()};
+    if (error.type() == QSqlError::ConnectionError) return {fallos::kArchivoNoEncontrado, error.text()};
+    return {fallos::kMotorGeneral, error.text()};
 }
 
 Fallo fallo_postgresql(const QSqlError& error) {
@@ -100,15 +100,22 @@ constexpr int kPausaReconexionS = 2;
 
 // An INSERT ... values(...) as the decoders build it, split into its header (the
 // statement up to "values(") and its values: quoted texts without quotes inside
-// and bare numbers. Anything else is not split, and runs as the text it is.
+// and bare whole numbers, as positions in the statement's text. Anything else is
+// not split, and runs as the text it is.
 struct InsertPartido {
-    QString cabecera;
-    QVariantList valores;
+    struct Valor {
+        qsizetype desde;
+        qsizetype largo;
+        bool texto;
+    };
+    QStringView cabecera;
+    std::vector<Valor> valores;
 };
 
-bool partir_insert(const QString& s, InsertPartido& r) {
+bool partir_insert(QStringView s, InsertPartido& r) {
     if (!s.startsWith(QLatin1String("INSERT INTO "), Qt::CaseInsensitive)) return false;
-    const qsizetype inicio = s.indexOf(QLatin1String("values("), 0, Qt::CaseInsensitive);
+    qsizetype inicio = s.indexOf(QLatin1String("values("));
+    if (inicio < 0) inicio = s.indexOf(QLatin1String("values("), 0, Qt::CaseInsensitive);
     if (inicio < 0 || s.left(inicio).contains(QLatin1Char('\''))) return false;
     r.cabecera = s.left(inicio);
     r.valores.clear();
@@ -116,26 +123,77 @@ bool partir_insert(const QString& s, InsertPartido& r) {
     const qsizetype n = s.size();
     for (;;) {
         if (i >= n) return false;
-        if (s.at(i) == QLatin1Char('\'')) {
+        if (s[i] == QLatin1Char('\'')) {
             const qsizetype cierre = s.indexOf(QLatin1Char('\''), i + 1);
             if (cierre < 0) return false;
-            // A non-null empty text: an empty value is stored as '' like its literal.
-            QString valor = s.mid(i + 1, cierre - i - 1);
-            if (valor.isNull()) valor = QLatin1String("");
-            r.valores.append(valor);
+            r.valores.push_back({i + 1, cierre - i - 1, true});
             i = cierre + 1;
         } else {
             qsizetype fin = i;
-            while (fin < n && (s.at(fin).isDigit() || (fin == i && s.at(fin) == QLatin1Char('-')))) ++fin;
-            if (fin == i || (fin == i + 1 && s.at(i) == QLatin1Char('-'))) return false;
-            r.valores.append(s.mid(i, fin - i).toLongLong());
+            if (s[fin] == QLatin1Char('-')) ++fin;
+            const qsizetype digitos = fin;
+            while (fin < n && s[fin].isDigit()) ++fin;
+            if (fin == digitos || fin - i > 18) return false;
+            r.valores.push_back({i, fin - i, false});
             i = fin;
         }
         if (i >= n) return false;
-        if (s.at(i) == QLatin1Char(')')) return i == n - 1;
-        if (s.at(i) != QLatin1Char(',')) return false;
+        if (s[i] == QLatin1Char(')')) return i == n - 1;
+        if (s[i] != QLatin1Char(',')) return false;
         ++i;
     }
+}
+
+// The INSERTs of one shape as a native SQLite statement on the Qt connection's own
+// handle: binding straight from the statement's text, without a copy per value.
+class InsercionSQLite {
+public:
+    InsercionSQLite(sqlite3* db, const QString& texto) {
+        if (sqlite3_prepare16_v3(db, texto.utf16(), static_cast<int>(texto.size() * 2),
+                                 SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
+    }
+    ~InsercionSQLite() { sqlite3_finalize(stmt_); }
+    InsercionSQLite(const InsercionSQLite&) = delete;
+    InsercionSQLite& operator=(const InsercionSQLite&) = delete;
+
+    bool preparada() const { return stmt_ != nullptr; }
+    int parametros() const { return sqlite3_bind_parameter_count(stmt_); }
+
+    Fallo ejecutar(QStringView s, const InsertPartido& partido) {
+        int indice = 1;
+        for (const InsertPartido::Valor& v : partido.valores) {
+            const QStringView valor = s.mid(v.desde, v.largo);
+            if (v.texto) {
+                // A non-null pointer also for the empty text: '' is stored as '', not NULL.
+                sqlite3_bind_text16(stmt_, indice, s.data() + v.desde,
+                                    static_cast<int>(v.largo * 2), SQLITE_STATIC);
+            } else {
+                sqlite3_bind_int64(stmt_, indice, valor.toLongLong());
+            }
+            ++indice;
+        }
+        const int codigo = sqlite3_step(stmt_);
+        Fallo f;
+        if (codigo != SQLITE_DONE && codigo != SQLITE_ROW) {
+            f = {numero_sqlite(codigo), QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_)))};
+        }
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return f;
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+QString texto_preparado(QStringView cabecera, size_t valores) {
+    QString texto = cabecera.toString() + QStringLiteral("values(");
+    for (size_t i = 0; i < valores; ++i) texto += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    texto += QLatin1Char(')');
+    return texto;
 }
 
 // One named Qt SQL connection; removed when the last database or recordset that
@@ -216,16 +274,23 @@ public:
         if (Fallo f = asegurarConexion()) return f;
         // The event rows all share one shape: one prepared statement per shape,
         // bound with the values taken from the statement's text.
-        InsertPartido partido;
-        if (partir_insert(sentencia, partido)) {
-            QSqlQuery& q = preparada(partido);
-            if (!q.lastQuery().isEmpty()) {
-                for (qsizetype i = 0; i < partido.valores.size(); ++i)
-                    q.bindValue(static_cast<int>(i), partido.valores.at(i));
-                if (q.exec()) return {};
-                const Fallo f = anotar(fallo_de(q.lastError(), dialecto_));
-                // A statement that fails for its own reasons keeps its preparation;
-                // after a lost connection it is prepared again.
+        if (partir_insert(sentencia, partido_)) {
+            if (dialecto_ == Dialecto::SQLite) {
+                if (InsercionSQLite* ins = insercionNativa()) {
+                    if (ins->parametros() == static_cast<int>(partido_.valores.size()))
+                        return ins->ejecutar(sentencia, partido_);
+                }
+            } else if (QSqlQuery* q = preparada()) {
+                for (size_t i = 0; i < partido_.valores.size(); ++i) {
+                    const InsertPartido::Valor& v = partido_.valores[i];
+                    const QStringView valor = QStringView(sentencia).mid(v.desde, v.largo);
+                    q->bindValue(static_cast<int>(i), v.texto ? QVariant(valor.isEmpty() ? QString(QLatin1String(""))
+                                                                                          : valor.toString())
+                                                              : QVariant(valor.toLongLong()));
+                }
+                if (q->exec()) return {};
+                const Fallo f = anotar(fallo_de(q->lastError(), dialecto_));
+                // After a lost connection the statement is prepared again.
                 if (f.numero == fallos::kConexionPerdida) preparadas_.clear();
                 return f;
             }
@@ -260,18 +325,33 @@ public:
     void deshacerLote() override { conexion_->db().rollback(); }
 
 private:
-    // The prepared statement of one INSERT shape; one that could not be prepared
-    // is left empty and the statement runs as text.
-    QSqlQuery& preparada(const InsertPartido& partido) {
-        auto it = preparadas_.find(partido.cabecera);
-        if (it != preparadas_.end()) return it.value();
-        QString texto = partido.cabecera + QStringLiteral("values(");
-        for (qsizetype i = 0; i < partido.valores.size(); ++i)
-            texto += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
-        texto += QLatin1Char(')');
-        QSqlQuery q(conexion_->db());
-        if (!q.prepare(texto)) q = QSqlQuery(conexion_->db());
-        return preparadas_.insert(partido.cabecera, q).value();
+    // The prepared statement of the current INSERT's shape, or null when the
+    // engine could not prepare it (the statement then runs as text).
+    QSqlQuery* preparada() {
+        const QString cabecera = partido_.cabecera.toString();
+        auto it = preparadas_.find(cabecera);
+        if (it == preparadas_.end()) {
+            QSqlQuery q(conexion_->db());
+            if (!q.prepare(texto_preparado(partido_.cabecera, partido_.valores.size())))
+                q = QSqlQuery(conexion_->db());
+            it = preparadas_.insert(cabecera, q);
+        }
+        return it->lastQuery().isEmpty() ? nullptr : &it.value();
+    }
+
+    InsercionSQLite* insercionNativa() {
+        if (!nativas_.empty() && nativas_.back().first == partido_.cabecera) return nativas_.back().second.get();
+        for (auto& [cabecera, ins] : nativas_)
+            if (cabecera == partido_.cabecera) return ins.get();
+        const QVariant manejador = conexion_->db().driver()->handle();
+        if (qstrcmp(manejador.typeName(), "sqlite3*") != 0) return nullptr;
+        sqlite3* db = *static_cast<sqlite3* const*>(manejador.constData());
+        if (db == nullptr) return nullptr;
+        auto ins = std::make_unique<InsercionSQLite>(
+            db, texto_preparado(partido_.cabecera, partido_.valores.size()));
+        if (!ins->preparada()) return nullptr;
+        nativas_.emplace_back(partido_.cabecera.toString(), std::move(ins));
+        return nativas_.back().second.get();
     }
 
     // After a lost server connection the next statement first reconnects, so
@@ -299,7 +379,9 @@ private:
     Dialecto dialecto_;
     bool reconectar_ = false;
     QElapsedTimer ultimoIntento_;
+    InsertPartido partido_; // reused: its list keeps its capacity between rows
     QHash<QString, QSqlQuery> preparadas_;
+    std::vector<std::pair<QString, std::unique_ptr<InsercionSQLite>>> nativas_;
 };
 
 bool ejecutar_esquema(QSqlDatabase& db, const QString& sentencia, Dialecto d, Fallo& fallo) {

@@ -8,7 +8,7 @@
 
 namespace corvane {
 void PrintTo(const EventoCid& e, std::ostream* os) {
-    *os << (e.tipoEvento + e.evento + QLatin1Char(' ') + e.particion + QLatin1Char(' ') + e.zona +
+    *os << QString(e.tipoEvento + e.evento + QLatin1Char(' ') + e.particion + QLatin1Char(' ') + e.zona +
             QLatin1Char(' ') + e.cuenta())
                .toStdString();
 }
