@@ -5,6 +5,7 @@
 
 #include <QAtomicInteger>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -16,6 +17,7 @@
 #include <QUrl>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <utility>
 #include <vector>
@@ -263,14 +265,35 @@ private:
     bool abierto_ = true;
 };
 
+std::shared_ptr<Conexion> conectar_sqlite(const QString& ruta, Fallo& fallo);
+
+// Identity of a file on disk, to notice one removed or replaced under us.
+struct IdentidadArchivo {
+    dev_t dispositivo = 0;
+    ino_t nodo = 0;
+    bool existe = false;
+    bool operator==(const IdentidadArchivo&) const = default;
+};
+
+IdentidadArchivo identidad(const QString& ruta) {
+    struct stat st {};
+    if (ruta.isEmpty() || ::stat(QFile::encodeName(ruta).constData(), &st) != 0) return {};
+    return {st.st_dev, st.st_ino, true};
+}
+
 class BaseDatosQt : public BaseDatos {
 public:
-    BaseDatosQt(std::shared_ptr<Conexion> conexion, Dialecto dialecto)
-        : conexion_(std::move(conexion)), dialecto_(dialecto) {}
+    // `ruta`: the SQLite file behind the connection, watched at every batch; empty
+    // for a server.
+    BaseDatosQt(std::shared_ptr<Conexion> conexion, Dialecto dialecto, QString ruta = {})
+        : conexion_(std::move(conexion)), dialecto_(dialecto), ruta_(std::move(ruta)),
+          archivo_(identidad(ruta_)) {}
 
     Dialecto dialecto() const override { return dialecto_; }
 
     Fallo ejecutar(const QString& sentencia) override {
+        // Inside a batch the file is checked at its start and before its commit.
+        if (!enTransaccion_) vigilarArchivo();
         if (Fallo f = asegurarConexion()) return f;
         // The event rows all share one shape: one prepared statement per shape,
         // bound with the values taken from the statement's text.
@@ -314,15 +337,27 @@ public:
     }
 
     Fallo comenzarLote() override {
+        vigilarArchivo();
         if (Fallo f = asegurarConexion()) return f;
-        if (conexion_->db().transaction()) return {};
-        return anotar(fallo_de(conexion_->db().lastError(), dialecto_));
+        if (!conexion_->db().transaction()) return anotar(fallo_de(conexion_->db().lastError(), dialecto_));
+        enTransaccion_ = true;
+        return {};
     }
     Fallo confirmarLote() override {
+        // A file removed during the batch: its rows are not committed into it but
+        // run again, one by one, into the file opened anew.
+        if (!ruta_.isEmpty() && !(identidad(ruta_) == archivo_)) {
+            deshacerLote();
+            return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo de la base desapareció")};
+        }
+        enTransaccion_ = false;
         if (conexion_->db().commit()) return {};
         return anotar(fallo_de(conexion_->db().lastError(), dialecto_));
     }
-    void deshacerLote() override { conexion_->db().rollback(); }
+    void deshacerLote() override {
+        enTransaccion_ = false;
+        conexion_->db().rollback();
+    }
 
 private:
     // The prepared statement of the current INSERT's shape, or null when the
@@ -354,6 +389,28 @@ private:
         return nativas_.back().second.get();
     }
 
+    // A database file removed (or replaced) while open would swallow every later
+    // row into a file nobody can see. When the path no longer names the file that
+    // was opened, the connection is opened again on the path, creating the file
+    // and its table anew; until that succeeds the statements fail and are logged.
+    // Returns true when the connection was opened again.
+    bool vigilarArchivo() {
+        if (ruta_.isEmpty() || (archivo_.existe && identidad(ruta_) == archivo_)) return false;
+        nativas_.clear();
+        preparadas_.clear();
+        Fallo fallo;
+        auto nueva = conectar_sqlite(ruta_, fallo);
+        if (!nueva) {
+            // Nothing to write to: statements fail with the reason until the next batch retries.
+            conexion_ = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
+            archivo_ = {};
+            return true;
+        }
+        conexion_ = std::move(nueva);
+        archivo_ = identidad(ruta_);
+        return true;
+    }
+
     // After a lost server connection the next statement first reconnects, so
     // storing resumes by itself as soon as the server is back. Attempts are
     // spaced by kPausaReconexionS; statements in between fail at once.
@@ -377,6 +434,9 @@ private:
 
     std::shared_ptr<Conexion> conexion_;
     Dialecto dialecto_;
+    QString ruta_;
+    IdentidadArchivo archivo_;
+    bool enTransaccion_ = false;
     bool reconectar_ = false;
     QElapsedTimer ultimoIntento_;
     InsertPartido partido_; // reused: its list keeps its capacity between rows
@@ -391,7 +451,7 @@ bool ejecutar_esquema(QSqlDatabase& db, const QString& sentencia, Dialecto d, Fa
     return false;
 }
 
-std::unique_ptr<BaseDatos> abrir_sqlite(const QString& ruta, Fallo& fallo) {
+std::shared_ptr<Conexion> conectar_sqlite(const QString& ruta, Fallo& fallo) {
     const QFileInfo info(ruta);
     if (info.exists() && !info.isFile()) {
         fallo = {fallos::kArchivoNoEncontrado, QStringLiteral("no es un archivo: ") + ruta};
@@ -438,7 +498,13 @@ std::unique_ptr<BaseDatos> abrir_sqlite(const QString& ruta, Fallo& fallo) {
         ejecutar_esquema(db, esquema::kCrearIndice, Dialecto::SQLite, ignorado);
     }
     fallo = {};
-    return std::make_unique<BaseDatosQt>(std::move(conexion), Dialecto::SQLite);
+    return conexion;
+}
+
+std::unique_ptr<BaseDatos> abrir_sqlite(const QString& ruta, Fallo& fallo) {
+    auto conexion = conectar_sqlite(ruta, fallo);
+    if (!conexion) return nullptr;
+    return std::make_unique<BaseDatosQt>(std::move(conexion), Dialecto::SQLite, ruta);
 }
 
 std::unique_ptr<BaseDatos> abrir_postgresql(const QString& ruta, Fallo& fallo) {

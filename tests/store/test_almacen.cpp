@@ -237,6 +237,46 @@ TEST_F(ArchivoBase, SegundaAperturaFallidaConservaLaRanura) {
     EXPECT_EQ(bases.base[0].get(), primera);
 }
 
+// The database file removed while the console runs: the rows of the next batches,
+// and those of a batch in flight, go into the file created anew on the same path.
+TEST_F(ArchivoBase, ArchivoBorradoEnMarchaSeCreaDeNuevo) {
+    ConjuntoBases bases;
+    bases.errores = &errores;
+    abrir_base_de_datos(ruta(), 0, bases);
+    const auto fila = [](const char* abonado) {
+        return sentencia_insert({QString::fromLatin1(abonado), 3, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"});
+    };
+    const auto borrar = [this] {
+        for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(ruta() + QLatin1String(sufijo));
+    };
+    const auto abonados = [this] {
+        QStringList r;
+        for (const Fila& f : leer_filas(ruta())) r << f.abonado;
+        return r;
+    };
+    comenzar_lote(bases, 0);
+    NuevoDato(fila("0001"), 0, bases);
+    terminar_lote(bases);
+    borrar();
+    // Removed between batches.
+    comenzar_lote(bases, 0);
+    NuevoDato(fila("0002"), 0, bases);
+    terminar_lote(bases);
+    EXPECT_EQ(abonados(), (QStringList{"0002"}));
+    // Removed in the middle of a batch.
+    comenzar_lote(bases, 0);
+    NuevoDato(fila("0003"), 0, bases);
+    borrar();
+    NuevoDato(fila("0004"), 0, bases);
+    terminar_lote(bases);
+    EXPECT_EQ(abonados(), (QStringList{"0003", "0004"}));
+    // A statement outside any batch.
+    borrar();
+    NuevoDato(fila("0005"), 0, bases);
+    EXPECT_EQ(abonados(), (QStringList{"0005"}));
+    EXPECT_TRUE(log().isEmpty()) << log().toStdString();
+}
+
 TEST(TraducirSentencia, LiteralesJetSoloFueraDeComillas) {
     const QString s = QStringLiteral("select * from T where (a>=#2026/12/06 00:00:00#) and b='#2026/12/06 00:00:00#'");
     EXPECT_EQ(traducir_sentencia(s, Dialecto::SQLite),
