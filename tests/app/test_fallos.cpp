@@ -1,0 +1,110 @@
+// Faults survived with nothing lost: the replay killed at random moments.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "apoyo/apoyo.h"
+#include "tools/generador.h"
+
+using namespace corvane::pruebas;
+
+namespace {
+
+using Clave = std::tuple<QString, int, int>; // account, level, origin
+
+// Reports that the replay wrote to standard output, complete lines only.
+std::map<Clave, int> informes_mostrados(const QString& salida) {
+    static const QRegularExpression kLinea(
+        QStringLiteral("^Cuenta=(\\w{4})  Señal=(\\d+)/16  Origen=(\\w{1,2})  \\d{2}:\\d{2}:\\d{2}$"));
+    std::map<Clave, int> r;
+    const QStringList lineas = salida.split(QStringLiteral("\r\n"));
+    // The last piece has no line end: cut by the kill, it does not count.
+    for (qsizetype i = 0; i + 1 < lineas.size(); ++i) {
+        const auto m = kLinea.match(lineas.at(i));
+        EXPECT_TRUE(m.hasMatch()) << lineas.at(i).toStdString();
+        if (!m.hasMatch()) continue;
+        // Long packets show the origin as its hex digit, ten-character ones in decimal.
+        const QString o = m.captured(3);
+        const int origen = o.size() == 1 ? o.toInt(nullptr, 16) : o.toInt();
+        ++r[{m.captured(1), m.captured(2).toInt(), origen}];
+    }
+    return r;
+}
+
+std::map<Clave, int> filas_guardadas(const QString& base, QString& integridad) {
+    std::map<Clave, int> r;
+    const QString nombre = QStringLiteral("comprobacion");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nombre);
+        db.setDatabaseName(base);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("PRAGMA integrity_check"));
+            if (q.next()) integridad = q.value(0).toString();
+            q.exec(QStringLiteral("select gral_numero_abonado, gral_nivel_señal, gral_origen from TABLA_GENERAL"));
+            while (q.next()) ++r[{q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt()}];
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nombre);
+    return r;
+}
+
+TEST(Fallos, ReproduccionMatadaEnVeinteMomentosNoPierdeNadaMostrado) {
+    QTemporaryDir dir;
+    const QString flujo = QDir(dir.path()).filePath(QStringLiteral("flujo.txt"));
+    {
+        QFile f(flujo);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        corvane::simulador::Generador g(11);
+        for (int i = 0; i < 150000; ++i) f.write(QByteArray::fromStdString(g.siguiente().bytes));
+    }
+    QRandomGenerator azar(20261207);
+    int conInformes = 0;
+    for (int vuelta = 0; vuelta < 20; ++vuelta) {
+        SCOPED_TRACE(vuelta);
+        const QString carpeta = QDir(dir.path()).filePath(QStringLiteral("v%1").arg(vuelta));
+        QDir().mkpath(carpeta);
+        const QString salida = QDir(carpeta).filePath(QStringLiteral("salida.txt"));
+        QProcess p;
+        p.setStandardOutputFile(salida);
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", flujo, "--carpeta", carpeta});
+        ASSERT_TRUE(p.waitForStarted());
+        const int espera = 30 + static_cast<int>(azar.bounded(1500));
+        if (!p.waitForFinished(espera)) {
+            p.kill(); // SIGKILL: no chance to finish anything
+            p.waitForFinished(10000);
+        }
+        QString integridad;
+        const auto filas = filas_guardadas(QDir(carpeta).filePath(QStringLiteral("baseTolm.mdb")), integridad);
+        const auto mostrados = informes_mostrados(leer_texto(salida));
+        if (QFile::exists(QDir(carpeta).filePath(QStringLiteral("baseTolm.mdb")))) {
+            EXPECT_EQ(integridad, QStringLiteral("ok"));
+        }
+        if (!mostrados.empty()) ++conInformes;
+        for (const auto& [clave, veces] : mostrados) {
+            const auto it = filas.find(clave);
+            const int guardadas = it == filas.end() ? 0 : it->second;
+            EXPECT_GE(guardadas, veces) << std::get<0>(clave).toStdString() << " nivel " << std::get<1>(clave)
+                                        << " origen " << std::get<2>(clave);
+        }
+    }
+    // The kills landed while reports were being shown, not only before the first.
+    EXPECT_GE(conInformes, 5);
+}
+
+} // namespace
