@@ -1,0 +1,251 @@
+// Storage faults survived by the headless service: the data folder turned
+// read-only, the disk full, the PostgreSQL server stopped. In each, every row
+// that fails leaves one "NuevoDato" record, reception and display go on, and rows
+// are stored again as soon as the fault ends.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <pty.h>
+#include <sys/mount.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "apoyo/apoyo.h"
+
+using namespace corvane::pruebas;
+
+namespace {
+
+// QProcess and the waits below need an application object and its event loop.
+void asegurar_aplicacion() {
+    static int argc = 1;
+    static char nombre[] = "pruebas";
+    static char* argv[] = {nombre, nullptr};
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+}
+
+bool esperar(const std::function<bool()>& condicion, int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!condicion()) {
+        if (t.elapsed() > ms) return false;
+        QEventLoop bucle;
+        QTimer::singleShot(20, &bucle, &QEventLoop::quit);
+        bucle.exec();
+    }
+    return true;
+}
+
+// `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test writes to.
+class Servicio {
+public:
+    Servicio(const QString& carpeta, const QStringList& extra = {}) {
+        asegurar_aplicacion();
+        char nombre[256] = {};
+        termios modo{};
+        cfmakeraw(&modo);
+        if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) != 0) return;
+        QStringList args{"--sin-ventana", "--puerto", QString::fromLocal8Bit(nombre), "--velocidad", "19200",
+                         "--carpeta", carpeta};
+        args << extra;
+        QObject::connect(&p_, &QProcess::readyReadStandardOutput, [this] { salida_ += QString::fromUtf8(p_.readAllStandardOutput()); });
+        QObject::connect(&p_, &QProcess::readyReadStandardError, [this] { errores_ += QString::fromUtf8(p_.readAllStandardError()); });
+        p_.start(QStringLiteral(CORVANE_BINARIO), args);
+        p_.waitForStarted();
+    }
+    ~Servicio() {
+        if (p_.state() != QProcess::NotRunning) {
+            p_.terminate();
+            p_.waitForFinished(10000);
+        }
+        if (esclavo_ >= 0) ::close(esclavo_);
+        if (maestro_ >= 0) ::close(maestro_);
+    }
+    // `n` ten-character packets, accounts from `desde` on: one report and one row each.
+    void enviar(int desde, int n) {
+        QByteArray datos;
+        for (int i = desde; i < desde + n; ++i)
+            datos += "E12" + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "9001";
+        [[maybe_unused]] const ssize_t r = ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size()));
+    }
+    int informes() const { return static_cast<int>(salida_.count(QStringLiteral("\r\n"))); }
+    bool esperarInformes(int n) { return esperar([&] { return informes() >= n; }); }
+    int detener() {
+        p_.terminate();
+        p_.waitForFinished(10000);
+        return p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -1;
+    }
+    const QString& errores() const { return errores_; }
+
+private:
+    QProcess p_;
+    int maestro_ = -1;
+    int esclavo_ = -1;
+    QString salida_;
+    QString errores_;
+};
+
+int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
+
+// Records labelled NuevoDato, in error.log or, when the log itself cannot be
+// written, on standard error.
+int registros_nuevo_dato(const QString& carpeta, const QString& errores) {
+    const QString log = leer_texto(QDir(carpeta).filePath(QStringLiteral("error.log")));
+    return static_cast<int>(log.count(QStringLiteral("\r\nNuevoDato\r\n")) +
+                            errores.count(QStringLiteral("\r\nNuevoDato\r\n")));
+}
+
+// A small tmpfs of the test's own, for faults of the filesystem itself.
+class Montaje {
+public:
+    explicit Montaje(const QString& dir) : dir_(dir) {
+        montado_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=4m") == 0;
+    }
+    ~Montaje() {
+        if (montado_) ::umount2(QFile::encodeName(dir_).constData(), MNT_DETACH);
+    }
+    bool montado() const { return montado_; }
+
+private:
+    QString dir_;
+    bool montado_ = false;
+};
+
+#define REQUIERE_ROOT()                                                                            \
+    do {                                                                                           \
+        if (::geteuid() != 0) GTEST_SKIP() << "montar un tmpfs propio requiere ser root";           \
+    } while (0)
+
+// On this platform a file made read-only keeps the write access of the
+// descriptors already open on it: the console goes on storing every row, and
+// nothing is lost or logged.
+TEST(FallosAlmacen, ArchivoHechoDeSoloLecturaEnMarcha) {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    Servicio s(dir.path());
+    s.enviar(0, 20);
+    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
+    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+    for (const char* sufijo : {"", "-wal", "-shm"})
+        QFile::setPermissions(base + QLatin1String(sufijo), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    s.enviar(100, 15);
+    ASSERT_TRUE(s.esperarInformes(35)) << s.errores().toStdString();
+    EXPECT_TRUE(esperar([&] { return filas(base) == 35; })) << filas(base);
+    EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 0);
+    EXPECT_EQ(s.detener(), 0);
+}
+
+TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
+    REQUIERE_ROOT();
+    QTemporaryDir dir;
+    const QString datos = QDir(dir.path()).filePath(QStringLiteral("datos"));
+    QDir().mkpath(datos);
+    Montaje m(datos);
+    ASSERT_TRUE(m.montado());
+    const QString base = QDir(datos).filePath(QStringLiteral("baseTolm.mdb"));
+    Servicio s(datos);
+    s.enviar(0, 20);
+    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
+    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+
+    // Fill the filesystem to the last byte.
+    const QString relleno = QDir(datos).filePath(QStringLiteral("relleno"));
+    {
+        QFile f(relleno);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray bloque(4096, 'x');
+        while (f.write(bloque) == bloque.size() && f.flush()) {
+        }
+        const QByteArray byte(1, 'x');
+        while (f.write(byte) == 1 && f.flush()) {
+        }
+    }
+    // Enough rows to need new pages of the write-ahead log.
+    s.enviar(1000, 400);
+    ASSERT_TRUE(s.esperarInformes(420)) << s.errores().toStdString();
+    const int guardadasDurante = filas(base) - 20;
+    const int fallidas = registros_nuevo_dato(datos, s.errores());
+    EXPECT_GT(fallidas, 0);
+    // Every row of the fault is either stored or logged, once.
+    EXPECT_EQ(guardadasDurante + fallidas, 400) << guardadasDurante << " + " << fallidas;
+
+    QFile::remove(relleno);
+    s.enviar(2000, 10);
+    ASSERT_TRUE(s.esperarInformes(430));
+    EXPECT_TRUE(esperar([&] { return filas(base) == 20 + guardadasDurante + 10; })) << filas(base);
+    EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), fallidas);
+    EXPECT_EQ(s.detener(), 0);
+}
+
+TEST(FallosAlmacen, ServidorPostgreSQLDetenidoYVueltoAArrancar) {
+    if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))
+        GTEST_SKIP() << "arrancar y detener un servidor propio requiere ser root o CORVANE_PG_PROPIO";
+    QTemporaryDir dir;
+    const QString script = QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh");
+    const QString servidor = QStringLiteral("/tmp/corvane-pg-fallo-%1").arg(::getpid());
+    const int puerto = 30000 + (::getpid() % 20000);
+    QProcess inicio;
+    inicio.start(script, {"iniciar", servidor, QString::number(puerto)});
+    ASSERT_TRUE(inicio.waitForFinished(120000));
+    ASSERT_EQ(inicio.exitCode(), 0) << inicio.readAllStandardError().toStdString();
+    const QString url = QString::fromUtf8(inicio.readAllStandardOutput()).trimmed();
+    // The password must never reach the error log (the server trusts loopback).
+    QString conClave = url;
+    conClave.replace(QStringLiteral("postgres@"), QStringLiteral("postgres:ClaveSecreta99@"));
+    const auto pg_ctl = [&](const char* accion) {
+        QProcess p;
+        const QString bin = QStringLiteral("ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1");
+        const QString orden = QStringLiteral("b=$(%1); %2 \"$b/pg_ctl\" -D %3/datos -w -t 60 %4 -o \"-p %5 -k %3 -c listen_addresses=127.0.0.1\" -l %3/servidor.log")
+                                  .arg(bin, ::geteuid() == 0 ? QStringLiteral("runuser -u postgres --") : QString(), servidor,
+                                       QString::fromLatin1(accion))
+                                  .arg(puerto);
+        p.start(QStringLiteral("sh"), {"-c", orden});
+        p.waitForFinished(120000);
+        return p.exitCode();
+    };
+
+    {
+        Servicio s(dir.path(), {"--base", conClave});
+        s.enviar(0, 20);
+        ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
+        ASSERT_TRUE(esperar([&] { return filas(url) == 20; }));
+
+        ASSERT_EQ(pg_ctl("stop -m fast"), 0);
+        s.enviar(100, 15);
+        ASSERT_TRUE(s.esperarInformes(35)) << s.errores().toStdString();
+        ASSERT_TRUE(esperar([&] { return registros_nuevo_dato(dir.path(), s.errores()) == 15; }))
+            << registros_nuevo_dato(dir.path(), s.errores());
+
+        ASSERT_EQ(pg_ctl("start"), 0);
+        // The connection comes back by itself; rows sent after that are stored.
+        bool guardadas = false;
+        for (int intento = 0; intento < 10 && !guardadas; ++intento) {
+            s.enviar(200 + intento, 1);
+            ASSERT_TRUE(s.esperarInformes(36 + intento));
+            guardadas = esperar([&] { return filas(url) > 20; }, 3000);
+        }
+        EXPECT_TRUE(guardadas);
+        const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+        EXPECT_TRUE(log.contains(QStringLiteral("Error: 3151 "))) << log.toStdString();
+        EXPECT_FALSE(log.contains(QStringLiteral("ClaveSecreta99")));
+        EXPECT_FALSE(s.errores().contains(QStringLiteral("ClaveSecreta99")));
+        EXPECT_EQ(s.detener(), 0);
+    }
+    QProcess parar;
+    parar.start(script, {"parar", servidor});
+    parar.waitForFinished(60000);
+}
+
+} // namespace
