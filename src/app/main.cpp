@@ -5,6 +5,9 @@
 #include "app/cajas_consola.h"
 #include "app/linea_comandos.h"
 #include "app/modos.h"
+#ifdef CORVANE_VENTANAS
+#include "app/modo_ventanas.h"
+#endif
 
 using namespace corvane;
 
@@ -18,6 +21,9 @@ int main(int argc, char* argv[]) {
         return kSalidaError;
     }
     const Opciones& o = linea.opciones;
+#ifdef CORVANE_VENTANAS
+    if (o.modo == Modo::Ventanas) return modo_ventanas(argc, argv, o);
+#endif
     switch (o.modo) {
     case Modo::Ayuda:
         escribir(stdout, texto_ayuda());
