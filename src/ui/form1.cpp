@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <iterator>
 
@@ -17,6 +18,7 @@
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
 #include "ui/form2.h"
+#include "ui/marco.h"
 #include "ui/panel_etiquetado.h"
 
 namespace corvane {
@@ -52,7 +54,7 @@ constexpr int kNivelesSenal = 16;
 constexpr int kRepetidoras = 15;
 
 QGroupBox* marco(QWidget* padre, const char* nombre, const QString& titulo, const RectTwips& r) {
-    auto* m = new QGroupBox(titulo, padre);
+    auto* m = new Marco(titulo, padre);
     m->setObjectName(QLatin1String(nombre));
     m->setFont(fuente_consola(true));
     pintar_fondo(m, kGrisFondo);
@@ -223,10 +225,16 @@ void Form1::Form_Load() {
 }
 
 void Form1::disponer() {
-    // A maximised window fills the screen's work area; that is its inside.
+    // A maximised window fills the screen's work area; that is its inside until
+    // the window manager, which maximises only once the window appears, says
+    // what room its decorations leave.
     resize(screen()->availableGeometry().size());
     setWindowState(windowState() | Qt::WindowMaximized);
+    disponerInterior();
+}
 
+void Form1::disponerInterior() {
+    dispuesto_ = size();
     MedidasForm1 m;
     m.W = ancho_twips(this);
     m.H = alto_twips(this);
@@ -260,6 +268,24 @@ void Form1::disponer() {
     colocar(combo2_[1], d.combo2_1);
     colocar(dtPicker1_, d.dtPicker1);
     colocar(command3_, d.command3);
+}
+
+void Form1::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (mostrada_) return;
+    mostrada_ = true;
+    esperandoMaximizado_ = true;
+    QTimer::singleShot(kEsperaMaximizadoMs, this, [this] { esperandoMaximizado_ = false; });
+}
+
+void Form1::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    // The layout is computed once more, for the inside of the maximised window,
+    // when that comes after the window appeared; later resizes change nothing.
+    if (!esperandoMaximizado_ || !(windowState() & Qt::WindowMaximized) || size() == dispuesto_)
+        return;
+    esperandoMaximizado_ = false;
+    disponerInterior();
 }
 
 void Form1::habilitarVerCuenta(bool habilitado) {

@@ -70,11 +70,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void construir();
     void Form_Load();
     void disponer();
+    void disponerInterior();
     void Form_Unload();
 
     EstadoProceso& estado_;
@@ -109,6 +112,14 @@ private:
     std::unique_ptr<PuertoSerie> MSComm1_;
 
     QPointer<Form2> form2_;
+
+    QSize dispuesto_; // the inside that the layout was computed for
+    bool mostrada_ = false;
+    bool esperandoMaximizado_ = false;
 };
+
+// Milliseconds after the main window first appears during which the inside that
+// the window manager gives the maximised window replaces the one assumed at load.
+inline constexpr int kEsperaMaximizadoMs = 2000;
 
 } // namespace corvane

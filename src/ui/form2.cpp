@@ -12,6 +12,7 @@
 #include "ui/cajas_ventana.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
+#include "ui/marco.h"
 #include "ui/panel_etiquetado.h"
 
 namespace corvane {
@@ -35,9 +36,11 @@ constexpr RectTwips kBorrar{7440, 10920, 2415, 495};
 } // namespace
 
 Form2::Form2(EstadoProceso& estado, ManejadorRx& manejador, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       estado_(estado), manejador_(manejador) {
+    // Decorated as a dialog: a title and a close control, no minimise or
+    // maximise button.
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(kTitulo);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -62,7 +65,7 @@ CajaTexto& Form2::registro() {
 }
 
 void Form2::construir() {
-    frame1_ = new QGroupBox(this);
+    frame1_ = new Marco(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     colocar(frame1_, kFrame1);
 
@@ -76,7 +79,7 @@ void Form2::construir() {
     colocar(text1_, kText1);
     vsElastic1_->ponerEtiqueta(text1_, QStringLiteral("Nro.Cuenta"));
 
-    frame2_ = new QGroupBox(this);
+    frame2_ = new Marco(this);
     frame2_->setObjectName(QStringLiteral("Frame2"));
     colocar(frame2_, kFrame2);
 

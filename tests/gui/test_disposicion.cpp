@@ -140,6 +140,27 @@ TEST_F(VentanaReal, LaVentanaPrincipalOcupaLaPantallaYSigueLasReglas) {
     comparar(control<QPushButton>(&f, "Command1"), {2760, 960, 2295, 375}, dx, dy);
 }
 
+TEST_F(VentanaReal, ElInteriorDelMaximizadoSeUsaUnaVezYNoMas) {
+    // The platform maximises once the window appears, leaving room for its
+    // decorations (the offscreen platform keeps a margin of its own): the layout
+    // follows that inside, then ignores later resizes.
+    Form1& f = ventana();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    auto* frame2 = control<QGroupBox>(&f, "Frame2");
+    auto* frame3 = control<QGroupBox>(&f, "Frame3");
+    const auto abajo = [&f](const QWidget* w) {
+        return (f.height() - w->geometry().bottom() - 1) * 1440.0 / f.logicalDpiY();
+    };
+    const double pixel = 1440.0 / f.logicalDpiY();
+    ASSERT_TRUE(esperar([&] { return std::abs(abajo(frame2) - 340) <= pixel; })) << abajo(frame2);
+    EXPECT_NEAR(abajo(frame3), 340, pixel);
+    const QRect antes = frame2->geometry();
+    f.resize(f.width() - 100, f.height() - 50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame2->geometry(), antes);
+}
+
 TEST_F(VentanaReal, LasEtiquetasDelPanelVanALaIzquierdaYLaDeLaListaOcultaNoSeVe) {
     Form1& f = ventana();
     auto* panel = control<PanelEtiquetado>(&f, "vsElastic2");
