@@ -12,7 +12,28 @@
 
 namespace corvane {
 
+namespace {
+
+// Without a display Qt would stop the process with a message of its own.
+bool hay_pantalla() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ||
+           !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
 int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
+    if (!hay_pantalla()) {
+        escribir(stderr,
+                 QStringLiteral("corvane: no hay pantalla para las ventanas (DISPLAY vacío); use "
+                                "--sin-ventana, --reproducir o --consultar (vea --ayuda).\n"));
+        return kSalidaError;
+    }
     QApplication app(argc, argv);
     const QString carpeta = carpeta_datos(o);
     if (!QDir(carpeta).exists()) {
