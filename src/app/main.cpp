@@ -6,6 +6,9 @@
 #include "app/linea_comandos.h"
 #include "app/modos.h"
 #include "app/servicio.h"
+#ifdef CORVANE_VENTANAS
+#include "app/modo_ventanas.h"
+#endif
 
 using namespace corvane;
 
@@ -19,6 +22,9 @@ int main(int argc, char* argv[]) {
         return kSalidaError;
     }
     const Opciones& o = linea.opciones;
+#ifdef CORVANE_VENTANAS
+    if (o.modo == Modo::Ventanas) return modo_ventanas(argc, argv, o);
+#endif
     switch (o.modo) {
     case Modo::Ayuda:
         escribir(stdout, texto_ayuda());
@@ -36,8 +42,8 @@ int main(int argc, char* argv[]) {
         return modo_sin_ventana(o);
     }
     case Modo::Ventanas:
-        escribir(stderr, QStringLiteral("corvane: este modo todavía no está disponible; use --reproducir "
-                                        "o --consultar (vea --ayuda).\n"));
+        escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
+                                        "--sin-ventana o --consultar (vea --ayuda).\n"));
         return kSalidaError;
     }
     return kSalidaError;

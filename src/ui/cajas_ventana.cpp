@@ -1,0 +1,191 @@
+#include "ui/cajas_ventana.h"
+
+#include <QKeyEvent>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+constexpr char16_t kRetroceso = 8;
+
+// Positions that a text takes in a document: CR LF is one paragraph break.
+qsizetype largo_en_documento(const QString& texto) {
+    return texto.size() - texto.count(QLatin1String("\r\n"));
+}
+
+} // namespace
+
+bool tecla_cuenta_aceptada(char16_t codigo) {
+    return (codigo >= u'0' && codigo <= u'9') || (codigo >= u'b' && codigo <= u'f') ||
+           codigo == kRetroceso;
+}
+
+QValidator::State FiltroCuenta::validate(QString& entrada, int& pos) const {
+    // The box's own text already passed; whatever is refused came in with this
+    // change, and the change ends at the cursor.
+    QString limpio;
+    limpio.reserve(entrada.size());
+    int cursor = pos;
+    for (qsizetype i = 0; i < entrada.size(); ++i) {
+        const QChar c = entrada.at(i);
+        if (c.unicode() != kRetroceso && tecla_cuenta_aceptada(c.unicode())) {
+            limpio += c;
+        } else if (i < pos) {
+            --cursor;
+        }
+    }
+    const qsizetype sobra = limpio.size() - kLargoCuenta;
+    if (sobra > 0) {
+        // What does not fit is the end of the insertion, just before the cursor.
+        if (cursor >= sobra) {
+            limpio.remove(cursor - sobra, sobra);
+            cursor -= static_cast<int>(sobra);
+        } else {
+            limpio.truncate(kLargoCuenta);
+            cursor = std::min(cursor, kLargoCuenta);
+        }
+    }
+    entrada = limpio;
+    pos = cursor;
+    return Acceptable;
+}
+
+CampoCuenta::CampoCuenta(QWidget* parent) : QLineEdit(parent) {
+    setValidator(new FiltroCuenta(this));
+}
+
+void CampoCuenta::keyPressEvent(QKeyEvent* e) {
+    // Printable characters go through the filter; editing keys and shortcuts
+    // (Backspace, arrows, paste) keep their usual effect, and the validator
+    // filters what they bring in. A refused key is dropped without a sound.
+    const QString t = e->text();
+    const bool atajo = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!atajo && t.size() == 1 && t.at(0).isPrint() && !tecla_cuenta_aceptada(t.at(0).unicode())) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+CajaRefrescada::CajaRefrescada() {
+    temporizador_.setSingleShot(true);
+    temporizador_.setInterval(kRefrescoMs);
+    QObject::connect(&temporizador_, &QTimer::timeout, &temporizador_, [this] { volcar(); });
+}
+
+void CajaRefrescada::programar() {
+    if (!temporizador_.isActive()) temporizador_.start();
+}
+
+void CajaRefrescada::volcarAhora() {
+    if (!temporizador_.isActive()) return;
+    temporizador_.stop();
+    volcar();
+}
+
+CajaRegistroVentana::CajaRegistroVentana(QPlainTextEdit* editor) : editor_(editor) {
+    // The log grows without end; an undo history of it would too.
+    editor->setUndoRedoEnabled(false);
+    QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [this] { alEditar(); });
+}
+
+void CajaRegistroVentana::ponerTexto(const QString& texto) {
+    modelo_.ponerTexto(texto);
+    nuevos_.clear();
+    largoNuevos_ = 0;
+    cancelar();
+    mostrarTodo();
+}
+
+void CajaRegistroVentana::anteponer(const QString& nuevo) {
+    modelo_.anteponer(nuevo);
+    if (!completo_) {
+        nuevos_.append(nuevo);
+        largoNuevos_ += nuevo.size();
+        // Once the waiting texts alone fill the log, nothing on screen survives.
+        if (largoNuevos_ > kLimiteRegistro) {
+            completo_ = true;
+            nuevos_.clear();
+            largoNuevos_ = 0;
+        }
+    }
+    programar();
+}
+
+QString CajaRegistroVentana::nuevosJuntos() const {
+    QString r;
+    r.reserve(largoNuevos_);
+    for (auto it = nuevos_.crbegin(); it != nuevos_.crend(); ++it) r += *it;
+    return r;
+}
+
+void CajaRegistroVentana::volcar() {
+    if (completo_) {
+        mostrarTodo();
+        return;
+    }
+    if (nuevos_.isEmpty() || !editor_) return;
+    const QString delante = nuevosJuntos();
+    nuevos_.clear();
+    largoNuevos_ = 0;
+    // A CR at the end of the new text would join the screen's first line break.
+    if (delante.endsWith(QLatin1Char('\r'))) {
+        mostrarTodo();
+        return;
+    }
+    // The text in memory is always the new text followed by the start of what the
+    // screen shows: insert the new text, then drop what lies past the log's end.
+    volcando_ = true;
+    QTextDocument* doc = editor_->document();
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    c.movePosition(QTextCursor::Start);
+    c.insertText(delante);
+    const auto largo = static_cast<int>(largo_en_documento(modelo_.texto()));
+    if (doc->characterCount() - 1 > largo) {
+        c.setPosition(largo);
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    }
+    c.endEditBlock();
+    volcando_ = false;
+}
+
+void CajaRegistroVentana::mostrarTodo() {
+    completo_ = false;
+    nuevos_.clear();
+    largoNuevos_ = 0;
+    if (!editor_) return;
+    volcando_ = true;
+    editor_->setPlainText(modelo_.texto());
+    volcando_ = false;
+}
+
+void CajaRegistroVentana::alEditar() {
+    if (volcando_ || completo_ || !editor_) return;
+    // The operator typed into the log: the screen is the log now, with the
+    // reports not yet shown in front of it.
+    QString t = editor_->toPlainText();
+    t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    modelo_.ponerTexto(t);
+    if (!nuevos_.isEmpty()) modelo_.anteponer(nuevosJuntos());
+}
+
+CajaLineaVentana::CajaLineaVentana(QLineEdit* editor) : editor_(editor) {}
+
+void CajaLineaVentana::ponerTexto(const QString& texto) {
+    texto_ = texto;
+    programar();
+}
+
+void CajaLineaVentana::volcar() {
+    if (!editor_) return;
+    editor_->setText(texto_);
+    editor_->setCursorPosition(0);
+}
+
+} // namespace corvane

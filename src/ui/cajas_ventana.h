@@ -1,0 +1,117 @@
+#pragma once
+// The text boxes of the windows behind the text-box seam.
+//
+// The log boxes keep their text in memory and show it on screen at most
+// kRefrescoMs apart: a burst of reports costs one update of the widget, not one
+// per report. Reading a box returns the text in memory, which is always exact.
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QValidator>
+
+#include "common/caja_texto.h"
+
+namespace corvane {
+
+// Milliseconds between two updates of a box on screen (about 30 a second).
+inline constexpr int kRefrescoMs = 33;
+
+// Characters that an account box holds at most.
+inline constexpr int kLargoCuenta = 4;
+
+// The account key filter: "0"-"9", "b"-"f" and Backspace (8). "a" and upper-case
+// letters are refused.
+bool tecla_cuenta_aceptada(char16_t codigo);
+
+// Applies the account filter to whatever enters the box, typed, pasted or
+// dropped: refused characters are dropped and an insertion is cut to the room
+// left, so pasting "12'a3" into an empty box leaves "123" and a fifth typed
+// character is refused.
+class FiltroCuenta : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString& entrada, int& pos) const override;
+};
+
+// A box for an account (the query's and the followed one): one line, the filter
+// above for keys and for every other way of entering text.
+class CampoCuenta : public QLineEdit, public CajaTexto {
+    Q_OBJECT
+public:
+    explicit CampoCuenta(QWidget* parent = nullptr);
+    QString texto() const override { return text(); }
+    void ponerTexto(const QString& t) override { setText(t); }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// A box whose screen updates wait for a timer, so that they come at most once per
+// kRefrescoMs however often the text changes.
+class CajaRefrescada : public CajaTexto {
+public:
+    CajaRefrescada();
+    // Shows pending changes now.
+    void volcarAhora();
+    // True while the screen lags behind the text.
+    bool pendiente() const { return temporizador_.isActive(); }
+
+protected:
+    void programar();
+    // Drops a pending update; the caller shows the text itself.
+    void cancelar() { temporizador_.stop(); }
+    virtual void volcar() = 0;
+
+private:
+    QTimer temporizador_;
+};
+
+// A multi-line box: the online logs and the query result. New reports go in front
+// and the older text is cut to kLimiteRegistro characters, on the text in memory
+// at once and on screen at the next update, which inserts only the new lines and
+// drops the tail. Replacing the whole text is shown at once. When the operator
+// edits an editable log, the edited text becomes the text in memory, with the
+// reports that were still waiting in front of it.
+class CajaRegistroVentana : public CajaRefrescada {
+public:
+    explicit CajaRegistroVentana(QPlainTextEdit* editor);
+    QString texto() const override { return modelo_.texto(); }
+    void ponerTexto(const QString& texto) override;
+    void anteponer(const QString& nuevo) override;
+
+protected:
+    void volcar() override;
+
+private:
+    QString nuevosJuntos() const;
+    void alEditar();
+    void mostrarTodo();
+
+    QPointer<QPlainTextEdit> editor_;
+    CajaMemoria modelo_;
+    QStringList nuevos_; // texts not yet on screen, oldest first
+    qsizetype largoNuevos_ = 0;
+    bool completo_ = false; // the screen needs the whole text again
+    bool volcando_ = false;
+};
+
+// A one-line box that only shows its latest text: the status line.
+class CajaLineaVentana : public CajaRefrescada {
+public:
+    explicit CajaLineaVentana(QLineEdit* editor);
+    QString texto() const override { return texto_; }
+    void ponerTexto(const QString& texto) override;
+
+protected:
+    void volcar() override;
+
+private:
+    QPointer<QLineEdit> editor_;
+    QString texto_;
+};
+
+} // namespace corvane

@@ -1,0 +1,36 @@
+#pragma once
+// Fonts and colours of the windows.
+
+#include <QColor>
+#include <QFont>
+
+#include "ui/disposicion.h"
+
+class QWidget;
+
+namespace corvane {
+
+// Every control writes in "Courier New" (on Linux fontconfig gives Liberation
+// Mono, which has the same metrics).
+inline constexpr double kPuntosNormal = 9.75;
+inline constexpr double kPuntosRegistroOnline = 8.25;
+
+// Background of the main window, its frames and its panels: E0E0E0.
+inline const QColor kGrisFondo{0xE0, 0xE0, 0xE0};
+
+QFont fuente_consola(bool negrita, double puntos = kPuntosNormal);
+
+// Fills the widget's background with `color`.
+void pintar_fondo(QWidget* w, const QColor& color);
+
+// White text boxes with black text.
+void caja_blanca(QWidget* w);
+
+// Puts `w` at `r` (twips, relative to its parent) at the screen's logical
+// resolution. A negative size, on a screen too small for the layout, becomes 0.
+void colocar(QWidget* w, const RectTwips& r);
+// The widget's size in twips.
+float ancho_twips(const QWidget* w);
+float alto_twips(const QWidget* w);
+
+} // namespace corvane

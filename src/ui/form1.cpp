@@ -1,0 +1,349 @@
+#include "ui/form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <iterator>
+
+#include "store/consulta.h"
+#include "store/funcionesBaseDatos.h"
+#include "ui/cajas_ventana.h"
+#include "ui/disposicion.h"
+#include "ui/estilo.h"
+#include "ui/form2.h"
+#include "ui/marco.h"
+#include "ui/panel_etiquetado.h"
+
+namespace corvane {
+
+namespace {
+
+const QString kTitulo = QStringLiteral("Analizador Corvane");
+
+// Design geometry, twips, relative to the parent; the layout replaces part of it
+// at load.
+constexpr RectTwips kFrame1{240, 480, 5655, 2295};
+constexpr RectTwips kElastic1{120, 240, 5415, 1335};
+constexpr RectTwips kCombo1[2] = {{2520, 0, 2295, 360}, {2520, 480, 2295, 360}};
+constexpr RectTwips kCommand4{120, 960, 2295, 375};
+constexpr RectTwips kCommand1{2760, 960, 2295, 375};
+constexpr RectTwips kText4{240, 1680, 4935, 390};
+constexpr RectTwips kFrame2{240, 5040, 5655, 2175};
+constexpr RectTwips kCommand2{1680, 1200, 2895, 495};
+constexpr RectTwips kText1{360, 600, 2775, 390};
+constexpr RectTwips kFrame3{6360, 360, 5655, 5415};
+constexpr RectTwips kElastic2{360, 480, 4455, 2655};
+constexpr RectTwips kText3{2040, 0, 1215, 285};
+constexpr RectTwips kCombo2[2] = {{2040, 360, 4215, 360}, {2040, 840, 4215, 360}};
+constexpr RectTwips kDTPicker1{2040, 1320, 2415, 375};
+constexpr RectTwips kCommand3{480, 1920, 3255, 495};
+constexpr RectTwips kText2{1200, 4320, 2775, 390};
+
+// Port numbers offered in the port list, and the speeds in bit/s.
+constexpr int kPuertosNumerados = 20;
+const QStringList kVelocidades = {QStringLiteral("1200"), QStringLiteral("4800"),
+                                  QStringLiteral("9600"), QStringLiteral("19200")};
+constexpr int kNivelesSenal = 16;
+constexpr int kRepetidoras = 15;
+
+QGroupBox* marco(QWidget* padre, const char* nombre, const QString& titulo, const RectTwips& r) {
+    auto* m = new Marco(titulo, padre);
+    m->setObjectName(QLatin1String(nombre));
+    m->setFont(fuente_consola(true));
+    pintar_fondo(m, kGrisFondo);
+    colocar(m, r);
+    return m;
+}
+
+PanelEtiquetado* panel(QWidget* padre, const char* nombre, const RectTwips& r) {
+    auto* p = new PanelEtiquetado(padre);
+    p->setObjectName(QLatin1String(nombre));
+    pintar_fondo(p, kGrisFondo);
+    colocar(p, r);
+    return p;
+}
+
+QPushButton* boton(QWidget* padre, const QString& nombre, const QString& titulo,
+                   const RectTwips& r) {
+    auto* b = new QPushButton(titulo, padre);
+    b->setObjectName(nombre);
+    b->setFont(fuente_consola(true));
+    b->setAutoDefault(false);
+    colocar(b, r);
+    return b;
+}
+
+QComboBox* lista(QWidget* padre, const QString& nombre, const RectTwips& r) {
+    // Not editable: a value is only chosen from the list.
+    auto* c = new QComboBox(padre);
+    c->setObjectName(nombre);
+    c->setFont(fuente_consola(false));
+    colocar(c, r);
+    return c;
+}
+
+QPlainTextEdit* registro(QWidget* padre, const char* nombre, const RectTwips& r) {
+    auto* t = new QPlainTextEdit(padre);
+    t->setObjectName(QLatin1String(nombre));
+    t->setFont(fuente_consola(false));
+    t->setReadOnly(true);
+    t->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    t->setFocusPolicy(Qt::StrongFocus);
+    t->setTabChangesFocus(true);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    caja_blanca(t);
+    colocar(t, r);
+    return t;
+}
+
+} // namespace
+
+Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ArranqueForm1 arranque,
+             CajaMensajes* mensajes, QWidget* parent)
+    : QWidget(parent), estado_(estado), reloj_(reloj), arranque_(std::move(arranque)),
+      mensajesPropios_(this), mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitulo);
+    pintar_fondo(this, kGrisFondo);
+    construir();
+    cajaText1_ = std::make_unique<CajaRegistroVentana>(text1_);
+    cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
+    cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
+    manejador_ = std::make_unique<ManejadorRx>(estado_, *cajaText1_, *cajaText4_, reloj_);
+    MSComm1_ = std::make_unique<PuertoSerie>(*manejador_, *cajaText4_, reloj_);
+    Form_Load();
+}
+
+Form1::~Form1() {
+    // The online account window is a window of its own; it goes with this one.
+    delete form2_.data();
+}
+
+void Form1::construir() {
+    frame1_ = marco(this, "Frame1", QStringLiteral("Configuracion Puerto serie"), kFrame1);
+    vsElastic1_ = panel(frame1_, "vsElastic1", kElastic1);
+    const QString etiquetasPuerto[2] = {QStringLiteral("Puerto serie"), QStringLiteral("Baudrate")};
+    for (int i = 0; i < 2; ++i) {
+        combo1_[i] = lista(vsElastic1_, QStringLiteral("Combo1_%1").arg(i), kCombo1[i]);
+        vsElastic1_->ponerEtiqueta(combo1_[i], etiquetasPuerto[i]);
+    }
+    command4_ = boton(vsElastic1_, QStringLiteral("Command4"), QStringLiteral("Ver Cuenta OnLine"),
+                      kCommand4);
+    command4_->setEnabled(false);
+    command1_ = boton(vsElastic1_, QStringLiteral("Command1"), kTituloInicial, kCommand1);
+    text4_ = new QLineEdit(frame1_);
+    text4_->setObjectName(QStringLiteral("Text4"));
+    text4_->setFont(fuente_consola(false));
+    text4_->setReadOnly(true);
+    caja_blanca(text4_);
+    colocar(text4_, kText4);
+
+    frame2_ = marco(this, "Frame2", QStringLiteral("Actividad Puerto serie"), kFrame2);
+    command2_ = boton(frame2_, QStringLiteral("Command2"),
+                      QStringLiteral("Limpiar Pantalla OnLine"), kCommand2);
+    text1_ = registro(frame2_, "Text1", kText1);
+
+    frame3_ = marco(this, "Frame3", QStringLiteral("Consulta de abonados"), kFrame3);
+    vsElastic2_ = panel(frame3_, "vsElastic2", kElastic2);
+    text3_ = new CampoCuenta(vsElastic2_);
+    text3_->setObjectName(QStringLiteral("Text3"));
+    text3_->setFont(fuente_consola(false));
+    caja_blanca(text3_);
+    colocar(text3_, kText3);
+    vsElastic2_->ponerEtiqueta(text3_, QStringLiteral("Nro.Cuenta"));
+    const QString etiquetasFiltro[2] = {QStringLiteral("Señal"), QStringLiteral("Origen del dato")};
+    for (int i = 0; i < 2; ++i) {
+        combo2_[i] = lista(vsElastic2_, QStringLiteral("Combo2_%1").arg(i), kCombo2[i]);
+        vsElastic2_->ponerEtiqueta(combo2_[i], etiquetasFiltro[i]);
+    }
+    dtPicker1_ = new QDateEdit(vsElastic2_);
+    dtPicker1_->setObjectName(QStringLiteral("DTPicker1"));
+    dtPicker1_->setFont(fuente_consola(false));
+    dtPicker1_->setCalendarPopup(true);
+    dtPicker1_->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    colocar(dtPicker1_, kDTPicker1);
+    vsElastic2_->ponerEtiqueta(dtPicker1_, QStringLiteral("Fecha"));
+    command3_ = boton(vsElastic2_, QStringLiteral("Command3"), QStringLiteral("Realizar Busqueda"),
+                      kCommand3);
+    text2_ = registro(frame3_, "Text2", kText2);
+
+    QWidget* orden[] = {combo1_[1], combo1_[0], command1_, text1_,     command2_, text2_,   text3_,
+                        combo2_[0], combo2_[1], command3_, dtPicker1_, text4_,    command4_};
+    for (std::size_t i = 1; i < std::size(orden); ++i) setTabOrder(orden[i - 1], orden[i]);
+
+    connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(command2_, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(command3_, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
+}
+
+void Form1::Form_Load() {
+    inic_base_de_datos(estado_.bases);
+    // Whether it opened is not looked at: a failure is in error.log and every
+    // later statement on the slot fails and is logged too.
+    abrir_base_de_datos(arranque_.base, 0, estado_.bases);
+    estado_.verCuentaOnline = false;
+    estado_.estadoRx = kEstadoN;
+
+    for (int i = 1; i <= kPuertosNumerados; ++i) combo1_[0]->addItem(QString::number(i));
+    combo1_[1]->addItems(kVelocidades);
+    combo1_[0]->setCurrentIndex(0);
+    combo1_[1]->setCurrentIndex(0);
+    // After the numbered ports, those the system reports (USB adapters) and the
+    // one named at start, which is chosen.
+    for (const QString& p : puertos_del_sistema())
+        if (combo1_[0]->findText(p) < 0) combo1_[0]->addItem(p);
+    if (!arranque_.puerto.isEmpty()) {
+        int i = combo1_[0]->findText(arranque_.puerto);
+        if (i < 0) {
+            combo1_[0]->addItem(arranque_.puerto);
+            i = combo1_[0]->count() - 1;
+        }
+        combo1_[0]->setCurrentIndex(i);
+    }
+
+    combo2_[0]->addItem(QStringLiteral("Todas las señales"));
+    for (int k = 1; k <= kNivelesSenal; ++k)
+        combo2_[0]->addItem(QStringLiteral("Maximo %1").arg(k));
+    combo2_[0]->setCurrentIndex(0);
+
+    combo2_[1]->addItem(QStringLiteral("Ver todos los origenes"));
+    combo2_[1]->addItem(QStringLiteral("Solo abonados directos"));
+    for (int n = 1; n <= kRepetidoras; ++n)
+        combo2_[1]->addItem(QStringLiteral("Solo abonados por repetidora %1").arg(n));
+    combo2_[1]->setCurrentIndex(0);
+
+    disponer();
+    dtPicker1_->setDate(reloj_.ahora().date());
+}
+
+void Form1::disponer() {
+    // A maximised window fills the screen's work area; that is its inside until
+    // the window manager, which maximises only once the window appears, says
+    // what room its decorations leave.
+    resize(screen()->availableGeometry().size());
+    setWindowState(windowState() | Qt::WindowMaximized);
+    disponerInterior();
+}
+
+void Form1::disponerInterior() {
+    dispuesto_ = size();
+    MedidasForm1 m;
+    m.W = ancho_twips(this);
+    m.H = alto_twips(this);
+    m.L = static_cast<float>(vsElastic2_->anchoEtiquetas());
+    m.altoFrame1 = alto_twips(frame1_);
+    m.arribaElastic1 = px_a_twips(vsElastic1_->y(), logicalDpiY());
+    m.anchoElastic1 = ancho_twips(vsElastic1_);
+    m.altoElastic1 = alto_twips(vsElastic1_);
+    m.altoText4 = alto_twips(text4_);
+    m.altoCommand2 = alto_twips(command2_);
+    m.altoText3 = alto_twips(text3_);
+    m.altoCombo2_0 = alto_twips(combo2_[0]);
+    m.altoCombo2_1 = alto_twips(combo2_[1]);
+    m.altoDTPicker1 = alto_twips(dtPicker1_);
+    m.anchoCommand3 = ancho_twips(command3_);
+    m.altoCommand3 = alto_twips(command3_);
+    const DisposicionForm1 d = disponer_form1(m);
+
+    colocar(frame1_, d.frame1);
+    colocar(vsElastic1_, d.vsElastic1);
+    colocar(text4_, d.text4);
+    colocar(frame2_, d.frame2);
+    colocar(command2_, d.command2);
+    colocar(text1_, d.text1);
+    colocar(frame3_, d.frame3);
+    colocar(vsElastic2_, d.vsElastic2);
+    colocar(text2_, d.text2);
+    colocar(text3_, d.text3);
+    colocar(combo2_[0], d.combo2_0);
+    combo2_[0]->hide();
+    colocar(combo2_[1], d.combo2_1);
+    colocar(dtPicker1_, d.dtPicker1);
+    colocar(command3_, d.command3);
+}
+
+void Form1::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (mostrada_) return;
+    mostrada_ = true;
+    esperandoMaximizado_ = true;
+    QTimer::singleShot(kEsperaMaximizadoMs, this, [this] { esperandoMaximizado_ = false; });
+}
+
+void Form1::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    // The layout is computed once more, for the inside of the maximised window,
+    // when that comes after the window appeared; later resizes change nothing.
+    if (!esperandoMaximizado_ || !(windowState() & Qt::WindowMaximized) || size() == dispuesto_)
+        return;
+    esperandoMaximizado_ = false;
+    disponerInterior();
+}
+
+void Form1::habilitarVerCuenta(bool habilitado) {
+    command4_->setEnabled(habilitado);
+}
+void Form1::ponerTituloBoton(const QString& titulo) {
+    command1_->setText(titulo);
+}
+void Form1::habilitarListas(bool habilitadas) {
+    combo1_[0]->setEnabled(habilitadas);
+    combo1_[1]->setEnabled(habilitadas);
+}
+
+void Form1::Command1_Click() {
+    AbrirCom(combo1_[0]->currentText(), *MSComm1_, combo1_[1]->currentText().toInt(), *this,
+             *mensajes_);
+}
+
+void Form1::Command2_Click() {
+    cajaText1_->ponerTexto(QString());
+}
+
+void Form1::Command3_Click() {
+    ::corvane::Command3_Click(*text3_, combo2_[0]->currentIndex(), combo2_[1]->currentIndex(),
+                              dtPicker1_->date(), *cajaText2_, *mensajes_, estado_.bases);
+}
+
+void Form1::Command4_Click() {
+    estado_.verCuentaOnline = true;
+    if (!form2_) {
+        form2_ = new Form2(estado_, *manejador_);
+        connect(form2_, &Form2::descargada, this, [this] { form2_ = nullptr; });
+    }
+    form2_->show();
+    form2_->raise();
+    form2_->activateWindow();
+}
+
+CajaTexto& Form1::text1() {
+    return *cajaText1_;
+}
+CajaTexto& Form1::text2() {
+    return *cajaText2_;
+}
+CajaTexto& Form1::text3() {
+    return *text3_;
+}
+CajaTexto& Form1::text4() {
+    return *cajaText4_;
+}
+
+void Form1::Form_Unload() {
+    if (form2_) form2_->close();
+}
+
+void Form1::closeEvent(QCloseEvent* e) {
+    Form_Unload();
+    e->accept();
+}
+
+} // namespace corvane

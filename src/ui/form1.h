@@ -1,0 +1,125 @@
+#pragma once
+// The main window ("Analizador Corvane"): port choice and port button, the
+// online log and status line, the account query, and the button that opens the
+// online account window. Building it loads it: the event database is opened, the
+// lists are filled, the window is laid out over the screen once and the query
+// date is today.
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+#include "common/mensajes.h"
+#include "common/reloj.h"
+#include "reception/estado_proceso.h"
+#include "reception/manejador.h"
+#include "reception/puerto_serie.h"
+#include "ui/form2.h"
+#include "ui/mensajes_ventana.h"
+
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace corvane {
+
+class CampoCuenta;
+class CajaLineaVentana;
+class CajaRegistroVentana;
+class PanelEtiquetado;
+
+// What the window is started with.
+struct ArranqueForm1 {
+    QString base;   // the event database as abrir_base_de_datos takes it
+    QString puerto; // "1".."20" or a device path, chosen in the port list; may be empty
+};
+
+class Form1 : public QWidget, public ControlesPuerto {
+    Q_OBJECT
+public:
+    // Messages go to `mensajes`, or to message boxes when it is null.
+    Form1(EstadoProceso& estado, const Reloj& reloj, ArranqueForm1 arranque,
+          CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    void habilitarVerCuenta(bool habilitado) override;
+    void ponerTituloBoton(const QString& titulo) override;
+    void habilitarListas(bool habilitadas) override;
+
+    void Command1_Click(); // port button
+    void Command2_Click(); // "Limpiar Pantalla OnLine"
+    void Command3_Click(); // "Realizar Busqueda"
+    void Command4_Click(); // "Ver Cuenta OnLine"
+
+    // The boxes as the logic sees them: online log, query result, queried
+    // account, status line.
+    CajaTexto& text1();
+    CajaTexto& text2();
+    CajaTexto& text3();
+    CajaTexto& text4();
+
+    // The receive handler that the port feeds.
+    ManejadorRx& manejador() { return *manejador_; }
+
+    // The online account window while it is open, else null.
+    Form2* form2() const { return form2_; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void construir();
+    void Form_Load();
+    void disponer();
+    void disponerInterior();
+    void Form_Unload();
+
+    EstadoProceso& estado_;
+    const Reloj& reloj_;
+    ArranqueForm1 arranque_;
+    MensajesVentana mensajesPropios_;
+    CajaMensajes* mensajes_;
+
+    QGroupBox* frame1_ = nullptr;
+    PanelEtiquetado* vsElastic1_ = nullptr;
+    QComboBox* combo1_[2] = {nullptr, nullptr};
+    QPushButton* command4_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QLineEdit* text4_ = nullptr;
+    QGroupBox* frame2_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    QPlainTextEdit* text1_ = nullptr;
+    QGroupBox* frame3_ = nullptr;
+    PanelEtiquetado* vsElastic2_ = nullptr;
+    CampoCuenta* text3_ = nullptr;
+    QComboBox* combo2_[2] = {nullptr, nullptr};
+    QDateEdit* dtPicker1_ = nullptr;
+    QPushButton* command3_ = nullptr;
+    QPlainTextEdit* text2_ = nullptr;
+
+    // Declared in the order they depend on each other: the handler writes the
+    // boxes, the port feeds the handler.
+    std::unique_ptr<CajaRegistroVentana> cajaText1_;
+    std::unique_ptr<CajaRegistroVentana> cajaText2_;
+    std::unique_ptr<CajaLineaVentana> cajaText4_;
+    std::unique_ptr<ManejadorRx> manejador_;
+    std::unique_ptr<PuertoSerie> MSComm1_;
+
+    QPointer<Form2> form2_;
+
+    QSize dispuesto_; // the inside that the layout was computed for
+    bool mostrada_ = false;
+    bool esperandoMaximizado_ = false;
+};
+
+// Milliseconds after the main window first appears during which the inside that
+// the window manager gives the maximised window replaces the one assumed at load.
+inline constexpr int kEsperaMaximizadoMs = 2000;
+
+} // namespace corvane

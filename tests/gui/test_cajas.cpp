@@ -1,0 +1,166 @@
+// The account boxes' filter, whatever way text comes in, and the log boxes: the
+// text in memory is exact at once, the screen follows it at most every few dozen
+// milliseconds and ends up showing the same text.
+
+#include <QClipboard>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QTextDocument>
+
+#include "apoyo_gui.h"
+#include "ui/cajas_ventana.h"
+
+using namespace corvane;
+using namespace corvane::pruebas;
+
+namespace {
+
+struct Entrada {
+    const char* nombre;
+    QString previo;   // the box's text before
+    int cursor;       // where the cursor stands
+    QString tecleado; // typed one key at a time
+    QString pegado;   // then pasted
+    QString esperado;
+};
+
+class FiltroDeCuenta : public testing::TestWithParam<Entrada> {};
+
+TEST_P(FiltroDeCuenta, SoloCeroANueveYBAFYComoMuchoCuatro) {
+    const Entrada& e = GetParam();
+    CampoCuenta caja;
+    caja.setText(e.previo);
+    caja.setCursorPosition(e.cursor);
+    caja.show();
+    for (const QChar c : e.tecleado) QTest::keyClick(&caja, c.toLatin1());
+    if (!e.pegado.isEmpty()) {
+        QGuiApplication::clipboard()->setText(e.pegado);
+        caja.paste();
+    }
+    EXPECT_EQ(caja.text(), e.esperado);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuentas, FiltroDeCuenta,
+    testing::Values(Entrada{"TecleoRechazaMayusculasYLaA", "", 0, "1B2a3c", "", "123c"},
+                    Entrada{"TecleoSinSitio", "123c", 4, "d", "", "123c"},
+                    Entrada{"TecleoSinSitioEnMedio", "123c", 2, "d", "", "123c"},
+                    Entrada{"TecleoOnline", "", 0, "12ab", "", "12b"},
+                    Entrada{"TecleoComillaYEspacio", "", 0, "1' 2;", "", "12"},
+                    Entrada{"PegadoFiltrado", "", 0, "", "12'a3", "123"},
+                    Entrada{"PegadoLargoSeCorta", "", 0, "", "123456", "1234"},
+                    Entrada{"PegadoAlFinalSeCortaAlSitio", "12", 2, "", "cdef", "12cd"},
+                    Entrada{"PegadoEnMedio", "12", 1, "", "bbb", "1bb2"},
+                    Entrada{"PegadoSinNadaValido", "5", 1, "", "A'; DROP", "5"},
+                    Entrada{"PegadoMayusculas", "", 0, "", "BCDE", ""}),
+    [](const auto& fila) { return std::string(fila.param.nombre); });
+
+TEST(CampoDeCuenta, RetrocesoBorraYSoltarTextoTambienSeFiltra) {
+    CampoCuenta caja;
+    caja.show();
+    QTest::keyClicks(&caja, QStringLiteral("123c"));
+    QTest::keyClick(&caja, Qt::Key_Backspace);
+    EXPECT_EQ(caja.text(), QStringLiteral("123"));
+    caja.clear();
+
+    QMimeData datos;
+    datos.setText(QStringLiteral("9z'9AbX"));
+    const QPointF punto(2, caja.height() / 2.0);
+    QDragEnterEvent entrar(punto.toPoint(), Qt::CopyAction, &datos, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&caja, &entrar);
+    QDropEvent soltar(punto, Qt::CopyAction, &datos, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&caja, &soltar);
+    EXPECT_EQ(caja.text(), QStringLiteral("99b"));
+}
+
+// The reference rule of a log box: the new text in front of the first 50000
+// characters of the previous text.
+QString regla(const QString& nuevo, const QString& previo) {
+    return nuevo + previo.left(50000);
+}
+
+class CajaDeRegistro : public testing::Test {
+protected:
+    int cambiosEnPantalla() const { return cambios; }
+    void SetUp() override {
+        QObject::connect(editor.document(), &QTextDocument::contentsChange, editor.document(),
+                         [this](int, int, int) { ++cambios; });
+    }
+    QPlainTextEdit editor;
+    CajaRegistroVentana caja{&editor};
+    int cambios = 0;
+};
+
+TEST_F(CajaDeRegistro, UnaRafagaSeLeeExactaYSeMuestraDeUnaVez) {
+    QString esperado;
+    for (int i = 0; i < 2000; ++i) {
+        const QString linea = QStringLiteral("Cuenta=%1  Señal=16/16  Origen=1  14:27:13\r\n")
+                                  .arg(i, 4, 10, QLatin1Char('0'));
+        caja.anteponer(linea);
+        esperado = regla(linea, esperado);
+    }
+    EXPECT_EQ(caja.texto(), esperado);
+    // Nothing reached the screen while the reports came in.
+    EXPECT_EQ(cambiosEnPantalla(), 0);
+    ASSERT_TRUE(esperar([this] { return !caja.pendiente(); }));
+    EXPECT_LE(cambiosEnPantalla(), 2);
+    EXPECT_EQ(editor.toPlainText(), en_pantalla(esperado));
+}
+
+TEST_F(CajaDeRegistro, LaPantallaSigueAlTextoEnCualquierCorte) {
+    // Lines of every length, some longer than the whole log, with the screen
+    // updated after a varying number of them: the cut falls anywhere, inside a
+    // line and between CR and LF.
+    QRandomGenerator azar(20261206);
+    QString esperado;
+    for (int ronda = 0; ronda < 200; ++ronda) {
+        const int lineas = static_cast<int>(azar.bounded(1, 40));
+        for (int i = 0; i < lineas; ++i) {
+            const int largo =
+                azar.bounded(500) == 0 ? 60000 : static_cast<int>(azar.bounded(1, 400));
+            QString linea(largo, QLatin1Char('a' + static_cast<char>(azar.bounded(26))));
+            linea += QStringLiteral("\r\n");
+            caja.anteponer(linea);
+            esperado = regla(linea, esperado);
+        }
+        SCOPED_TRACE(ronda);
+        ASSERT_EQ(caja.texto(), esperado);
+        caja.volcarAhora();
+        ASSERT_EQ(editor.toPlainText(),
+                  en_pantalla(esperado).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    }
+}
+
+TEST_F(CajaDeRegistro, ReemplazarSeVeEnseguida) {
+    caja.anteponer(QStringLiteral("uno\r\n"));
+    caja.ponerTexto(QString());
+    EXPECT_EQ(caja.texto(), QString());
+    EXPECT_EQ(editor.toPlainText(), QString());
+    EXPECT_FALSE(caja.pendiente());
+    caja.anteponer(QStringLiteral("dos\r\n"));
+    ASSERT_TRUE(esperar([this] { return !caja.pendiente(); }));
+    EXPECT_EQ(editor.toPlainText(), QStringLiteral("dos\n"));
+}
+
+TEST_F(CajaDeRegistro, LoQueElOperadorEscribeQuedaDetrasDeLoQueLlegaMientras) {
+    caja.ponerTexto(QStringLiteral("viejo\r\n"));
+    editor.show();
+    editor.moveCursor(QTextCursor::End);
+    caja.anteponer(QStringLiteral("nuevo\r\n"));
+    QTest::keyClicks(&editor, QStringLiteral("nota"));
+    EXPECT_EQ(caja.texto(), QStringLiteral("nuevo\r\nviejo\r\nnota"));
+    caja.volcarAhora();
+    EXPECT_EQ(editor.toPlainText(), QStringLiteral("nuevo\nviejo\nnota"));
+}
+
+TEST(CajaDeEstado, MuestraSoloElUltimoTexto) {
+    QLineEdit editor;
+    CajaLineaVentana caja(&editor);
+    for (int i = 0; i < 100; ++i) caja.ponerTexto(QStringLiteral("K   14:27:%1").arg(i));
+    EXPECT_EQ(caja.texto(), QStringLiteral("K   14:27:99"));
+    EXPECT_EQ(editor.text(), QString());
+    ASSERT_TRUE(esperar([&] { return editor.text() == caja.texto(); }));
+}
+
+} // namespace

@@ -1,0 +1,135 @@
+// The whole console: a pseudo-terminal stands in for the receiver's serial port.
+// The port is chosen and opened with the port button, packets are written to the
+// other side, and the online log, the status line, the followed account's window,
+// the stored rows and the account listing are checked as they arrive.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "apoyo_gui.h"
+#include "ui/form2.h"
+
+using namespace corvane;
+using namespace corvane::pruebas;
+
+namespace {
+
+class Pty {
+public:
+    Pty() {
+        char nombre[256] = {};
+        termios modo{};
+        cfmakeraw(&modo);
+        if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0)
+            ruta_ = QString::fromLocal8Bit(nombre);
+    }
+    ~Pty() {
+        if (esclavo_ >= 0) ::close(esclavo_);
+        if (maestro_ >= 0) ::close(maestro_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    QString ruta() const { return ruta_; }
+    bool escribir(const QByteArray& datos) const {
+        return ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size())) ==
+               datos.size();
+    }
+
+private:
+    int maestro_ = -1;
+    int esclavo_ = -1;
+    QString ruta_;
+};
+
+// A long packet of account 1234 (main event and one sub-block, two reports at
+// signal 16/16 through repeater 1) and a ten-character packet of account 0500.
+const QByteArray kLargo = "\n123456140000100000f113aa1a1212343413aa13\r";
+const QByteArray kDiez = "E121f49001";
+const QString kLinea1234 = QStringLiteral("Cuenta=1234  Señal=16/16  Origen=1  14:27:13\r\n");
+const QString kLinea0500 = QStringLiteral("Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n");
+
+using Consola = ConVentana;
+
+TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
+    Pty pty;
+    ASSERT_FALSE(pty.ruta().isEmpty());
+    Form1& f = ventana(pty.ruta());
+    f.show();
+    ASSERT_EQ(control<QComboBox>(&f, "Combo1_0")->currentText(), pty.ruta());
+    auto* puerto = control<QPushButton>(&f, "Command1");
+    QTest::mouseClick(puerto, Qt::LeftButton);
+    ASSERT_TRUE(mensajes.mensajes.empty()) << mensajes.mensajes[0].texto.toStdString();
+    EXPECT_EQ(puerto->text(), QStringLiteral("Cerrar COM"));
+    EXPECT_FALSE(control<QComboBox>(&f, "Combo1_0")->isEnabled());
+    auto* verCuenta = control<QPushButton>(&f, "Command4");
+    ASSERT_TRUE(verCuenta->isEnabled());
+
+    // A long packet: two lines at the top of the online log, the packet in the
+    // status line, on screen as well.
+    ASSERT_TRUE(pty.escribir(kLargo));
+    auto* text1 = control<QPlainTextEdit>(&f, "Text1");
+    auto* text4 = control<QLineEdit>(&f, "Text4");
+    const QString log1 = kLinea1234 + kLinea1234;
+    ASSERT_TRUE(esperar([&] { return text1->toPlainText() == en_pantalla(log1); }))
+        << f.text1().texto().toStdString();
+    EXPECT_EQ(f.text1().texto(), log1);
+    const QString estado1 = QString::fromLatin1(kLargo.mid(1, 40)) + QStringLiteral("   14:27:13");
+    ASSERT_TRUE(esperar([&] { return text4->text() == estado1; })) << text4->text().toStdString();
+
+    // Follow account 1234: only its reports reach the online window's log.
+    QTest::mouseClick(verCuenta, Qt::LeftButton);
+    Form2* online = f.form2();
+    ASSERT_NE(online, nullptr);
+    QTest::keyClicks(control<QLineEdit>(online, "Text1"), QStringLiteral("1234"));
+    ASSERT_TRUE(pty.escribir(kDiez + kLargo));
+    const QString log2 = kLinea1234 + kLinea1234 + kLinea0500 + log1;
+    ASSERT_TRUE(esperar([&] { return f.text1().texto() == log2; }))
+        << f.text1().texto().toStdString();
+    auto* text2Online = control<QPlainTextEdit>(online, "Text2");
+    ASSERT_TRUE(esperar([&] { return text2Online->toPlainText().count(QLatin1Char('\n')) == 2; }));
+    const QStringList seguidas =
+        online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(seguidas.size(), 2);
+    for (const QString& l : seguidas) {
+        EXPECT_TRUE(l.startsWith(QStringLiteral("Cuenta=1234  Señal=16/16  Or=1  Ev=")))
+            << l.toStdString();
+        EXPECT_TRUE(l.endsWith(QStringLiteral("  14:27:13"))) << l.toStdString();
+    }
+    EXPECT_EQ(text2Online->toPlainText(), en_pantalla(online->registro().texto()));
+    ASSERT_TRUE(esperar([&] { return text1->toPlainText() == en_pantalla(log2); }));
+
+    // Every report is a row.
+    const std::vector<Fila> filas = leer_filas(base());
+    ASSERT_EQ(filas.size(), 5u);
+    int de1234 = 0;
+    for (const Fila& fila : filas) {
+        EXPECT_EQ(fila.momento, QStringLiteral("2026-12-06 14:27:13"));
+        if (fila.abonado == QLatin1String("1234")) ++de1234;
+    }
+    EXPECT_EQ(de1234, 4);
+
+    // The listing of account 1234 for today.
+    QTest::keyClicks(control<QLineEdit>(&f, "Text3"), QStringLiteral("1234"));
+    QTest::mouseClick(control<QPushButton>(&f, "Command3"), Qt::LeftButton);
+    const QString fila =
+        QStringLiteral("Cuenta=1234  Señal=16  Origen=Rep 1   Hora=06/12/2026 14:27:13\r\n");
+    EXPECT_EQ(f.text2().texto(), fila + fila + fila + fila);
+    EXPECT_EQ(control<QPlainTextEdit>(&f, "Text2")->toPlainText(),
+              en_pantalla(fila + fila + fila + fila));
+
+    // Closing the port keeps the online window open.
+    QTest::mouseClick(puerto, Qt::LeftButton);
+    EXPECT_EQ(puerto->text(), QStringLiteral("Abrir COM"));
+    EXPECT_FALSE(verCuenta->isEnabled());
+    EXPECT_TRUE(control<QComboBox>(&f, "Combo1_0")->isEnabled());
+    EXPECT_EQ(f.form2(), online);
+    EXPECT_TRUE(mensajes.mensajes.empty());
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+// The layout rules of both windows on screens of several sizes, in twips, and the
+// main window as it is really laid out, within a pixel.
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include "apoyo_gui.h"
+#include "ui/cajas_ventana.h"
+#include "ui/disposicion.h"
+#include "ui/form2.h"
+#include "ui/panel_etiquetado.h"
+
+using namespace corvane;
+using namespace corvane::pruebas;
+
+namespace {
+
+struct Pantalla {
+    const char* nombre;
+    float W;
+    float H;
+    float L;
+};
+
+class DisposicionPrincipal : public testing::TestWithParam<Pantalla> {};
+
+TEST_P(DisposicionPrincipal, MitadIzquierdaPuertoYRegistroMitadDerechaConsulta) {
+    const Pantalla& p = GetParam();
+    MedidasForm1 m;
+    m.W = p.W;
+    m.H = p.H;
+    m.L = p.L;
+    const DisposicionForm1 d = disponer_form1(m);
+
+    // Port frame: W / 2 wide from 120, at the top, its design height.
+    EXPECT_FLOAT_EQ(d.frame1.left, 120);
+    EXPECT_FLOAT_EQ(d.frame1.top, 0);
+    EXPECT_FLOAT_EQ(d.frame1.width, p.W / 2);
+    EXPECT_FLOAT_EQ(d.frame1.height, 2295);
+    // Online log frame: under it, H - 2635 high.
+    EXPECT_FLOAT_EQ(d.frame2.left, 120);
+    EXPECT_FLOAT_EQ(d.frame2.top, 2295);
+    EXPECT_FLOAT_EQ(d.frame2.width, p.W / 2);
+    EXPECT_FLOAT_EQ(d.frame2.height, p.H - 2635);
+    // Query frame: from W / 2 + 120, W / 2 wide, H - 340 high.
+    EXPECT_FLOAT_EQ(d.frame3.left, p.W / 2 + 120);
+    EXPECT_FLOAT_EQ(d.frame3.top, 0);
+    EXPECT_FLOAT_EQ(d.frame3.width, p.W / 2);
+    EXPECT_FLOAT_EQ(d.frame3.height, p.H - 340);
+
+    // The port panel is centred in its frame, the status line under it.
+    EXPECT_FLOAT_EQ(d.vsElastic1.left + d.vsElastic1.width / 2, d.frame1.width / 2);
+    EXPECT_FLOAT_EQ(d.text4.top, 240 + 1335 + 120);
+    EXPECT_FLOAT_EQ(d.text4.width, p.W / 2 - 240);
+    // The log button and the log fill their frame, 120 from the bottom.
+    EXPECT_FLOAT_EQ(d.text1.top, 240 + 495);
+    EXPECT_FLOAT_EQ(d.text1.top + d.text1.height, d.frame2.height - 120);
+    EXPECT_FLOAT_EQ(d.text2.top + d.text2.height, d.frame3.height - 120);
+
+    // Query panel: its height is the four controls plus 240; the account box,
+    // the origin list in the hidden signal list's place, the date picker and the
+    // search button stand 40 apart, with 120 left under the button.
+    EXPECT_FLOAT_EQ(d.vsElastic2.height, 360 + 285 + 495 + 375 + 240);
+    EXPECT_FLOAT_EQ(d.text3.left, p.L);
+    EXPECT_FLOAT_EQ(d.combo2_1.top, d.combo2_0.top);
+    EXPECT_FLOAT_EQ(d.combo2_1.top, 285 + 40);
+    EXPECT_FLOAT_EQ(d.dtPicker1.top, 285 + 40 + 360 + 40);
+    EXPECT_FLOAT_EQ(d.command3.top, 285 + 40 + 360 + 40 + 375 + 40);
+    EXPECT_FLOAT_EQ(d.vsElastic2.height - (d.command3.top + d.command3.height), 120);
+    EXPECT_FLOAT_EQ(d.command3.left + d.command3.width / 2, d.vsElastic2.width / 2);
+    for (const RectTwips* r : {&d.text3, &d.combo2_1, &d.dtPicker1})
+        EXPECT_FLOAT_EQ(r->left + r->width, d.vsElastic2.width - 240);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pantallas, DisposicionPrincipal,
+                         testing::Values(Pantalla{"De800x600", 12000, 9000, 1800},
+                                         Pantalla{"De1920x1040", 28800, 15600, 1950},
+                                         Pantalla{"AnchoImpar", 15361, 11111, 2040}),
+                         [](const auto& fila) { return std::string(fila.param.nombre); });
+
+TEST(DisposicionOnline, ElRegistroLlegaADosBotonesDelFondoYLosBotonesQuedanEnMedio) {
+    struct {
+        const char* nombre;
+        float altoInterior;
+        float altoFrame2;
+        float arribaBotones;
+    } casos[] = {
+        // Screen 600 px at 96 dpi: 9000 twips, inside 8000.
+        {"Pantalla600", 8000, 8000 - 990 - 840, 840 + 6170 + 247.5f},
+        {"Pantalla1080", 15200, 15200 - 990 - 840, 840 + 13370 + 247.5f},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        const DisposicionForm2 d = disponer_form2({c.altoInterior, 840, 495});
+        EXPECT_FLOAT_EQ(d.altoFrame2, c.altoFrame2);
+        EXPECT_FLOAT_EQ(d.altoText2, c.altoFrame2 - 360);
+        EXPECT_FLOAT_EQ(d.arribaBotones, c.arribaBotones);
+        // Half a button's height free under the buttons.
+        EXPECT_FLOAT_EQ(c.altoInterior - (d.arribaBotones + 495), 247.5f);
+    }
+}
+
+// A widget's rectangle against one in twips, a pixel of rounding allowed.
+void comparar(const QWidget* w, const RectTwips& r, int dpiX, int dpiY) {
+    SCOPED_TRACE(w->objectName().toStdString());
+    EXPECT_NEAR(w->x(), r.left * dpiX / 1440.0f, 1.0);
+    EXPECT_NEAR(w->y(), r.top * dpiY / 1440.0f, 1.0);
+    EXPECT_NEAR(w->width(), r.width * dpiX / 1440.0f, 1.0);
+    EXPECT_NEAR(w->height(), r.height * dpiY / 1440.0f, 1.0);
+}
+
+using VentanaReal = ConVentana;
+
+TEST_F(VentanaReal, LaVentanaPrincipalOcupaLaPantallaYSigueLasReglas) {
+    Form1& f = ventana();
+    const int dx = f.logicalDpiX();
+    const int dy = f.logicalDpiY();
+    EXPECT_EQ(f.size(), f.screen()->availableGeometry().size());
+    EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
+    const float W = f.width() * 1440.0f / dx;
+    const float H = f.height() * 1440.0f / dy;
+    auto* panel = control<PanelEtiquetado>(&f, "vsElastic2");
+    const auto L = static_cast<float>(panel->anchoEtiquetas());
+
+    comparar(control<QGroupBox>(&f, "Frame1"), {120, 0, W / 2, 2295}, dx, dy);
+    comparar(control<QGroupBox>(&f, "Frame2"), {120, 2295, W / 2, H - 2635}, dx, dy);
+    comparar(control<QGroupBox>(&f, "Frame3"), {W / 2 + 120, 0, W / 2, H - 340}, dx, dy);
+    comparar(panel, {120, 240, W / 2 - 240, 1755}, dx, dy);
+    const float anchoCampo = W / 2 - 240 - L - 240;
+    comparar(control<CampoCuenta>(&f, "Text3"), {L, 0, anchoCampo, 285}, dx, dy);
+    comparar(control<QComboBox>(&f, "Combo2_1"), {L, 325, anchoCampo, 360}, dx, dy);
+    comparar(control<QDateEdit>(&f, "DTPicker1"), {L, 725, anchoCampo, 375}, dx, dy);
+    comparar(control<QPushButton>(&f, "Command3"),
+             {(W / 2 - 240) / 2 - 3255 / 2.0f, 1140, 3255, 495}, dx, dy);
+    // The port panel's children keep their design places.
+    comparar(control<QComboBox>(&f, "Combo1_1"), {2520, 480, 2295, 360}, dx, dy);
+    comparar(control<QPushButton>(&f, "Command1"), {2760, 960, 2295, 375}, dx, dy);
+}
+
+TEST_F(VentanaReal, ElInteriorDelMaximizadoSeUsaUnaVezYNoMas) {
+    // The platform maximises once the window appears, leaving room for its
+    // decorations (the offscreen platform keeps a margin of its own): the layout
+    // follows that inside, then ignores later resizes.
+    Form1& f = ventana();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    auto* frame2 = control<QGroupBox>(&f, "Frame2");
+    auto* frame3 = control<QGroupBox>(&f, "Frame3");
+    const auto abajo = [&f](const QWidget* w) {
+        return (f.height() - w->geometry().bottom() - 1) * 1440.0 / f.logicalDpiY();
+    };
+    const double pixel = 1440.0 / f.logicalDpiY();
+    ASSERT_TRUE(esperar([&] { return std::abs(abajo(frame2) - 340) <= pixel; })) << abajo(frame2);
+    EXPECT_NEAR(abajo(frame3), 340, pixel);
+    const QRect antes = frame2->geometry();
+    f.resize(f.width() - 100, f.height() - 50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame2->geometry(), antes);
+}
+
+TEST_F(VentanaReal, LasEtiquetasDelPanelVanALaIzquierdaYLaDeLaListaOcultaNoSeVe) {
+    Form1& f = ventana();
+    auto* panel = control<PanelEtiquetado>(&f, "vsElastic2");
+    auto* senal = control<QComboBox>(&f, "Combo2_0");
+    auto* origen = control<QComboBox>(&f, "Combo2_1");
+    EXPECT_TRUE(panel->font().bold());
+    EXPECT_TRUE(panel->rectEtiqueta(senal).isEmpty());
+    const QRect r = panel->rectEtiqueta(origen);
+    ASSERT_FALSE(r.isEmpty());
+    EXPECT_EQ(r.right() + 1, origen->x());
+    EXPECT_EQ(r.top(), origen->y());
+    // The column holds the widest label.
+    EXPECT_GE(r.width(),
+              QFontMetrics(panel->font()).horizontalAdvance(QStringLiteral("Origen del dato")));
+
+    // The label is drawn: dark pixels in its place, none in the empty part of the
+    // panel under the search button.
+    const QImage imagen = panel->grab().toImage();
+    const auto oscuros = [&imagen](const QRect& zona) {
+        int n = 0;
+        for (int y = zona.top(); y <= zona.bottom(); ++y)
+            for (int x = zona.left(); x <= zona.right(); ++x)
+                if (qGray(imagen.pixel(x, y)) < 100) ++n;
+        return n;
+    };
+    const qreal escala = imagen.devicePixelRatio();
+    EXPECT_GT(oscuros(QRect(r.topLeft() * escala, r.size() * escala)), 10);
+    auto* boton = control<QPushButton>(&f, "Command3");
+    const QRect bajo(0, boton->geometry().bottom() + 2, boton->x(),
+                     panel->height() - boton->geometry().bottom() - 3);
+    EXPECT_EQ(oscuros(QRect(bajo.topLeft() * escala, bajo.size() * escala)), 0);
+}
+
+TEST_F(VentanaReal, LaVentanaOnlineEsMilTwipsMasBajaQueLaPantallaYCentrada) {
+    Form1& f = ventana();
+    f.Command4_Click();
+    Form2* online = f.form2();
+    ASSERT_NE(online, nullptr);
+    const QRect pantalla = online->screen()->geometry();
+    const int dy = online->logicalDpiY();
+    EXPECT_NEAR(online->height(), pantalla.height() - 1000.0 * dy / 1440, 1.0);
+    EXPECT_NEAR(online->width(), 10005.0 * online->logicalDpiX() / 1440, 1.0);
+    // The frame, decorations included, is what stands centred.
+    const QPoint centro = online->frameGeometry().center();
+    const QPoint esperado = online->screen()->availableGeometry().center();
+    EXPECT_LE(std::abs(centro.x() - esperado.x()), 1);
+    EXPECT_LE(std::abs(centro.y() - esperado.y()), 1);
+    // The buttons on one row half a button under the log frame.
+    auto* frame2 = control<QGroupBox>(online, "Frame2");
+    auto* volver = control<QPushButton>(online, "Command1_0");
+    auto* borrar = control<QPushButton>(online, "Command1_1");
+    EXPECT_EQ(volver->y(), borrar->y());
+    EXPECT_NEAR(volver->y(), frame2->geometry().bottom() + 1 + volver->height() / 2.0, 1.0);
+    EXPECT_NEAR(online->height() - volver->geometry().bottom() - 1, volver->height() / 2.0, 1.0);
+    EXPECT_FALSE(online->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(online->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+} // namespace
