@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/cajas_consola.h"
 #include "common/reloj.h"
@@ -68,7 +72,7 @@ QString ruta_base(const Opciones& o) {
 int modo_reproducir(const Opciones& o) {
     QFile archivo;
     const bool entrada = o.archivo == QLatin1String("-");
-    const bool abierto = entrada ? archivo.open(stdin, QIODevice::ReadOnly)
+    const bool abierto = entrada ? archivo.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
                                  : (archivo.setFileName(o.archivo), archivo.open(QIODevice::ReadOnly));
     if (!abierto || (!entrada && QFileInfo(o.archivo).isDir()))
         return fallar(QStringLiteral("no se puede leer el archivo «%1»: %2").arg(o.archivo, archivo.errorString()));
@@ -84,14 +88,21 @@ int modo_reproducir(const Opciones& o) {
     CajaLinea text4(stderr);
     ManejadorRx manejador(estado, text1, text4, reloj);
     amortiguar_errores();
+    // Each read takes what is there, up to kBloqueLectura: a whole block of a
+    // file, or what a pipe has delivered so far, so that a capture piped in live
+    // is shown as it arrives. Each read is one batch.
+    QByteArray bloque(kBloqueLectura, Qt::Uninitialized);
+    const int fd = archivo.handle();
     for (;;) {
-        const QByteArray bloque = archivo.read(kBloqueLectura);
-        if (bloque.isEmpty()) break;
-        manejador.recibir(bloque);
+        const ssize_t leidos = ::read(fd, bloque.data(), static_cast<size_t>(bloque.size()));
+        if (leidos < 0 && errno == EINTR) continue;
+        if (leidos < 0)
+            return fallar(QStringLiteral("error al leer «%1»: %2")
+                              .arg(o.archivo, QString::fromLocal8Bit(std::strerror(errno))));
+        if (leidos == 0) break;
+        manejador.recibir(QByteArray::fromRawData(bloque.constData(), leidos));
         vaciar_salidas();
     }
-    if (archivo.error() != QFileDevice::NoError)
-        return fallar(QStringLiteral("error al leer «%1»: %2").arg(o.archivo, archivo.errorString()));
     return kSalidaCorrecta;
 }
 
