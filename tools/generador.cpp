@@ -158,7 +158,17 @@ std::string Generador::campo(std::string digitos, bool ceroComoA) {
     return digitos;
 }
 
+void Generador::ponerCuentaSeguida(const std::string& cuenta) {
+    seguidaLarga_ = cuenta;
+    seguidaDiez_.clear();
+    if (cuenta.empty()) return;
+    const unsigned long valor = std::stoul(cuenta);
+    static const char kDigitos[] = "0123456789abcdef";
+    seguidaDiez_ = {kDigitos[(valor >> 8) & 0xf], kDigitos[(valor >> 4) & 0xf], kDigitos[valor & 0xf]};
+}
+
 std::string Generador::cuenta_larga() {
+    if (!seguidaLarga_.empty() && por_mil(135)) return seguidaLarga_;
     // Most reports come from the accounts of this receiver; a few from anywhere.
     if (por_mil(900)) return cuentas_[sacar(kCuentasLargas)];
     return hex(4);
@@ -265,7 +275,8 @@ Paquete Generador::diez() {
     p.filas = 1;
     p.bytes += letra_inicio(sacar(16));
     p.bytes += hex(2);                                                    // 2-3: event
-    p.bytes += por_mil(900) ? cuentasDiez_[sacar(kCuentasDiez)] : hex(3); // 4-6: account
+    if (!seguidaDiez_.empty() && por_mil(135)) p.bytes += seguidaDiez_;         // 4-6: account
+    else p.bytes += por_mil(900) ? cuentasDiez_[sacar(kCuentasDiez)] : hex(3);
     p.bytes += hex();                                                     // 7: signal
     p.bytes += hex();                                                     // 8
     p.bytes += por_mil(500) ? '0' : kHex[1 + sacar(15)];                  // 9: origin

@@ -66,6 +66,12 @@ class Generador {
 public:
     explicit Generador(std::uint32_t semilla);
 
+    // One report in ten (about) comes from `cuenta`, a decimal account of four
+    // digits from 0000 to 4095: as its own four characters in long packets and as
+    // its value in hex in ten-character packets, so that following `cuenta` in the
+    // online account window matches both kinds. Empty: no such account.
+    void ponerCuentaSeguida(const std::string& cuenta);
+
     Paquete siguiente();
 
 private:
@@ -85,6 +91,8 @@ private:
     Paquete malformado();
 
     std::mt19937 motor_;
+    std::string seguidaLarga_; // the followed account in long packets, or empty
+    std::string seguidaDiez_;  // the same account as three hex digits
     std::string receptor_;                 // characters 1-4 of every long packet
     std::uint32_t secuencia_ = 0;          // characters 5-6, one more each long packet
     std::vector<std::string> cuentas_;     // accounts of the long packets, 4 hex digits

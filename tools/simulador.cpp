@@ -59,6 +59,7 @@ struct Opciones {
     std::string ruta; // --dispositivo or --salida
     bool resumen = false;
     bool ayuda = false;
+    std::string cuentaSeguida; // --cuenta-seguida
 };
 
 const char* const kAyuda =
@@ -93,6 +94,9 @@ const char* const kAyuda =
     "  --dispositivo RUTA  escribe en un dispositivo que ya existe (un puerto serie,\n"
     "                      el lado esclavo de otro pseudoterminal)\n"
     "  --salida ARCHIVO    escribe en un archivo, o en la salida estándar con -\n"
+    "  --cuenta-seguida C  una de cada diez cuentas informadas es C (cuatro cifras\n"
+    "                      decimales, de 0000 a 4095), en los paquetes largos y en\n"
+    "                      los de diez caracteres, para seguirla en la ventana ONLINE\n"
     "  --resumen           al terminar, escribe en la salida de errores cuántos\n"
     "                      paquetes de cada clase se escribieron y cuántas filas\n"
     "                      debe guardar una consola correcta por ellos\n"
@@ -183,6 +187,13 @@ std::string analizar(int argc, char** argv, Opciones& o) {
             if (v.empty()) return "el valor de la opción " + std::string(opcion) + " está vacío";
             o.destino = opcion == "--salida" ? Destino::Salida : Destino::Dispositivo;
             o.ruta = v;
+        } else if (opcion == "--cuenta-seguida") {
+            if (!(error = una_vez(7, opcion)).empty()) return error;
+            const std::string_view v = valor(error);
+            if (!error.empty()) return error;
+            if (v.size() != 4 || !leer_numero(v, 4095, n))
+                return "--cuenta-seguida espera cuatro cifras de 0000 a 4095, no «" + std::string(v) + "»";
+            o.cuentaSeguida = v;
         } else if (opcion == "--resumen") {
             if (!(error = una_vez(6, opcion)).empty()) return error;
             o.resumen = true;
@@ -313,6 +324,7 @@ private:
 Fin emitir(const Opciones& o, int fd, const Senales& senales, Resumen& resumen,
            std::string& error) {
     Generador generador(o.semilla);
+    generador.ponerCuentaSeguida(o.cuentaSeguida);
     Linea linea(fd, senales);
     const bool rapido = o.velocidad == 0;
     const double nsPorCaracter = rapido ? 0.0 : kBitsPorCaracter * 1e9 / o.velocidad;

@@ -19,6 +19,7 @@ inline constexpr int kRegistros = 4;
 // Statements of one batch of received bytes, run in one transaction on one slot.
 struct LoteSentencias {
     bool activo = false;
+    bool iniciado = false; // the transaction is begun at the batch's first statement
     bool enTransaccion = false;
     qint16 indice = 0;
     // Executed inside the open transaction, not yet committed: only needed again

@@ -88,6 +88,12 @@ void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
         return;
     }
     LoteSentencias& lote = bases.lote;
+    // A read that stores nothing (most reads of a serial line carry a character
+    // or two) costs the engine nothing: the transaction begins with the first row.
+    if (lote.activo && !lote.iniciado && lote.indice == indice) {
+        lote.iniciado = true;
+        lote.enTransaccion = !base->comenzarLote();
+    }
     const bool enLote = lote.activo && lote.enTransaccion && lote.indice == indice;
     const Fallo fallo = base->ejecutar(sentencia);
     if (!fallo) {
@@ -100,12 +106,9 @@ void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
 
 void comenzar_lote(ConjuntoBases& bases, qint16 indice) {
     bases.lote = LoteSentencias{};
-    bases.lote.activo = true;
+    // Without a valid slot the statements simply run (and fail) one by one.
+    bases.lote.activo = indice_valido(indice, kBasesDatos);
     bases.lote.indice = indice;
-    if (!indice_valido(indice, kBasesDatos)) return;
-    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
-    // Without a transaction the statements simply run one by one.
-    bases.lote.enTransaccion = base != nullptr && !base->comenzarLote();
 }
 
 void terminar_lote(ConjuntoBases& bases) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "apoyo/apoyo.h"
+#include "common/comun.h"
 #include "decoding/moduloCid.h"
 #include "reception/tramas.h"
 #include "tools/generador.h"
@@ -184,6 +185,46 @@ TEST(Generador, LosCamposVarian) {
     EXPECT_EQ(vistos["inicio"], rango("ABCDEFGHmnopqrst"));
     EXPECT_EQ(vistos["estado"], rango("IJKLMNOPQRSTUVWXY"));
     EXPECT_GT(cuentas.size(), 40u);
+}
+
+} // namespace
+
+namespace {
+
+// The followed account shows up in about one report in ten, in both packet kinds,
+// as the online account window's key for it matches them.
+TEST(Generador, LaCuentaSeguidaAparecePorUnoDeCadaDiezInformes) {
+    Generador g(5);
+    g.ponerCuentaSeguida("1234");
+    std::string s;
+    for (int i = 0; i < 20000; ++i) s += g.siguiente().bytes;
+    const Enmarcado e = enmarcar(s);
+    std::uint64_t informes = 0, seguidos = 0, largos = 0, diez = 0;
+    for (const ItemRx& item : e.lista) {
+        if (item.tipo == TipoItem::PaqueteDiez) {
+            ++informes;
+            // The window's key "1234" matches the decimal account of a ten-character packet.
+            if (corvane::convertir_base_con_ceros(item.texto.mid(3, 3), 16, 10, 4) == QLatin1String("1234")) {
+                ++seguidos;
+                ++diez;
+            }
+        } else if (item.tipo == TipoItem::PaqueteLargo) {
+            std::vector<EventoCid> eventos(1, extraer_evento(item.texto));
+            extraer_bloques(item.texto, eventos);
+            for (const EventoCid& ev : eventos) {
+                ++informes;
+                if (ev.cuenta() == QLatin1String("1234")) {
+                    ++seguidos;
+                    ++largos;
+                }
+            }
+        }
+    }
+    const double parte = static_cast<double>(seguidos) / static_cast<double>(informes);
+    EXPECT_GT(parte, 0.07);
+    EXPECT_LT(parte, 0.15);
+    EXPECT_GT(largos, 0u);
+    EXPECT_GT(diez, 0u);
 }
 
 } // namespace
