@@ -100,6 +100,16 @@ inline QString revisar_paquete_largo(const QString& paquete) {
     for (size_t i = 0; i < eventos.size(); ++i) {
         if (QString f = revisar_registro(eventos[i], i); !f.isEmpty()) return donde + f;
     }
+    // Once the packet holds the whole main event (32 characters), only the last block
+    // can run past the end: every other record has every field at its full width.
+    if (paquete.size() >= 32) {
+        for (size_t i = 0; i + 1 < eventos.size() || i == 0; ++i) {
+            const EventoCid& e = eventos[i];
+            if (e.cuenta1.size() != 2 || e.cuenta2.size() != 2 || e.particion.size() != 2 ||
+                e.zona.size() != 3 || e.evento.size() != 3)
+                return donde + QStringLiteral("registro %1 con campos incompletos").arg(i);
+        }
+    }
     const auto bloques = static_cast<qsizetype>(eventos.size()) - 1;
     if (bloques > bloques_posibles(paquete))
         return donde + QStringLiteral("%1 registros de subbloque; el paquete admite %2")
