@@ -53,7 +53,8 @@ void extraer_bloques(const QString& paquete, std::vector<EventoCid>& eventosCid)
     for (;;) {
         const int n = numero(subcadena(paquete, 7, 2), 16, 3);
         const QString codigo = subcadena(paquete, pos, 2);
-        if (pos > 2 * n || codigo == QLatin1String("00") || pos > paquete.size()) break;
+        // A code cut short by the packet's end (one character or none) is no block.
+        if (pos > 2 * n || codigo == QLatin1String("00") || codigo.size() < 2) break;
         eventosCid.emplace_back();
         const qint16 largo = decodificar_bloque(eventosCid.back(), codigo, pos, paquete, eventosCid);
         pos = static_cast<qint16>(pos + largo);

@@ -31,8 +31,9 @@ EventoCid extraer_evento(const QString& paquete);
 
 // Appends one record per sub-block (from character 33 on) to `eventosCid`, whose
 // record 0 must already hold the main event. The walk ends at a "00" code, past
-// the sub-block area that characters 7-8 announce, or past the packet's last
-// character: an area announced longer than the packet adds no records.
+// the sub-block area that characters 7-8 announce, or where the packet's end leaves
+// less than a whole two-character code: an area announced longer than the packet
+// adds no records.
 void extraer_bloques(const QString& paquete, std::vector<EventoCid>& eventosCid);
 
 // Fills `registro` from the block whose code is `codigo` at position `pos` (from

@@ -50,10 +50,16 @@ public:
     virtual void deshacerLote() = 0;
 };
 
+// The name of an SQLite database held in memory: new and empty at every open, with
+// the event table and its index, private to the database object that opened it and
+// gone with it. No file is written.
+inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
+
 // Opens the event database named by `ruta`: a "postgresql://usuario@servidor:puerto/base"
-// URL (password from the URL or the usual PG* environment) or the path of an SQLite
-// file. A missing file is created with the event table; an existing file is never
-// overwritten: one that is not a database fails with kNoEsBaseDeDatos, untouched.
+// URL (password from the URL or the usual PG* environment), kBaseEnMemoria, or the
+// path of an SQLite file. A missing file is created with the event table; an existing
+// file is never overwritten: one that is not a database fails with kNoEsBaseDeDatos,
+// untouched.
 std::unique_ptr<BaseDatos> abrir_motor(const QString& ruta, Fallo& fallo);
 
 // Turns each Jet literal #YYYY/MM/DD hh:mm:ss# found outside quoted text into the

@@ -452,19 +452,27 @@ bool ejecutar_esquema(QSqlDatabase& db, const QString& sentencia, Dialecto d, Fa
 }
 
 std::shared_ptr<Conexion> conectar_sqlite(const QString& ruta, Fallo& fallo) {
+    const bool enMemoria = ruta == kBaseEnMemoria;
     const QFileInfo info(ruta);
-    if (info.exists() && !info.isFile()) {
+    if (!enMemoria && info.exists() && !info.isFile()) {
         fallo = {fallos::kArchivoNoEncontrado, QStringLiteral("no es un archivo: ") + ruta};
         return nullptr;
     }
     auto conexion = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
     QSqlDatabase db = conexion->db();
-    // An existing file is opened for reading and writing only, never created
-    // anew; a missing one is created.
-    QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-    url.setQuery(info.exists() ? QStringLiteral("mode=rw") : QStringLiteral("mode=rwc"));
-    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kEsperaBloqueoMs));
+    if (enMemoria) {
+        // SQLite's own name for a private database of this connection; it starts
+        // empty and receives the table and the index below, like a new file.
+        db.setDatabaseName(kBaseEnMemoria);
+    } else {
+        // An existing file is opened for reading and writing only, never created
+        // anew; a missing one is created.
+        QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+        url.setQuery(info.exists() ? QStringLiteral("mode=rw") : QStringLiteral("mode=rwc"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kEsperaBloqueoMs));
+    }
     if (!db.open()) {
         fallo = fallo_de(db.lastError(), Dialecto::SQLite);
         if (fallo.numero == fallos::kMotorGeneral) fallo.numero = fallos::kArchivoNoEncontrado;
@@ -504,7 +512,9 @@ std::shared_ptr<Conexion> conectar_sqlite(const QString& ruta, Fallo& fallo) {
 std::unique_ptr<BaseDatos> abrir_sqlite(const QString& ruta, Fallo& fallo) {
     auto conexion = conectar_sqlite(ruta, fallo);
     if (!conexion) return nullptr;
-    return std::make_unique<BaseDatosQt>(std::move(conexion), Dialecto::SQLite, ruta);
+    // An in-memory database has no file to watch.
+    return std::make_unique<BaseDatosQt>(std::move(conexion), Dialecto::SQLite,
+                                         ruta == kBaseEnMemoria ? QString() : ruta);
 }
 
 std::unique_ptr<BaseDatos> abrir_postgresql(const QString& ruta, Fallo& fallo) {

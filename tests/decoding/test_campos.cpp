@@ -82,6 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
         // An area announced longer than the packet adds no made-up records.
         CasoCampos{"NMayorQueElPaqueteSinFantasmas", paquete("ff", "113aa1a121234", "3413aa13"),
                    {kPrincipal, ev("R", "130", "01", "013", "12", "34")}},
+        // Half a code at the packet's end is no block: no record of type G made up
+        // from record 0.
+        CasoCampos{"CodigoPartidoAlFinalNoEsBloque", paquete("ff", "113aa1a121234", "4"), {kPrincipal}},
+        CasoCampos{"CodigoPartidoTrasUnBloque", paquete("ff", "113aa1a121234", "3413aa130"),
+                   {kPrincipal, ev("R", "130", "01", "013", "12", "34")}},
         // A block that runs past the end is decoded with the characters that exist.
         CasoCampos{"BloqueCortadoAlFinal", paquete("ff", "113aa1a121234", "1f99902"),
                    {kPrincipal, ev("G", "999", "02", "", "", "")}},
