@@ -41,11 +41,8 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
                  QStringLiteral("corvane: la carpeta de datos «%1» no existe\n").arg(carpeta));
         return kSalidaError;
     }
-    RelojSistema reloj;
-    RegistroErrores errores(carpeta, reloj);
-    EstadoProceso estado;
-    estado.bases.errores = &errores;
-    Form1 ventana(estado, reloj, ArranqueForm1{ruta_base(o), o.puerto});
+    Proceso p(o);
+    Form1 ventana(p.estado, p.reloj, ArranqueForm1{ruta_base(o), o.puerto});
     ventana.show();
     return app.exec();
 }

@@ -34,10 +34,6 @@ void abrir_como_ventana(EstadoProceso& estado, const Opciones& o) {
 
 namespace {
 
-int fallar(const QString& mensaje) {
-    escribir(stderr, QStringLiteral("corvane: ") + mensaje + QLatin1Char('\n'));
-    return kSalidaError;
-}
 
 } // namespace
 
@@ -65,6 +61,11 @@ QString carpeta_datos(const Opciones& o) {
     return o.carpeta.isEmpty() ? QCoreApplication::applicationDirPath() : o.carpeta;
 }
 
+int fallar(const QString& mensaje) {
+    escribir(stderr, QStringLiteral("corvane: ") + mensaje + QLatin1Char('\n'));
+    return kSalidaError;
+}
+
 QString ruta_base(const Opciones& o) {
     return o.base.isEmpty() ? QDir(carpeta_datos(o)).filePath(QStringLiteral("baseTolm.mdb")) : o.base;
 }
@@ -79,14 +80,11 @@ int modo_reproducir(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
 
-    RelojSistema reloj;
-    RegistroErrores errores(carpeta_datos(o), reloj);
-    EstadoProceso estado;
-    estado.bases.errores = &errores;
-    abrir_como_ventana(estado, o);
+    Proceso p(o);
+    abrir_como_ventana(p.estado, o);
     CajaSalida text1(stdout);
     CajaLinea text4(stderr);
-    ManejadorRx manejador(estado, text1, text4, reloj);
+    ManejadorRx manejador(p.estado, text1, text4, p.reloj);
     amortiguar_errores();
     // Each read takes what is there, up to kBloqueLectura: a whole block of a
     // file, or what a pipe has delivered so far, so that a capture piped in live
@@ -109,10 +107,8 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
-    RelojSistema reloj;
-    RegistroErrores errores(carpeta_datos(o), reloj);
-    EstadoProceso estado;
-    estado.bases.errores = &errores;
+    Proceso p(o);
+    EstadoProceso& estado = p.estado;
     abrir_como_ventana(estado, o);
     if (!o.csv) {
         CajaMemoria text3, text2;
@@ -127,14 +123,14 @@ int modo_consultar(const Opciones& o) {
     const QString sentencia = sentencia_historial(o.cuenta, 0, o.origen, o.fecha);
     BaseDatos* base = estado.bases.base[0].get();
     if (base == nullptr) {
-        errores.registrar_error(fallos::kSinObjeto, QStringLiteral("buscar_ultima_pos_Error"));
+        p.errores.registrar_error(fallos::kSinObjeto, QStringLiteral("buscar_ultima_pos_Error"));
         escribir(stdout, salida);
         return kSalidaCorrecta;
     }
     Fallo fallo;
     auto rs = base->abrirRegistros(sentencia, fallo);
     if (fallo || !rs) {
-        errores.registrar_error(fallo.numero, QStringLiteral("buscar_ultima_pos_Error"));
+        p.errores.registrar_error(fallo.numero, QStringLiteral("buscar_ultima_pos_Error"));
         escribir(stdout, salida);
         return kSalidaCorrecta;
     }

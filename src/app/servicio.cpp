@@ -77,11 +77,6 @@ private:
     struct sigaction anteriorTerm_ {};
 };
 
-int fallar(const QString& mensaje) {
-    escribir(stderr, QStringLiteral("corvane: ") + mensaje + QLatin1Char('\n'));
-    return kSalidaError;
-}
-
 // Closes every recordset and database of the handle set, as the end of the
 // process does, so the event file is left complete and unlocked.
 void cerrar_bases(ConjuntoBases& bases) {
@@ -105,10 +100,9 @@ int modo_sin_ventana(const Opciones& o) {
         return fallar(QStringLiteral("no se pudo preparar la parada por señales: %1")
                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
 
-    RelojSistema reloj;
-    RegistroErrores errores(carpeta_datos(o), reloj);
-    EstadoProceso estado;
-    estado.bases.errores = &errores;
+    Proceso proceso(o);
+    EstadoProceso& estado = proceso.estado;
+    const Reloj& reloj = proceso.reloj;
     CajaSalida text1(stdout);
     CajaLinea text4(stderr);
     ManejadorRx manejador(estado, text1, text4, reloj);

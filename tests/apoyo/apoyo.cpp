@@ -1,12 +1,19 @@
 #include "apoyo/apoyo.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -103,6 +110,35 @@ std::string nombre_motor(const testing::TestParamInfo<Motor>& info) {
 BasePrueba::BasePrueba(Motor motor) {
     if (motor == Motor::SQLite) ruta_ = QDir(dir_.path()).filePath(QStringLiteral("baseTolm.mdb"));
     else ruta_ = nueva_base_postgresql();
+}
+
+Pty::Pty() {
+    char nombre[256] = {};
+    termios modo{};
+    cfmakeraw(&modo);
+    if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0) ruta_ = QString::fromLocal8Bit(nombre);
+}
+
+bool Pty::escribir(const QByteArray& datos) const {
+    return ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size())) == datos.size();
+}
+
+void Pty::cerrar() {
+    if (esclavo_ >= 0) ::close(esclavo_);
+    if (maestro_ >= 0) ::close(maestro_);
+    esclavo_ = maestro_ = -1;
+}
+
+bool esperar_que(const std::function<bool()>& condicion, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!condicion()) {
+        if (t.elapsed() > ms) return false;
+        QEventLoop bucle;
+        QTimer::singleShot(10, &bucle, &QEventLoop::quit);
+        bucle.exec();
+    }
+    return true;
 }
 
 QDateTime momento(int anio, int mes, int dia, int h, int m, int s) {

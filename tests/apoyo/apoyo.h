@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "common/mensajes.h"
@@ -86,6 +87,29 @@ private:
     QTemporaryDir dir_;
     QString ruta_;
 };
+
+// A pseudo-terminal pair; the slave side stands for the serial port, the test
+// writes the receiver's traffic on the master side.
+class Pty {
+public:
+    Pty();
+    ~Pty() { cerrar(); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    QString ruta() const { return ruta_; }
+    bool escribir(const QByteArray& datos) const;
+    // Closes both sides: to the console, an adapter pulled out.
+    void cerrar();
+
+private:
+    int maestro_ = -1;
+    int esclavo_ = -1;
+    QString ruta_;
+};
+
+// Runs the event loop until `condicion` holds or `ms` pass; it sleeps in the
+// loop between checks, so waiting costs no CPU. Needs a QCoreApplication.
+bool esperar_que(const std::function<bool()>& condicion, int ms = 5000);
 
 // A moment of the test clock.
 QDateTime momento(int anio, int mes, int dia, int h, int m, int s);

@@ -36,17 +36,7 @@ void asegurar_aplicacion() {
     if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
 }
 
-bool esperar(const std::function<bool()>& condicion, int ms = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!condicion()) {
-        if (t.elapsed() > ms) return false;
-        QEventLoop bucle;
-        QTimer::singleShot(20, &bucle, &QEventLoop::quit);
-        bucle.exec();
-    }
-    return true;
-}
+bool esperar(const std::function<bool()>& condicion, int ms = 20000) { return esperar_que(condicion, ms); }
 
 // `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test writes to.
 class Servicio {

@@ -20,33 +20,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-class Pty {
-public:
-    Pty() {
-        char nombre[256] = {};
-        termios modo{};
-        cfmakeraw(&modo);
-        if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0)
-            ruta_ = QString::fromLocal8Bit(nombre);
-    }
-    ~Pty() {
-        if (esclavo_ >= 0) ::close(esclavo_);
-        if (maestro_ >= 0) ::close(maestro_);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    QString ruta() const { return ruta_; }
-    bool escribir(const QByteArray& datos) const {
-        return ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size())) ==
-               datos.size();
-    }
-
-private:
-    int maestro_ = -1;
-    int esclavo_ = -1;
-    QString ruta_;
-};
-
 // A long packet of account 1234 (main event and one sub-block, two reports at
 // signal 16/16 through repeater 1) and a ten-character packet of account 0500.
 const QByteArray kLargo = "\n123456140000100000f113aa1a1212343413aa13\r";

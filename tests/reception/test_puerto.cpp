@@ -27,46 +27,7 @@ using namespace corvane::pruebas;
 
 namespace {
 
-// A pseudo-terminal pair; the slave side is the "serial port".
-class Pty {
-public:
-    Pty() {
-        char nombre[256] = {};
-        termios modo{};
-        cfmakeraw(&modo);
-        if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0) ruta_ = QString::fromLocal8Bit(nombre);
-    }
-    ~Pty() { cerrar(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    QString ruta() const { return ruta_; }
-    bool escribir(const QByteArray& datos) const {
-        return ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size())) == datos.size();
-    }
-    void cerrar() {
-        if (esclavo_ >= 0) ::close(esclavo_);
-        if (maestro_ >= 0) ::close(maestro_);
-        esclavo_ = maestro_ = -1;
-    }
-
-private:
-    int maestro_ = -1;
-    int esclavo_ = -1;
-    QString ruta_;
-};
-
-// Runs the event loop until `condicion` holds; sleeps in the loop between checks.
-bool esperar(const std::function<bool()>& condicion, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!condicion()) {
-        if (t.elapsed() > ms) return false;
-        QEventLoop bucle;
-        QTimer::singleShot(10, &bucle, &QEventLoop::quit);
-        bucle.exec();
-    }
-    return true;
-}
+bool esperar(const std::function<bool()>& condicion, int ms = 5000) { return esperar_que(condicion, ms); }
 
 double segundos_cpu() {
     rusage u{};
