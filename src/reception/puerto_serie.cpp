@@ -33,6 +33,9 @@ PuertoSerie::PuertoSerie(ManejadorRx& manejador, CajaTexto& text4, const Reloj& 
     : QObject(parent), manejador_(manejador), text4_(text4), reloj_(reloj) {
     reintento_.setInterval(kReintentoPuertoS * 1000);
     connect(&reintento_, &QTimer::timeout, this, &PuertoSerie::reintentar);
+    lectura_.setSingleShot(true);
+    lectura_.setInterval(kReunirLecturaMs);
+    connect(&lectura_, &QTimer::timeout, this, &PuertoSerie::leer);
 }
 
 PuertoSerie::~PuertoSerie() = default;
@@ -51,8 +54,10 @@ bool PuertoSerie::abrir(const QString& puerto, qint32 velocidad, QString& error)
 bool PuertoSerie::abrirDispositivo(QString& error) {
     auto p = std::make_unique<QSerialPort>();
     p->setPortName(nombre_);
-    // No read-buffer cap: every byte the device delivers is kept until read.
-    p->setReadBufferSize(0);
+    // A one-byte read buffer stops the port's own reading at the first byte of a
+    // burst; leer() then takes everything the device holds. No byte is dropped:
+    // the rest waits in the device.
+    p->setReadBufferSize(1);
     if (!p->setBaudRate(velocidad_) || !p->setDataBits(QSerialPort::Data8) ||
         !p->setParity(QSerialPort::NoParity) || !p->setStopBits(QSerialPort::OneStop) ||
         !p->setFlowControl(QSerialPort::NoFlowControl)) {
@@ -74,7 +79,7 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
     // and that is not an error.
     p->setRequestToSend(false);
     p->clearError();
-    connect(p.get(), &QSerialPort::readyRead, this, &PuertoSerie::leer);
+    connect(p.get(), &QSerialPort::readyRead, this, &PuertoSerie::alLlegar);
     connect(p.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::ReadError || e == QSerialPort::ResourceError ||
             e == QSerialPort::PermissionError || e == QSerialPort::DeviceNotFoundError)
@@ -84,10 +89,26 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
     return true;
 }
 
+void PuertoSerie::alLlegar() {
+    if (!leyendo_ && !lectura_.isActive()) lectura_.start();
+}
+
 void PuertoSerie::leer() {
-    if (!puerto_) return;
+    lectura_.stop();
+    if (!puerto_ || leyendo_) return;
+    // Everything the device holds now, after the byte already taken, in order.
+    leyendo_ = true;
+    puerto_->setReadBufferSize(0);
+    while (puerto_ && puerto_->waitForReadyRead(0)) {
+    }
+    QByteArray bytes;
+    if (puerto_) {
+        bytes = puerto_->readAll();
+        if (puerto_->error() == QSerialPort::TimeoutError) puerto_->clearError();
+        puerto_->setReadBufferSize(1);
+    }
+    leyendo_ = false;
     // Each read goes through the handler whole, in arrival order.
-    const QByteArray bytes = puerto_->readAll();
     if (bytes.isEmpty()) return;
     manejador_.recibir(bytes);
     Q_EMIT actividad();
@@ -95,13 +116,15 @@ void PuertoSerie::leer() {
 
 void PuertoSerie::alFallar() {
     if (!puerto_) return;
-    // Bytes that arrived before the failure still go through the handler.
-    leer();
     // Closing from inside the port's own signal would destroy it under its feet.
     QSerialPort* viejo = puerto_.release();
     viejo->disconnect(this);
+    lectura_.stop();
+    // Bytes that arrived before the failure still go through the handler.
+    const QByteArray resto = viejo->readAll();
     viejo->close();
     viejo->deleteLater();
+    if (!resto.isEmpty()) manejador_.recibir(resto);
     estado(QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada %2 s")
                .arg(nombre_)
                .arg(kReintentoPuertoS));

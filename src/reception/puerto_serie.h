@@ -30,6 +30,13 @@ inline const QString kTituloInicial = QStringLiteral("Abrir Com");
 
 // Seconds between attempts to reopen a lost port.
 inline constexpr int kReintentoPuertoS = 3;
+// Milliseconds that received bytes gather before they are read: the first byte
+// of a burst arms a timer and the rest wait in the device, so a line at 19200
+// bit/s wakes the console (and commits its rows) about 10 times a second instead
+// of once per character. 192 characters arrive meanwhile at 19200 bit/s, far
+// below the 4 KiB that the system's serial buffer holds; a report reaches the
+// screen at most this much later.
+inline constexpr int kReunirLecturaMs = 100;
 
 // "1".."20" name COM1..COM20 on Windows and /dev/ttyS0../dev/ttyS19 elsewhere; any
 // other text is taken as a device path as it stands.
@@ -76,6 +83,7 @@ Q_SIGNALS:
     void actividad();
 
 private:
+    void alLlegar();
     void leer();
     void alFallar();
     void reintentar();
@@ -87,6 +95,8 @@ private:
     const Reloj& reloj_;
     std::unique_ptr<QSerialPort> puerto_;
     QTimer reintento_;
+    QTimer lectura_;
+    bool leyendo_ = false;
     QString nombre_;
     qint32 velocidad_ = 0;
     bool abiertoParaOperador_ = false;

@@ -138,7 +138,10 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     ASSERT_TRUE(primero->escribir("K"));
     ASSERT_TRUE(esperar([&] { return text4.texto().startsWith(QStringLiteral("K   ")); }));
 
-    primero.reset(); // the adapter is pulled out
+    // The adapter is pulled out. The name goes first: pseudo-terminal numbers are
+    // reused at once by other processes, and a retry must not open someone else's.
+    QFile::remove(enlace);
+    primero.reset();
     ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
     EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Se perdió el puerto"))) << text4.texto().toStdString();
     EXPECT_TRUE(text4.texto().endsWith(QStringLiteral("14:27:13")));
@@ -153,7 +156,6 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     EXPECT_TRUE(puerto.reintentando());
 
     Pty segundo;
-    QFile::remove(enlace);
     ASSERT_TRUE(QFile::link(segundo.ruta(), enlace));
     ASSERT_TRUE(esperar([&] { return !puerto.reintentando(); }));
     EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Puerto"))) << text4.texto().toStdString();
@@ -173,6 +175,7 @@ TEST_F(Puerto, ElBotonDetieneLosReintentos) {
     ASSERT_TRUE(QFile::link(pty->ruta(), enlace));
     puerto.ponerIntervaloReintento(100);
     AbrirCom(enlace, puerto, 19200, controles, mensajes);
+    QFile::remove(enlace);
     pty.reset();
     ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
     AbrirCom(enlace, puerto, 19200, controles, mensajes);
