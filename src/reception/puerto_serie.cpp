@@ -90,7 +90,7 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
 }
 
 void PuertoSerie::alLlegar() {
-    if (!leyendo_ && !lectura_.isActive()) lectura_.start();
+    if (!leyendo_ && !lectura_.isActive()) lectura_.start(lineaRapida_ ? 0 : kReunirLecturaMs);
 }
 
 void PuertoSerie::leer() {
@@ -99,7 +99,7 @@ void PuertoSerie::leer() {
     // Everything the device holds now, after the byte already taken, in order.
     leyendo_ = true;
     puerto_->setReadBufferSize(0);
-    while (puerto_ && puerto_->waitForReadyRead(0)) {
+    while (puerto_ && puerto_->bytesAvailable() < kLecturaMaxima && puerto_->waitForReadyRead(0)) {
     }
     QByteArray bytes;
     if (puerto_) {
@@ -108,6 +108,7 @@ void PuertoSerie::leer() {
         puerto_->setReadBufferSize(1);
     }
     leyendo_ = false;
+    lineaRapida_ = bytes.size() >= kLecturaGrande;
     // Each read goes through the handler whole, in arrival order.
     if (bytes.isEmpty()) return;
     manejador_.recibir(bytes);

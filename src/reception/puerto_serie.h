@@ -37,6 +37,13 @@ inline constexpr int kReintentoPuertoS = 3;
 // below the 4 KiB that the system's serial buffer holds; a report reaches the
 // screen at most this much later.
 inline constexpr int kReunirLecturaMs = 100;
+// A read of at least this many bytes means a line far faster than any speed of
+// the list (a capture played at full speed): the next bytes are read as soon as
+// they come, so the device's buffer never fills.
+inline constexpr qsizetype kLecturaGrande = 1024;
+// One read takes at most this many bytes: a line that never pauses still gets its
+// rows committed and its reports shown in bounded batches.
+inline constexpr qsizetype kLecturaMaxima = 64 * 1024;
 
 // "1".."20" name COM1..COM20 on Windows and /dev/ttyS0../dev/ttyS19 elsewhere; any
 // other text is taken as a device path as it stands.
@@ -97,6 +104,7 @@ private:
     QTimer reintento_;
     QTimer lectura_;
     bool leyendo_ = false;
+    bool lineaRapida_ = false;
     QString nombre_;
     qint32 velocidad_ = 0;
     bool abiertoParaOperador_ = false;
