@@ -32,11 +32,11 @@ inline const QString kTituloInicial = QStringLiteral("Abrir Com");
 inline constexpr int kReintentoPuertoS = 3;
 // Milliseconds that received bytes gather before they are read: the first byte
 // of a burst arms a timer and the rest wait in the device, so a line at 19200
-// bit/s wakes the console (and commits its rows) about 10 times a second instead
-// of once per character. 192 characters arrive meanwhile at 19200 bit/s, far
+// bit/s wakes the console (and commits its rows) about 5 times a second instead
+// of once per character. 384 characters arrive meanwhile at 19200 bit/s, far
 // below the 4 KiB that the system's serial buffer holds; a report reaches the
-// screen at most this much later.
-inline constexpr int kReunirLecturaMs = 100;
+// screen at most this much later, which an operator does not notice.
+inline constexpr int kReunirLecturaMs = 200;
 // A read of at least this many bytes means a line far faster than any speed of
 // the list (a capture played at full speed): the next bytes are read as soon as
 // they come, so the device's buffer never fills.
