@@ -137,6 +137,23 @@ TEST(FallosAlmacen, ArchivoHechoDeSoloLecturaEnMarcha) {
     EXPECT_EQ(s.detener(), 0);
 }
 
+// The database file removed under the running service: the next rows go into a
+// file created anew on the same path, with nothing logged and nothing shown lost.
+TEST(FallosAlmacen, ArchivoBorradoEnMarcha) {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    Servicio s(dir.path());
+    s.enviar(0, 20);
+    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
+    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+    for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(base + QLatin1String(sufijo));
+    s.enviar(100, 10);
+    ASSERT_TRUE(s.esperarInformes(30)) << s.errores().toStdString();
+    EXPECT_TRUE(esperar([&] { return QFile::exists(base) && filas(base) == 10; }));
+    EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 0);
+    EXPECT_EQ(s.detener(), 0);
+}
+
 TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     REQUIERE_ROOT();
     QTemporaryDir dir;
