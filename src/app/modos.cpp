@@ -120,38 +120,18 @@ int modo_consultar(const Opciones& o) {
         escribir(stdout, text2.texto());
         return kSalidaCorrecta;
     }
-    // CSV for auditors and spreadsheets: the same rows, the moment in ISO form.
-    QString salida = QStringLiteral("cuenta,nivel,origen,momento\r\n");
-    const QString sentencia = sentencia_historial(o.cuenta, 0, o.origen, o.fecha);
-    BaseDatos* base = estado.bases.base[0].get();
-    if (base == nullptr) {
-        p.errores.registrar_error(fallos::kSinObjeto, QStringLiteral("buscar_ultima_pos_Error"));
-        escribir(stdout, salida);
-        return kSalidaCorrecta;
-    }
-    Fallo fallo;
-    auto rs = base->abrirRegistros(sentencia, fallo);
-    if (fallo || !rs) {
-        p.errores.registrar_error(fallo.numero, QStringLiteral("buscar_ultima_pos_Error"));
-        escribir(stdout, salida);
-        return kSalidaCorrecta;
-    }
-    while (!rs->alFinal()) {
-        QVariant cuenta, nivel, origen, momento;
-        rs->valor(QStringLiteral("gral_numero_abonado"), cuenta);
-        rs->valor(QStringLiteral("gral_nivel_señal"), nivel);
-        rs->valor(QStringLiteral("gral_origen"), origen);
-        rs->valor(QStringLiteral("gral_hora_fecha"), momento);
-        const QDateTime m = momento.metaType().id() == QMetaType::QDateTime
-                                ? momento.toDateTime()
-                                : QDateTime::fromString(momento.toString(), kFormatoMomento);
-        salida += campo_csv(cuenta.toString()) + QLatin1Char(',') + campo_csv(nivel.toString()) +
-                  QLatin1Char(',') + campo_csv(origen.toString()) + QLatin1Char(',') +
-                  m.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QStringLiteral("\r\n");
-        if (rs->siguiente()) break;
-    }
-    rs->cerrar();
-    escribir(stdout, salida);
+    // CSV for auditors and spreadsheets: the same rows, the moment in ISO form,
+    // a header line and nothing more when there are none.
+    const auto fila_csv = [](const FilaHistorial& f) -> QString {
+        return campo_csv(f.abonado) + QLatin1Char(',') + QString::number(f.nivel) + QLatin1Char(',') +
+               campo_csv(f.origen) + QLatin1Char(',') +
+               (f.momento.isValid() ? f.momento.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+                                    : campo_csv(f.momentoTexto)) +
+               QStringLiteral("\r\n");
+    };
+    escribir(stdout, QStringLiteral("cuenta,nivel,origen,momento\r\n") +
+                         consultar_historial(sentencia_historial(o.cuenta, 0, o.origen, o.fecha), 0, 0,
+                                             estado.bases, fila_csv, QString()));
     return kSalidaCorrecta;
 }
 

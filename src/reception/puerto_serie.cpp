@@ -64,15 +64,9 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
         error = p->errorString();
         return false;
     }
+    // Opening applies the settings; a device that refuses one does not open.
     if (!p->open(QIODevice::ReadOnly)) {
         error = p->errorString();
-        return false;
-    }
-    // Settings are applied again on the open device; a device that cannot take
-    // them (a speed it refuses) is not a usable port.
-    if (!p->setBaudRate(velocidad_)) {
-        error = p->errorString();
-        p->close();
         return false;
     }
     // RTS off. A device without modem lines (a pseudo-terminal) cannot set it,

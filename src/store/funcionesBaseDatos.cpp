@@ -20,16 +20,18 @@ void registrar(const ConjuntoBases& bases, qint32 numero, const QString& etiquet
 
 bool indice_valido(qint16 indice, int cantidad) { return indice >= 0 && indice < cantidad; }
 
-// The stored moment as the listing shows it. SQLite gives back the stored text,
-// PostgreSQL a timestamp; both become dd/MM/yyyy HH:mm:ss.
-QString texto_momento(const QVariant& valor) {
-    QDateTime momento;
-    if (valor.metaType().id() == QMetaType::QDateTime) {
-        momento = valor.toDateTime();
+// The operator's line of one row; the moment as dd/MM/yyyy HH:mm:ss.
+QString linea_historial(const FilaHistorial& f) {
+    QString linea = QStringLiteral("Cuenta=") + f.abonado + QStringLiteral("  ") + QStringLiteral("Señal=") +
+                    QString::number(f.nivel) + QStringLiteral("  ") + QStringLiteral("Origen=");
+    if (f.origenNumero == 0) {
+        linea += QStringLiteral("Dir     ");
     } else {
-        momento = QDateTime::fromString(valor.toString(), kFormatoMomento);
+        linea += QStringLiteral("Rep ") + f.origen + QStringLiteral("   ");
     }
-    return momento.isValid() ? momento.toString(kFormatoListado) : valor.toString();
+    return linea + QStringLiteral("Hora=") +
+           (f.momento.isValid() ? f.momento.toString(kFormatoListado) : f.momentoTexto) +
+           QStringLiteral("\r\n");
 }
 
 void guardar_hecha(LoteSentencias& lote, const QString& sentencia) {
@@ -120,8 +122,20 @@ void terminar_lote(ConjuntoBases& bases) {
     lote = LoteSentencias{};
 }
 
+QDateTime momento_guardado(const QVariant& valor) {
+    if (valor.metaType().id() == QMetaType::QDateTime) return valor.toDateTime();
+    return QDateTime::fromString(valor.toString(), kFormatoMomento);
+}
+
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases) {
+    return consultar_historial(sentencia, indice, indiceRegistros, bases, linea_historial, kSinRegistros);
+}
+
+QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
+                            ConjuntoBases& bases,
+                            const std::function<QString(const FilaHistorial&)>& linea,
+                            const QString& sinFilas) {
     QString resultado;
     Registros* rs = nullptr;
     const auto fallar = [&](qint32 numero) {
@@ -145,7 +159,7 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
     rs = ranura.get();
 
     if (rs->cantidad() == 0) {
-        resultado = kSinRegistros;
+        resultado = sinFilas;
     } else {
         while (!rs->alFinal()) {
             QVariant abonado, nivel, origen, momento;
@@ -153,22 +167,18 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
             if (Fallo f = rs->valor(QStringLiteral("gral_nivel_señal"), nivel)) return fallar(f.numero);
             if (Fallo f = rs->valor(QStringLiteral("gral_origen"), origen)) return fallar(f.numero);
             if (Fallo f = rs->valor(QStringLiteral("gral_hora_fecha"), momento)) return fallar(f.numero);
+            FilaHistorial fila;
             bool nivelOk = false, origenOk = false;
-            const qlonglong nivelNum = nivel.toString().trimmed().toLongLong(&nivelOk);
-            const double origenNum = origen.toString().trimmed().toDouble(&origenOk);
+            fila.abonado = abonado.toString();
+            fila.nivel = nivel.toString().trimmed().toLongLong(&nivelOk);
+            fila.origen = origen.toString();
+            fila.origenNumero = fila.origen.trimmed().toDouble(&origenOk);
             // A level that is not a number or an origin that cannot be compared
             // with 0 is a conversion failure, as the engine would report it.
             if (!nivelOk || !origenOk) return fallar(fallos::kSentenciaRechazada);
-            QString linea = QStringLiteral("Cuenta=") + abonado.toString() + QStringLiteral("  ") +
-                            QStringLiteral("Señal=") + QString::number(nivelNum) +
-                            QStringLiteral("  ") + QStringLiteral("Origen=");
-            if (origenNum == 0) {
-                linea += QStringLiteral("Dir     ");
-            } else {
-                linea += QStringLiteral("Rep ") + origen.toString() + QStringLiteral("   ");
-            }
-            linea += QStringLiteral("Hora=") + texto_momento(momento) + QStringLiteral("\r\n");
-            resultado += linea;
+            fila.momento = momento_guardado(momento);
+            fila.momentoTexto = momento.toString();
+            resultado += linea(fila);
             if (Fallo f = rs->siguiente()) return fallar(f.numero);
         }
     }

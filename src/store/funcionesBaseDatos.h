@@ -3,7 +3,11 @@
 // number with the routine's label through registrar_error, skips the rest of its
 // steps and returns normally: the caller is never told.
 
+#include <QDateTime>
 #include <QString>
+#include <QVariant>
+
+#include <functional>
 
 #include "store/definesBaseDatos.h"
 
@@ -36,5 +40,25 @@ void terminar_lote(ConjuntoBases& bases);
 // returns the lines built so far.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases);
+
+// One listed row, its values converted as the listing needs them.
+struct FilaHistorial {
+    QString abonado;
+    qlonglong nivel = 0;
+    QString origen;        // as stored
+    double origenNumero = 0;
+    QDateTime momento;     // invalid when the stored value is not a moment
+    QString momentoTexto;  // the stored value as text
+};
+
+// The same walk with another form for each row's line and for no rows at all
+// (the CSV listing of the command line), with the same slot and failure handling.
+QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
+                            ConjuntoBases& bases,
+                            const std::function<QString(const FilaHistorial&)>& linea,
+                            const QString& sinFilas);
+
+// A stored moment read back: SQLite gives the stored text, PostgreSQL a timestamp.
+QDateTime momento_guardado(const QVariant& valor);
 
 } // namespace corvane

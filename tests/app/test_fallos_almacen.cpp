@@ -38,6 +38,8 @@ void asegurar_aplicacion() {
 
 bool esperar(const std::function<bool()>& condicion, int ms = 20000) { return esperar_que(condicion, ms); }
 
+int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
+
 // `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test writes to.
 class Servicio {
 public:
@@ -70,6 +72,11 @@ public:
             datos += "E12" + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "9001";
         [[maybe_unused]] const ssize_t r = ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size()));
     }
+    // The 20 reports before a fault: shown, and their rows stored in `base`.
+    bool antesDelFallo(const QString& base) {
+        enviar(0, 20);
+        return esperarInformes(20) && esperar([&] { return filas(base) == 20; });
+    }
     int informes() const { return static_cast<int>(salida_.count(QStringLiteral("\r\n"))); }
     bool esperarInformes(int n) { return esperar([&] { return informes() >= n; }); }
     int detener() {
@@ -87,7 +94,6 @@ private:
     QString errores_;
 };
 
-int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
 
 // Records labelled NuevoDato, in error.log or, when the log itself cannot be
 // written, on standard error.
@@ -125,9 +131,7 @@ TEST(FallosAlmacen, ArchivoHechoDeSoloLecturaEnMarcha) {
     QTemporaryDir dir;
     const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
     Servicio s(dir.path());
-    s.enviar(0, 20);
-    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
-    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+    ASSERT_TRUE(s.antesDelFallo(base)) << s.errores().toStdString();
     for (const char* sufijo : {"", "-wal", "-shm"})
         QFile::setPermissions(base + QLatin1String(sufijo), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     s.enviar(100, 15);
@@ -143,9 +147,7 @@ TEST(FallosAlmacen, ArchivoBorradoEnMarcha) {
     QTemporaryDir dir;
     const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
     Servicio s(dir.path());
-    s.enviar(0, 20);
-    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
-    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+    ASSERT_TRUE(s.antesDelFallo(base)) << s.errores().toStdString();
     for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(base + QLatin1String(sufijo));
     s.enviar(100, 10);
     ASSERT_TRUE(s.esperarInformes(30)) << s.errores().toStdString();
@@ -163,9 +165,7 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     ASSERT_TRUE(m.montado());
     const QString base = QDir(datos).filePath(QStringLiteral("baseTolm.mdb"));
     Servicio s(datos);
-    s.enviar(0, 20);
-    ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
-    ASSERT_TRUE(esperar([&] { return filas(base) == 20; }));
+    ASSERT_TRUE(s.antesDelFallo(base)) << s.errores().toStdString();
 
     // Fill the filesystem to the last byte.
     const QString relleno = QDir(datos).filePath(QStringLiteral("relleno"));
