@@ -12,6 +12,7 @@ PAQUETES=(
   libgtest-dev libbenchmark-dev
   postgresql sqlite3 libsqlite3-dev
   xvfb xauth
+  ccache
 )
 # clang and its runtime serve the fuzz targets; they are optional.
 if [[ "${CORVANE_FUZZ:-0}" == "1" ]]; then PAQUETES+=(clang libclang-rt-14-dev); fi

@@ -11,14 +11,9 @@
 
 #include <memory>
 
+#include "common/fallo.h"
+
 namespace corvane {
-
-struct Fallo {
-    qint32 numero = 0;
-    QString detalle; // the engine's own text: for diagnostics, never logged
-
-    explicit operator bool() const { return numero != 0; }
-};
 
 enum class Dialecto { SQLite, PostgreSQL };
 
