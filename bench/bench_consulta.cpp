@@ -98,7 +98,7 @@ bool construir_base(const QString& ruta) {
         ok = ejecutar(q, QStringLiteral("PRAGMA journal_mode=OFF")) &&
              ejecutar(q, QStringLiteral("PRAGMA synchronous=OFF")) &&
              ejecutar(q, QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheConstruccionKiB)) &&
-             ejecutar(q, esquema::kCrearTablaSQLite) && db.transaction() &&
+             ejecutar(q, esquema::crear_tabla_sqlite()) && db.transaction() &&
              q.prepare(QStringLiteral(
                  "INSERT INTO TABLA_GENERAL (gral_numero_abonado,gral_nivel_señal,"
                  "gral_indicador_paquete,gral_hora_fecha,gral_origen,gral_origen_todos,"
@@ -170,11 +170,11 @@ bool abrir_sin_indice(ConjuntoBases& bases) {
     abrir_base_de_datos(copia, 0, bases);
     if (!bases.base[0] || bases.base[0]->ejecutar(QStringLiteral("DROP INDEX ") + esquema::kIndice))
         return false;
-    Fallo fallo;
-    auto rs = bases.base[0]->abrirRegistros(
-        QStringLiteral("select count(*) as n from sqlite_master where type='index'"), fallo);
+    std::unique_ptr<Registros> rs;
+    const Fallo fallo = bases.base[0]->abrirRegistros(
+        QStringLiteral("select count(*) as n from sqlite_master where type='index'"), rs);
     QVariant n;
-    return rs && !rs->valor(QStringLiteral("n"), n) && n.toInt() == 0;
+    return !fallo && rs && !rs->valor(QStringLiteral("n"), n) && n.toInt() == 0;
 }
 
 void borrar_sin_indice() {
@@ -234,9 +234,9 @@ void medir_solo_motor(benchmark::State& estado, ConjuntoBases& bases,
     qint64 filas = 0;
     for (auto _ : estado) {
         const Consulta& c = consultas[i++ % consultas.size()];
-        Fallo fallo;
-        auto rs = bases.base[0]->abrirRegistros(sentencia_historial(c.cuenta, 0, 0, c.dia), fallo);
-        for (; rs && !rs->alFinal(); rs->siguiente()) ++filas;
+        std::unique_ptr<Registros> rs;
+        static_cast<void>(bases.base[0]->abrirRegistros(sentencia_historial(c.cuenta, 0, 0, c.dia), rs));
+        for (; rs && !rs->alFinal(); static_cast<void>(rs->siguiente())) ++filas;
     }
     estado.counters["filas_por_consulta"] =
         static_cast<double>(filas) / static_cast<double>(std::max<qint64>(1, estado.iterations()));

@@ -56,8 +56,7 @@ void BM_DecodificarPaqueteLargo(benchmark::State& state) {
     size_t i = 0;
     for (auto _ : state) {
         const QString& p = paquetes[i++ % paquetes.size()];
-        eventos.assign(1, extraer_evento(p));
-        extraer_bloques(p, eventos);
+        decodificar_largo(p, eventos);
         benchmark::DoNotOptimize(procesar_eventos_cid(p, eventos, {}, bases, reloj));
     }
     state.SetItemsProcessed(state.iterations());
@@ -79,13 +78,12 @@ void BM_FilaGuardada(benchmark::State& state) {
     QTemporaryDir dir;
     ConjuntoBases bases;
     abrir_base_de_datos(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")), 0, bases);
-    const QString sentencia =
-        sentencia_insert({"02bf", 16, "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"});
+    const FilaEvento fila{"02bf", 16, "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"};
     const int lote = static_cast<int>(state.range(0));
     int enLote = 0;
     comenzar_lote(bases, 0);
     for (auto _ : state) {
-        NuevoDato(sentencia, 0, bases);
+        NuevoDato(fila, 0, bases);
         if (++enLote == lote) {
             terminar_lote(bases);
             comenzar_lote(bases, 0);

@@ -94,9 +94,8 @@ inline QString revisar_paquete_largo(const QString& paquete) {
     if (tipo < QLatin1Char('0') || tipo > QLatin1Char('9') || tipo == QLatin1Char('3'))
         return donde + QStringLiteral("el carácter 20 no es un dígito decimal distinto de 3");
 
-    std::vector<EventoCid> eventos(1);
-    eventos[0] = extraer_evento(paquete);
-    extraer_bloques(paquete, eventos);
+    std::vector<EventoCid> eventos;
+    decodificar_largo(paquete, eventos);
     for (size_t i = 0; i < eventos.size(); ++i) {
         if (QString f = revisar_registro(eventos[i], i); !f.isEmpty()) return donde + f;
     }
@@ -180,41 +179,33 @@ public:
     std::vector<QString> entradas;
 };
 
-// The engine of slot 0 watched from outside: each statement is kept and then run
-// unchanged on the real engine.
+// The engine of slot 0 watched from outside: each row and each statement text is
+// kept and then passed unchanged to the real engine.
 class BaseObservada : public BaseDatos {
 public:
     explicit BaseObservada(std::unique_ptr<BaseDatos> real) : real_(std::move(real)) {}
     Dialecto dialecto() const override { return real_->dialecto(); }
+    Fallo guardar(const FilaEvento& fila) override {
+        filas.push_back(fila);
+        return real_->guardar(fila);
+    }
     Fallo ejecutar(const QString& sentencia) override {
         sentencias.push_back(sentencia);
         return real_->ejecutar(sentencia);
     }
-    std::unique_ptr<Registros> abrirRegistros(const QString& sentencia, Fallo& fallo) override {
-        return real_->abrirRegistros(sentencia, fallo);
+    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
+        return real_->abrirRegistros(sentencia, registros);
     }
     Fallo comenzarLote() override { return real_->comenzarLote(); }
     Fallo confirmarLote() override { return real_->confirmarLote(); }
     void deshacerLote() override { real_->deshacerLote(); }
 
+    std::vector<FilaEvento> filas;
     std::vector<QString> sentencias;
 
 private:
     std::unique_ptr<BaseDatos> real_;
 };
-
-// An INSERT of one event row: the fixed column list, then eight quoted texts and the
-// bare level. A quote inside a value would break the pattern.
-inline bool es_insert_bien_formado(const QString& sentencia) {
-    static const QRegularExpression kInsert(
-        QStringLiteral("^") +
-        QRegularExpression::escape(QStringLiteral(
-            "INSERT INTO TABLA_GENERAL (gral_numero_abonado,gral_nivel_señal,"
-            "gral_indicador_paquete,gral_hora_fecha,gral_origen,gral_origen_todos,gral_evento,"
-            "gral_particion,gral_zona) values(")) +
-        QStringLiteral("'[^']*',[0-9]+(,'[^']*'){7}\\)$"));
-    return kInsert.match(sentencia).hasMatch() && sentencia.count(QLatin1Char('\'')) == 16;
-}
 
 // What a short report line says about the row stored with it.
 struct FilaInformada {
@@ -273,6 +264,7 @@ private:
 
             text1.entradas.clear();
             registroOnline.entradas.clear();
+            base.filas.clear();
             base.sentencias.clear();
             manejador.MSComm1_OnComm(kEventoRecepcion, QByteArray(1, c));
 
@@ -284,7 +276,10 @@ private:
                                    .arg(estado.bufferRx.size())
                                    .arg(estado.estadoRx);
             if (QString f = revisar_item(item); !f.isEmpty()) return donde + f;
-            if (QString f = revisar_paso(item, estado, text1.entradas, base.sentencias,
+            if (!base.sentencias.empty())
+                return donde + QStringLiteral("la recepción ejecutó un texto de sentencia: ") +
+                       base.sentencias.front();
+            if (QString f = revisar_paso(item, estado, text1.entradas, base.filas,
                                          registroOnline.entradas, informadas);
                 !f.isEmpty())
                 return donde + f;
@@ -293,12 +288,12 @@ private:
     }
 
     // One byte's effects: a long packet reports one line per record (at least one)
-    // and runs one INSERT per line; a ten-character packet one line and one INSERT;
+    // and stores one row per line; a ten-character packet one line and one row;
     // anything else neither. The online window receives exactly the detailed lines
     // of the followed account.
     static QString revisar_paso(const ItemRx& item, const EstadoProceso& estado,
                                 const std::vector<QString>& informes,
-                                const std::vector<QString>& sentencias,
+                                const std::vector<FilaEvento>& filas,
                                 const std::vector<QString>& copiasOnline,
                                 std::vector<FilaInformada>& informadas) {
         static const QRegularExpression kLineaLarga(QStringLiteral(
@@ -308,7 +303,7 @@ private:
         const bool largo = item.tipo == TipoItem::PaqueteLargo;
         const bool diez = item.tipo == TipoItem::PaqueteDiez;
         if (!largo && !diez) {
-            if (!informes.empty() || !sentencias.empty())
+            if (!informes.empty() || !filas.empty())
                 return QStringLiteral("un item sin evento escribió el registro o la base");
             return {};
         }
@@ -320,13 +315,8 @@ private:
         const qsizetype esperadas = largo ? static_cast<qsizetype>(estado.eventosCid.size()) : 1;
         if (lineas.size() != esperadas)
             return QStringLiteral("%1 líneas para %2 registros").arg(lineas.size()).arg(esperadas);
-        if (static_cast<qsizetype>(sentencias.size()) != lineas.size())
-            return QStringLiteral("%1 INSERT para %2 líneas")
-                .arg(sentencias.size())
-                .arg(lineas.size());
-        for (const QString& s : sentencias) {
-            if (!es_insert_bien_formado(s)) return QStringLiteral("INSERT mal formado: %1").arg(s);
-        }
+        if (static_cast<qsizetype>(filas.size()) != lineas.size())
+            return QStringLiteral("%1 filas para %2 líneas").arg(filas.size()).arg(lineas.size());
 
         // The short lines come highest record first; the rows are stored in record order.
         qsizetype seguidas = 0;
@@ -353,23 +343,19 @@ private:
     // After the input: one row per reported line, in order, each with the account,
     // level and origin that its line showed and the forms the decoders produce.
     static QString revisar_filas(BaseDatos& base, const std::vector<FilaInformada>& informadas) {
-        Fallo fallo;
-        auto rs = base.abrirRegistros(
-            QStringLiteral("select * from TABLA_GENERAL order by gral_id"), fallo);
-        if (!rs || fallo) return QStringLiteral("no se pudieron leer las filas: ") + fallo.detalle;
+        std::unique_ptr<Registros> rs;
+        if (Fallo f = base.abrirRegistros(QStringLiteral("select * from TABLA_GENERAL order by gral_id"), rs))
+            return QStringLiteral("no se pudieron leer las filas: ") + f.detalle;
         size_t i = 0;
         for (; !rs->alFinal(); ++i, rs->siguiente()) {
             if (i >= informadas.size())
                 return QStringLiteral("más filas que las %1 líneas informadas")
                     .arg(informadas.size());
             QStringList v;
-            for (const char* columna :
-                 {"gral_numero_abonado", "gral_nivel_señal", "gral_indicador_paquete",
-                  "gral_hora_fecha", "gral_origen", "gral_origen_todos", "gral_evento",
-                  "gral_particion", "gral_zona"}) {
+            for (const esquema::Columna& columna : esquema::kColumnas) {
                 QVariant valor;
-                if (Fallo f = rs->valor(QString::fromUtf8(columna), valor))
-                    return QStringLiteral("columna %1 ilegible").arg(QString::fromUtf8(columna));
+                if (Fallo f = rs->valor(columna.nombre, valor))
+                    return QStringLiteral("columna %1 ilegible").arg(columna.nombre);
                 v << valor.toString();
             }
             if (QString f = revisar_fila(v, informadas[i]); !f.isEmpty())

@@ -19,16 +19,55 @@ int numero(const QString& texto, int baseOrigen, int ancho) {
     return convertir_base_con_ceros(texto, baseOrigen, 10, ancho).toInt();
 }
 
-// The followed account's key: the typed account as four lower-case hex digits.
-void copiar_a_cuenta_online(const CuentaOnline& online, const QString& cuenta,
-                            const QString& detalle) {
-    if (!online.verCuentaOnline || online.cuenta == nullptr || online.registro == nullptr) return;
-    const QString clave = convertir_base_con_ceros(online.cuenta->texto(), 16, 16, 4);
-    if (clave == cuenta) online.registro->anteponer(detalle);
+// True when the online account window follows `cuenta`: its key is the typed
+// account as four lower-case hex digits.
+bool seguida(const CuentaOnline& online, const QString& cuenta) {
+    if (!online.verCuentaOnline || online.cuenta == nullptr || online.registro == nullptr) return false;
+    return convertir_base_con_ceros(online.cuenta->texto(), 16, 16, 4) == cuenta;
 }
 
-QString momento_actual(const Reloj& reloj) {
-    return reloj.texto_fecha() + QLatin1Char(' ') + reloj.texto_hora();
+// What one report says, as its two lines and its stored row give it.
+struct Informe {
+    QString cuenta;
+    int nivel = 0;
+    QString textoNivel;
+    QString origenMostrado; // long packet: the character as received; ten-character: decimal
+    QString origenGuardado; // decimal, no leading zero
+    QString evento;         // type letter and code
+    const EventoCid* zona;  // partition and zone of a long packet's record; null for ten characters
+    QString indicador;
+    QString origenTodos;
+};
+
+const QString kRelleno = QStringLiteral("----");
+
+// In this order: the detailed line to the followed account's log, the short
+// line, the row to slot 0; returns the short line. The clock is read for each.
+QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj) {
+    if (seguida(online, i.cuenta)) {
+        QString detalle = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
+                          QStringLiteral("/16  Or=") + i.origenMostrado + QStringLiteral("  Ev=") + i.evento;
+        if (i.zona != nullptr)
+            detalle += QStringLiteral("  Part=") + i.zona->particion + QStringLiteral("  Zona=") + i.zona->zona;
+        online.registro->anteponer(detalle + QStringLiteral("  ") + reloj.texto_hora() + kFinLinea);
+    }
+
+    const QString corta = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
+                          QStringLiteral("/16  Origen=") + i.origenMostrado + QStringLiteral("  ") +
+                          reloj.texto_hora() + kFinLinea;
+
+    FilaEvento fila;
+    fila.abonado = i.cuenta;
+    fila.nivel = i.nivel;
+    fila.indicador = i.indicador;
+    fila.momento = reloj.texto_fecha() + QLatin1Char(' ') + reloj.texto_hora();
+    fila.origen = i.origenGuardado;
+    fila.origenTodos = i.origenTodos;
+    fila.evento = i.evento;
+    fila.particion = i.zona != nullptr ? i.zona->particion : kRelleno;
+    fila.zona = i.zona != nullptr ? i.zona->zona : kRelleno;
+    NuevoDato(fila, 0, bases);
+    return corta;
 }
 
 } // namespace
@@ -95,51 +134,27 @@ qint16 decodificar_bloque(EventoCid& registro, const QString& codigo, qint16 pos
     return static_cast<qint16>(largo + 2);
 }
 
-QString sentencia_insert(const FilaEvento& f) {
-    const QString sep = QStringLiteral("','");
-    return QStringLiteral("INSERT INTO TABLA_GENERAL (gral_numero_abonado") +
-           QStringLiteral(",gral_nivel_señal") + QStringLiteral(",gral_indicador_paquete") +
-           QStringLiteral(",gral_hora_fecha") + QStringLiteral(",gral_origen") +
-           QStringLiteral(",gral_origen_todos") + QStringLiteral(",gral_evento") +
-           QStringLiteral(",gral_particion") + QStringLiteral(",gral_zona") + QStringLiteral(") ") +
-           QStringLiteral("values('") + f.abonado + QStringLiteral("',") + QString::number(f.nivel) +
-           QStringLiteral(",'") + f.indicador + QStringLiteral("','") + f.momento + sep + f.origen +
-           sep + f.origenTodos + sep + f.evento + sep + f.particion + sep + f.zona +
-           QStringLiteral("')");
+void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCid) {
+    eventosCid.assign(1, extraer_evento(paquete));
+    extraer_bloques(paquete, eventosCid);
 }
 
 QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
                              const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj) {
+    Informe informe;
     const QString origen = caracter(paquete, 13);
-    const int nivel = numero(caracter(paquete, 19), 16, 3) + 1;
-    const int origenNumero = numero(origen, 16, 2);
-    const QString textoNivel = QString::number(nivel);
+    informe.nivel = numero(caracter(paquete, 19), 16, 3) + 1;
+    informe.textoNivel = QString::number(informe.nivel);
+    informe.origenMostrado = origen;
+    informe.origenGuardado = QString::number(numero(origen, 16, 2));
+    informe.indicador = subcadena(paquete, 9, 2);
+    informe.origenTodos = subcadena(paquete, 15, 2);
     QString resultado;
     for (const EventoCid& e : eventosCid) {
-        const QString cuenta = e.cuenta();
-        const QString textoEvento = e.tipoEvento + e.evento;
-        const QString detalle = QStringLiteral("Cuenta=") + cuenta + QStringLiteral("  Señal=") +
-                                textoNivel + QStringLiteral("/16  Or=") + origen +
-                                QStringLiteral("  Ev=") + textoEvento + QStringLiteral("  Part=") +
-                                e.particion + QStringLiteral("  Zona=") + e.zona +
-                                QStringLiteral("  ") + reloj.texto_hora() + kFinLinea;
-        copiar_a_cuenta_online(online, cuenta, detalle);
-
-        resultado.prepend(QStringLiteral("Cuenta=") + cuenta + QStringLiteral("  Señal=") + textoNivel +
-                          QStringLiteral("/16  Origen=") + origen + QStringLiteral("  ") +
-                          reloj.texto_hora() + kFinLinea);
-
-        FilaEvento fila;
-        fila.abonado = cuenta;
-        fila.nivel = nivel;
-        fila.indicador = subcadena(paquete, 9, 2);
-        fila.momento = momento_actual(reloj);
-        fila.origen = QString::number(origenNumero);
-        fila.origenTodos = subcadena(paquete, 15, 2);
-        fila.evento = textoEvento;
-        fila.particion = e.particion;
-        fila.zona = e.zona;
-        NuevoDato(sentencia_insert(fila), 0, bases);
+        informe.cuenta = e.cuenta();
+        informe.evento = e.tipoEvento + e.evento;
+        informe.zona = &e;
+        resultado.prepend(informar(informe, online, bases, reloj));
     }
     return resultado;
 }
@@ -154,33 +169,16 @@ QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj) {
 
 QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
                                ConjuntoBases& bases, const Reloj& reloj) {
-    const QString cuenta = convertir_base_con_ceros(subcadena(paquete, 4, 3), 16, 10, 4);
-    const auto nivel = static_cast<qint16>(numero(caracter(paquete, 7), 16, 2) + 1);
-    const QString origen = QString::number(numero(caracter(paquete, 9), 16, 2));
-    const QString evento = subcadena(paquete, 2, 2);
-    const QString textoNivel = QString::number(nivel);
-
-    const QString detalle = QStringLiteral("Cuenta=") + cuenta + QStringLiteral("  Señal=") + textoNivel +
-                            QStringLiteral("/16  Or=") + origen + QStringLiteral("  Ev=") + evento +
-                            QStringLiteral("  ") + reloj.texto_hora() + kFinLinea;
-    copiar_a_cuenta_online(online, cuenta, detalle);
-
-    const QString corta = QStringLiteral("Cuenta=") + cuenta + QStringLiteral("  Señal=") + textoNivel +
-                          QStringLiteral("/16  Origen=") + origen + QStringLiteral("  ") +
-                          reloj.texto_hora() + kFinLinea;
-
-    FilaEvento fila;
-    fila.abonado = cuenta;
-    fila.nivel = nivel;
-    fila.indicador = subcadena(paquete, 9, 2);
-    fila.momento = momento_actual(reloj);
-    fila.origen = origen;
-    fila.origenTodos = QStringLiteral("----");
-    fila.evento = evento;
-    fila.particion = QStringLiteral("----");
-    fila.zona = QStringLiteral("----");
-    NuevoDato(sentencia_insert(fila), 0, bases);
-    return corta;
+    Informe informe;
+    informe.cuenta = convertir_base_con_ceros(subcadena(paquete, 4, 3), 16, 10, 4);
+    informe.nivel = numero(caracter(paquete, 7), 16, 2) + 1;
+    informe.textoNivel = QString::number(informe.nivel);
+    informe.origenMostrado = informe.origenGuardado = QString::number(numero(caracter(paquete, 9), 16, 2));
+    informe.evento = subcadena(paquete, 2, 2);
+    informe.zona = nullptr;
+    informe.indicador = subcadena(paquete, 9, 2);
+    informe.origenTodos = kRelleno;
+    return informar(informe, online, bases, reloj);
 }
 
 } // namespace corvane

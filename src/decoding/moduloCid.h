@@ -36,6 +36,10 @@ EventoCid extraer_evento(const QString& paquete);
 // adds no records.
 void extraer_bloques(const QString& paquete, std::vector<EventoCid>& eventosCid);
 
+// The three steps of a long packet: `eventosCid` becomes its main event (record
+// 0) followed by one record per sub-block.
+void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCid);
+
 // Fills `registro` from the block whose code is `codigo` at position `pos` (from
 // 1); absent fields come from record 0 of `eventosCid`. Returns the block's length.
 qint16 decodificar_bloque(EventoCid& registro, const QString& codigo, qint16 pos,
@@ -60,19 +64,5 @@ QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj);
 // Reports and stores a ten-character packet; returns its short line.
 QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
                                ConjuntoBases& bases, const Reloj& reloj);
-
-// The INSERT of one event row, column list and value forms as every writer uses them.
-struct FilaEvento {
-    QString abonado;
-    int nivel = 0;
-    QString indicador;
-    QString momento; // "yyyy-MM-dd HH:mm:ss"
-    QString origen;
-    QString origenTodos;
-    QString evento;
-    QString particion;
-    QString zona;
-};
-QString sentencia_insert(const FilaEvento& fila);
 
 } // namespace corvane

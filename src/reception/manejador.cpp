@@ -54,9 +54,7 @@ void ManejadorRx::procesar_caracter(char c) {
 }
 
 void ManejadorRx::procesar_largo(const QString& paquete) {
-    e_.eventosCid.assign(1, EventoCid{});
-    e_.eventosCid[0] = extraer_evento(paquete);
-    extraer_bloques(paquete, e_.eventosCid);
+    decodificar_largo(paquete, e_.eventosCid);
     text1_.anteponer(procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_));
     mostrar_estado(paquete);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/registro_errores.h"
+#include "store/esquema.h"
 #include "store/motor.h"
 
 namespace corvane {
@@ -16,20 +17,20 @@ namespace corvane {
 inline constexpr int kBasesDatos = 3;
 inline constexpr int kRegistros = 4;
 
-// Statements of one batch of received bytes, run in one transaction on one slot.
-struct LoteSentencias {
-    bool activo = false;
-    bool iniciado = false; // the transaction is begun at the batch's first statement
-    bool enTransaccion = false;
-    qint16 indice = 0;
-    // Executed inside the open transaction, not yet committed: only needed again
-    // after a failure. Each is kept as its values part behind a header shared by
-    // all statements of the same shape, a fraction of the memory of whole texts.
-    struct Hecha {
-        QString cabecera;
-        QString resto;
+// The event rows of one batch of received bytes, stored in one transaction on
+// one slot.
+struct LoteFilas {
+    enum class Estado {
+        Inactivo,      // no batch: each row is stored at once, alone
+        Esperando,     // a batch without rows yet: its transaction begins at its first row
+        EnTransaccion, // rows stored in the open transaction, kept until its commit
+        Suelto,        // no transaction (it could not begin, or was undone): rows one by one
     };
-    std::vector<Hecha> hechas;
+    Estado estado = Estado::Inactivo;
+    qint16 indice = 0;
+    // Stored inside the open transaction, not yet committed: only needed again
+    // after a failure undoes it.
+    std::vector<FilaEvento> hechas;
 };
 
 struct ConjuntoBases {
@@ -39,7 +40,7 @@ struct ConjuntoBases {
     std::array<std::unique_ptr<Registros>, kRegistros> registros;
     // Where the routines log their failures; nothing is logged while it is null.
     const RegistroErrores* errores = nullptr;
-    LoteSentencias lote;
+    LoteFilas lote;
 };
 
 } // namespace corvane

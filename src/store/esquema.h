@@ -1,45 +1,69 @@
 #pragma once
-// The event table, its index and the statements the engines run to create them.
-// Text columns are wide enough for the longest value a writer produces (the
-// filler "----" included); gral_id is our own key and no statement names it.
+// The event table: its row, its one column list, its index and the statements
+// the engines run to create them. Text columns are wide enough for the longest
+// value a writer produces (the filler "----" included); gral_id is our own key
+// and no INSERT names it.
 
 #include <QString>
 
-namespace corvane::esquema {
+#include <array>
+
+namespace corvane {
+
+// One row of the event table as the decoders fill it and the engines bind it.
+struct FilaEvento {
+    QString abonado;     // gral_numero_abonado: four characters
+    int nivel = 0;       // gral_nivel_señal: 1 to 16
+    QString indicador;   // gral_indicador_paquete: packet characters 9-10
+    QString momento;     // gral_hora_fecha: "yyyy-MM-dd HH:mm:ss" of storage
+    QString origen;      // gral_origen: 0 direct, 1 to 15 a repeater, no leading zero
+    QString origenTodos; // gral_origen_todos: two packet characters, or "----"
+    QString evento;      // gral_evento: event type letter and code
+    QString particion;   // gral_particion, or "----"
+    QString zona;        // gral_zona, or "----"
+
+    bool operator==(const FilaEvento&) const = default;
+};
+
+namespace esquema {
 
 inline const QString kTabla = QStringLiteral("TABLA_GENERAL");
 inline const QString kIndice = QStringLiteral("indice_abonado_fecha");
 
-// SQLite keeps the moment as the text "yyyy-MM-dd HH:mm:ss", which sorts and
-// compares as the moment itself.
-inline const QString kCrearTablaSQLite = QStringLiteral(
-    "CREATE TABLE IF NOT EXISTS TABLA_GENERAL ("
-    "gral_id INTEGER PRIMARY KEY,"
-    "gral_numero_abonado VARCHAR(8),"
-    "gral_nivel_señal INTEGER,"
-    "gral_indicador_paquete VARCHAR(8),"
-    "gral_hora_fecha TEXT,"
-    "gral_origen VARCHAR(8),"
-    "gral_origen_todos VARCHAR(8),"
-    "gral_evento VARCHAR(8),"
-    "gral_particion VARCHAR(8),"
-    "gral_zona VARCHAR(8))");
+// A column of the event table, its type on each engine, and the row's text field
+// it stores (null for the level, the one number).
+struct Columna {
+    QString nombre;
+    QString tipoSQLite;
+    QString tipoPostgreSQL;
+    QString FilaEvento::*texto;
+};
 
-inline const QString kCrearTablaPostgreSQL = QStringLiteral(
-    "CREATE TABLE IF NOT EXISTS TABLA_GENERAL ("
-    "gral_id BIGSERIAL PRIMARY KEY,"
-    "gral_numero_abonado VARCHAR(8),"
-    "gral_nivel_señal INTEGER,"
-    "gral_indicador_paquete VARCHAR(8),"
-    "gral_hora_fecha TIMESTAMP(0),"
-    "gral_origen VARCHAR(8),"
-    "gral_origen_todos VARCHAR(8),"
-    "gral_evento VARCHAR(8),"
-    "gral_particion VARCHAR(8),"
-    "gral_zona VARCHAR(8))");
+// The columns in the order every INSERT names them. SQLite keeps the moment as
+// the text "yyyy-MM-dd HH:mm:ss", which sorts and compares as the moment itself.
+inline const std::array<Columna, 9> kColumnas = {{
+    {QStringLiteral("gral_numero_abonado"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::abonado},
+    {QStringLiteral("gral_nivel_señal"), QStringLiteral("INTEGER"), QStringLiteral("INTEGER"), nullptr},
+    {QStringLiteral("gral_indicador_paquete"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::indicador},
+    {QStringLiteral("gral_hora_fecha"), QStringLiteral("TEXT"), QStringLiteral("TIMESTAMP(0)"), &FilaEvento::momento},
+    {QStringLiteral("gral_origen"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::origen},
+    {QStringLiteral("gral_origen_todos"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::origenTodos},
+    {QStringLiteral("gral_evento"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::evento},
+    {QStringLiteral("gral_particion"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::particion},
+    {QStringLiteral("gral_zona"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaEvento::zona},
+}};
+
+// "gral_numero_abonado,gral_nivel_señal,...": the column list of every INSERT.
+QString lista_columnas();
+// The INSERT of one row with a parameter per column, for a prepared statement.
+QString insert_preparado();
+// CREATE TABLE IF NOT EXISTS of the event table for each engine.
+QString crear_tabla_sqlite();
+QString crear_tabla_postgresql();
 
 inline const QString kCrearIndice = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS indice_abonado_fecha "
     "ON TABLA_GENERAL (gral_numero_abonado, gral_hora_fecha)");
 
-} // namespace corvane::esquema
+} // namespace esquema
+} // namespace corvane

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 
-#include <algorithm>
 
 #include "common/reloj.h"
 
@@ -34,28 +33,42 @@ QString linea_historial(const FilaHistorial& f) {
            QStringLiteral("\r\n");
 }
 
-void guardar_hecha(LoteSentencias& lote, const QString& sentencia) {
-    const QStringView texto(sentencia);
-    const qsizetype corte = std::max<qsizetype>(0, texto.indexOf(QLatin1String("values(")));
-    const QStringView cabecera = texto.left(corte);
-    LoteSentencias::Hecha h;
-    if (!lote.hechas.empty() && lote.hechas.back().cabecera == cabecera) h.cabecera = lote.hechas.back().cabecera;
-    else h.cabecera = cabecera.toString();
-    h.resto = texto.mid(corte).toString();
-    lote.hechas.push_back(std::move(h));
+// Undoes the open transaction and stores again, one at a time, the rows it held;
+// each failure is logged once. The rest of the batch runs one row at a time.
+void rehacer_sin_transaccion(ConjuntoBases& bases, BaseDatos& base) {
+    LoteFilas& lote = bases.lote;
+    base.deshacerLote();
+    lote.estado = LoteFilas::Estado::Suelto;
+    std::vector<FilaEvento> pendientes;
+    pendientes.swap(lote.hechas);
+    for (const FilaEvento& fila : pendientes) {
+        if (const Fallo f = base.guardar(fila)) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    }
 }
 
-// Undoes the open transaction and runs again, one at a time, the statements it
-// held; each failure is logged once. The rest of the batch runs one by one.
-void rehacer_sin_transaccion(ConjuntoBases& bases, BaseDatos& base) {
-    LoteSentencias& lote = bases.lote;
-    base.deshacerLote();
-    lote.enTransaccion = false;
-    std::vector<LoteSentencias::Hecha> pendientes;
-    pendientes.swap(lote.hechas);
-    for (const LoteSentencias::Hecha& h : pendientes) {
-        if (const Fallo f = base.ejecutar(h.cabecera + h.resto)) registrar(bases, f.numero, kEtiquetaNuevoDato);
+// Commits the batch's open transaction; when the commit fails its rows are stored
+// again one by one.
+void confirmar(ConjuntoBases& bases) {
+    LoteFilas& lote = bases.lote;
+    if (lote.estado != LoteFilas::Estado::EnTransaccion) return;
+    BaseDatos* base = bases.base[static_cast<size_t>(lote.indice)].get();
+    if (base->confirmarLote()) {
+        rehacer_sin_transaccion(bases, *base);
+        return;
     }
+    lote.hechas.clear();
+    lote.estado = LoteFilas::Estado::Esperando;
+}
+
+// The database of slot `indice`, or null after logging why there is none.
+BaseDatos* base_de(ConjuntoBases& bases, qint16 indice, const QString& etiqueta) {
+    if (!indice_valido(indice, kBasesDatos)) {
+        registrar(bases, fallos::kIndiceFueraDeRango, etiqueta);
+        return nullptr;
+    }
+    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
+    if (base == nullptr) registrar(bases, fallos::kSinObjeto, etiqueta);
+    return base;
 }
 
 } // namespace
@@ -69,57 +82,53 @@ void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& base
         registrar(bases, fallos::kIndiceFueraDeRango, kEtiquetaAbrir);
         return;
     }
-    Fallo fallo;
-    std::unique_ptr<BaseDatos> base = abrir_motor(ruta, fallo);
-    if (fallo || !base) {
-        registrar(bases, fallo ? fallo.numero : fallos::kMotorGeneral, kEtiquetaAbrir);
+    std::unique_ptr<BaseDatos> base;
+    if (const Fallo f = abrir_motor(ruta, base)) {
+        registrar(bases, f.numero, kEtiquetaAbrir);
         return;
     }
     bases.base[static_cast<size_t>(indice)] = std::move(base);
     bases.abierta[static_cast<size_t>(indice)] = 1;
 }
 
-void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
-    if (!indice_valido(indice, kBasesDatos)) {
-        registrar(bases, fallos::kIndiceFueraDeRango, kEtiquetaNuevoDato);
-        return;
-    }
-    BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
-    if (base == nullptr) {
-        registrar(bases, fallos::kSinObjeto, kEtiquetaNuevoDato);
-        return;
-    }
-    LoteSentencias& lote = bases.lote;
+void NuevoDato(const FilaEvento& fila, qint16 indice, ConjuntoBases& bases) {
+    BaseDatos* base = base_de(bases, indice, kEtiquetaNuevoDato);
+    if (base == nullptr) return;
+    LoteFilas& lote = bases.lote;
+    const bool deLote = lote.estado != LoteFilas::Estado::Inactivo && lote.indice == indice;
     // A read that stores nothing (most reads of a serial line carry a character
     // or two) costs the engine nothing: the transaction begins with the first row.
-    if (lote.activo && !lote.iniciado && lote.indice == indice) {
-        lote.iniciado = true;
-        lote.enTransaccion = !base->comenzarLote();
-    }
-    const bool enLote = lote.activo && lote.enTransaccion && lote.indice == indice;
-    const Fallo fallo = base->ejecutar(sentencia);
+    if (deLote && lote.estado == LoteFilas::Estado::Esperando)
+        lote.estado = base->comenzarLote() ? LoteFilas::Estado::Suelto : LoteFilas::Estado::EnTransaccion;
+    const bool enTransaccion = deLote && lote.estado == LoteFilas::Estado::EnTransaccion;
+    const Fallo fallo = base->guardar(fila);
     if (!fallo) {
-        if (enLote) guardar_hecha(lote, sentencia);
+        if (enTransaccion) lote.hechas.push_back(fila);
         return;
     }
     registrar(bases, fallo.numero, kEtiquetaNuevoDato);
-    if (enLote) rehacer_sin_transaccion(bases, *base);
+    if (enTransaccion) rehacer_sin_transaccion(bases, *base);
+}
+
+void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases) {
+    BaseDatos* base = base_de(bases, indice, kEtiquetaNuevoDato);
+    if (base == nullptr) return;
+    // A statement text runs alone: the rows of an open batch are committed first,
+    // and the batch's next row begins a new transaction.
+    if (bases.lote.indice == indice) confirmar(bases);
+    if (const Fallo f = base->ejecutar(sentencia)) registrar(bases, f.numero, kEtiquetaNuevoDato);
 }
 
 void comenzar_lote(ConjuntoBases& bases, qint16 indice) {
-    bases.lote = LoteSentencias{};
-    // Without a valid slot the statements simply run (and fail) one by one.
-    bases.lote.activo = indice_valido(indice, kBasesDatos);
+    bases.lote = LoteFilas{};
+    // Without a valid slot the rows simply run (and fail) one by one.
+    if (indice_valido(indice, kBasesDatos)) bases.lote.estado = LoteFilas::Estado::Esperando;
     bases.lote.indice = indice;
 }
 
 void terminar_lote(ConjuntoBases& bases) {
-    LoteSentencias& lote = bases.lote;
-    if (lote.activo && lote.enTransaccion) {
-        BaseDatos* base = bases.base[static_cast<size_t>(lote.indice)].get();
-        if (base->confirmarLote()) rehacer_sin_transaccion(bases, *base);
-    }
-    lote = LoteSentencias{};
+    confirmar(bases);
+    bases.lote = LoteFilas{};
 }
 
 QDateTime momento_guardado(const QVariant& valor) {
@@ -147,9 +156,8 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
     if (!indice_valido(indice, kBasesDatos)) return fallar(fallos::kIndiceFueraDeRango);
     BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
     if (base == nullptr) return fallar(fallos::kSinObjeto);
-    Fallo fallo;
-    std::unique_ptr<Registros> abiertos = base->abrirRegistros(sentencia, fallo);
-    if (fallo || !abiertos) return fallar(fallo ? fallo.numero : fallos::kMotorGeneral);
+    std::unique_ptr<Registros> abiertos;
+    if (const Fallo f = base->abrirRegistros(sentencia, abiertos)) return fallar(f.numero);
     if (!indice_valido(indiceRegistros, kRegistros)) {
         abiertos->cerrar();
         return fallar(fallos::kIndiceFueraDeRango);

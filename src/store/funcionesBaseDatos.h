@@ -21,16 +21,20 @@ void inic_base_de_datos(ConjuntoBases& bases);
 // what it held. Label "abrir_base_de_datos".
 void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& bases);
 
-// Runs one statement on the database of slot `indice`. Label "NuevoDato".
+// Stores one event row on the database of slot `indice`, with the engine's
+// prepared INSERT. Label "NuevoDato".
+void NuevoDato(const FilaEvento& fila, qint16 indice, ConjuntoBases& bases);
+
+// Runs one statement text on the database of slot `indice`. Label "NuevoDato".
 void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases);
 
-// Batches: the statements that NuevoDato runs on slot `indice` between
-// comenzar_lote and terminar_lote share one transaction, committed by
-// terminar_lote. Each still runs at once and in order, and each failure is still
-// logged on its own under "NuevoDato". When a statement fails, or the commit does,
-// the transaction is undone and what it held is run again one statement at a
-// time, so that every row is either stored or logged, never silently lost; the
-// rest of the batch then runs one statement at a time.
+// Batches: the rows that NuevoDato stores on slot `indice` between comenzar_lote
+// and terminar_lote share one transaction, committed by terminar_lote. Each still
+// runs at once and in order, and each failure is still logged on its own under
+// "NuevoDato". When a row fails, or the commit does, the transaction is undone and
+// the rows it held are stored again one at a time, so that every row is either
+// stored or logged, never silently lost; the rest of the batch then runs one row
+// at a time. A statement text on the slot commits the batch's rows before it runs.
 void comenzar_lote(ConjuntoBases& bases, qint16 indice);
 void terminar_lote(ConjuntoBases& bases);
 

@@ -1,10 +1,10 @@
 #pragma once
-// The database engine: open a database, execute a statement, open and walk a
-// recordset. Two engines stand behind it, both over Qt SQL: SQLite for the
-// embedded event file (the default) and PostgreSQL for a central server shared by
-// several consoles. Both take the statement texts that the decoders and the
-// account query build, Jet date-time literals #YYYY/MM/DD hh:mm:ss# included, and
-// report every failure as a number from common/registro_errores.h.
+// The database engine: open a database, store event rows, execute a statement
+// text, open and walk a recordset. Two engines stand behind it, both over Qt SQL:
+// SQLite for the embedded event file (the default) and PostgreSQL for a central
+// server shared by several consoles. Statement texts may carry Jet date-time
+// literals #YYYY/MM/DD hh:mm:ss#, translated for each engine. Every failure is a
+// Fallo whose number comes from common/registro_errores.h.
 
 #include <QString>
 #include <QVariant>
@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/fallo.h"
+#include "store/esquema.h"
 
 namespace corvane {
 
@@ -34,9 +35,12 @@ class BaseDatos {
 public:
     virtual ~BaseDatos() = default;
     virtual Dialecto dialecto() const = 0;
-    // Runs one statement at once; inside a batch it joins the batch's transaction.
+    // Stores one event row with the engine's prepared INSERT; inside a batch it
+    // joins the batch's transaction.
+    virtual Fallo guardar(const FilaEvento& fila) = 0;
+    // Runs one statement text at once; inside a batch it joins the batch's transaction.
     virtual Fallo ejecutar(const QString& sentencia) = 0;
-    virtual std::unique_ptr<Registros> abrirRegistros(const QString& sentencia, Fallo& fallo) = 0;
+    virtual Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) = 0;
 
     // A batch groups the rows of one read of received bytes in one transaction.
     // Each statement inside still runs at once and fails on its own.
@@ -55,11 +59,7 @@ inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
 // path of an SQLite file. A missing file is created with the event table; an existing
 // file is never overwritten: one that is not a database fails with kNoEsBaseDeDatos,
 // untouched.
-std::unique_ptr<BaseDatos> abrir_motor(const QString& ruta, Fallo& fallo);
-
-// Turns each Jet literal #YYYY/MM/DD hh:mm:ss# found outside quoted text into the
-// engine's own literal; everything else is left as it stands.
-QString traducir_sentencia(const QString& sentencia, Dialecto dialecto);
+Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base);
 
 bool es_url_postgresql(const QString& ruta);
 

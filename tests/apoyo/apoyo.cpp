@@ -29,35 +29,51 @@ std::ostream& operator<<(std::ostream& os, const Fila& f) {
               << f.zona.toStdString() << '}';
 }
 
+namespace {
+
+// The value of `campo` in the current row, a moment in the form both engines share.
+QString texto_de(const Registros& rs, const QString& campo) {
+    QVariant v;
+    const Fallo f = rs.valor(campo, v);
+    EXPECT_FALSE(f) << campo.toStdString() << ": " << f.detalle.toStdString();
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return v.toString();
+}
+
+// Walks every row of `sentencia` on `base`, calling `fila` on each.
+void recorrer(BaseDatos& base, const QString& sentencia, const std::function<void(const Registros&)>& fila) {
+    std::unique_ptr<Registros> rs;
+    const Fallo f = base.abrirRegistros(sentencia, rs);
+    EXPECT_FALSE(f) << sentencia.toStdString() << ": " << f.detalle.toStdString();
+    for (; rs && !rs->alFinal(); static_cast<void>(rs->siguiente())) fila(*rs);
+}
+
+} // namespace
+
+QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString& campo) {
+    QStringList r;
+    recorrer(base, sentencia, [&](const Registros& rs) { r << texto_de(rs, campo); });
+    return r;
+}
+
 std::vector<Fila> leer_filas(const QString& base) {
-    Fallo fallo;
-    auto db = abrir_motor(base, fallo);
+    std::unique_ptr<BaseDatos> db;
+    const Fallo fallo = abrir_motor(base, db);
     EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
     std::vector<Fila> filas;
     if (!db) return filas;
-    auto rs = db->abrirRegistros(QStringLiteral("select * from TABLA_GENERAL order by gral_id"), fallo);
-    EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
-    if (!rs) return filas;
-    const auto texto = [&](const char* campo) {
-        QVariant v;
-        rs->valor(QString::fromUtf8(campo), v);
-        if (v.metaType().id() == QMetaType::QDateTime)
-            return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return v.toString();
-    };
-    while (!rs->alFinal()) {
-        filas.push_back({texto("gral_numero_abonado"), texto("gral_nivel_señal"),
-                         texto("gral_indicador_paquete"), texto("gral_hora_fecha"),
-                         texto("gral_origen"), texto("gral_origen_todos"), texto("gral_evento"),
-                         texto("gral_particion"), texto("gral_zona")});
-        rs->siguiente();
-    }
+    recorrer(*db, QStringLiteral("select * from TABLA_GENERAL order by gral_id"), [&](const Registros& rs) {
+        QStringList v;
+        for (const esquema::Columna& c : esquema::kColumnas) v << texto_de(rs, c.nombre);
+        filas.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]});
+    });
     return filas;
 }
 
 void ejecutar_directo(const QString& base, const QStringList& sentencias) {
-    Fallo fallo;
-    auto db = abrir_motor(base, fallo);
+    std::unique_ptr<BaseDatos> db;
+    const Fallo fallo = abrir_motor(base, db);
     ASSERT_TRUE(db) << fallo.detalle.toStdString();
     for (const QString& s : sentencias) {
         const Fallo f = db->ejecutar(s);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/mensajes.h"
+#include "store/motor.h"
 
 // Texts print as text in gtest's failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -49,6 +50,10 @@ std::ostream& operator<<(std::ostream& os, const Fila& f);
 
 // Rows of TABLA_GENERAL in insertion order; `base` as abrir_base_de_datos takes it.
 std::vector<Fila> leer_filas(const QString& base);
+// The values of column `campo` of every row `sentencia` selects on `base`, in
+// order; a moment as "yyyy-MM-dd HH:mm:ss" on both engines. A failure to open or
+// walk the recordset fails the test.
+QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString& campo);
 // Runs statements straight on a database, outside the code under test.
 void ejecutar_directo(const QString& base, const QStringList& sentencias);
 

@@ -52,9 +52,8 @@ protected:
     QString log() const { return leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log"))); }
 
     std::vector<EventoCid> eventos(const QString& p) {
-        std::vector<EventoCid> e(1);
-        e[0] = extraer_evento(p);
-        extraer_bloques(p, e);
+        std::vector<EventoCid> e;
+        decodificar_largo(p, e);
         return e;
     }
     QString procesar(const QString& p, const CuentaOnline& online = {}) {
@@ -204,15 +203,6 @@ TEST(PaqueteRx, LineaDeEstado) {
     // A ten-character packet cut to four: its letter is a bad digit unless A..F.
     EXPECT_EQ(procesar_paquete_rx(QStringLiteral("m12a"), reloj), QStringLiteral("Rx=0   Señal=43/16   08:00:01"));
     EXPECT_EQ(procesar_paquete_rx(QStringLiteral("B12a"), reloj), QStringLiteral("Rx=177   Señal=43/16   08:00:01"));
-}
-
-TEST(SentenciaInsert, TextoExacto) {
-    FilaEvento f{"0500", 10, "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"};
-    EXPECT_EQ(sentencia_insert(f),
-              QStringLiteral("INSERT INTO TABLA_GENERAL (gral_numero_abonado,gral_nivel_señal,"
-                             "gral_indicador_paquete,gral_hora_fecha,gral_origen,gral_origen_todos,"
-                             "gral_evento,gral_particion,gral_zona) values('0500',10,'01','2026-12-06 "
-                             "14:27:13','0','----','12','----','----')"));
 }
 
 } // namespace

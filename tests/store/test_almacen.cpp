@@ -8,7 +8,9 @@
 
 #include "apoyo/apoyo.h"
 #include "decoding/moduloCid.h"
+#include "store/errores_motor.h"
 #include "store/funcionesBaseDatos.h"
+#include "store/literales.h"
 
 using namespace corvane;
 using namespace corvane::pruebas;
@@ -31,7 +33,7 @@ protected:
     QString log() const { return leer_texto(QDir(carpetaLog.path()).filePath(QStringLiteral("error.log"))); }
     void insertar(const QString& abonado, const QString& momento, int nivel = 5,
                   const QString& origen = QStringLiteral("0")) {
-        NuevoDato(sentencia_insert({abonado, nivel, "00", momento, origen, "1b", "E130", "01", "012"}), 0, bases);
+        NuevoDato(FilaEvento({abonado, nivel, "00", momento, origen, "1b", "E130", "01", "012"}), 0, bases);
     }
 
     QTemporaryDir carpetaLog;
@@ -42,9 +44,9 @@ protected:
 };
 
 TEST_P(Almacen, FilasEscritasYLeidasConCadaForma) {
-    NuevoDato(sentencia_insert({"02bf", 16, "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"}), 0, bases);
-    NuevoDato(sentencia_insert({"0500", 1, "01", "2026-12-06 23:59:59", "0", "----", "12", "----", "----"}), 0, bases);
-    NuevoDato(sentencia_insert({"0000", 7, "00", "2026-12-07 00:00:00", "15", "00", "", "", ""}), 0, bases);
+    NuevoDato(FilaEvento({"02bf", 16, "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"}), 0, bases);
+    NuevoDato(FilaEvento({"0500", 1, "01", "2026-12-06 23:59:59", "0", "----", "12", "----", "----"}), 0, bases);
+    NuevoDato(FilaEvento({"0000", 7, "00", "2026-12-07 00:00:00", "15", "00", "", "", ""}), 0, bases);
     const std::vector<Fila> esperadas = {
         {"02bf", "16", "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"},
         {"0500", "1", "01", "2026-12-06 23:59:59", "0", "----", "12", "----", "----"},
@@ -54,25 +56,54 @@ TEST_P(Almacen, FilasEscritasYLeidasConCadaForma) {
     EXPECT_TRUE(log().isEmpty()) << log().toStdString();
 }
 
+// The statement text of an event row, as the routine's contract writes it, and the
+// typed row that the decoders hand over store the very same values.
+TEST_P(Almacen, SentenciaDeTextoYFilaTipadaGuardanLoMismo) {
+    NuevoDato(QStringLiteral("INSERT INTO TABLA_GENERAL (gral_numero_abonado,gral_nivel_señal,"
+                             "gral_indicador_paquete,gral_hora_fecha,gral_origen,gral_origen_todos,"
+                             "gral_evento,gral_particion,gral_zona) values('0500',10,'01','2026-12-06 "
+                             "14:27:13','0','----','12','----','----')"),
+              0, bases);
+    NuevoDato(FilaEvento{"0500", 10, "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"}, 0, bases);
+    const auto filas = leer_filas(base->ruta());
+    ASSERT_EQ(filas.size(), 2u);
+    EXPECT_EQ(filas[0], filas[1]);
+    EXPECT_EQ(filas[1], (Fila{"0500", "10", "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"}));
+    EXPECT_TRUE(log().isEmpty()) << log().toStdString();
+}
+
+// A row that the engine rejects inside a batch (here a rule of the table refuses
+// account 9999) is logged once; the rows before and after it are stored.
+TEST_P(Almacen, FilaRechazadaEnUnLoteSeRegistraYLasDemasSeGuardan) {
+    ejecutar_directo(base->ruta(),
+                     {GetParam() == Motor::SQLite
+                          ? QStringLiteral("CREATE TRIGGER rechazo BEFORE INSERT ON TABLA_GENERAL "
+                                           "WHEN NEW.gral_numero_abonado='9999' BEGIN SELECT RAISE(ABORT,'no'); END")
+                          : QStringLiteral("ALTER TABLE TABLA_GENERAL ADD CONSTRAINT rechazo "
+                                           "CHECK (gral_numero_abonado <> '9999')")});
+    comenzar_lote(bases, 0);
+    insertar("0001", "2026-12-06 10:00:01");
+    insertar("0002", "2026-12-06 10:00:02");
+    insertar("9999", "2026-12-06 10:00:03");
+    insertar("0003", "2026-12-06 10:00:04");
+    terminar_lote(bases);
+    QStringList abonados;
+    for (const Fila& f : leer_filas(base->ruta())) abonados << f.abonado;
+    EXPECT_EQ(abonados, (QStringList{"0001", "0002", "0003"}));
+    EXPECT_EQ(log().count(QStringLiteral("Error: 3134 ")), 1) << log().toStdString();
+}
+
 TEST_P(Almacen, LimitesDelDia) {
     insertar("02bf", "2026-12-05 23:59:59");
     insertar("02bf", "2026-12-06 00:00:00");
     insertar("02bf", "2026-12-06 23:59:59");
     insertar("02bf", "2026-12-07 00:00:00");
-    Fallo fallo;
-    auto rs = bases.base[0]->abrirRegistros(
+    const QStringList vistos = valores_de(
+        *bases.base[0],
         QStringLiteral("select * from TABLA_GENERAL where ((gral_numero_abonado='02bf') and "
                        "(gral_hora_fecha>=#2026/12/06 00:00:00#) and (gral_hora_fecha<=#2026/12/06 23:59:59#)) "
                        "order by gral_hora_fecha asc"),
-        fallo);
-    ASSERT_FALSE(fallo) << fallo.detalle.toStdString();
-    QStringList vistos;
-    while (!rs->alFinal()) {
-        QVariant v;
-        rs->valor(QStringLiteral("gral_hora_fecha"), v);
-        vistos << (v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().toString(kFormatoMomento) : v.toString());
-        rs->siguiente();
-    }
+        QStringLiteral("gral_hora_fecha"));
     EXPECT_EQ(vistos, (QStringList{"2026-12-06 00:00:00", "2026-12-06 23:59:59"}));
 }
 
@@ -140,14 +171,11 @@ TEST_P(Almacen, LoteSinConfirmarNoSeVeDesdeOtraConexion) {
 }
 
 TEST_P(Almacen, TextoVacioSeGuardaComoTextoNoComoNulo) {
-    NuevoDato(sentencia_insert({"0000", 7, "00", "2026-12-07 00:00:00", "15", "00", "", "", ""}), 0, bases);
-    Fallo f;
-    auto rs = bases.base[0]->abrirRegistros(
-        QStringLiteral("select count(*) as nulos from TABLA_GENERAL where gral_evento is null or gral_zona is null"), f);
-    ASSERT_TRUE(rs) << f.detalle.toStdString();
-    QVariant v;
-    rs->valor(QStringLiteral("nulos"), v);
-    EXPECT_EQ(v.toInt(), 0);
+    NuevoDato(FilaEvento({"0000", 7, "00", "2026-12-07 00:00:00", "15", "00", "", "", ""}), 0, bases);
+    EXPECT_EQ(valores_de(*bases.base[0],
+                         QStringLiteral("select count(*) as nulos from TABLA_GENERAL where gral_evento is null or gral_zona is null"),
+                         QStringLiteral("nulos")),
+              QStringList{"0"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
@@ -168,19 +196,13 @@ TEST_F(ArchivoBase, ArchivoAusenteSeCreaConLaTablaYElIndice) {
     abrir_base_de_datos(ruta(), 0, bases);
     ASSERT_EQ(bases.abierta[0], 1);
     EXPECT_TRUE(QFile::exists(ruta()));
-    Fallo f;
-    auto rs = bases.base[0]->abrirRegistros(
-        QStringLiteral("select name from sqlite_master where name in ('TABLA_GENERAL','indice_abonado_fecha') order by name"), f);
-    ASSERT_TRUE(rs);
+    const QString esquema = QStringLiteral(
+        "select name from sqlite_master where name in ('TABLA_GENERAL','indice_abonado_fecha') order by name");
+    std::unique_ptr<Registros> rs;
+    ASSERT_FALSE(bases.base[0]->abrirRegistros(esquema, rs));
     EXPECT_EQ(rs->cantidad(), 1);
-    QStringList nombres;
-    while (!rs->alFinal()) {
-        QVariant v;
-        rs->valor(QStringLiteral("name"), v);
-        nombres << v.toString();
-        rs->siguiente();
-    }
-    EXPECT_EQ(nombres, (QStringList{"TABLA_GENERAL", "indice_abonado_fecha"}));
+    EXPECT_EQ(valores_de(*bases.base[0], esquema, QStringLiteral("name")),
+              (QStringList{"TABLA_GENERAL", "indice_abonado_fecha"}));
     EXPECT_TRUE(log().isEmpty());
 }
 
@@ -189,7 +211,7 @@ TEST_F(ArchivoBase, BaseSinTablaRecibeLaTabla) {
     ConjuntoBases bases;
     bases.errores = &errores;
     abrir_base_de_datos(ruta(), 0, bases);
-    NuevoDato(sentencia_insert({"1234", 3, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"}), 0, bases);
+    NuevoDato(FilaEvento({"1234", 3, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"}), 0, bases);
     EXPECT_EQ(leer_filas(ruta()).size(), 1u);
     EXPECT_TRUE(log().isEmpty()) << log().toStdString();
 }
@@ -244,7 +266,7 @@ TEST_F(ArchivoBase, ArchivoBorradoEnMarchaSeCreaDeNuevo) {
     bases.errores = &errores;
     abrir_base_de_datos(ruta(), 0, bases);
     const auto fila = [](const char* abonado) {
-        return sentencia_insert({QString::fromLatin1(abonado), 3, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"});
+        return FilaEvento({QString::fromLatin1(abonado), 3, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"});
     };
     const auto borrar = [this] {
         for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(ruta() + QLatin1String(sufijo));
@@ -275,6 +297,46 @@ TEST_F(ArchivoBase, ArchivoBorradoEnMarchaSeCreaDeNuevo) {
     NuevoDato(fila("0005"), 0, bases);
     EXPECT_EQ(abonados(), (QStringList{"0005"}));
     EXPECT_TRUE(log().isEmpty()) << log().toStdString();
+}
+
+// The engines' codes as the failure numbers that error.log records.
+TEST(NumerosDeFallo, CodigosDeCadaMotor) {
+    struct {
+        int codigo;
+        qint32 numero;
+    } sqlite[] = {{1, fallos::kSentenciaRechazada},  {19, fallos::kSentenciaRechazada},
+                  {2067, fallos::kSentenciaRechazada}, // SQLITE_CONSTRAINT_UNIQUE
+                  {5, fallos::kBloqueada},           {517, fallos::kBloqueada}, // SQLITE_BUSY_SNAPSHOT
+                  {8, fallos::kSoloLectura},         {13, fallos::kDiscoLleno},
+                  {14, fallos::kArchivoNoEncontrado}, {26, fallos::kNoEsBaseDeDatos},
+                  {10, fallos::kMotorGeneral}};
+    for (const auto& c : sqlite) {
+        SCOPED_TRACE(c.codigo);
+        EXPECT_EQ(numero_sqlite(c.codigo), c.numero);
+    }
+    struct {
+        const char* estado;
+        QSqlError::ErrorType tipo;
+        qint32 numero;
+    } postgresql[] = {
+        {"08006", QSqlError::StatementError, fallos::kConexionPerdida},
+        {"57P01", QSqlError::StatementError, fallos::kConexionPerdida}, // server shut down
+        {"28P01", QSqlError::ConnectionError, fallos::kConexionPerdida}, // password refused
+        {"", QSqlError::ConnectionError, fallos::kConexionPerdida},
+        {"", QSqlError::StatementError, fallos::kConexionPerdida},
+        {"53100", QSqlError::StatementError, fallos::kDiscoLleno},
+        {"25006", QSqlError::StatementError, fallos::kSoloLectura},
+        {"55P03", QSqlError::StatementError, fallos::kBloqueada},
+        {"3D000", QSqlError::ConnectionError, fallos::kArchivoNoEncontrado},
+        {"42P01", QSqlError::StatementError, fallos::kSentenciaRechazada}, // no such table
+        {"22001", QSqlError::StatementError, fallos::kSentenciaRechazada}, // value too long
+        {"23514", QSqlError::StatementError, fallos::kSentenciaRechazada}, // check violated
+        {"XX000", QSqlError::StatementError, fallos::kMotorGeneral},
+    };
+    for (const auto& c : postgresql) {
+        SCOPED_TRACE(c.estado);
+        EXPECT_EQ(numero_postgresql(QString::fromLatin1(c.estado), c.tipo), c.numero);
+    }
 }
 
 TEST(TraducirSentencia, LiteralesJetSoloFueraDeComillas) {

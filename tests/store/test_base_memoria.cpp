@@ -25,19 +25,10 @@ protected:
     }
     QString log() const { return leer_texto(errores.ruta()); }
     QStringList nombres_del_esquema(qint16 ranura) {
-        Fallo f;
-        auto rs = bases.base[static_cast<size_t>(ranura)]->abrirRegistros(
-            QStringLiteral("select name from sqlite_master where name in "
-                           "('TABLA_GENERAL','indice_abonado_fecha') order by name"),
-            f);
-        QStringList nombres;
-        while (rs && !rs->alFinal()) {
-            QVariant v;
-            rs->valor(QStringLiteral("name"), v);
-            nombres << v.toString();
-            rs->siguiente();
-        }
-        return nombres;
+        return valores_de(*bases.base[static_cast<size_t>(ranura)],
+                          QStringLiteral("select name from sqlite_master where name in "
+                                         "('TABLA_GENERAL','indice_abonado_fecha') order by name"),
+                          QStringLiteral("name"));
     }
 
     QTemporaryDir carpetaLog;
@@ -54,7 +45,7 @@ TEST_F(BaseEnMemoria, SeCreaConTablaEIndiceYGuardaYConsultaComoElArchivo) {
 
     // A report of account 02bf, level 5, from repeater 3.
     NuevoDato(
-        sentencia_insert({"02bf", 5, "00", "2026-12-06 14:27:13", "3", "7b", "E130", "01", "012"}),
+        FilaEvento({"02bf", 5, "00", "2026-12-06 14:27:13", "3", "7b", "E130", "01", "012"}),
         0, bases);
     EXPECT_EQ(
         consultar_historial(sentencia_historial(QStringLiteral("02bf"), 0, 0, QDate(2026, 12, 6)),
@@ -71,7 +62,7 @@ TEST_F(BaseEnMemoria, CadaAperturaEsUnaBaseNuevaYVacia) {
     ASSERT_EQ(bases.abierta[0], 1);
     ASSERT_EQ(bases.abierta[1], 1);
     NuevoDato(
-        sentencia_insert({"02bf", 5, "00", "2026-12-06 14:27:13", "0", "7b", "E130", "01", "012"}),
+        FilaEvento({"02bf", 5, "00", "2026-12-06 14:27:13", "0", "7b", "E130", "01", "012"}),
         0, bases);
     const QString sentencia = sentencia_historial(QStringLiteral("02bf"), 0, 0, QDate(2026, 12, 6));
     EXPECT_EQ(consultar_historial(sentencia, 1, 0, bases),

@@ -70,7 +70,7 @@ protected:
         ASSERT_EQ(bases.abierta[0], 1);
     }
     void guardar(const char* abonado, const char* momento, const char* origen, int nivel = 5) {
-        NuevoDato(sentencia_insert({QString::fromLatin1(abonado), nivel, "00", QString::fromLatin1(momento),
+        NuevoDato(FilaEvento({QString::fromLatin1(abonado), nivel, "00", QString::fromLatin1(momento),
                                     QString::fromLatin1(origen), "00", "E130", "01", "012"}),
                   0, bases);
     }
@@ -157,17 +157,11 @@ TEST(PlanDeConsulta, UsaElIndiceEnSQLite) {
     ConjuntoBases bases;
     abrir_base_de_datos(ruta, 0, bases);
     ASSERT_TRUE(bases.base[0]);
-    Fallo f;
-    auto rs = bases.base[0]->abrirRegistros(
-        QStringLiteral("EXPLAIN QUERY PLAN ") + sentencia_historial(QStringLiteral("02bf"), 0, 3, kDia), f);
-    ASSERT_TRUE(rs) << f.detalle.toStdString();
-    QString plan;
-    while (!rs->alFinal()) {
-        QVariant v;
-        rs->valor(QStringLiteral("detail"), v);
-        plan += v.toString() + QLatin1Char('\n');
-        rs->siguiente();
-    }
+    const QString plan =
+        valores_de(*bases.base[0],
+                   QStringLiteral("EXPLAIN QUERY PLAN ") + sentencia_historial(QStringLiteral("02bf"), 0, 3, kDia),
+                   QStringLiteral("detail"))
+            .join(QLatin1Char('\n'));
     EXPECT_TRUE(plan.contains(QStringLiteral("USING INDEX indice_abonado_fecha"))) << plan.toStdString();
     EXPECT_FALSE(plan.contains(QStringLiteral("TEMP B-TREE"))) << plan.toStdString();
 }

@@ -54,8 +54,8 @@ Enmarcado enmarcar(const std::string& bytes, QString estado = kEstadoN) {
         r.lista.push_back(item);
         if (item.tipo == TipoItem::PaqueteDiez) ++r.filas;
         if (item.tipo == TipoItem::PaqueteLargo) {
-            std::vector<EventoCid> eventos(1, extraer_evento(item.texto));
-            extraer_bloques(item.texto, eventos);
+            std::vector<EventoCid> eventos;
+            decodificar_largo(item.texto, eventos);
             r.filas += eventos.size();
         }
     }
@@ -209,8 +209,8 @@ TEST(Generador, LaCuentaSeguidaAparecePorUnoDeCadaDiezInformes) {
                 ++diez;
             }
         } else if (item.tipo == TipoItem::PaqueteLargo) {
-            std::vector<EventoCid> eventos(1, extraer_evento(item.texto));
-            extraer_bloques(item.texto, eventos);
+            std::vector<EventoCid> eventos;
+            decodificar_largo(item.texto, eventos);
             for (const EventoCid& ev : eventos) {
                 ++informes;
                 if (ev.cuenta() == QLatin1String("1234")) {

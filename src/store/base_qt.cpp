@@ -1,0 +1,117 @@
+#include "store/base_qt.h"
+
+#include <QAtomicInteger>
+#include <QSqlRecord>
+
+#include "common/registro_errores.h"
+#include "store/errores_motor.h"
+#include "store/literales.h"
+
+namespace corvane {
+namespace {
+
+class RegistrosQt : public Registros {
+public:
+    RegistrosQt(std::shared_ptr<Conexion> conexion, QSqlQuery consulta, Dialecto dialecto)
+        : conexion_(std::move(conexion)), consulta_(std::move(consulta)), dialecto_(dialecto) {
+        consulta_.next();
+        hayFilas_ = consulta_.isValid();
+    }
+    ~RegistrosQt() override { RegistrosQt::cerrar(); }
+
+    qint64 cantidad() const override {
+        if (!hayFilas_) return 0;
+        const int n = consulta_.size(); // -1 where the driver cannot tell (SQLite)
+        return n > 0 ? n : 1;
+    }
+    bool alFinal() const override { return !abierto_ || !consulta_.isValid(); }
+    Fallo valor(const QString& campo, QVariant& valor) const override {
+        if (!abierto_ || !consulta_.isValid()) return {fallos::kSinObjeto, QStringLiteral("sin fila")};
+        const int i = consulta_.record().indexOf(campo);
+        if (i < 0) return {fallos::kSentenciaRechazada, QStringLiteral("columna inexistente: ") + campo};
+        valor = consulta_.value(i);
+        return {};
+    }
+    Fallo siguiente() override {
+        if (!abierto_) return {fallos::kSinObjeto, QStringLiteral("consulta cerrada")};
+        if (!consulta_.next() && consulta_.lastError().isValid())
+            return fallo_de(consulta_.lastError(), dialecto_);
+        return {};
+    }
+    void cerrar() override {
+        if (abierto_) consulta_.finish();
+        abierto_ = false;
+    }
+    bool abierto() const override { return abierto_; }
+
+private:
+    std::shared_ptr<Conexion> conexion_;
+    QSqlQuery consulta_;
+    Dialecto dialecto_;
+    bool hayFilas_ = false;
+    bool abierto_ = true;
+};
+
+} // namespace
+
+Conexion::Conexion(const QString& driver) {
+    static QAtomicInteger<quint64> contador;
+    nombre_ = QStringLiteral("corvane-%1").arg(contador.fetchAndAddRelaxed(1));
+    QSqlDatabase::addDatabase(driver, nombre_);
+}
+
+Conexion::~Conexion() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(nombre_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nombre_);
+}
+
+Fallo BaseQt::fallo_de_error(const QSqlError& error) const { return fallo_de(error, dialecto_); }
+
+Fallo BaseQt::guardar(const FilaEvento& fila) {
+    if (Fallo f = alistar()) return f;
+    return insertar(fila);
+}
+
+Fallo BaseQt::ejecutar(const QString& sentencia) {
+    if (Fallo f = alistar()) return f;
+    QSqlQuery q(conexion_->db());
+    if (q.exec(traducir_sentencia(sentencia, dialecto_))) return {};
+    return fallo(q.lastError());
+}
+
+Fallo BaseQt::abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) {
+    registros.reset();
+    if (Fallo f = alistar()) return f;
+    QSqlQuery q(conexion_->db());
+    q.setForwardOnly(true);
+    if (!q.exec(traducir_sentencia(sentencia, dialecto_))) return fallo(q.lastError());
+    registros = std::make_unique<RegistrosQt>(conexion_, std::move(q), dialecto_);
+    return {};
+}
+
+Fallo BaseQt::comenzarLote() {
+    if (Fallo f = alistar()) return f;
+    if (!conexion_->db().transaction()) return fallo(conexion_->db().lastError());
+    enTransaccion_ = true;
+    return {};
+}
+
+Fallo BaseQt::confirmarLote() {
+    if (Fallo f = antesDeConfirmar()) {
+        deshacerLote();
+        return f;
+    }
+    enTransaccion_ = false;
+    if (conexion_->db().commit()) return {};
+    return fallo(conexion_->db().lastError());
+}
+
+void BaseQt::deshacerLote() {
+    enTransaccion_ = false;
+    conexion_->db().rollback();
+}
+
+} // namespace corvane

@@ -1,0 +1,71 @@
+#pragma once
+// What both engines share over Qt SQL: a named connection, recordsets, statement
+// texts and the batch's transaction. Each engine adds its prepared INSERT of the
+// event row and what keeps its connection usable (SQLite watches its file,
+// PostgreSQL reconnects to a server that went away).
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <memory>
+
+#include "store/motor.h"
+
+namespace corvane {
+
+// One named Qt SQL connection; removed when the last database or recordset that
+// uses it is gone.
+class Conexion {
+public:
+    explicit Conexion(const QString& driver);
+    ~Conexion();
+    Conexion(const Conexion&) = delete;
+    Conexion& operator=(const Conexion&) = delete;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(nombre_, false); }
+
+private:
+    QString nombre_;
+};
+
+class BaseQt : public BaseDatos {
+public:
+    BaseQt(std::shared_ptr<Conexion> conexion, Dialecto dialecto)
+        : conexion_(std::move(conexion)), dialecto_(dialecto) {}
+
+    Dialecto dialecto() const override { return dialecto_; }
+    Fallo guardar(const FilaEvento& fila) final;
+    Fallo ejecutar(const QString& sentencia) final;
+    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) final;
+    Fallo comenzarLote() final;
+    Fallo confirmarLote() final;
+    void deshacerLote() final;
+
+protected:
+    // Before a statement, and before a batch's transaction begins: make the
+    // connection usable, or say why it is not.
+    virtual Fallo alistar() = 0;
+    // The engine's prepared INSERT of one row, on a connection alistar made usable.
+    virtual Fallo insertar(const FilaEvento& fila) = 0;
+    // Last word before a commit: a reason not to commit, or none.
+    virtual Fallo antesDeConfirmar() { return {}; }
+    // Told of every failure of the connection's statements, already numbered.
+    virtual void alFallar(const Fallo&) {}
+
+    Fallo fallo(const QSqlError& error) {
+        Fallo f = fallo_de_error(error);
+        alFallar(f);
+        return f;
+    }
+    bool enTransaccion() const { return enTransaccion_; }
+
+    std::shared_ptr<Conexion> conexion_;
+
+private:
+    Fallo fallo_de_error(const QSqlError& error) const;
+
+    Dialecto dialecto_;
+    bool enTransaccion_ = false;
+};
+
+} // namespace corvane

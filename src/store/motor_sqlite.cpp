@@ -1,0 +1,221 @@
+#include "store/motor_sqlite.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "common/registro_errores.h"
+#include "store/base_qt.h"
+#include "store/errores_motor.h"
+
+namespace corvane {
+namespace {
+
+// Milliseconds a statement waits for a lock held by another process.
+constexpr int kEsperaBloqueoMs = 5000;
+
+// The INSERT of the event row as a native SQLite statement on the Qt connection's
+// own handle: Qt's bindValue costs more than the insert itself.
+class InsercionSQLite {
+public:
+    explicit InsercionSQLite(sqlite3* db) {
+        const QString texto = esquema::insert_preparado();
+        if (sqlite3_prepare16_v3(db, texto.utf16(), static_cast<int>(texto.size() * 2),
+                                 SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
+    }
+    ~InsercionSQLite() { sqlite3_finalize(stmt_); }
+    InsercionSQLite(const InsercionSQLite&) = delete;
+    InsercionSQLite& operator=(const InsercionSQLite&) = delete;
+
+    bool preparada() const { return stmt_ != nullptr; }
+
+    Fallo ejecutar(const FilaEvento& fila) {
+        int indice = 1;
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            if (c.texto == nullptr) {
+                sqlite3_bind_int64(stmt_, indice++, fila.nivel);
+                continue;
+            }
+            const QString& valor = fila.*c.texto;
+            // A non-null pointer also for the empty text: '' is stored as '', not NULL.
+            sqlite3_bind_text16(stmt_, indice++, valor.isNull() ? reinterpret_cast<const ushort*>(u"") : valor.utf16(),
+                                static_cast<int>(valor.size() * 2), SQLITE_STATIC);
+        }
+        const int codigo = sqlite3_step(stmt_);
+        Fallo f;
+        if (codigo != SQLITE_DONE && codigo != SQLITE_ROW)
+            f = {numero_sqlite(codigo), QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_)))};
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        return f;
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Identity of a file on disk, to notice one removed or replaced under us.
+struct IdentidadArchivo {
+    dev_t dispositivo = 0;
+    ino_t nodo = 0;
+    bool existe = false;
+    bool operator==(const IdentidadArchivo&) const = default;
+};
+
+IdentidadArchivo identidad(const QString& ruta) {
+    struct stat st {};
+    if (ruta.isEmpty() || ::stat(QFile::encodeName(ruta).constData(), &st) != 0) return {};
+    return {st.st_dev, st.st_ino, true};
+}
+
+Fallo ejecutar_esquema(QSqlDatabase& db, const QString& sentencia) {
+    QSqlQuery q(db);
+    if (q.exec(sentencia)) return {};
+    return fallo_de(q.lastError(), Dialecto::SQLite);
+}
+
+// One SQLite value read back, or the failure of reading it.
+Fallo consultar(QSqlDatabase& db, const QString& sentencia, QVariant& valor) {
+    QSqlQuery q(db);
+    if (!q.exec(sentencia) || !q.next()) return fallo_de(q.lastError(), Dialecto::SQLite);
+    valor = q.value(0);
+    return {};
+}
+
+Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
+    const bool enMemoria = ruta == kBaseEnMemoria;
+    const QFileInfo info(ruta);
+    if (!enMemoria && info.exists() && !info.isFile())
+        return {fallos::kArchivoNoEncontrado, QStringLiteral("no es un archivo: ") + ruta};
+    auto conexion = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = conexion->db();
+    if (enMemoria) {
+        // SQLite's own name for a private database of this connection; it starts
+        // empty and receives the table and the index below, like a new file.
+        db.setDatabaseName(kBaseEnMemoria);
+    } else {
+        // An existing file is opened for reading and writing only, never created
+        // anew; a missing one is created.
+        QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+        url.setQuery(info.exists() ? QStringLiteral("mode=rw") : QStringLiteral("mode=rwc"));
+        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kEsperaBloqueoMs));
+    }
+    if (!db.open()) {
+        Fallo f = fallo_de(db.lastError(), Dialecto::SQLite);
+        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kArchivoNoEncontrado;
+        return f;
+    }
+    // Reading the schema is the first access to the file: a file that is not a
+    // database fails here, before anything could be written to it.
+    QVariant tablas;
+    if (Fallo f = consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='TABLA_GENERAL'"), tablas))
+        return f;
+    // WAL with synchronous=FULL: a committed row survives a power cut. The answer
+    // is the mode in force: a file that cannot take WAL (a read-only file, a file
+    // system without shared memory) keeps its rollback journal, as durable with
+    // synchronous=FULL, and an in-memory database answers "memory". A read-only
+    // file, or one locked by another process, still opens in the mode it has (it
+    // can be queried; a write that fails is logged); any other failure here is
+    // the open's.
+    QVariant modo;
+    if (Fallo f = consultar(db, QStringLiteral("PRAGMA journal_mode=WAL"), modo);
+        f && f.numero != fallos::kSoloLectura && f.numero != fallos::kBloqueada)
+        return f;
+    if (Fallo f = ejecutar_esquema(db, QStringLiteral("PRAGMA synchronous=FULL"))) return f;
+    if (tablas.toInt() == 0) {
+        if (Fallo f = ejecutar_esquema(db, esquema::crear_tabla_sqlite())) return f;
+    }
+    QVariant indices;
+    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_abonado_fecha'"), indices) &&
+        indices.toInt() == 0) {
+        // A read-only file keeps working without the index; only the query is slower.
+        [[maybe_unused]] const Fallo ignorado = ejecutar_esquema(db, esquema::kCrearIndice);
+    }
+    resultado = std::move(conexion);
+    return {};
+}
+
+class BaseSQLite : public BaseQt {
+public:
+    // `ruta`: the file behind the connection, watched at every batch; empty in memory.
+    BaseSQLite(std::shared_ptr<Conexion> conexion, QString ruta)
+        : BaseQt(std::move(conexion), Dialecto::SQLite), ruta_(std::move(ruta)), archivo_(identidad(ruta_)) {}
+
+protected:
+    // Inside a batch the file is checked at its start and before its commit.
+    Fallo alistar() override {
+        if (!enTransaccion()) vigilarArchivo();
+        return {};
+    }
+    Fallo insertar(const FilaEvento& fila) override {
+        if (!insercion_) {
+            const QVariant manejador = conexion_->db().driver()->handle();
+            sqlite3* db = qstrcmp(manejador.typeName(), "sqlite3*") == 0
+                              ? *static_cast<sqlite3* const*>(manejador.constData())
+                              : nullptr;
+            if (db == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
+            insercion_ = std::make_unique<InsercionSQLite>(db);
+        }
+        if (!insercion_->preparada()) {
+            // The table was dropped or changed under us: prepared again at the next row.
+            insercion_.reset();
+            QSqlQuery q(conexion_->db());
+            q.prepare(esquema::insert_preparado());
+            return fallo(q.lastError());
+        }
+        return insercion_->ejecutar(fila);
+    }
+    // A file removed during the batch: its rows are not committed into it but
+    // run again, one by one, into the file opened anew.
+    Fallo antesDeConfirmar() override {
+        if (!ruta_.isEmpty() && !(identidad(ruta_) == archivo_))
+            return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo de la base desapareció")};
+        return {};
+    }
+
+private:
+    // A database file removed (or replaced) while open would swallow every later
+    // row into a file nobody can see. When the path no longer names the file that
+    // was opened, the connection is opened again on the path, creating the file
+    // and its table anew; until that succeeds the statements fail and are logged.
+    void vigilarArchivo() {
+        if (ruta_.isEmpty() || (archivo_.existe && identidad(ruta_) == archivo_)) return;
+        insercion_.reset();
+        std::shared_ptr<Conexion> nueva;
+        if (conectar(ruta_, nueva)) {
+            // Nothing to write to: statements fail with the reason until the next batch retries.
+            conexion_ = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
+            archivo_ = {};
+            return;
+        }
+        conexion_ = std::move(nueva);
+        archivo_ = identidad(ruta_);
+    }
+
+    QString ruta_;
+    IdentidadArchivo archivo_;
+    std::unique_ptr<InsercionSQLite> insercion_;
+};
+
+} // namespace
+
+Fallo abrir_sqlite(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+    std::shared_ptr<Conexion> conexion;
+    if (Fallo f = conectar(ruta, conexion)) return f;
+    // An in-memory database has no file to watch.
+    base = std::make_unique<BaseSQLite>(std::move(conexion), ruta == kBaseEnMemoria ? QString() : ruta);
+    return {};
+}
+
+} // namespace corvane
