@@ -10,7 +10,7 @@ PAQUETES=(
   libqt6sql6-sqlite libqt6sql6-psql
   fonts-liberation
   libgtest-dev libbenchmark-dev
-  postgresql sqlite3 libsqlite3-dev
+  postgresql sqlite3 libsqlite3-dev libpq-dev
   xvfb xauth
   ccache
 )

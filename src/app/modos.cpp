@@ -23,6 +23,8 @@ namespace {
 // commits few (about 90 for a million packets) and the memory of a batch's
 // pending reports and rows small.
 constexpr qint64 kBloqueLectura = 256 * 1024;
+// Milliseconds the end of a replay waits for a central server that takes no row.
+constexpr int kEsperaFinalMs = 5000;
 
 } // namespace
 
@@ -102,6 +104,17 @@ int modo_reproducir(const Opciones& o) {
         if (leidos == 0) break;
         manejador.recibir(QByteArray::fromRawData(bloque.constData(), leidos));
         vaciar_salidas();
+        revisar_pendientes(p.estado.bases, 0);
+    }
+    // Rows for a central server leave the local queue while the server takes
+    // them; what it does not take within kEsperaFinalMs of no progress stays
+    // queued for the next start.
+    const qint64 quedan = esperar_pendientes(p.estado.bases, 0, kEsperaFinalMs);
+    if (quedan > 0) {
+        escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
+                                        "en la base al próximo inicio\n")
+                             .arg(quedan));
+        return kSalidaPendientes;
     }
     return kSalidaCorrecta;
 }

@@ -2,17 +2,21 @@
 // The console's modes without windows. Each returns the process's exit status:
 // 0 done, 2 bad input (with a Spanish message on standard error).
 
+#include <QDir>
 #include <QString>
 
 #include "app/linea_comandos.h"
 #include "common/registro_errores.h"
 #include "common/reloj.h"
 #include "reception/estado_proceso.h"
+#include "store/cola_pendientes.h"
 
 namespace corvane {
 
 inline constexpr int kSalidaCorrecta = 0;
 inline constexpr int kSalidaError = 2;
+// Done, but rows wait in the local queue for the central server.
+inline constexpr int kSalidaPendientes = 3;
 
 // The data folder: --carpeta, or the program's folder.
 QString carpeta_datos(const Opciones& o);
@@ -32,6 +36,8 @@ int fallar(const QString& mensaje);
 struct Proceso {
     explicit Proceso(const Opciones& o) : errores(carpeta_datos(o), reloj) {
         estado.bases.errores = &errores;
+        // Rows for a central server wait in the data folder until it has them.
+        if (!o.base.isEmpty()) estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
     }
     Proceso(const Proceso&) = delete;
     Proceso& operator=(const Proceso&) = delete;

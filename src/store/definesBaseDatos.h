@@ -40,6 +40,9 @@ struct ConjuntoBases {
     std::array<std::unique_ptr<Registros>, kRegistros> registros;
     // Where the routines log their failures; nothing is logged while it is null.
     const RegistroErrores* errores = nullptr;
+    // The local queue of pending rows (a file in the data folder) through which a
+    // central server is written; empty: the server is written directly.
+    QString colaPendientes;
     LoteFilas lote;
 };
 

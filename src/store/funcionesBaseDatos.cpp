@@ -1,6 +1,8 @@
 #include "store/funcionesBaseDatos.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
 
 
 #include "common/reloj.h"
@@ -83,7 +85,7 @@ void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& base
         return;
     }
     std::unique_ptr<BaseDatos> base;
-    if (const Fallo f = abrir_motor(ruta, base)) {
+    if (const Fallo f = abrir_motor(ruta, base, bases.colaPendientes)) {
         registrar(bases, f.numero, kEtiquetaAbrir);
         return;
     }
@@ -129,6 +131,27 @@ void comenzar_lote(ConjuntoBases& bases, qint16 indice) {
 void terminar_lote(ConjuntoBases& bases) {
     confirmar(bases);
     bases.lote = LoteFilas{};
+}
+
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice) {
+    if (!indice_valido(indice, kBasesDatos) || !bases.base[static_cast<size_t>(indice)]) return 0;
+    BaseDatos& base = *bases.base[static_cast<size_t>(indice)];
+    for (const Fallo& f : base.fallosDiferidos()) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    return base.pendientes();
+}
+
+qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
+                          const std::function<bool()>& parar) {
+    qint64 quedan = revisar_pendientes(bases, indice);
+    QElapsedTimer quieto;
+    quieto.start();
+    while (quedan > 0 && quieto.elapsed() < sinProgresoMs && !(parar && parar())) {
+        QThread::msleep(50);
+        const qint64 ahora = revisar_pendientes(bases, indice);
+        if (ahora < quedan) quieto.restart();
+        quedan = ahora;
+    }
+    return quedan;
 }
 
 QDateTime momento_guardado(const QVariant& valor) {

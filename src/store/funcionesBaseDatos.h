@@ -38,6 +38,17 @@ void NuevoDato(const QString& sentencia, qint16 indice, ConjuntoBases& bases);
 void comenzar_lote(ConjuntoBases& bases, qint16 indice);
 void terminar_lote(ConjuntoBases& bases);
 
+// Logs, under "NuevoDato", the failures met off the receive road by the store of
+// slot `indice` (the forwarder of a central server), and returns how many rows
+// its local queue still holds.
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice);
+
+// Waits, logging as revisar_pendientes does, until the local queue of slot
+// `indice` is empty, or no row has left it for `sinProgresoMs` while its store
+// fails, or `parar` says so. Returns the rows still queued.
+qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
+                          const std::function<bool()>& parar = {});
+
 // Runs a SELECT on database slot `indice`, parks its recordset in recordset slot
 // `indiceRegistros` and returns the listing: one line per row, or "No hay
 // registros para ese abonado". On failure it logs "buscar_ultima_pos_Error" and

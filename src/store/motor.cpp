@@ -1,5 +1,6 @@
 #include "store/motor.h"
 
+#include "store/base_central.h"
 #include "store/motor_postgresql.h"
 #include "store/motor_sqlite.h"
 
@@ -10,9 +11,10 @@ bool es_url_postgresql(const QString& ruta) {
            ruta.startsWith(QLatin1String("postgres://"));
 }
 
-Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola) {
     base.reset();
-    return es_url_postgresql(ruta) ? abrir_postgresql(ruta, base) : abrir_sqlite(ruta, base);
+    if (!es_url_postgresql(ruta)) return abrir_sqlite(ruta, base);
+    return cola.isEmpty() ? abrir_postgresql(ruta, base) : abrir_central(ruta, cola, base);
 }
 
 } // namespace corvane

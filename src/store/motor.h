@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 #include "common/fallo.h"
 #include "store/esquema.h"
@@ -47,6 +48,13 @@ public:
     virtual Fallo comenzarLote() = 0;
     virtual Fallo confirmarLote() = 0;
     virtual void deshacerLote() = 0;
+
+    // Rows held in the local queue of pending rows, not yet in the event table.
+    virtual qint64 pendientes() { return 0; }
+    // Failures met off the receive road (by the forwarder) since the last call.
+    virtual std::vector<Fallo> fallosDiferidos() { return {}; }
+    // Ends what works for the store off the receive road, within about 2 s.
+    virtual void cerrar() {}
 };
 
 // The name of an SQLite database held in memory: new and empty at every open, with
@@ -59,7 +67,9 @@ inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
 // path of an SQLite file. A missing file is created with the event table; an existing
 // file is never overwritten: one that is not a database fails with kNoEsBaseDeDatos,
 // untouched.
-Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base);
+// With `cola` (the local queue's file), a server is reached through the queue:
+// every row is committed there first and moved by a forwarder thread.
+Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola = {});
 
 bool es_url_postgresql(const QString& ruta);
 

@@ -1,0 +1,171 @@
+#include "store/cola_pendientes.h"
+
+#include <QFile>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include "common/registro_errores.h"
+#include "store/errores_motor.h"
+
+namespace corvane {
+namespace {
+
+// Milliseconds a statement waits for the other connection's lock: short, so that
+// neither the receive road nor the forwarder ever waits long on the other.
+constexpr int kEsperaBloqueoMs = 300;
+
+QString crear_tabla() {
+    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS pendientes (secuencia INTEGER PRIMARY KEY AUTOINCREMENT");
+    for (const esquema::Columna& c : esquema::kColumnas) s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
+    return s + QLatin1Char(')');
+}
+
+QString insercion() {
+    QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() + QStringLiteral(") values(");
+    for (size_t i = 0; i < esquema::kColumnas.size(); ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    return s + QLatin1Char(')');
+}
+
+QString lectura() {
+    return QStringLiteral("SELECT secuencia,") + esquema::lista_columnas() +
+           QStringLiteral(" FROM pendientes WHERE secuencia > ? ORDER BY secuencia LIMIT ?");
+}
+
+QString texto_columna(sqlite3_stmt* st, int i) {
+    const auto* datos = static_cast<const char16_t*>(sqlite3_column_text16(st, i));
+    const int bytes = sqlite3_column_bytes16(st, i);
+    return datos == nullptr ? QString(QLatin1String("")) : QString::fromUtf16(datos, bytes / 2);
+}
+
+} // namespace
+
+ColaPendientes::~ColaPendientes() { cerrar(); }
+
+void ColaPendientes::cerrar() {
+    sqlite3_finalize(insercion_);
+    sqlite3_finalize(lectura_);
+    insercion_ = lectura_ = nullptr;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+Fallo ColaPendientes::fallo(int codigo) const {
+    return {numero_sqlite(codigo), db_ != nullptr ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString()};
+}
+
+Fallo ColaPendientes::ejecutar(const char* sentencia) {
+    const int r = sqlite3_exec(db_, sentencia, nullptr, nullptr, nullptr);
+    return r == SQLITE_OK ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::abrir(const QString& ruta) {
+    cerrar();
+    const QByteArray nombre = QFile::encodeName(ruta);
+    int r = sqlite3_open_v2(nombre.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr);
+    Fallo f;
+    const auto fallar = [&](Fallo error) {
+        cerrar();
+        return error;
+    };
+    if (r != SQLITE_OK) return fallar(fallo(r));
+    sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
+    // The first read of the schema fails on a file that is not a database, before
+    // anything is written to it.
+    if ((f = ejecutar("SELECT count(*) FROM sqlite_master"))) return fallar(f);
+    if ((f = ejecutar("PRAGMA journal_mode=WAL")) || (f = ejecutar("PRAGMA synchronous=FULL"))) return fallar(f);
+    const QByteArray tabla = crear_tabla().toUtf8();
+    if ((f = ejecutar(tabla.constData())) ||
+        (f = ejecutar("CREATE TABLE IF NOT EXISTS identidad (nombre TEXT NOT NULL)")))
+        return fallar(f);
+    sqlite3_stmt* st = nullptr;
+    r = sqlite3_prepare_v2(db_, "SELECT nombre FROM identidad", -1, &st, nullptr);
+    if (r == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) identidad_ = texto_columna(st, 0);
+    sqlite3_finalize(st);
+    if (r != SQLITE_OK) return fallar(fallo(r));
+    if (identidad_.isEmpty()) {
+        identidad_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QByteArray alta = QStringLiteral("INSERT INTO identidad (nombre) VALUES ('%1')").arg(identidad_).toUtf8();
+        if ((f = ejecutar(alta.constData()))) return fallar(f);
+    }
+    const QString i = insercion(), l = lectura();
+    if ((r = sqlite3_prepare16_v3(db_, i.utf16(), static_cast<int>(i.size() * 2), SQLITE_PREPARE_PERSISTENT,
+                                  &insercion_, nullptr)) != SQLITE_OK ||
+        (r = sqlite3_prepare16_v3(db_, l.utf16(), static_cast<int>(l.size() * 2), SQLITE_PREPARE_PERSISTENT,
+                                  &lectura_, nullptr)) != SQLITE_OK)
+        return fallar(fallo(r));
+    return {};
+}
+
+Fallo ColaPendientes::comenzar() {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    return ejecutar("BEGIN IMMEDIATE");
+}
+
+Fallo ColaPendientes::confirmar() {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    const Fallo f = ejecutar("COMMIT");
+    if (f) deshacer();
+    return f;
+}
+
+void ColaPendientes::deshacer() {
+    if (db_ != nullptr && !sqlite3_get_autocommit(db_)) static_cast<void>(ejecutar("ROLLBACK"));
+}
+
+Fallo ColaPendientes::encolar(const FilaEvento& fila) {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    int indice = 1;
+    for (const esquema::Columna& c : esquema::kColumnas) {
+        if (c.texto == nullptr) {
+            sqlite3_bind_int64(insercion_, indice++, fila.nivel);
+            continue;
+        }
+        const QString& valor = fila.*c.texto;
+        sqlite3_bind_text16(insercion_, indice++, valor.isNull() ? reinterpret_cast<const ushort*>(u"") : valor.utf16(),
+                            static_cast<int>(valor.size() * 2), SQLITE_STATIC);
+    }
+    const int r = sqlite3_step(insercion_);
+    sqlite3_reset(insercion_);
+    sqlite3_clear_bindings(insercion_);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::leer(qint64 despues, int maximo, std::vector<FilaPendiente>& filas) {
+    filas.clear();
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    sqlite3_bind_int64(lectura_, 1, despues);
+    sqlite3_bind_int(lectura_, 2, maximo);
+    int r;
+    while ((r = sqlite3_step(lectura_)) == SQLITE_ROW) {
+        FilaPendiente p;
+        p.secuencia = sqlite3_column_int64(lectura_, 0);
+        int i = 1;
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            if (c.texto == nullptr) p.fila.nivel = sqlite3_column_int(lectura_, i++);
+            else p.fila.*c.texto = texto_columna(lectura_, i++);
+        }
+        filas.push_back(std::move(p));
+    }
+    sqlite3_reset(lectura_);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::borrar_hasta(qint64 secuencia) {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    const QByteArray s = QStringLiteral("DELETE FROM pendientes WHERE secuencia <= %1").arg(secuencia).toUtf8();
+    return ejecutar(s.constData());
+}
+
+Fallo ColaPendientes::contar(qint64& cantidad) {
+    cantidad = 0;
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    sqlite3_stmt* st = nullptr;
+    int r = sqlite3_prepare_v2(db_, "SELECT count(*) FROM pendientes", -1, &st, nullptr);
+    if (r == SQLITE_OK && (r = sqlite3_step(st)) == SQLITE_ROW) cantidad = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return r == SQLITE_ROW ? Fallo{} : fallo(r);
+}
+
+} // namespace corvane

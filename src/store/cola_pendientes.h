@@ -1,0 +1,71 @@
+#pragma once
+// The local queue of pending rows: an SQLite file in the data folder
+// (pendientes.db) that holds, durably and in arrival order, every event row that
+// the event table does not hold yet. Rows enter in the batch discipline of the
+// receive road (one transaction per read of received bytes, committed before
+// the reports are shown) and leave, oldest first, once the event table has
+// committed them. Each row carries its sequence number, which only grows: the
+// event table's control record of the last number it holds (per queue) makes a
+// row moved twice, after a crash between the two commits, be stored once.
+//
+// One object per thread: the receive road writes through one, the forwarder
+// reads and deletes through another on the same file (WAL lets them share it).
+
+#include <QString>
+
+#include <vector>
+
+#include "common/fallo.h"
+#include "store/esquema.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace corvane {
+
+inline const QString kArchivoPendientes = QStringLiteral("pendientes.db");
+
+struct FilaPendiente {
+    qint64 secuencia = 0;
+    FilaEvento fila;
+};
+
+class ColaPendientes {
+public:
+    ColaPendientes() = default;
+    ~ColaPendientes();
+    ColaPendientes(const ColaPendientes&) = delete;
+    ColaPendientes& operator=(const ColaPendientes&) = delete;
+
+    // Opens (creating when missing) the queue file at `ruta`; an existing file that
+    // is not a queue is never written into.
+    Fallo abrir(const QString& ruta);
+    bool abierta() const { return db_ != nullptr; }
+    void cerrar();
+    // The queue's identity: a random name given when the file was created, the key
+    // of its control record in the event table.
+    QString identidad() const { return identidad_; }
+
+    // One transaction around the rows of one batch.
+    Fallo comenzar();
+    Fallo confirmar();
+    void deshacer();
+    Fallo encolar(const FilaEvento& fila);
+
+    // Up to `maximo` rows with a sequence above `despues`, oldest first.
+    Fallo leer(qint64 despues, int maximo, std::vector<FilaPendiente>& filas);
+    // Removes every row up to and including `secuencia`.
+    Fallo borrar_hasta(qint64 secuencia);
+    Fallo contar(qint64& cantidad);
+
+private:
+    Fallo fallo(int codigo) const;
+    Fallo ejecutar(const char* sentencia);
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* insercion_ = nullptr;
+    sqlite3_stmt* lectura_ = nullptr;
+    QString identidad_;
+};
+
+} // namespace corvane

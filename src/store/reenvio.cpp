@@ -1,0 +1,372 @@
+#include "store/reenvio.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "common/registro_errores.h"
+#include "store/cola_pendientes.h"
+#include "store/errores_motor.h"
+#include "store/esquema.h"
+
+namespace corvane {
+
+using Monotono = std::chrono::steady_clock;
+
+// Rows sent in one COPY: a few hundred kilobytes, one commit each.
+constexpr int kFilasPorEnvio = 20000;
+// Waits between attempts after a failure: from 2 s, doubling, at most 30 s.
+constexpr int kPausaInicialMs = 2000;
+constexpr int kPausaMaximaMs = 30000;
+// Longest wait for one answer of the server before the connection is given up.
+constexpr int kEsperaRespuestaMs = 20000;
+
+struct EstadoReenvio {
+    QString cola;
+    QString url;
+    std::mutex mutex;
+    std::condition_variable aviso;
+    bool hayAviso = false;
+    std::atomic<bool> parar{false};
+    std::atomic<bool> fallando{false};
+    std::atomic<qint64> movidas{0};
+    std::vector<Fallo> fallos;
+    qint32 ultimoNumero = 0; // the forwarder's own
+    bool terminado = false;
+    std::condition_variable fin;
+};
+
+namespace {
+
+// The control record of each queue: the last sequence number the event table holds.
+const char* const kCrearControl =
+    "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)";
+// Any number: the advisory lock under which consoles create the tables one at a time.
+const char* const kBloqueoEsquema = "SELECT pg_advisory_xact_lock(7405112026)";
+
+class Servidor {
+public:
+    explicit Servidor(EstadoReenvio& e) : e_(e) {}
+    ~Servidor() { cerrar(); }
+
+    void cerrar() {
+        if (conn_ != nullptr) PQfinish(conn_);
+        conn_ = nullptr;
+    }
+    bool conectado() const { return conn_ != nullptr; }
+
+    // Connects and makes sure of the tables; on failure the connection is closed.
+    Fallo conectar() {
+        cerrar();
+        const QByteArray url = e_.url.toUtf8();
+        // Keepalives and a user timeout notice a peer that vanished; the client
+        // side waits below bound a server that stopped answering.
+        const char* claves[] = {"dbname", "connect_timeout", "keepalives", "keepalives_idle",
+                                "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+                                "application_name", nullptr};
+        const char* valores[] = {url.constData(), "5", "1", "5", "2", "3", "10000", "corvane", nullptr};
+        conn_ = PQconnectStartParams(claves, valores, 1);
+        if (conn_ == nullptr) return {fallos::kConexionPerdida, QStringLiteral("sin memoria para conectar")};
+        const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
+        for (;;) {
+            const PostgresPollingStatusType s = PQconnectPoll(conn_);
+            if (s == PGRES_POLLING_OK) break;
+            if (s == PGRES_POLLING_FAILED) return fallarConexion();
+            if (Fallo f = esperar(s == PGRES_POLLING_WRITING, limite)) return perder(f);
+        }
+        if (PQsetnonblocking(conn_, 1) != 0) return fallarConexion();
+        // The tables are looked up before anything is created: on a shared server a
+        // CREATE, even one that does nothing, waits for other consoles' batches.
+        qint64 presentes = 0;
+        if (Fallo f = ejecutar("SELECT (to_regclass('tabla_general') IS NOT NULL AND "
+                               "to_regclass('indice_abonado_fecha') IS NOT NULL AND "
+                               "to_regclass('corvane_envios') IS NOT NULL)::int",
+                               &presentes))
+            return f;
+        if (presentes == 1) return {};
+        std::string esquema = "BEGIN; ";
+        esquema += kBloqueoEsquema;
+        esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
+                   esquema::kCrearIndice.toStdString() + "; " + kCrearControl + "; COMMIT";
+        return ejecutar(esquema.c_str());
+    }
+
+    // Sends `filas` (with sequence numbers above what the server holds for
+    // `identidad`) and the control record in one transaction. `hasta`: the last
+    // sequence number the server holds afterwards.
+    Fallo enviar(const QString& identidad, const std::vector<FilaPendiente>& filas, qint64& hasta) {
+        const std::string id = identidad.toStdString();
+        std::string inicio = "BEGIN; INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('" + id +
+                             "', 0) ON CONFLICT (cola) DO NOTHING";
+        if (Fallo f = ejecutar(inicio.c_str())) return f;
+        qint64 ultima = 0;
+        std::string consulta = "SELECT ultima_secuencia FROM corvane_envios WHERE cola = '" + id + "' FOR UPDATE";
+        if (Fallo f = ejecutar(consulta.c_str(), &ultima)) return f;
+        QByteArray datos;
+        qint64 mayor = ultima;
+        for (const FilaPendiente& p : filas) {
+            if (p.secuencia <= ultima) continue;
+            agregar_copia(datos, p.fila);
+            mayor = p.secuencia;
+        }
+        if (!datos.isEmpty()) {
+            const std::string copia = "COPY TABLA_GENERAL (" + esquema::lista_columnas().toStdString() + ") FROM STDIN";
+            if (Fallo f = copiar(copia.c_str(), datos)) return f;
+        }
+        const std::string fin = "UPDATE corvane_envios SET ultima_secuencia = " + std::to_string(mayor) +
+                                " WHERE cola = '" + id + "'; COMMIT";
+        if (Fallo f = ejecutar(fin.c_str())) return f;
+        hasta = mayor;
+        return {};
+    }
+
+private:
+    // One row in COPY's text form: tab between columns; a backslash, tab or line
+    // break inside a value escaped.
+    static void agregar_copia(QByteArray& datos, const FilaEvento& fila) {
+        bool primera = true;
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            if (!primera) datos += '\t';
+            primera = false;
+            if (c.texto == nullptr) {
+                datos += QByteArray::number(fila.nivel);
+                continue;
+            }
+            const QByteArray v = (fila.*c.texto).toUtf8();
+            for (const char ch : v) {
+                if (ch == '\\') datos += "\\\\";
+                else if (ch == '\t') datos += "\\t";
+                else if (ch == '\n') datos += "\\n";
+                else if (ch == '\r') datos += "\\r";
+                else datos += ch;
+            }
+        }
+        datos += '\n';
+    }
+
+    Fallo fallarConexion() {
+        const QString mensaje = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
+        cerrar();
+        return {numero_conexion(mensaje), mensaje};
+    }
+
+    // What a failed connection attempt says, as a failure number: a missing
+    // database, a refused login, or a server that is not there.
+    static qint32 numero_conexion(const QString& mensaje) {
+        if (mensaje.contains(QLatin1String("does not exist")) && mensaje.contains(QLatin1String("database")))
+            return fallos::kArchivoNoEncontrado;
+        return fallos::kConexionPerdida;
+    }
+
+    Fallo perder(Fallo f) {
+        cerrar();
+        return f;
+    }
+
+    // Waits until the socket can be read (or written), the limit passes, or a stop
+    // is requested.
+    Fallo esperar(bool escribir, Monotono::time_point limite) {
+        for (;;) {
+            if (e_.parar.load()) return {fallos::kConexionPerdida, QStringLiteral("detenido")};
+            const auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(limite - Monotono::now()).count();
+            if (resto <= 0) return {fallos::kConexionPerdida, QStringLiteral("el servidor no responde")};
+            pollfd p{PQsocket(conn_), static_cast<short>(escribir ? POLLOUT : POLLIN), 0};
+            const int r = ::poll(&p, 1, static_cast<int>(std::min<qint64>(resto, 200)));
+            if (r > 0) return {};
+            if (r < 0 && errno != EINTR) return {fallos::kConexionPerdida, QStringLiteral("error de espera")};
+        }
+    }
+
+    // Sends what libpq holds back in non-blocking mode.
+    Fallo vaciar(Monotono::time_point limite) {
+        for (;;) {
+            const int r = PQflush(conn_);
+            if (r == 0) return {};
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            if (Fallo f = esperar(true, limite)) return perder(f);
+            if (!PQconsumeInput(conn_)) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+        }
+    }
+
+    // Collects every result of the statements sent; the first failure wins. With
+    // `valor`, the first column of the first row read as a number.
+    Fallo resultados(Monotono::time_point limite, qint64* valor, bool* copiaLista = nullptr) {
+        Fallo primero;
+        for (;;) {
+            while (PQisBusy(conn_)) {
+                if (Fallo f = esperar(false, limite)) return perder(f);
+                if (!PQconsumeInput(conn_))
+                    return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            }
+            PGresult* r = PQgetResult(conn_);
+            if (r == nullptr) return primero;
+            const ExecStatusType s = PQresultStatus(r);
+            if (s == PGRES_COPY_IN && copiaLista != nullptr) {
+                *copiaLista = true;
+                PQclear(r);
+                return primero;
+            }
+            if (s == PGRES_FATAL_ERROR && !primero) {
+                const char* estado = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+                const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
+                primero = {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError
+                                                                          : QSqlError::StatementError),
+                           QString::fromUtf8(PQresultErrorMessage(r)).trimmed()};
+            } else if (s == PGRES_TUPLES_OK && valor != nullptr && PQntuples(r) > 0) {
+                *valor = QByteArray(PQgetvalue(r, 0, 0)).toLongLong();
+            }
+            PQclear(r);
+            if (PQstatus(conn_) == CONNECTION_BAD) return perder(primero ? primero : Fallo{fallos::kConexionPerdida, QStringLiteral("conexión perdida")});
+        }
+    }
+
+    Fallo ejecutar(const char* sentencia, qint64* valor = nullptr) {
+        const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
+        if (!PQsendQuery(conn_, sentencia))
+            return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+        if (Fallo f = vaciar(limite)) return f;
+        Fallo f = resultados(limite, valor);
+        if (f && conn_ != nullptr) static_cast<void>(abandonar());
+        return f;
+    }
+
+    Fallo copiar(const char* sentencia, const QByteArray& datos) {
+        const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
+        if (!PQsendQuery(conn_, sentencia))
+            return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+        if (Fallo f = vaciar(limite)) return f;
+        bool lista = false;
+        if (Fallo f = resultados(limite, nullptr, &lista); f || !lista) {
+            if (conn_ != nullptr) static_cast<void>(abandonar());
+            return f ? f : Fallo{fallos::kMotorGeneral, QStringLiteral("COPY no comenzó")};
+        }
+        qsizetype enviado = 0;
+        while (enviado < datos.size()) {
+            const qsizetype trozo = std::min<qsizetype>(datos.size() - enviado, 256 * 1024);
+            const int r = PQputCopyData(conn_, datos.constData() + enviado, static_cast<int>(trozo));
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            if (r == 0) {
+                if (Fallo f = esperar(true, limite)) return perder(f);
+                continue;
+            }
+            enviado += trozo;
+            if (Fallo f = vaciar(limite)) return f;
+        }
+        for (;;) {
+            const int r = PQputCopyEnd(conn_, nullptr);
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            if (r == 1) break;
+            if (Fallo f = esperar(true, limite)) return perder(f);
+        }
+        if (Fallo f = vaciar(limite)) return f;
+        Fallo f = resultados(limite, nullptr);
+        if (f && conn_ != nullptr) static_cast<void>(abandonar());
+        return f;
+    }
+
+    // After a failed statement inside the transaction: undo it, or drop the connection.
+    Fallo abandonar() {
+        const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
+        if (!PQsendQuery(conn_, "ROLLBACK")) return perder({});
+        if (Fallo f = vaciar(limite)) return f;
+        return resultados(limite, nullptr);
+    }
+
+    EstadoReenvio& e_;
+    PGconn* conn_ = nullptr;
+};
+
+// A failure is told once per outage: the same number again, before a batch has
+// gone through, is the same failure.
+void anotar(EstadoReenvio& e, Fallo f) {
+    const bool repetida = e.fallando.exchange(true) && e.ultimoNumero == f.numero;
+    e.ultimoNumero = f.numero;
+    if (repetida) return;
+    const std::lock_guard<std::mutex> l(e.mutex);
+    e.fallos.push_back(std::move(f));
+}
+
+void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
+    EstadoReenvio& e = *estado;
+    ColaPendientes cola;
+    Servidor servidor(e);
+    int pausaMs = 0;
+    std::vector<FilaPendiente> filas;
+    while (!e.parar.load()) {
+        if (pausaMs > 0) {
+            std::unique_lock<std::mutex> l(e.mutex);
+            e.aviso.wait_for(l, std::chrono::milliseconds(pausaMs), [&] { return e.parar.load(); });
+            if (e.parar.load()) break;
+        }
+        Fallo f;
+        if (!cola.abierta()) f = cola.abrir(e.cola);
+        if (!f && !servidor.conectado()) f = servidor.conectar();
+        if (!f) f = cola.leer(0, kFilasPorEnvio, filas);
+        if (!f && filas.empty()) {
+            e.fallando.store(false);
+            pausaMs = 0;
+            std::unique_lock<std::mutex> l(e.mutex);
+            e.aviso.wait_for(l, std::chrono::seconds(1), [&] { return e.hayAviso || e.parar.load(); });
+            e.hayAviso = false;
+            continue;
+        }
+        qint64 hasta = 0;
+        if (!f) f = servidor.enviar(cola.identidad(), filas, hasta);
+        if (!f) f = cola.borrar_hasta(hasta);
+        if (f) {
+            if (e.parar.load()) break;
+            anotar(e, f);
+            pausaMs = pausaMs == 0 ? kPausaInicialMs : std::min(pausaMs * 2, kPausaMaximaMs);
+            continue;
+        }
+        e.movidas.fetch_add(static_cast<qint64>(filas.size()));
+        e.fallando.store(false);
+        pausaMs = 0;
+    }
+    servidor.cerrar();
+    cola.cerrar();
+    const std::lock_guard<std::mutex> l(e.mutex);
+    e.terminado = true;
+    e.fin.notify_all();
+}
+
+} // namespace
+
+Reenvio::Reenvio(QString cola, QString url) : estado_(std::make_shared<EstadoReenvio>()) {
+    estado_->cola = std::move(cola);
+    estado_->url = std::move(url);
+    std::thread(trabajar, estado_).detach();
+}
+
+Reenvio::~Reenvio() { detener(1500); }
+
+void Reenvio::avisar() {
+    const std::lock_guard<std::mutex> l(estado_->mutex);
+    estado_->hayAviso = true;
+    estado_->aviso.notify_all();
+}
+
+void Reenvio::detener(int ms) {
+    std::unique_lock<std::mutex> l(estado_->mutex);
+    estado_->parar.store(true);
+    estado_->aviso.notify_all();
+    estado_->fin.wait_for(l, std::chrono::milliseconds(ms), [this] { return estado_->terminado; });
+}
+
+std::vector<Fallo> Reenvio::fallos() {
+    const std::lock_guard<std::mutex> l(estado_->mutex);
+    std::vector<Fallo> r;
+    r.swap(estado_->fallos);
+    return r;
+}
+
+qint64 Reenvio::movidas() const { return estado_->movidas.load(); }
+bool Reenvio::fallando() const { return estado_->fallando.load(); }
+
+} // namespace corvane
