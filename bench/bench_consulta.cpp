@@ -24,6 +24,7 @@
 #include <random>
 #include <vector>
 
+#include "consola/listado.h"
 #include "store/consulta.h"
 #include "store/esquema.h"
 #include "store/funcionesBaseDatos.h"
@@ -236,7 +237,10 @@ void medir_solo_motor(benchmark::State& estado, ConjuntoBases& bases,
         const Consulta& c = consultas[i++ % consultas.size()];
         Fallo fallo;
         auto rs = bases.base[0]->abrirRegistros(sentencia_historial(c.cuenta, 0, 0, c.dia), fallo);
-        for (; rs && !rs->alFinal(); rs->siguiente()) ++filas;
+        while (rs && !rs->alFinal()) {
+            ++filas;
+            if (rs->siguiente()) break;
+        }
     }
     estado.counters["filas_por_consulta"] =
         static_cast<double>(filas) / static_cast<double>(std::max<qint64>(1, estado.iterations()));

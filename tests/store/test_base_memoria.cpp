@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "apoyo/apoyo.h"
+#include "consola/listado.h"
 #include "decoding/moduloCid.h"
 #include "store/consulta.h"
 #include "store/funcionesBaseDatos.h"
@@ -33,9 +34,9 @@ protected:
         QStringList nombres;
         while (rs && !rs->alFinal()) {
             QVariant v;
-            rs->valor(QStringLiteral("name"), v);
+            EXPECT_FALSE(rs->valor(QStringLiteral("name"), v));
             nombres << v.toString();
-            rs->siguiente();
+            EXPECT_FALSE(rs->siguiente());
         }
         return nombres;
     }
