@@ -24,6 +24,7 @@
 #include <random>
 #include <vector>
 
+#include "consola/listado.h"
 #include "store/consulta.h"
 #include "store/esquema.h"
 #include "store/funcionesBaseDatos.h"

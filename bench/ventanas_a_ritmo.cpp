@@ -7,7 +7,6 @@
 //   ventanas_a_ritmo SIMULADOR SEGUNDOS
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -18,9 +17,8 @@
 
 #include <cstdio>
 
-#include "common/registro_errores.h"
-#include "common/reloj.h"
-#include "reception/estado_proceso.h"
+#include "app/camino.h"
+#include "app/modo_ventanas.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 
@@ -60,11 +58,11 @@ int main(int argc, char* argv[]) {
     const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
 
     QTemporaryDir dir;
-    RelojSistema reloj;
-    RegistroErrores errores(dir.path(), reloj);
-    EstadoProceso estado;
-    estado.bases.errores = &errores;
-    Form1 ventana(estado, reloj, ArranqueForm1{QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")), pty});
+    Opciones opciones;
+    opciones.carpeta = dir.path();
+    Camino camino(opciones);
+    const std::unique_ptr<Form1> principal = abrir_ventana(camino, pty);
+    Form1& ventana = *principal;
     ventana.show();
     ventana.Command1_Click();
     ventana.Command4_Click();

@@ -5,10 +5,7 @@
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
-#include "common/registro_errores.h"
-#include "common/reloj.h"
-#include "reception/estado_proceso.h"
-#include "ui/form1.h"
+#include "reception/puerto_serie.h"
 
 namespace corvane {
 
@@ -27,6 +24,17 @@ bool hay_pantalla() {
 
 } // namespace
 
+std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, CajaMensajes* mensajes) {
+    camino.abrirBase();
+    auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
+                                           *camino.puerto(), puerto, mensajes);
+    camino.ponerCajas(&ventana->text1(), &ventana->text4());
+    // The boxes go with the window; the road, alive or not, writes them no more.
+    QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(),
+                     [&camino] { camino.ponerCajas(nullptr, nullptr); });
+    return ventana;
+}
+
 int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
     if (!hay_pantalla()) {
         escribir(stderr,
@@ -41,9 +49,9 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
                  QStringLiteral("corvane: la carpeta de datos «%1» no existe\n").arg(carpeta));
         return kSalidaError;
     }
-    Proceso p(o);
-    Form1 ventana(p.estado, p.reloj, ArranqueForm1{ruta_base(o), o.puerto});
-    ventana.show();
+    Camino camino(o);
+    const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto);
+    ventana->show();
     return app.exec();
 }
 

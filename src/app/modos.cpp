@@ -11,10 +11,11 @@
 #include <cstring>
 
 #include "app/cajas_consola.h"
-#include "common/reloj.h"
+#include "app/camino.h"
+#include "consola/boton_consulta.h"
+#include "consola/listado.h"
 #include "reception/manejador.h"
 #include "store/consulta.h"
-#include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 namespace {
@@ -28,19 +29,6 @@ constexpr int kEsperaFinalMs = 5000;
 
 } // namespace
 
-// Opens the event database as the main window does when it loads.
-void abrir_como_ventana(EstadoProceso& estado, const Opciones& o) {
-    inic_base_de_datos(estado.bases);
-    abrir_base_de_datos(ruta_base(o), 0, estado.bases);
-    estado.verCuentaOnline = false;
-    estado.estadoRx = kEstadoN;
-}
-
-namespace {
-
-
-} // namespace
-
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
     if (!QDir(carpeta).exists()) {
@@ -49,17 +37,6 @@ bool preparar_carpeta(const Opciones& o, QString& error) {
     }
     return true;
 }
-
-namespace {
-
-QString campo_csv(const QString& valor) {
-    if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))) return valor;
-    QString r = valor;
-    r.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + r + QLatin1Char('"');
-}
-
-} // namespace
 
 QString carpeta_datos(const Opciones& o) {
     return o.carpeta.isEmpty() ? QCoreApplication::applicationDirPath() : o.carpeta;
@@ -84,11 +61,11 @@ int modo_reproducir(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
 
-    Proceso p(o);
-    abrir_como_ventana(p.estado, o);
     CajaSalida text1(stdout);
     CajaLinea text4(stderr);
-    ManejadorRx manejador(p.estado, text1, text4, p.reloj);
+    Camino camino(o);
+    camino.ponerCajas(&text1, &text4);
+    camino.abrirBase();
     amortiguar_errores();
     // Each read takes what is there, up to kBloqueLectura: a whole block of a
     // file, or what a pipe has delivered so far, so that a capture piped in live
@@ -102,14 +79,14 @@ int modo_reproducir(const Opciones& o) {
             return fallar(QStringLiteral("error al leer «%1»: %2")
                               .arg(o.archivo, QString::fromLocal8Bit(std::strerror(errno))));
         if (leidos == 0) break;
-        manejador.recibir(QByteArray::fromRawData(bloque.constData(), leidos));
+        camino.manejador().recibir(QByteArray::fromRawData(bloque.constData(), leidos));
         vaciar_salidas();
-        revisar_pendientes(p.estado.bases, 0);
+        revisar_pendientes(camino.estado().bases, 0);
     }
     // Rows for a central server leave the local queue while the server takes
     // them; what it does not take within kEsperaFinalMs of no progress stays
     // queued for the next start.
-    const qint64 quedan = esperar_pendientes(p.estado.bases, 0, kEsperaFinalMs);
+    const qint64 quedan = esperar_pendientes(camino.estado().bases, 0, kEsperaFinalMs);
     if (quedan > 0) {
         escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
                                         "en la base al próximo inicio\n")
@@ -122,29 +99,19 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
-    Proceso p(o);
-    EstadoProceso& estado = p.estado;
-    abrir_como_ventana(estado, o);
+    Camino camino(o);
+    camino.abrirBase();
+    ConjuntoBases& bases = camino.estado().bases;
     if (!o.csv) {
         CajaMemoria text3, text2;
         text3.ponerTexto(o.cuenta);
         MensajesConsola mensajes;
-        Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, estado.bases);
+        Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
         escribir(stdout, text2.texto());
         return kSalidaCorrecta;
     }
-    // CSV for auditors and spreadsheets: the same rows, the moment in ISO form,
-    // a header line and nothing more when there are none.
-    const auto fila_csv = [](const FilaHistorial& f) -> QString {
-        return campo_csv(f.abonado) + QLatin1Char(',') + QString::number(f.nivel) + QLatin1Char(',') +
-               campo_csv(f.origen) + QLatin1Char(',') +
-               (f.momento.isValid() ? f.momento.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
-                                    : campo_csv(f.momentoTexto)) +
-               QStringLiteral("\r\n");
-    };
-    escribir(stdout, QStringLiteral("cuenta,nivel,origen,momento\r\n") +
-                         consultar_historial(sentencia_historial(o.cuenta, 0, o.origen, o.fecha), 0, 0,
-                                             estado.bases, fila_csv, QString()));
+    escribir(stdout, consultar_historial(sentencia_historial(o.cuenta, 0, o.origen, o.fecha), 0, 0,
+                                         bases, FormaListado::Csv));
     return kSalidaCorrecta;
 }
 

@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "app/cajas_consola.h"
+#include "app/camino.h"
 #include "app/modos.h"
-#include "common/reloj.h"
-#include "reception/manejador.h"
+#include "consola/boton_puerto.h"
 #include "reception/puerto_serie.h"
 
 namespace corvane {
@@ -77,17 +77,6 @@ private:
     struct sigaction anteriorTerm_ {};
 };
 
-// Closes every recordset and database of the handle set, as the end of the
-// process does, so the event file is left complete and unlocked.
-void cerrar_bases(ConjuntoBases& bases) {
-    for (auto& registros : bases.registros) {
-        if (registros) registros->cerrar();
-        registros.reset();
-    }
-    for (auto& base : bases.base) base.reset();
-    bases.abierta.fill(0);
-}
-
 } // namespace
 
 int modo_sin_ventana(const Opciones& o) {
@@ -100,20 +89,18 @@ int modo_sin_ventana(const Opciones& o) {
         return fallar(QStringLiteral("no se pudo preparar la parada por señales: %1")
                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
 
-    Proceso proceso(o);
-    EstadoProceso& estado = proceso.estado;
-    const Reloj& reloj = proceso.reloj;
     CajaSalida text1(stdout);
     CajaLinea text4(stderr);
-    ManejadorRx manejador(estado, text1, text4, reloj);
-    PuertoSerie puerto(manejador, text4, reloj);
+    Camino camino(o);
+    camino.ponerCajas(&text1, &text4);
+    PuertoSerie& puerto = *camino.puerto();
     amortiguar_errores();
     QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);
     // The port first: a port that cannot be opened leaves the data folder untouched.
-    if (!puerto.abrir(o.puerto, o.velocidad, error))
+    if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
         return fallar(
-            QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), error));
-    abrir_como_ventana(estado, o);
+            QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
+    camino.abrirBase();
 
     QSocketNotifier avisos(parada.lectura(), QSocketNotifier::Read);
     QObject::connect(&avisos, &QSocketNotifier::activated, &avisos, [&parada] {
@@ -124,8 +111,7 @@ int modo_sin_ventana(const Opciones& o) {
     // between reads: no character is left half processed.
     QCoreApplication::exec();
 
-    puerto.cerrar();
-    cerrar_bases(estado.bases);
+    camino.cerrar();
     return kSalidaCorrecta;
 }
 

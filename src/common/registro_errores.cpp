@@ -29,6 +29,12 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("La base de datos está bloqueada por otro proceso");
     case fallos::kNoEsBaseDeDatos:
         return QStringLiteral("El archivo no es una base de datos reconocible");
+    case fallos::kPuertoInexistente:
+        return QStringLiteral("No hay un puerto serie con ese nombre");
+    case fallos::kPuertoOcupado:
+        return QStringLiteral("El puerto serie está en uso o no hay permiso para abrirlo");
+    case fallos::kPuertoRechazado:
+        return QStringLiteral("El puerto serie rechazó la configuración o falló");
     default:
         return QStringLiteral("Error definido por la aplicación o el objeto");
     }

@@ -3,7 +3,26 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include "common/registro_errores.h"
+#include "reception/manejador.h"
+
 namespace corvane {
+
+namespace {
+
+const QString kTresBlancos = QStringLiteral("   ");
+
+// The failure of a port that did not open or refused a setting; the detail is
+// the system's reason.
+Fallo fallo_de(const QSerialPort& p) {
+    qint32 numero = fallos::kPuertoRechazado;
+    if (p.error() == QSerialPort::DeviceNotFoundError) numero = fallos::kPuertoInexistente;
+    else if (p.error() == QSerialPort::PermissionError || p.error() == QSerialPort::OpenError)
+        numero = fallos::kPuertoOcupado;
+    return {numero, p.errorString()};
+}
+
+} // namespace
 
 QString nombre_dispositivo(const QString& puerto) {
     bool esNumero = false;
@@ -28,9 +47,8 @@ QStringList puertos_del_sistema() {
     return r;
 }
 
-PuertoSerie::PuertoSerie(ManejadorRx& manejador, CajaTexto& text4, const Reloj& reloj,
-                         QObject* parent)
-    : QObject(parent), manejador_(manejador), text4_(text4), reloj_(reloj) {
+PuertoSerie::PuertoSerie(ManejadorRx& manejador, const Reloj& reloj, QObject* parent)
+    : QObject(parent), manejador_(manejador), reloj_(reloj) {
     reintento_.setInterval(kReintentoPuertoS * 1000);
     connect(&reintento_, &QTimer::timeout, this, &PuertoSerie::reintentar);
     lectura_.setSingleShot(true);
@@ -43,15 +61,15 @@ PuertoSerie::~PuertoSerie() = default;
 bool PuertoSerie::PortOpen() const { return abiertoParaOperador_; }
 bool PuertoSerie::reintentando() const { return reintento_.isActive(); }
 
-bool PuertoSerie::abrir(const QString& puerto, qint32 velocidad, QString& error) {
+Fallo PuertoSerie::abrir(const QString& puerto, qint32 velocidad) {
     nombre_ = nombre_dispositivo(puerto);
     velocidad_ = velocidad;
-    if (!abrirDispositivo(error)) return false;
-    abiertoParaOperador_ = true;
-    return true;
+    Fallo f = abrirDispositivo();
+    if (!f) abiertoParaOperador_ = true;
+    return f;
 }
 
-bool PuertoSerie::abrirDispositivo(QString& error) {
+Fallo PuertoSerie::abrirDispositivo() {
     auto p = std::make_unique<QSerialPort>();
     p->setPortName(nombre_);
     // A one-byte read buffer stops the port's own reading at the first byte of a
@@ -61,14 +79,10 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
     if (!p->setBaudRate(velocidad_) || !p->setDataBits(QSerialPort::Data8) ||
         !p->setParity(QSerialPort::NoParity) || !p->setStopBits(QSerialPort::OneStop) ||
         !p->setFlowControl(QSerialPort::NoFlowControl)) {
-        error = p->errorString();
-        return false;
+        return fallo_de(*p);
     }
     // Opening applies the settings; a device that refuses one does not open.
-    if (!p->open(QIODevice::ReadOnly)) {
-        error = p->errorString();
-        return false;
-    }
+    if (!p->open(QIODevice::ReadOnly)) return fallo_de(*p);
     // RTS off. A device without modem lines (a pseudo-terminal) cannot set it,
     // and that is not an error.
     p->setRequestToSend(false);
@@ -80,7 +94,7 @@ bool PuertoSerie::abrirDispositivo(QString& error) {
             alFallar();
     });
     puerto_ = std::move(p);
-    return true;
+    return {};
 }
 
 void PuertoSerie::alLlegar() {
@@ -120,22 +134,20 @@ void PuertoSerie::alFallar() {
     viejo->close();
     viejo->deleteLater();
     if (!resto.isEmpty()) manejador_.recibir(resto);
-    estado(QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada %2 s")
-               .arg(nombre_)
-               .arg(kReintentoPuertoS));
     reintento_.start();
-    Q_EMIT perdido();
+    avisar(CambioPuerto::Perdido, QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada %2 s")
+                                      .arg(nombre_)
+                                      .arg(kReintentoPuertoS));
 }
 
 void PuertoSerie::reintentar() {
-    QString error;
-    if (!abrirDispositivo(error)) {
-        estado(QStringLiteral("Puerto %1 sin respuesta (%2); reintentando").arg(nombre_, error));
+    if (const Fallo f = abrirDispositivo()) {
+        avisar(CambioPuerto::Reintento,
+               QStringLiteral("Puerto %1 sin respuesta (%2); reintentando").arg(nombre_, f.detalle));
         return;
     }
     reintento_.stop();
-    estado(QStringLiteral("Puerto %1 recuperado").arg(nombre_));
-    Q_EMIT recuperado();
+    avisar(CambioPuerto::Recuperado, QStringLiteral("Puerto %1 recuperado").arg(nombre_));
 }
 
 void PuertoSerie::cerrar() {
@@ -147,28 +159,9 @@ void PuertoSerie::cerrar() {
     puerto_.reset();
 }
 
-void PuertoSerie::estado(const QString& texto) {
-    text4_.ponerTexto(texto + QStringLiteral("   ") + reloj_.texto_hora());
+void PuertoSerie::avisar(CambioPuerto que, const QString& texto) {
+    Q_EMIT cambio(que, texto + kTresBlancos + reloj_.texto_hora());
     Q_EMIT actividad();
-}
-
-void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,
-              ControlesPuerto& controles, CajaMensajes& mensajes) {
-    if (comm.PortOpen()) {
-        controles.habilitarVerCuenta(false);
-        comm.cerrar();
-        controles.ponerTituloBoton(kTituloAbrir);
-        controles.habilitarListas(true);
-        return;
-    }
-    QString error;
-    if (!comm.abrir(puerto, baudrate, error)) {
-        mensajes.mostrar(kMensajePuerto, kTituloMensajes, IconoMensaje::Exclamacion);
-        return;
-    }
-    controles.habilitarVerCuenta(true);
-    controles.ponerTituloBoton(kTituloCerrar);
-    controles.habilitarListas(false);
 }
 
 } // namespace corvane

@@ -1,10 +1,9 @@
 #pragma once
 // The serial port: an adapter over QSerialPort that hands every received byte to
-// the receive handler, in arrival order, and the logic of the port button
-// (AbrirCom). The port opens 8 data bits, no parity, 1 stop bit, RTS off, at the
-// chosen speed. A port lost while open (an adapter pulled out) is closed, shown in
-// the status line and reopened every few seconds until it is back or the operator
-// presses the port button.
+// the receive handler, in arrival order. The port opens 8 data bits, no parity,
+// 1 stop bit, RTS off, at the chosen speed. A port lost while open (an adapter
+// pulled out) is closed, told through a signal and reopened every few seconds
+// until it is back or it is closed.
 
 #include <QObject>
 #include <QString>
@@ -13,20 +12,14 @@
 
 #include <memory>
 
-#include "common/caja_texto.h"
-#include "common/mensajes.h"
+#include "common/fallo.h"
 #include "common/reloj.h"
-#include "reception/manejador.h"
 
 class QSerialPort;
 
 namespace corvane {
 
-inline const QString kMensajePuerto =
-    QStringLiteral("Error al abrir puerto serie,verifique el numero de com");
-inline const QString kTituloAbrir = QStringLiteral("Abrir COM");
-inline const QString kTituloCerrar = QStringLiteral("Cerrar COM");
-inline const QString kTituloInicial = QStringLiteral("Abrir Com");
+class ManejadorRx;
 
 // Seconds between attempts to reopen a lost port.
 inline constexpr int kReintentoPuertoS = 3;
@@ -52,29 +45,23 @@ QString nombre_dispositivo(const QString& puerto);
 // Serial ports that the system reports (USB adapters included), as device paths.
 QStringList puertos_del_sistema();
 
-// The controls that opening and closing the port change.
-class ControlesPuerto {
-public:
-    virtual ~ControlesPuerto() = default;
-    virtual void habilitarVerCuenta(bool habilitado) = 0; // Command4, "Ver Cuenta OnLine"
-    virtual void ponerTituloBoton(const QString& titulo) = 0; // Command1
-    virtual void habilitarListas(bool habilitadas) = 0;   // Combo1(0), then Combo1(1)
-};
+// What happens to a port lost while open: it is lost and closed (retries start),
+// a retry fails, it is open again.
+enum class CambioPuerto { Perdido, Reintento, Recuperado };
 
 class PuertoSerie : public QObject {
     Q_OBJECT
 public:
-    // Received bytes go to `manejador`; the port's loss and recovery are told in
-    // `text4`, the status line, with the time from `reloj`.
-    PuertoSerie(ManejadorRx& manejador, CajaTexto& text4, const Reloj& reloj,
-                QObject* parent = nullptr);
+    // Received bytes go to `manejador`; the texts of the port's loss and recovery
+    // end with the time from `reloj`.
+    PuertoSerie(ManejadorRx& manejador, const Reloj& reloj, QObject* parent = nullptr);
     ~PuertoSerie() override;
 
     // Open in the sense of the port button: open, or lost and being retried.
     bool PortOpen() const;
     // Opens `puerto` (see nombre_dispositivo) at `velocidad` bit/s, 8-N-1, RTS off.
-    // On failure returns false, leaves the port closed and gives the system's reason.
-    bool abrir(const QString& puerto, qint32 velocidad, QString& error);
+    // A failure leaves the port closed; its detail is the system's reason.
+    Fallo abrir(const QString& puerto, qint32 velocidad);
     // Closes the port and stops any retry.
     void cerrar();
     // True while a lost port is being retried.
@@ -83,10 +70,13 @@ public:
     void ponerIntervaloReintento(int ms) { reintento_.setInterval(ms); }
 
 Q_SIGNALS:
-    void perdido();    // the open port failed and was closed; retries start
-    void recuperado(); // a lost port opened again
-    // A read went through the handler, or the status line changed: the moment
-    // for modes without windows to flush what their boxes wrote.
+    // A lost port's change, with the status line's text for it, three blanks and
+    // the time of day: "Se perdió el puerto /dev/ttyUSB0; se reintenta abrirlo
+    // cada 3 s", "Puerto /dev/ttyUSB0 sin respuesta (reason); reintentando",
+    // "Puerto /dev/ttyUSB0 recuperado".
+    void cambio(corvane::CambioPuerto que, const QString& texto);
+    // A read went through the handler, or a change was told: the moment for
+    // modes without windows to flush what their boxes wrote.
     void actividad();
 
 private:
@@ -94,11 +84,10 @@ private:
     void leer();
     void alFallar();
     void reintentar();
-    bool abrirDispositivo(QString& error);
-    void estado(const QString& texto);
+    Fallo abrirDispositivo();
+    void avisar(CambioPuerto que, const QString& texto);
 
     ManejadorRx& manejador_;
-    CajaTexto& text4_;
     const Reloj& reloj_;
     std::unique_ptr<QSerialPort> puerto_;
     QTimer reintento_;
@@ -109,11 +98,5 @@ private:
     qint32 velocidad_ = 0;
     bool abiertoParaOperador_ = false;
 };
-
-// The port button: closes the port when it is open, otherwise opens `puerto` at
-// `baudrate` and updates the controls as the button's states require. A failure
-// shows "Error al abrir puerto serie,verifique el numero de com" titled "Brisca".
-void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,
-              ControlesPuerto& controles, CajaMensajes& mensajes);
 
 } // namespace corvane

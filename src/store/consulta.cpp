@@ -1,7 +1,6 @@
 #include "store/consulta.h"
 
 #include "common/comun.h"
-#include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 namespace {
@@ -37,16 +36,6 @@ QString sentencia_historial(const QString& cuenta, int senal, int origen, const 
         else s += condicionOrigen;
     }
     return s + QStringLiteral(") order by gral_hora_fecha asc");
-}
-
-void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
-                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases) {
-    const QString cuenta = text3.texto();
-    if (cuenta.isEmpty()) {
-        mensajes.mostrar(kMensajeCuentaVacia, kTituloMensajes, IconoMensaje::Informacion);
-        return;
-    }
-    text2.ponerTexto(consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases));
 }
 
 } // namespace corvane

@@ -13,27 +13,12 @@ namespace {
 const QString kEtiquetaAbrir = QStringLiteral("abrir_base_de_datos");
 const QString kEtiquetaNuevoDato = QStringLiteral("NuevoDato");
 const QString kEtiquetaConsulta = QStringLiteral("buscar_ultima_pos_Error");
-const QString kSinRegistros = QStringLiteral("No hay registros para ese abonado");
 
 void registrar(const ConjuntoBases& bases, qint32 numero, const QString& etiqueta) {
     if (bases.errores != nullptr) bases.errores->registrar_error(numero, etiqueta);
 }
 
 bool indice_valido(qint16 indice, int cantidad) { return indice >= 0 && indice < cantidad; }
-
-// The operator's line of one row; the moment as dd/MM/yyyy HH:mm:ss.
-QString linea_historial(const FilaHistorial& f) {
-    QString linea = QStringLiteral("Cuenta=") + f.abonado + QStringLiteral("  ") + QStringLiteral("Señal=") +
-                    QString::number(f.nivel) + QStringLiteral("  ") + QStringLiteral("Origen=");
-    if (f.origenNumero == 0) {
-        linea += QStringLiteral("Dir     ");
-    } else {
-        linea += QStringLiteral("Rep ") + f.origen + QStringLiteral("   ");
-    }
-    return linea + QStringLiteral("Hora=") +
-           (f.momento.isValid() ? f.momento.toString(kFormatoListado) : f.momentoTexto) +
-           QStringLiteral("\r\n");
-}
 
 // Undoes the open transaction and stores again, one at a time, the rows it held;
 // each failure is logged once. The rest of the batch runs one row at a time.
@@ -157,11 +142,6 @@ qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs
 QDateTime momento_guardado(const QVariant& valor) {
     if (valor.metaType().id() == QMetaType::QDateTime) return valor.toDateTime();
     return QDateTime::fromString(valor.toString(), kFormatoMomento);
-}
-
-QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases) {
-    return consultar_historial(sentencia, indice, indiceRegistros, bases, linea_historial, kSinRegistros);
 }
 
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,

@@ -49,13 +49,6 @@ qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice);
 qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
                           const std::function<bool()>& parar = {});
 
-// Runs a SELECT on database slot `indice`, parks its recordset in recordset slot
-// `indiceRegistros` and returns the listing: one line per row, or "No hay
-// registros para ese abonado". On failure it logs "buscar_ultima_pos_Error" and
-// returns the lines built so far.
-QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases);
-
 // One listed row, its values converted as the listing needs them.
 struct FilaHistorial {
     QString abonado;
@@ -66,8 +59,10 @@ struct FilaHistorial {
     QString momentoTexto;  // the stored value as text
 };
 
-// The same walk with another form for each row's line and for no rows at all
-// (the CSV listing of the command line), with the same slot and failure handling.
+// Runs a SELECT on database slot `indice`, parks its recordset in recordset slot
+// `indiceRegistros` and returns the listing: `linea` of each row in order, or
+// `sinFilas` when there is none. On failure it logs "buscar_ultima_pos_Error" and
+// returns the lines built so far. The listing's forms are in consola/listado.h.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases,
                             const std::function<QString(const FilaHistorial&)>& linea,

@@ -12,8 +12,7 @@
 
 #include <iterator>
 
-#include "store/consulta.h"
-#include "store/funcionesBaseDatos.h"
+#include "consola/boton_consulta.h"
 #include "ui/cajas_ventana.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
@@ -105,10 +104,11 @@ QPlainTextEdit* registro(QWidget* padre, const char* nombre, const RectTwips& r)
 
 } // namespace
 
-Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ArranqueForm1 arranque,
-             CajaMensajes* mensajes, QWidget* parent)
-    : QWidget(parent), estado_(estado), reloj_(reloj), arranque_(std::move(arranque)),
-      mensajesPropios_(this), mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
+Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
+             PuertoSerie& MSComm1, QString puerto, CajaMensajes* mensajes, QWidget* parent)
+    : QWidget(parent), estado_(estado), reloj_(reloj), manejador_(manejador), MSComm1_(MSComm1),
+      puertoInicial_(std::move(puerto)), mensajesPropios_(this),
+      mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitulo);
     pintar_fondo(this, kGrisFondo);
@@ -116,8 +116,6 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ArranqueForm1 arranque,
     cajaText1_ = std::make_unique<CajaRegistroVentana>(text1_);
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
-    manejador_ = std::make_unique<ManejadorRx>(estado_, *cajaText1_, *cajaText4_, reloj_);
-    MSComm1_ = std::make_unique<PuertoSerie>(*manejador_, *cajaText4_, reloj_);
     Form_Load();
 }
 
@@ -185,13 +183,8 @@ void Form1::construir() {
 }
 
 void Form1::Form_Load() {
-    inic_base_de_datos(estado_.bases);
-    // Whether it opened is not looked at: a failure is in error.log and every
-    // later statement on the slot fails and is logged too.
-    abrir_base_de_datos(arranque_.base, 0, estado_.bases);
-    estado_.verCuentaOnline = false;
-    estado_.estadoRx = kEstadoN;
-
+    // The event database is open and the framing idle already: the road that the
+    // window drives does that before building it.
     for (int i = 1; i <= kPuertosNumerados; ++i) combo1_[0]->addItem(QString::number(i));
     combo1_[1]->addItems(kVelocidades);
     combo1_[0]->setCurrentIndex(0);
@@ -200,10 +193,10 @@ void Form1::Form_Load() {
     // one named at start, which is chosen.
     for (const QString& p : puertos_del_sistema())
         if (combo1_[0]->findText(p) < 0) combo1_[0]->addItem(p);
-    if (!arranque_.puerto.isEmpty()) {
-        int i = combo1_[0]->findText(arranque_.puerto);
+    if (!puertoInicial_.isEmpty()) {
+        int i = combo1_[0]->findText(puertoInicial_);
         if (i < 0) {
-            combo1_[0]->addItem(arranque_.puerto);
+            combo1_[0]->addItem(puertoInicial_);
             i = combo1_[0]->count() - 1;
         }
         combo1_[0]->setCurrentIndex(i);
@@ -300,7 +293,7 @@ void Form1::habilitarListas(bool habilitadas) {
 }
 
 void Form1::Command1_Click() {
-    AbrirCom(combo1_[0]->currentText(), *MSComm1_, combo1_[1]->currentText().toInt(), *this,
+    AbrirCom(combo1_[0]->currentText(), MSComm1_, combo1_[1]->currentText().toInt(), *this,
              *mensajes_);
 }
 
@@ -316,7 +309,7 @@ void Form1::Command3_Click() {
 void Form1::Command4_Click() {
     estado_.verCuentaOnline = true;
     if (!form2_) {
-        form2_ = new Form2(estado_, *manejador_);
+        form2_ = new Form2(estado_, manejador_);
         connect(form2_, &Form2::descargada, this, [this] { form2_ = nullptr; });
     }
     form2_->show();

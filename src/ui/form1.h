@@ -1,9 +1,9 @@
 #pragma once
 // The main window ("Analizador Corvane"): port choice and port button, the
 // online log and status line, the account query, and the button that opens the
-// online account window. Building it loads it: the event database is opened, the
-// lists are filled, the window is laid out over the screen once and the query
-// date is today.
+// online account window. It shows and drives a receive road built before it (the
+// event database already open): building it loads it, the lists are filled, the
+// window is laid out over the screen once and the query date is today.
 
 #include <QPointer>
 #include <QWidget>
@@ -12,6 +12,7 @@
 
 #include "common/mensajes.h"
 #include "common/reloj.h"
+#include "consola/boton_puerto.h"
 #include "reception/estado_proceso.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
@@ -32,18 +33,16 @@ class CajaLineaVentana;
 class CajaRegistroVentana;
 class PanelEtiquetado;
 
-// What the window is started with.
-struct ArranqueForm1 {
-    QString base;   // the event database as abrir_base_de_datos takes it
-    QString puerto; // "1".."20" or a device path, chosen in the port list; may be empty
-};
-
 class Form1 : public QWidget, public ControlesPuerto {
     Q_OBJECT
 public:
-    // Messages go to `mensajes`, or to message boxes when it is null.
-    Form1(EstadoProceso& estado, const Reloj& reloj, ArranqueForm1 arranque,
-          CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr);
+    // The window shows and drives `estado`, `manejador` and the port `MSComm1`,
+    // which outlive it; the handler's boxes are text1() and text4(), handed to it
+    // by whoever built the road. `puerto` ("1".."20" or a device path; may be
+    // empty) is chosen in the port list. Messages go to `mensajes`, or to message
+    // boxes when it is null.
+    Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador, PuertoSerie& MSComm1,
+          QString puerto, CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
 
     void habilitarVerCuenta(bool habilitado) override;
@@ -63,7 +62,7 @@ public:
     CajaTexto& text4();
 
     // The receive handler that the port feeds.
-    ManejadorRx& manejador() { return *manejador_; }
+    ManejadorRx& manejador() { return manejador_; }
 
     // The online account window while it is open, else null.
     Form2* form2() const { return form2_; }
@@ -82,7 +81,9 @@ private:
 
     EstadoProceso& estado_;
     const Reloj& reloj_;
-    ArranqueForm1 arranque_;
+    ManejadorRx& manejador_;
+    PuertoSerie& MSComm1_;
+    QString puertoInicial_;
     MensajesVentana mensajesPropios_;
     CajaMensajes* mensajes_;
 
@@ -103,13 +104,9 @@ private:
     QPushButton* command3_ = nullptr;
     QPlainTextEdit* text2_ = nullptr;
 
-    // Declared in the order they depend on each other: the handler writes the
-    // boxes, the port feeds the handler.
     std::unique_ptr<CajaRegistroVentana> cajaText1_;
     std::unique_ptr<CajaRegistroVentana> cajaText2_;
     std::unique_ptr<CajaLineaVentana> cajaText4_;
-    std::unique_ptr<ManejadorRx> manejador_;
-    std::unique_ptr<PuertoSerie> MSComm1_;
 
     QPointer<Form2> form2_;
 

@@ -53,7 +53,9 @@ TEST(RegistroErrores, CadaNumeroFijoTieneTextoPropio) {
                               fallos::kMotorGeneral,       fallos::kArchivoNoEncontrado,
                               fallos::kDiscoLleno,         fallos::kSoloLectura,
                               fallos::kSentenciaRechazada, fallos::kConexionPerdida,
-                              fallos::kBloqueada,          fallos::kNoEsBaseDeDatos};
+                              fallos::kBloqueada,          fallos::kNoEsBaseDeDatos,
+                              fallos::kPuertoInexistente,  fallos::kPuertoOcupado,
+                              fallos::kPuertoRechazado};
     const QString generico = mensaje_de_error(123456);
     QStringList vistos;
     for (const qint32 n : numeros) {

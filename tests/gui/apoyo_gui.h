@@ -1,6 +1,7 @@
 #pragma once
-// What the window tests share: a main window over a temporary data folder with a
-// fixed clock and recorded messages, lookups of controls by name, and polling.
+// What the window tests share: a main window over the windows' receive road, on a
+// temporary data folder with a fixed clock and recorded messages; lookups of
+// controls by name, and polling.
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +15,8 @@
 #include <memory>
 
 #include "apoyo/apoyo.h"
-#include "common/registro_errores.h"
+#include "app/camino.h"
+#include "app/modo_ventanas.h"
 #include "reception/estado_proceso.h"
 #include "ui/form1.h"
 
@@ -43,25 +45,29 @@ inline QString en_pantalla(QString texto) {
     return texto;
 }
 
+// The road is built with the fixture; the window, on first use, as the program
+// builds it (the event database is opened then).
 class ConVentana : public testing::Test {
 protected:
     QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
     Form1& ventana(const QString& puerto = {}) {
-        if (!form) {
-            estado.bases.errores = &errores;
-            form = std::make_unique<Form1>(estado, reloj, ArranqueForm1{base(), puerto}, &mensajes);
-        }
+        if (!form) form = abrir_ventana(camino, puerto, &mensajes);
         return *form;
     }
     void TearDown() override {
         form.reset();
         borrar_diferidos();
     }
+    static Opciones opciones(const QTemporaryDir& carpeta) {
+        Opciones o;
+        o.carpeta = carpeta.path();
+        return o;
+    }
 
     QTemporaryDir dir;
     RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
-    RegistroErrores errores{dir.path(), reloj};
-    EstadoProceso estado;
+    Camino camino{opciones(dir), &reloj};
+    EstadoProceso& estado = camino.estado();
     MensajesGrabados mensajes;
     std::unique_ptr<Form1> form;
 };

@@ -4,6 +4,7 @@
 // the stored rows and the account listing are checked as they arrive.
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -103,6 +104,29 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     EXPECT_TRUE(control<QComboBox>(&f, "Combo1_0")->isEnabled());
     EXPECT_EQ(f.form2(), online);
     EXPECT_TRUE(mensajes.mensajes.empty());
+}
+
+TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
+    // The window opens a fixed name; behind it the device goes away.
+    const QString enlace = QDir(dir.path()).filePath(QStringLiteral("puerto"));
+    auto pty = std::make_unique<Pty>();
+    ASSERT_TRUE(QFile::link(pty->ruta(), enlace));
+    Form1& f = ventana(enlace);
+    auto* puerto = control<QPushButton>(&f, "Command1");
+    QTest::mouseClick(puerto, Qt::LeftButton);
+    ASSERT_TRUE(mensajes.mensajes.empty());
+    QFile::remove(enlace);
+    pty.reset();
+    const QString perdido =
+        QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada 3 s   14:27:13").arg(enlace);
+    ASSERT_TRUE(esperar([&] { return f.text4().texto() == perdido; })) << f.text4().texto().toStdString();
+    EXPECT_TRUE(esperar([&] { return control<QLineEdit>(&f, "Text4")->text() == perdido; }));
+    EXPECT_EQ(puerto->text(), QStringLiteral("Cerrar COM"));
+    // The window goes while the port is being retried: the road writes it no more.
+    form.reset();
+    ASSERT_TRUE(camino.puerto()->reintentando());
+    camino.puerto()->ponerIntervaloReintento(10);
+    EXPECT_FALSE(esperar([&] { return !camino.puerto()->reintentando(); }, 200));
 }
 
 } // namespace

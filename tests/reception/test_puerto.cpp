@@ -1,26 +1,13 @@
 // The serial adapter on real pseudo-terminals: bytes written to the master side
-// arrive at the receive handler in order; the port button's states; a port that
-// disappears and comes back.
+// arrive at the receive handler in order; a port that does not open says why; a
+// port that disappears is told, retried without spinning, and comes back.
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QTimer>
 
-#include <gtest/gtest.h>
-
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
-#include <functional>
-
-#include "apoyo/apoyo.h"
-#include "reception/puerto_serie.h"
-#include "store/funcionesBaseDatos.h"
+#include "reception/puerto_prueba.h"
 
 using namespace corvane;
 using namespace corvane::pruebas;
@@ -36,46 +23,13 @@ double segundos_cpu() {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class Controles : public ControlesPuerto {
-public:
-    void habilitarVerCuenta(bool h) override { verCuenta = h; }
-    void ponerTituloBoton(const QString& t) override { titulo = t; }
-    void habilitarListas(bool h) override { listas = h; }
-    bool verCuenta = false;
-    QString titulo = kTituloInicial;
-    bool listas = true;
-};
-
-class Puerto : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char nombre[] = "pruebas";
-        static char* argv[] = {nombre, nullptr};
-        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-    }
-    void SetUp() override {
-        estado.bases.errores = &errores;
-        abrir_base_de_datos(base(), 0, estado.bases);
-    }
-    QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
-
-    QTemporaryDir dir;
-    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
-    RegistroErrores errores{dir.path(), reloj};
-    EstadoProceso estado;
-    CajaMemoria text1, text4;
-    ManejadorRx manejador{estado, text1, text4, reloj};
-    PuertoSerie puerto{manejador, text4, reloj};
-    Controles controles;
-    MensajesGrabados mensajes;
-};
+using Puerto = PuertoPrueba;
 
 TEST_F(Puerto, BytesDelMaestroLleganEnOrdenYSonFilas) {
     Pty pty;
     ASSERT_FALSE(pty.ruta().isEmpty());
-    AbrirCom(pty.ruta(), puerto, 19200, controles, mensajes);
-    ASSERT_TRUE(mensajes.mensajes.empty());
+    const Fallo f = puerto.abrir(pty.ruta(), 19200);
+    ASSERT_FALSE(f) << f.detalle.toStdString();
     const QByteArray flujo = leer_archivo(QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"));
     // In small pieces, as a line delivers them.
     for (qsizetype i = 0; i < flujo.size(); i += 5) ASSERT_TRUE(pty.escribir(flujo.mid(i, 5)));
@@ -87,37 +41,28 @@ TEST_F(Puerto, BytesDelMaestroLleganEnOrdenYSonFilas) {
                                             "Cuenta=1234  Señal=16/16  Origen=1  14:27:13\r\n"
                                             "Cuenta=1234  Señal=16/16  Origen=1  14:27:13\r\n"));
     EXPECT_EQ(leer_filas(base()).size(), 6u);
+    EXPECT_TRUE(cambios.empty());
 }
 
-TEST_F(Puerto, AbrirYCerrarCambianLosControles) {
-    Pty pty;
-    AbrirCom(pty.ruta(), puerto, 9600, controles, mensajes);
-    EXPECT_TRUE(puerto.PortOpen());
-    EXPECT_EQ(controles.titulo, QStringLiteral("Cerrar COM"));
-    EXPECT_FALSE(controles.listas);
-    EXPECT_TRUE(controles.verCuenta);
-    AbrirCom(pty.ruta(), puerto, 9600, controles, mensajes);
-    EXPECT_FALSE(puerto.PortOpen());
-    EXPECT_EQ(controles.titulo, QStringLiteral("Abrir COM"));
-    EXPECT_TRUE(controles.listas);
-    EXPECT_FALSE(controles.verCuenta);
-    EXPECT_TRUE(mensajes.mensajes.empty());
-}
-
-TEST_F(Puerto, PuertoInexistenteDaElMensajeYNoCambiaNada) {
-    for (const QString& p : {QStringLiteral("/dev/no-existe-corvane"), QStringLiteral("20")}) {
-        if (p == QLatin1String("20") && QFile::exists(QStringLiteral("/dev/ttyS19"))) continue;
-        SCOPED_TRACE(p.toStdString());
-        mensajes.mensajes.clear();
-        AbrirCom(p, puerto, 9600, controles, mensajes);
-        ASSERT_EQ(mensajes.mensajes.size(), 1u);
-        EXPECT_EQ(mensajes.mensajes[0].texto, QStringLiteral("Error al abrir puerto serie,verifique el numero de com"));
-        EXPECT_EQ(mensajes.mensajes[0].titulo, QStringLiteral("Brisca"));
+TEST_F(Puerto, UnPuertoQueNoAbreDiceElMotivoYQuedaCerrado) {
+    struct {
+        const char* nombre;
+        QString puerto;
+        qint32 numero;
+    } casos[] = {{"RutaInexistente", QStringLiteral("/dev/no-existe-corvane"), fallos::kPuertoInexistente},
+                 {"NumeroSinPuerto", QStringLiteral("20"), fallos::kPuertoInexistente},
+                 {"NoEsUnPuerto", QStringLiteral("/dev/null"), fallos::kPuertoRechazado}};
+    for (const auto& c : casos) {
+        if (c.puerto == QLatin1String("20") && QFile::exists(QStringLiteral("/dev/ttyS19"))) continue;
+        SCOPED_TRACE(c.nombre);
+        const Fallo f = puerto.abrir(c.puerto, 9600);
+        EXPECT_EQ(f.numero, c.numero);
+        EXPECT_FALSE(f.detalle.isEmpty());
         EXPECT_FALSE(puerto.PortOpen());
-        EXPECT_EQ(controles.titulo, QStringLiteral("Abrir Com"));
-        EXPECT_TRUE(controles.listas);
-        EXPECT_FALSE(controles.verCuenta);
+        EXPECT_FALSE(puerto.reintentando());
     }
+    EXPECT_TRUE(cambios.empty());
+    EXPECT_TRUE(text4.texto().isEmpty());
 }
 
 TEST(NombreDispositivo, NumerosYRutas) {
@@ -133,7 +78,7 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     auto primero = std::make_unique<Pty>();
     ASSERT_TRUE(QFile::link(primero->ruta(), enlace));
     puerto.ponerIntervaloReintento(200);
-    AbrirCom(enlace, puerto, 19200, controles, mensajes);
+    ASSERT_FALSE(puerto.abrir(enlace, 19200));
     ASSERT_TRUE(puerto.PortOpen());
     ASSERT_TRUE(primero->escribir("K"));
     ASSERT_TRUE(esperar([&] { return text4.texto().startsWith(QStringLiteral("K   ")); }));
@@ -143,8 +88,10 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     QFile::remove(enlace);
     primero.reset();
     ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
-    EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Se perdió el puerto"))) << text4.texto().toStdString();
-    EXPECT_TRUE(text4.texto().endsWith(QStringLiteral("14:27:13")));
+    ASSERT_FALSE(cambios.empty());
+    EXPECT_EQ(cambios.front(), CambioPuerto::Perdido);
+    EXPECT_EQ(text4.texto(),
+              QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada 3 s   14:27:13").arg(enlace));
     EXPECT_TRUE(puerto.PortOpen()); // the button still reads "Cerrar COM": retries are on
 
     // While the device is missing the console waits, it does not spin.
@@ -154,35 +101,26 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     esperar([&] { return t.elapsed() > 1000; }, 2000);
     EXPECT_LT(segundos_cpu() - antes, 0.5);
     EXPECT_TRUE(puerto.reintentando());
+    ASSERT_GE(cambios.size(), 2u);
+    EXPECT_EQ(cambios.back(), CambioPuerto::Reintento);
+    EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Puerto %1 sin respuesta (").arg(enlace)))
+        << text4.texto().toStdString();
+    EXPECT_TRUE(text4.texto().endsWith(QStringLiteral("); reintentando   14:27:13")));
 
     Pty segundo;
     ASSERT_TRUE(QFile::link(segundo.ruta(), enlace));
     ASSERT_TRUE(esperar([&] { return !puerto.reintentando(); }));
     EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Puerto"))) << text4.texto().toStdString();
     EXPECT_TRUE(text4.texto().contains(QStringLiteral("recuperado")));
+    EXPECT_EQ(text4.texto(), QStringLiteral("Puerto %1 recuperado   14:27:13").arg(enlace));
+    EXPECT_EQ(cambios.back(), CambioPuerto::Recuperado);
     ASSERT_TRUE(segundo.escribir("E121f49001"));
     ASSERT_TRUE(esperar([&] { return text1.texto().contains(QStringLiteral("Cuenta=0500")); }));
 
-    // The operator's press stops everything and leaves the port closed.
-    AbrirCom(enlace, puerto, 19200, controles, mensajes);
+    // Closing stops everything and leaves the port closed.
+    puerto.cerrar();
     EXPECT_FALSE(puerto.PortOpen());
     EXPECT_FALSE(puerto.reintentando());
-}
-
-TEST_F(Puerto, ElBotonDetieneLosReintentos) {
-    const QString enlace = QDir(dir.path()).filePath(QStringLiteral("puerto"));
-    auto pty = std::make_unique<Pty>();
-    ASSERT_TRUE(QFile::link(pty->ruta(), enlace));
-    puerto.ponerIntervaloReintento(100);
-    AbrirCom(enlace, puerto, 19200, controles, mensajes);
-    QFile::remove(enlace);
-    pty.reset();
-    ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
-    AbrirCom(enlace, puerto, 19200, controles, mensajes);
-    EXPECT_FALSE(puerto.reintentando());
-    EXPECT_FALSE(puerto.PortOpen());
-    EXPECT_EQ(controles.titulo, QStringLiteral("Abrir COM"));
-    EXPECT_TRUE(mensajes.mensajes.empty());
 }
 
 } // namespace

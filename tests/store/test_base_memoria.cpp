@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "apoyo/apoyo.h"
+#include "consola/listado.h"
 #include "decoding/moduloCid.h"
 #include "store/consulta.h"
 #include "store/funcionesBaseDatos.h"

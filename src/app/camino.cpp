@@ -1,0 +1,61 @@
+#include "app/camino.h"
+#include "store/cola_pendientes.h"
+
+#include <QDir>
+
+#include "app/modos.h"
+#include "reception/manejador.h"
+#include "reception/puerto_serie.h"
+#include "store/funcionesBaseDatos.h"
+
+namespace corvane {
+
+Proceso::Proceso(const QString& carpeta, const Reloj* relojDado)
+    : reloj(relojDado != nullptr ? *relojDado : relojSistema), errores(carpeta, this->reloj) {
+    estado.bases.errores = &errores;
+}
+
+Camino::Camino(const Opciones& o, const Reloj* relojDado)
+    : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado),
+      manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
+    // Rows for a central server wait in the data folder until it has them.
+    if (!o.base.isEmpty())
+        proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
+    if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
+    puerto_ = std::make_unique<PuertoSerie>(*manejador_, proceso_.reloj);
+    // The port's loss and recovery show in the status line, as its texts say.
+    QObject::connect(puerto_.get(), &PuertoSerie::cambio, puerto_.get(),
+                     [this](CambioPuerto, const QString& texto) { text4_.ponerTexto(texto); });
+}
+
+Camino::~Camino() {
+    // Whatever the port or the handler still do on their way out goes nowhere:
+    // the boxes may be gone already.
+    ponerCajas(nullptr, nullptr);
+}
+
+void Camino::ponerCajas(CajaTexto* text1, CajaTexto* text4) {
+    text1_.destino = text1;
+    text4_.destino = text4;
+}
+
+void Camino::abrirBase() {
+    EstadoProceso& e = proceso_.estado;
+    inic_base_de_datos(e.bases);
+    abrir_base_de_datos(base_, 0, e.bases);
+    e.verCuentaOnline = false;
+    e.estadoRx = kEstadoN;
+}
+
+void Camino::cerrar() {
+    if (puerto_) puerto_->cerrar();
+    ConjuntoBases& bases = proceso_.estado.bases;
+    for (auto& registros : bases.registros) {
+        if (registros) registros->cerrar();
+        registros.reset();
+    }
+    for (auto& base : bases.base) base.reset();
+    bases.abierta.fill(0);
+}
+
+} // namespace corvane

@@ -1,0 +1,89 @@
+#pragma once
+// The receive road, built once for every mode: the process state (clock, error
+// log, EstadoProceso), the receive handler, the serial adapter where the mode
+// has a port, and the event database. The modes differ only in the boxes they
+// hand it (windows, standard output and error, nothing) and in their loop.
+
+#include <QString>
+
+#include <memory>
+
+#include "app/linea_comandos.h"
+#include "common/caja_texto.h"
+#include "common/registro_errores.h"
+#include "common/reloj.h"
+#include "reception/estado_proceso.h"
+
+namespace corvane {
+
+class ManejadorRx;
+class PuertoSerie;
+
+// What every mode owns: the clock, the error log of the data folder, and the
+// process-wide state whose database routines log there.
+struct Proceso {
+    // `relojDado`: the clock of every time and date text; null: the machine's.
+    Proceso(const QString& carpeta, const Reloj* relojDado);
+    Proceso(const Proceso&) = delete;
+    Proceso& operator=(const Proceso&) = delete;
+
+    RelojSistema relojSistema;
+    const Reloj& reloj;
+    RegistroErrores errores;
+    EstadoProceso estado;
+};
+
+class Camino {
+public:
+    // The road of `o`'s mode, over the data folder of `o`; the windows and the
+    // headless service get a serial adapter, closed. Nothing is opened or created
+    // yet. `relojDado`: as for Proceso.
+    explicit Camino(const Opciones& o, const Reloj* relojDado = nullptr);
+    ~Camino();
+    Camino(const Camino&) = delete;
+    Camino& operator=(const Camino&) = delete;
+
+    // The online log and the status line that the handler and the port's changes
+    // write; null drops what would go there. Boxes that go before the road must be
+    // replaced (or set to null) first.
+    void ponerCajas(CajaTexto* text1, CajaTexto* text4);
+
+    // Opens the event database (the --base URL, or baseTolm.mdb in the data
+    // folder) into slot 0 as the main window's load does, after resetting the
+    // handle set; clears verCuentaOnline and sets estadoRx to "N". A failure is
+    // in error.log and every later statement on the slot fails and is logged.
+    void abrirBase();
+    // Closes the port, the bytes in hand still going through the handler, then
+    // every recordset and database, so the event file is left complete and
+    // unlocked.
+    void cerrar();
+
+    EstadoProceso& estado() { return proceso_.estado; }
+    const Reloj& reloj() const { return proceso_.reloj; }
+    ManejadorRx& manejador() { return *manejador_; }
+    // Null when the mode has no port.
+    PuertoSerie* puerto() { return puerto_.get(); }
+
+private:
+    // A box that passes everything to the box set by ponerCajas, if any.
+    class Reenvio : public CajaTexto {
+    public:
+        QString texto() const override { return destino ? destino->texto() : QString(); }
+        void ponerTexto(const QString& texto) override {
+            if (destino) destino->ponerTexto(texto);
+        }
+        void anteponer(const QString& nuevo) override {
+            if (destino) destino->anteponer(nuevo);
+        }
+        CajaTexto* destino = nullptr;
+    };
+
+    QString base_;
+    Proceso proceso_;
+    Reenvio text1_;
+    Reenvio text4_;
+    std::unique_ptr<ManejadorRx> manejador_;
+    std::unique_ptr<PuertoSerie> puerto_;
+};
+
+} // namespace corvane

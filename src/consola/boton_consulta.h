@@ -1,0 +1,23 @@
+#pragma once
+// The search button (Command3, "Realizar Busqueda"): one account, one day,
+// optionally at most one signal level and one origin.
+
+#include <QDate>
+#include <QString>
+
+#include "common/caja_texto.h"
+#include "common/mensajes.h"
+#include "store/definesBaseDatos.h"
+
+namespace corvane {
+
+inline const QString kMensajeCuentaVacia = QStringLiteral("Debe llenar el campo usuario");
+
+// Reads the account box, the two list indexes (see sentencia_historial) and the
+// day; an empty account shows "Debe llenar el campo usuario" titled "Brisca" and
+// runs nothing; otherwise the result box receives the operator's listing of
+// database slot 0.
+void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
+                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases);
+
+} // namespace corvane

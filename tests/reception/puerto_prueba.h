@@ -1,0 +1,51 @@
+#pragma once
+// The serial adapter over a real pseudo-terminal, as the port tests and the port
+// button's tests share it: a database in a temporary folder, the receive handler
+// writing in-memory boxes, and the port's changes shown in the status line as the
+// road shows them, each change also recorded.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "apoyo/apoyo.h"
+#include "common/registro_errores.h"
+#include "reception/manejador.h"
+#include "reception/puerto_serie.h"
+#include "store/funcionesBaseDatos.h"
+
+namespace corvane::pruebas {
+
+class PuertoPrueba : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char nombre[] = "pruebas";
+        static char* argv[] = {nombre, nullptr};
+        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    }
+    void SetUp() override {
+        estado.bases.errores = &errores;
+        abrir_base_de_datos(base(), 0, estado.bases);
+        QObject::connect(&puerto, &PuertoSerie::cambio, &puerto, [this](CambioPuerto que, const QString& texto) {
+            cambios.push_back(que);
+            text4.ponerTexto(texto);
+        });
+    }
+    QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
+
+    QTemporaryDir dir;
+    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
+    RegistroErrores errores{dir.path(), reloj};
+    EstadoProceso estado;
+    CajaMemoria text1, text4;
+    ManejadorRx manejador{estado, text1, text4, reloj};
+    PuertoSerie puerto{manejador, reloj};
+    std::vector<CambioPuerto> cambios;
+};
+
+} // namespace corvane::pruebas
