@@ -40,7 +40,8 @@ std::vector<Fila> leer_filas(const QString& base) {
     if (!rs) return filas;
     const auto texto = [&](const char* campo) {
         QVariant v;
-        rs->valor(QString::fromUtf8(campo), v);
+        const Fallo f = rs->valor(QString::fromUtf8(campo), v);
+        EXPECT_FALSE(f) << campo << ": " << f.detalle.toStdString();
         if (v.metaType().id() == QMetaType::QDateTime)
             return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         return v.toString();
@@ -50,7 +51,7 @@ std::vector<Fila> leer_filas(const QString& base) {
                          texto("gral_indicador_paquete"), texto("gral_hora_fecha"),
                          texto("gral_origen"), texto("gral_origen_todos"), texto("gral_evento"),
                          texto("gral_particion"), texto("gral_zona")});
-        rs->siguiente();
+        EXPECT_FALSE(rs->siguiente());
     }
     return filas;
 }

@@ -69,9 +69,9 @@ TEST_P(Almacen, LimitesDelDia) {
     QStringList vistos;
     while (!rs->alFinal()) {
         QVariant v;
-        rs->valor(QStringLiteral("gral_hora_fecha"), v);
+        EXPECT_FALSE(rs->valor(QStringLiteral("gral_hora_fecha"), v));
         vistos << (v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().toString(kFormatoMomento) : v.toString());
-        rs->siguiente();
+        EXPECT_FALSE(rs->siguiente());
     }
     EXPECT_EQ(vistos, (QStringList{"2026-12-06 00:00:00", "2026-12-06 23:59:59"}));
 }
@@ -146,7 +146,7 @@ TEST_P(Almacen, TextoVacioSeGuardaComoTextoNoComoNulo) {
         QStringLiteral("select count(*) as nulos from TABLA_GENERAL where gral_evento is null or gral_zona is null"), f);
     ASSERT_TRUE(rs) << f.detalle.toStdString();
     QVariant v;
-    rs->valor(QStringLiteral("nulos"), v);
+    EXPECT_FALSE(rs->valor(QStringLiteral("nulos"), v));
     EXPECT_EQ(v.toInt(), 0);
 }
 
@@ -176,9 +176,9 @@ TEST_F(ArchivoBase, ArchivoAusenteSeCreaConLaTablaYElIndice) {
     QStringList nombres;
     while (!rs->alFinal()) {
         QVariant v;
-        rs->valor(QStringLiteral("name"), v);
+        EXPECT_FALSE(rs->valor(QStringLiteral("name"), v));
         nombres << v.toString();
-        rs->siguiente();
+        EXPECT_FALSE(rs->siguiente());
     }
     EXPECT_EQ(nombres, (QStringList{"TABLA_GENERAL", "indice_abonado_fecha"}));
     EXPECT_TRUE(log().isEmpty());

@@ -33,9 +33,9 @@ protected:
         QStringList nombres;
         while (rs && !rs->alFinal()) {
             QVariant v;
-            rs->valor(QStringLiteral("name"), v);
+            EXPECT_FALSE(rs->valor(QStringLiteral("name"), v));
             nombres << v.toString();
-            rs->siguiente();
+            EXPECT_FALSE(rs->siguiente());
         }
         return nombres;
     }

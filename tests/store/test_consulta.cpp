@@ -164,9 +164,9 @@ TEST(PlanDeConsulta, UsaElIndiceEnSQLite) {
     QString plan;
     while (!rs->alFinal()) {
         QVariant v;
-        rs->valor(QStringLiteral("detail"), v);
+        EXPECT_FALSE(rs->valor(QStringLiteral("detail"), v));
         plan += v.toString() + QLatin1Char('\n');
-        rs->siguiente();
+        EXPECT_FALSE(rs->siguiente());
     }
     EXPECT_TRUE(plan.contains(QStringLiteral("USING INDEX indice_abonado_fecha"))) << plan.toStdString();
     EXPECT_FALSE(plan.contains(QStringLiteral("TEMP B-TREE"))) << plan.toStdString();
