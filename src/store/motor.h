@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "common/fallo.h"
+#include "common/reglas.h" // es_url_postgresql: which engine a path or URL names
 
 namespace corvane {
 
@@ -60,7 +61,5 @@ std::unique_ptr<BaseDatos> abrir_motor(const QString& ruta, Fallo& fallo);
 // Turns each Jet literal #YYYY/MM/DD hh:mm:ss# found outside quoted text into the
 // engine's own literal; everything else is left as it stands.
 QString traducir_sentencia(const QString& sentencia, Dialecto dialecto);
-
-bool es_url_postgresql(const QString& ruta);
 
 } // namespace corvane

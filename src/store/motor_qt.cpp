@@ -559,11 +559,6 @@ std::unique_ptr<BaseDatos> abrir_postgresql(const QString& ruta, Fallo& fallo) {
 
 } // namespace
 
-bool es_url_postgresql(const QString& ruta) {
-    return ruta.startsWith(QLatin1String("postgresql://")) ||
-           ruta.startsWith(QLatin1String("postgres://"));
-}
-
 std::unique_ptr<BaseDatos> abrir_motor(const QString& ruta, Fallo& fallo) {
     return es_url_postgresql(ruta) ? abrir_postgresql(ruta, fallo) : abrir_sqlite(ruta, fallo);
 }
