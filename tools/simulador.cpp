@@ -18,11 +18,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "tools/generador.h"
+#include "tools/linea_simulador.h"
 
 using namespace corvane::simulador;
 using Reloj = std::chrono::steady_clock;
@@ -33,9 +32,7 @@ constexpr int kSalidaCorrecta = 0;
 constexpr int kSalidaFallo = 1;    // writing failed halfway
 constexpr int kSalidaOpciones = 2; // bad options or a destination that cannot be opened
 
-constexpr std::uint32_t kVelocidadPorOmision = 19200; // bit/s
-constexpr std::uint32_t kVelocidadMaxima = 4000000;   // bit/s
-constexpr double kBitsPorCaracter = 10.0;             // start bit, 8 data bits, stop bit
+constexpr double kBitsPorCaracter = 10.0; // start bit, 8 data bits, stop bit
 
 // A paced line that falls further behind its schedule than this (the reader
 // stopped reading, the machine stalled) starts a new schedule instead of
@@ -49,166 +46,10 @@ constexpr auto kEsperaLectorParado = std::chrono::seconds(5);
 constexpr auto kMomentoFinal = std::chrono::milliseconds(300);
 constexpr auto kSondeoDrenado = std::chrono::milliseconds(10);
 
-enum class Destino { Pseudoterminal, Dispositivo, Salida };
-
-struct Opciones {
-    std::uint32_t semilla = 1;
-    std::optional<std::uint64_t> paquetes;          // none: without end
-    std::uint32_t velocidad = kVelocidadPorOmision; // 0: as fast as possible
-    Destino destino = Destino::Pseudoterminal;
-    std::string ruta; // --dispositivo or --salida
-    bool resumen = false;
-    bool ayuda = false;
-    std::string cuentaSeguida; // --cuenta-seguida
-};
-
-const char* const kAyuda =
-    "corvane-simulador: simula un receptor de alarmas que escribe su tráfico en una\n"
-    "línea serie, para probar la consola sin el receptor.\n"
-    "\n"
-    "Uso:\n"
-    "  corvane-simulador [opciones]\n"
-    "\n"
-    "Sin --dispositivo ni --salida crea un pseudoterminal, escribe en la salida\n"
-    "estándar la ruta de su lado esclavo (una línea, por ejemplo /dev/pts/3) y\n"
-    "escribe el flujo en él. En otra terminal la consola lo recibe con\n"
-    "  corvane --sin-ventana --puerto /dev/pts/3 --velocidad 19200\n"
-    "El pseudoterminal queda abierto hasta el final del flujo; después el simulador\n"
-    "espera a que el lector haya tomado todo y lo cierra.\n"
-    "\n"
-    "El flujo mezcla paquetes largos de eventos (LF, dígitos hexadecimales, CR, con\n"
-    "0 a 3 subbloques), paquetes de diez caracteres (letra de inicio A-H o m-t y\n"
-    "nueve dígitos), informes de señal de cuatro caracteres (LF, cuatro dígitos,\n"
-    "CR), letras de estado (I a Y) y, de vez en cuando, un paquete malformado que la\n"
-    "consola debe descartar. La misma semilla da siempre los mismos bytes.\n"
-    "\n"
-    "Opciones:\n"
-    "  --semilla N         semilla del flujo, de 0 a 4294967295 (por omisión 1)\n"
-    "  --paquetes N        cuántos paquetes escribir, letras de estado y paquetes\n"
-    "                      malformados incluidos; sin esta opción, sin fin\n"
-    "  --velocidad V       bit/s de la línea simulada, 10 bits por carácter: 19200\n"
-    "                      da 1920 caracteres por segundo, repartidos por igual en\n"
-    "                      el tiempo; 0 escribe tan rápido como se pueda (por\n"
-    "                      omisión 19200; como mucho 4000000)\n"
-    "  --rapido            lo mismo que --velocidad 0\n"
-    "  --dispositivo RUTA  escribe en un dispositivo que ya existe (un puerto serie,\n"
-    "                      el lado esclavo de otro pseudoterminal)\n"
-    "  --salida ARCHIVO    escribe en un archivo, o en la salida estándar con -\n"
-    "  --cuenta-seguida C  una de cada diez cuentas informadas es C (cuatro cifras\n"
-    "                      decimales, de 0000 a 4095), en los paquetes largos y en\n"
-    "                      los de diez caracteres, para seguirla en la ventana ONLINE\n"
-    "  --resumen           al terminar, escribe en la salida de errores cuántos\n"
-    "                      paquetes de cada clase se escribieron y cuántas filas\n"
-    "                      debe guardar una consola correcta por ellos\n"
-    "  --ayuda, --help     muestra este texto\n"
-    "\n"
-    "SIGINT (Ctrl+C) o SIGTERM terminan el flujo al final del paquete en curso.\n"
-    "Estado de salida: 0 bien; 1 fallo al escribir; 2 opciones no válidas o un\n"
-    "destino que no se puede abrir.\n";
-
 void escribir_error(const std::string& texto) {
     const std::string s = "corvane-simulador: " + texto + "\n";
     std::fwrite(s.data(), 1, s.size(), stderr);
     std::fflush(stderr);
-}
-
-// Decimal digits only, no sign, up to `maximo`.
-bool leer_numero(std::string_view texto, std::uint64_t maximo, std::uint64_t& valor) {
-    if (texto.empty() || texto.size() > 20) return false;
-    std::uint64_t v = 0;
-    for (const char c : texto) {
-        if (c < '0' || c > '9') return false;
-        const auto digito = static_cast<std::uint64_t>(c - '0');
-        if (v > (maximo - digito) / 10) return false;
-        v = v * 10 + digito;
-    }
-    valor = v;
-    return true;
-}
-
-// Empty when the command line is good; otherwise the Spanish reason.
-std::string analizar(int argc, char** argv, Opciones& o) {
-    bool vistas[8] = {};
-    const auto una_vez = [&vistas](int i, std::string_view opcion) -> std::string {
-        if (vistas[i]) return "la opción " + std::string(opcion) + " está repetida";
-        vistas[i] = true;
-        return {};
-    };
-    bool conVelocidad = false;
-    bool rapido = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view opcion = argv[i];
-        if (opcion == "--ayuda" || opcion == "--help" || opcion == "-h") {
-            o.ayuda = true;
-            return {};
-        }
-        const auto valor = [&](std::string& error) -> std::string_view {
-            if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--")) {
-                error = "falta el valor de la opción " + std::string(opcion);
-                return {};
-            }
-            return argv[++i];
-        };
-        std::string error;
-        std::uint64_t n = 0;
-        if (opcion == "--semilla") {
-            if (!(error = una_vez(0, opcion)).empty()) return error;
-            const std::string_view v = valor(error);
-            if (!error.empty()) return error;
-            if (!leer_numero(v, 4294967295u, n))
-                return "--semilla espera un número de 0 a 4294967295, no «" + std::string(v) + "»";
-            o.semilla = static_cast<std::uint32_t>(n);
-        } else if (opcion == "--paquetes") {
-            if (!(error = una_vez(1, opcion)).empty()) return error;
-            const std::string_view v = valor(error);
-            if (!error.empty()) return error;
-            if (!leer_numero(v, UINT64_MAX, n))
-                return "--paquetes espera un número entero no negativo, no «" + std::string(v) +
-                       "»";
-            o.paquetes = n;
-        } else if (opcion == "--velocidad") {
-            if (!(error = una_vez(2, opcion)).empty()) return error;
-            const std::string_view v = valor(error);
-            if (!error.empty()) return error;
-            if (!leer_numero(v, kVelocidadMaxima, n))
-                return "--velocidad espera bit/s de 0 a 4000000 (0: tan rápido como se pueda), "
-                       "no «" +
-                       std::string(v) + "»";
-            o.velocidad = static_cast<std::uint32_t>(n);
-            conVelocidad = true;
-        } else if (opcion == "--rapido") {
-            if (!(error = una_vez(3, opcion)).empty()) return error;
-            rapido = true;
-        } else if (opcion == "--dispositivo" || opcion == "--salida") {
-            if (!(error = una_vez(opcion == "--salida" ? 5 : 4, opcion)).empty()) return error;
-            if (vistas[4] && vistas[5]) return "--dispositivo y --salida no se combinan";
-            const std::string_view v = valor(error);
-            if (!error.empty()) return error;
-            if (v.empty()) return "el valor de la opción " + std::string(opcion) + " está vacío";
-            o.destino = opcion == "--salida" ? Destino::Salida : Destino::Dispositivo;
-            o.ruta = v;
-        } else if (opcion == "--cuenta-seguida") {
-            if (!(error = una_vez(7, opcion)).empty()) return error;
-            const std::string_view v = valor(error);
-            if (!error.empty()) return error;
-            if (v.size() != 4 || !leer_numero(v, 4095, n))
-                return "--cuenta-seguida espera cuatro cifras de 0000 a 4095, no «" + std::string(v) + "»";
-            o.cuentaSeguida = v;
-        } else if (opcion == "--resumen") {
-            if (!(error = una_vez(6, opcion)).empty()) return error;
-            o.resumen = true;
-        } else if (opcion.starts_with("-") && opcion != "-") {
-            return "opción desconocida: " + std::string(opcion);
-        } else {
-            return "argumento inesperado: " + std::string(opcion);
-        }
-    }
-    if (rapido) {
-        if (conVelocidad && o.velocidad != 0)
-            return "--rapido y --velocidad " + std::to_string(o.velocidad) + " se contradicen";
-        o.velocidad = 0;
-    }
-    return {};
 }
 
 speed_t velocidad_termios(std::uint32_t velocidad) {
@@ -498,7 +339,7 @@ int main(int argc, char* argv[]) {
         return kSalidaOpciones;
     }
     if (o.ayuda) {
-        std::fputs(kAyuda, stdout);
+        std::fputs(texto_ayuda(), stdout);
         return kSalidaCorrecta;
     }
     // A reader that goes away is the end of the stream, not a fatal signal.

@@ -1,36 +1,30 @@
 #include "app/linea_comandos.h"
 
-#include <QRegularExpression>
+#include "app/tabla_opciones.h"
+#include "common/reglas.h"
 
 namespace corvane {
 namespace {
 
-const QStringList kVelocidades = {QStringLiteral("1200"), QStringLiteral("4800"),
-                                  QStringLiteral("9600"), QStringLiteral("19200")};
-
-// Options that take a value, and the value's name in messages.
-bool toma_valor(const QString& opcion) {
-    static const QStringList kConValor = {
-        QStringLiteral("--reproducir"), QStringLiteral("--carpeta"), QStringLiteral("--base"),
-        QStringLiteral("--puerto"),     QStringLiteral("--velocidad"), QStringLiteral("--consultar"),
-        QStringLiteral("--fecha"),      QStringLiteral("--origen")};
-    return kConValor.contains(opcion);
-}
-
 int indice_origen(const QString& valor) {
     if (valor == QLatin1String("todos")) return 0;
     if (valor == QLatin1String("directo")) return 1;
-    static const QRegularExpression kNumero(QStringLiteral("^(?:[1-9]|1[0-5])$"));
-    if (kNumero.match(valor).hasMatch()) return valor.toInt() + 1;
-    return -1;
+    // Repeaters 1 to 15, written plainly.
+    if (valor.isEmpty() || valor.size() > 2 || valor.startsWith(QLatin1Char('0'))) return -1;
+    for (const QChar c : valor)
+        if (c.unicode() < u'0' || c.unicode() > u'9') return -1;
+    const int n = valor.toInt();
+    return n <= 15 ? n + 1 : -1;
+}
+
+// "1200, 4800, 9600 o 19200"
+QString texto_velocidades() {
+    QStringList v = textos_velocidades();
+    const QString ultima = v.takeLast();
+    return v.join(QLatin1String(", ")) + QLatin1String(" o ") + ultima;
 }
 
 } // namespace
-
-bool cuenta_valida(const QString& cuenta) {
-    static const QRegularExpression kCuenta(QStringLiteral("^[0-9b-f]{1,4}$"));
-    return kCuenta.match(cuenta).hasMatch();
-}
 
 LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     LineaComandos r;
@@ -39,77 +33,85 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         r.error = mensaje;
         return r;
     };
-    QStringList vistas;
-    bool sinVentana = false;
-    for (qsizetype i = 0; i < argumentos.size(); ++i) {
-        const QString opcion = argumentos.at(i);
-        if (opcion == QLatin1String("--ayuda") || opcion == QLatin1String("--help") ||
-            opcion == QLatin1String("-h")) {
-            o.modo = Modo::Ayuda;
-            return r;
-        }
-        if (vistas.contains(opcion)) return fallar(QStringLiteral("la opción %1 está repetida").arg(opcion));
-        vistas << opcion;
-        if (opcion == QLatin1String("--sin-ventana")) {
-            sinVentana = true;
-            continue;
-        }
-        if (opcion == QLatin1String("--csv")) {
-            o.csv = true;
-            continue;
-        }
-        if (!toma_valor(opcion)) {
-            if (opcion.startsWith(QLatin1Char('-')) && opcion != QLatin1String("-"))
-                return fallar(QStringLiteral("opción desconocida: %1").arg(opcion));
-            return fallar(QStringLiteral("argumento inesperado: %1").arg(opcion));
-        }
-        if (i + 1 >= argumentos.size() ||
-            (argumentos.at(i + 1).startsWith(QLatin1String("--")))) {
-            return fallar(QStringLiteral("falta el valor de la opción %1").arg(opcion));
-        }
-        const QString valor = argumentos.at(++i);
-        if (valor.isEmpty()) return fallar(QStringLiteral("el valor de la opción %1 está vacío").arg(opcion));
-        if (opcion == QLatin1String("--reproducir")) {
-            o.archivo = valor;
-        } else if (opcion == QLatin1String("--carpeta")) {
-            o.carpeta = valor;
-        } else if (opcion == QLatin1String("--base")) {
-            if (!valor.startsWith(QLatin1String("postgresql://")) && !valor.startsWith(QLatin1String("postgres://")))
-                return fallar(QStringLiteral("--base espera una dirección postgresql://usuario@servidor:puerto/base"));
-            o.base = valor;
-        } else if (opcion == QLatin1String("--puerto")) {
-            static const QRegularExpression kNumero(QStringLiteral("^(?:[1-9]|1[0-9]|20)$"));
-            if (!kNumero.match(valor).hasMatch() && !valor.startsWith(QLatin1Char('/')))
-                return fallar(QStringLiteral("--puerto espera un número de 1 a 20 o la ruta de un dispositivo, no «%1»").arg(valor));
-            o.puerto = valor;
-        } else if (opcion == QLatin1String("--velocidad")) {
-            if (!kVelocidades.contains(valor))
-                return fallar(QStringLiteral("--velocidad espera 1200, 4800, 9600 o 19200, no «%1»").arg(valor));
-            o.velocidad = valor.toInt();
-        } else if (opcion == QLatin1String("--consultar")) {
-            if (!cuenta_valida(valor))
-                return fallar(QStringLiteral("cuenta no válida «%1»: de 1 a 4 caracteres entre 0-9 y b-f").arg(valor));
-            o.cuenta = valor;
-        } else if (opcion == QLatin1String("--fecha")) {
-            o.fecha = QDate::fromString(valor, QStringLiteral("yyyy-MM-dd"));
-            if (!o.fecha.isValid())
-                return fallar(QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(valor));
-        } else if (opcion == QLatin1String("--origen")) {
-            o.origen = indice_origen(valor);
-            if (o.origen < 0)
-                return fallar(QStringLiteral("origen no válido «%1»: se espera todos, directo o de 1 a 15").arg(valor));
-        }
+    const std::vector<OpcionLinea> tabla = {
+        {"reproducir", kConValor, guardar_en(o.archivo)},
+        {"carpeta", kConValor, guardar_en(o.carpeta)},
+        {"base", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!es_url_postgresql(v))
+                 return QStringLiteral(
+                     "--base espera una dirección postgresql://usuario@servidor:puerto/base");
+             o.base = v;
+             return {};
+         }},
+        {"sin-ventana", kInterruptor, {}},
+        {"puerto", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!es_puerto_numerado(v) && !v.startsWith(QLatin1Char('/')))
+                 return QStringLiteral("--puerto espera un número de 1 a %1 o la ruta de un "
+                                       "dispositivo, no «%2»")
+                     .arg(QString::number(kPuertosNumerados), v);
+             o.puerto = v;
+             return {};
+         }},
+        {"velocidad", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!textos_velocidades().contains(v))
+                 return QStringLiteral("--velocidad espera %1, no «%2»")
+                     .arg(texto_velocidades(), v);
+             o.velocidad = v.toInt();
+             return {};
+         }},
+        {"consultar", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!cuenta_valida(v))
+                 return QStringLiteral(
+                            "cuenta no válida «%1»: de 1 a %2 caracteres entre 0-9 y b-f")
+                     .arg(v, QString::number(kLargoCuenta));
+             o.cuenta = v;
+             return {};
+         }},
+        {"fecha", kConValor,
+         [&o](const QString& v) -> QString {
+             o.fecha = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+             if (!o.fecha.isValid())
+                 return QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(v);
+             return {};
+         }},
+        {"origen", kConValor,
+         [&o](const QString& v) -> QString {
+             o.origen = indice_origen(v);
+             if (o.origen < 0)
+                 return QStringLiteral(
+                            "origen no válido «%1»: se espera todos, directo o de 1 a 15")
+                     .arg(v);
+             return {};
+         }},
+        {"csv", kInterruptor, marcar(o.csv)},
+    };
+    const LecturaLinea linea = leer_linea(argumentos, tabla);
+    if (!linea.error.isEmpty()) return fallar(linea.error);
+    if (linea.ayuda) {
+        o.modo = Modo::Ayuda;
+        return r;
     }
 
-    const int modos = (sinVentana ? 1 : 0) + (vistas.contains(QStringLiteral("--reproducir")) ? 1 : 0) +
-                      (vistas.contains(QStringLiteral("--consultar")) ? 1 : 0);
-    if (modos > 1) return fallar(QStringLiteral("--reproducir, --sin-ventana y --consultar no se combinan"));
-    const bool deConsulta = vistas.contains(QStringLiteral("--fecha")) ||
-                            vistas.contains(QStringLiteral("--origen")) || o.csv;
-    const bool dePuerto = vistas.contains(QStringLiteral("--velocidad"));
-    if (!o.archivo.isEmpty()) o.modo = Modo::Reproducir;
-    else if (!o.cuenta.isEmpty()) o.modo = Modo::Consultar;
-    else if (sinVentana) o.modo = Modo::SinVentana;
+    const auto dada = [&linea](const char* nombre) {
+        return linea.dadas.contains(QLatin1String(nombre));
+    };
+    const bool sinVentana = dada("sin-ventana");
+    const int modos =
+        (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) + (dada("consultar") ? 1 : 0);
+    if (modos > 1)
+        return fallar(QStringLiteral("--reproducir, --sin-ventana y --consultar no se combinan"));
+    const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
+    const bool dePuerto = dada("velocidad");
+    if (!o.archivo.isEmpty())
+        o.modo = Modo::Reproducir;
+    else if (!o.cuenta.isEmpty())
+        o.modo = Modo::Consultar;
+    else if (sinVentana)
+        o.modo = Modo::SinVentana;
     if (deConsulta && o.modo != Modo::Consultar)
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
     if (dePuerto && o.modo != Modo::SinVentana)
@@ -126,27 +128,30 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
 
 QString texto_ayuda() {
     return QStringLiteral(
-        "Corvane: consola del receptor de alarmas.\n"
-        "\n"
-        "Uso:\n"
-        "  corvane                               abre las ventanas de la consola\n"
-        "  corvane --reproducir ARCHIVO          pasa una captura (o - para la entrada\n"
-        "                                        estándar) por la recepción completa\n"
-        "  corvane --sin-ventana --puerto P --velocidad V\n"
-        "                                        recibe de un puerto sin ventanas hasta\n"
-        "                                        SIGINT o SIGTERM\n"
-        "  corvane --consultar CUENTA --fecha AAAA-MM-DD [--origen todos|directo|1..15] [--csv]\n"
-        "                                        lista los eventos de una cuenta en un día\n"
-        "\n"
-        "Opciones comunes:\n"
-        "  --carpeta DIR    carpeta de datos (baseTolm.mdb y error.log); por omisión,\n"
-        "                   la carpeta del programa\n"
-        "  --base URL       base central postgresql://usuario@servidor:puerto/base; la\n"
-        "                   clave va en la dirección o en las variables PG* habituales\n"
-        "  --puerto P       número de 1 a 20 (COM1..COM20, /dev/ttyS0../dev/ttyS19) o\n"
-        "                   la ruta de un dispositivo\n"
-        "  --velocidad V    1200, 4800, 9600 o 19200 bit/s\n"
-        "  --ayuda, --help  muestra este texto\n");
+               "Corvane: consola del receptor de alarmas.\n"
+               "\n"
+               "Uso:\n"
+               "  corvane                               abre las ventanas de la consola\n"
+               "  corvane --reproducir ARCHIVO          pasa una captura (o - para la entrada\n"
+               "                                        estándar) por la recepción completa\n"
+               "  corvane --sin-ventana --puerto P --velocidad V\n"
+               "                                        recibe de un puerto sin ventanas hasta\n"
+               "                                        SIGINT o SIGTERM\n"
+               "  corvane --consultar CUENTA --fecha AAAA-MM-DD [--origen todos|directo|1..15] "
+               "[--csv]\n"
+               "                                        lista los eventos de una cuenta en un día\n"
+               "\n"
+               "Opciones comunes:\n"
+               "  --carpeta DIR    carpeta de datos (baseTolm.mdb y error.log); por omisión,\n"
+               "                   la carpeta del programa\n"
+               "  --base URL       base central postgresql://usuario@servidor:puerto/base; la\n"
+               "                   clave va en la dirección o en las variables PG* habituales\n"
+               "  --puerto P       número de 1 a %1 (COM1..COM%1, /dev/ttyS0../dev/ttyS%2) o\n"
+               "                   la ruta de un dispositivo\n"
+               "  --velocidad V    %3 bit/s\n"
+               "  --ayuda, --help  muestra este texto\n")
+        .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
+             texto_velocidades());
 }
 
 } // namespace corvane

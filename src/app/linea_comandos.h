@@ -12,15 +12,15 @@ enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Ayuda };
 
 struct Opciones {
     Modo modo = Modo::Ventanas;
-    QString archivo;  // --reproducir: a capture file, or "-" for standard input
-    QString carpeta;  // --carpeta: data folder; empty: the program's folder
-    QString base;     // --base: postgresql:// URL; empty: baseTolm.mdb in the data folder
-    QString puerto;   // --puerto: "1".."20" or a device path
-    int velocidad = 0;     // --velocidad: 1200, 4800, 9600 or 19200
-    QString cuenta;   // --consultar
-    QDate fecha;      // --fecha; today when not given
-    int origen = 0;   // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
-    bool csv = false; // --csv
+    QString archivo;   // --reproducir: a capture file, or "-" for standard input
+    QString carpeta;   // --carpeta: data folder; empty: the program's folder
+    QString base;      // --base: postgresql:// URL; empty: baseTolm.mdb in the data folder
+    QString puerto;    // --puerto: a numbered port (es_puerto_numerado) or a device path
+    int velocidad = 0; // --velocidad: one of kVelocidades, bit/s
+    QString cuenta;    // --consultar: an account (cuenta_valida)
+    QDate fecha;       // --fecha; today when not given
+    int origen = 0;    // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
+    bool csv = false;  // --csv
 };
 
 struct LineaComandos {
@@ -33,8 +33,5 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos);
 
 // Text of --ayuda.
 QString texto_ayuda();
-
-// True when `cuenta` is what the account box accepts: 1 to 4 of "0".."9", "b".."f".
-bool cuenta_valida(const QString& cuenta);
 
 } // namespace corvane

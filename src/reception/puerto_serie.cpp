@@ -3,6 +3,7 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include "common/reglas.h"
 #include "common/registro_errores.h"
 #include "reception/manejador.h"
 
@@ -25,9 +26,8 @@ Fallo fallo_de(const QSerialPort& p) {
 } // namespace
 
 QString nombre_dispositivo(const QString& puerto) {
-    bool esNumero = false;
-    const int n = puerto.toInt(&esNumero);
-    if (!esNumero || n < 1 || n > 20) return puerto;
+    if (!es_puerto_numerado(puerto)) return puerto;
+    const int n = puerto.toInt();
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
 #else

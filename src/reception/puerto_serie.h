@@ -38,8 +38,8 @@ inline constexpr qsizetype kLecturaGrande = 1024;
 // rows committed and its reports shown in bounded batches.
 inline constexpr qsizetype kLecturaMaxima = 64 * 1024;
 
-// "1".."20" name COM1..COM20 on Windows and /dev/ttyS0../dev/ttyS19 elsewhere; any
-// other text is taken as a device path as it stands.
+// A numbered port n (es_puerto_numerado) names COMn on Windows and /dev/ttyS<n-1>
+// elsewhere; any other text is taken as a device path as it stands.
 QString nombre_dispositivo(const QString& puerto);
 
 // Serial ports that the system reports (USB adapters included), as device paths.

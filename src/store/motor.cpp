@@ -6,11 +6,6 @@
 
 namespace corvane {
 
-bool es_url_postgresql(const QString& ruta) {
-    return ruta.startsWith(QLatin1String("postgresql://")) ||
-           ruta.startsWith(QLatin1String("postgres://"));
-}
-
 Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola) {
     base.reset();
     if (!es_url_postgresql(ruta)) return abrir_sqlite(ruta, base);

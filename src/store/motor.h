@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/fallo.h"
+#include "common/reglas.h" // es_url_postgresql: which engine a path or URL names
 #include "store/esquema.h"
 
 namespace corvane {
@@ -70,7 +71,5 @@ inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
 // With `cola` (the local queue's file), a server is reached through the queue:
 // every row is committed there first and moved by a forwarder thread.
 Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola = {});
-
-bool es_url_postgresql(const QString& ruta);
 
 } // namespace corvane

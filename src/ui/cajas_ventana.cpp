@@ -20,8 +20,7 @@ qsizetype largo_en_documento(const QString& texto) {
 } // namespace
 
 bool tecla_cuenta_aceptada(char16_t codigo) {
-    return (codigo >= u'0' && codigo <= u'9') || (codigo >= u'b' && codigo <= u'f') ||
-           codigo == kRetroceso;
+    return es_caracter_de_cuenta(codigo) || codigo == kRetroceso;
 }
 
 QValidator::State FiltroCuenta::validate(QString& entrada, int& pos) const {
@@ -32,7 +31,7 @@ QValidator::State FiltroCuenta::validate(QString& entrada, int& pos) const {
     int cursor = pos;
     for (qsizetype i = 0; i < entrada.size(); ++i) {
         const QChar c = entrada.at(i);
-        if (c.unicode() != kRetroceso && tecla_cuenta_aceptada(c.unicode())) {
+        if (es_caracter_de_cuenta(c.unicode())) {
             limpio += c;
         } else if (i < pos) {
             --cursor;

@@ -13,17 +13,15 @@
 #include <QValidator>
 
 #include "common/caja_texto.h"
+#include "common/reglas.h"
 
 namespace corvane {
 
 // Milliseconds between two updates of a box on screen (about 30 a second).
 inline constexpr int kRefrescoMs = 33;
 
-// Characters that an account box holds at most.
-inline constexpr int kLargoCuenta = 4;
-
-// The account key filter: "0"-"9", "b"-"f" and Backspace (8). "a" and upper-case
-// letters are refused.
+// The account key filter: the account characters (es_caracter_de_cuenta) and
+// Backspace (8). An account box holds at most kLargoCuenta characters.
 bool tecla_cuenta_aceptada(char16_t codigo);
 
 // Applies the account filter to whatever enters the box, typed, pasted or

@@ -12,6 +12,7 @@
 
 #include <iterator>
 
+#include "common/reglas.h"
 #include "consola/boton_consulta.h"
 #include "ui/cajas_ventana.h"
 #include "ui/disposicion.h"
@@ -45,10 +46,6 @@ constexpr RectTwips kDTPicker1{2040, 1320, 2415, 375};
 constexpr RectTwips kCommand3{480, 1920, 3255, 495};
 constexpr RectTwips kText2{1200, 4320, 2775, 390};
 
-// Port numbers offered in the port list, and the speeds in bit/s.
-constexpr int kPuertosNumerados = 20;
-const QStringList kVelocidades = {QStringLiteral("1200"), QStringLiteral("4800"),
-                                  QStringLiteral("9600"), QStringLiteral("19200")};
 constexpr int kNivelesSenal = 16;
 constexpr int kRepetidoras = 15;
 
@@ -186,7 +183,7 @@ void Form1::Form_Load() {
     // The event database is open and the framing idle already: the road that the
     // window drives does that before building it.
     for (int i = 1; i <= kPuertosNumerados; ++i) combo1_[0]->addItem(QString::number(i));
-    combo1_[1]->addItems(kVelocidades);
+    combo1_[1]->addItems(textos_velocidades());
     combo1_[0]->setCurrentIndex(0);
     combo1_[1]->setCurrentIndex(0);
     // After the numbered ports, those the system reports (USB adapters) and the

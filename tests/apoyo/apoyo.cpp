@@ -81,6 +81,12 @@ void ejecutar_directo(const QString& base, const QStringList& sentencias) {
     }
 }
 
+bool tiene_texto_del_analizador(const QString& mensaje) {
+    for (const char* t : {"Unknown option", "Missing value", "Unexpected value", "option"})
+        if (mensaje.contains(QLatin1String(t), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
 QByteArray leer_archivo(const QString& ruta) {
     QFile f(ruta);
     if (!f.open(QIODevice::ReadOnly)) return {};

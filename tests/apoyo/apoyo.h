@@ -20,6 +20,10 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace corvane::pruebas {
 
+// What QCommandLineParser says of a bad command line, in English: none of it may
+// reach the user, whose messages are Spanish.
+bool tiene_texto_del_analizador(const QString& mensaje);
+
 class MensajesGrabados : public CajaMensajes {
 public:
     struct Mensaje {

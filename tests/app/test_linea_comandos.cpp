@@ -19,6 +19,7 @@ class LineaMala : public testing::TestWithParam<CasoMalo> {};
 TEST_P(LineaMala, DaUnMensajeClaro) {
     const LineaComandos r = analizar_linea_comandos(GetParam().argumentos);
     EXPECT_TRUE(r.error.contains(QString::fromUtf8(GetParam().fragmento))) << r.error.toStdString();
+    EXPECT_FALSE(pruebas::tiene_texto_del_analizador(r.error)) << r.error.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -44,7 +45,23 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"DosModos", {"--reproducir", "x", "--consultar", "12"}, "no se combinan"},
         CasoMalo{"FechaSinConsulta", {"--reproducir", "x", "--fecha", "2026-12-06"}, "solo sirven con --consultar"},
         CasoMalo{"CsvSinConsulta", {"--csv"}, "solo sirven con --consultar"},
-        CasoMalo{"Repetida", {"--reproducir", "x", "--reproducir", "y"}, "está repetida"}),
+        CasoMalo{"Repetida", {"--reproducir", "x", "--reproducir", "y"}, "está repetida"},
+        CasoMalo{"RepetidaConIgual", {"--reproducir=x", "--reproducir", "y"}, "la opción --reproducir está repetida"},
+        CasoMalo{"DesconocidaDeUnGuion", {"-volar"}, "opción desconocida: -volar"},
+        CasoMalo{"DesconocidaConValor", {"--volar=3"}, "opción desconocida: --volar"},
+        CasoMalo{"DesconocidaTrasBuena", {"--reproducir", "x", "-v"}, "opción desconocida: -v"},
+        CasoMalo{"DobleGuionSolo", {"--", "--reproducir", "x"}, "opción desconocida: --"},
+        CasoMalo{"InterruptorConValor", {"--consultar", "12", "--csv=1"}, "la opción --csv no lleva valor"},
+        CasoMalo{"ValorVacioConIgual", {"--reproducir="}, "el valor de la opción --reproducir está vacío"},
+        CasoMalo{"AyudaComoValor", {"--carpeta", "--ayuda"}, "falta el valor de la opción --carpeta"},
+        CasoMalo{"CuentaConSaltoDeLinea", {"--consultar", "12\n", "--fecha", "2026-12-06"}, "cuenta no válida"},
+        CasoMalo{"CuentaConEspacio", {"--consultar", " 12", "--fecha", "2026-12-06"}, "cuenta no válida"},
+        CasoMalo{"CuentaConIgualMala", {"--consultar=12a"}, "cuenta no válida «12a»"},
+        CasoMalo{"PuertoConSaltoDeLinea", {"--sin-ventana", "--puerto", "1\n", "--velocidad", "9600"}, "--puerto espera"},
+        CasoMalo{"PuertoConCero", {"--sin-ventana", "--puerto", "05", "--velocidad", "9600"}, "--puerto espera"},
+        CasoMalo{"VelocidadConSaltoDeLinea", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600\n"}, "--velocidad espera"},
+        CasoMalo{"VelocidadConIgualMala", {"--sin-ventana", "--puerto", "1", "--velocidad=300"}, "--velocidad espera 1200, 4800, 9600 o 19200, no «300»"},
+        CasoMalo{"OrigenConSaltoDeLinea", {"--consultar", "12", "--origen", "5\n"}, "origen no válido"}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(LineaBuena, ModosYValores) {
@@ -71,6 +88,31 @@ TEST(LineaBuena, ModosYValores) {
     EXPECT_EQ(analizar_linea_comandos({}).opciones.modo, Modo::Ventanas);
     EXPECT_EQ(analizar_linea_comandos({"--help"}).opciones.modo, Modo::Ayuda);
     EXPECT_EQ(analizar_linea_comandos({"--ayuda"}).opciones.modo, Modo::Ayuda);
+    EXPECT_EQ(analizar_linea_comandos({"-h"}).opciones.modo, Modo::Ayuda);
+}
+
+// "--opcion=valor" and "-opcion valor" give the same options as "--opcion valor";
+// after "=" the value is whatever follows, even "--" or another "=".
+TEST(LineaBuena, OtrasFormasDeLasOpciones) {
+    auto r = analizar_linea_comandos({"--reproducir=-", "-carpeta", "/tmp/d",
+                                      "--base=postgresql://u@h:5432/b?sslmode=disable"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.modo, Modo::Reproducir);
+    EXPECT_EQ(r.opciones.archivo, "-");
+    EXPECT_EQ(r.opciones.carpeta, "/tmp/d");
+    EXPECT_EQ(r.opciones.base, "postgresql://u@h:5432/b?sslmode=disable");
+
+    r = analizar_linea_comandos({"--consultar=2bf", "--fecha=2026-12-06", "--origen=directo", "-csv"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.cuenta, "2bf");
+    EXPECT_EQ(r.opciones.origen, 1);
+    EXPECT_TRUE(r.opciones.csv);
+
+    r = analizar_linea_comandos({"--sin-ventana", "--puerto=20", "--velocidad=1200", "--carpeta=--d"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.puerto, "20");
+    EXPECT_EQ(r.opciones.velocidad, 1200);
+    EXPECT_EQ(r.opciones.carpeta, "--d");
 }
 
 } // namespace

@@ -96,7 +96,8 @@ QByteArray leer_hasta_cierre(int fd, int limiteMs, const QElapsedTimer& reloj,
 TEST(Simulador, LaSalidaEstandarEsElFlujoDeLaSemillaYElResumenLoCuenta) {
     Resumen r;
     const QByteArray flujo = esperado(11, 500, &r);
-    for (const QStringList& rapido : {QStringList{"--rapido"}, QStringList{"--velocidad", "0"}}) {
+    for (const QStringList& rapido : {QStringList{"--rapido"}, QStringList{"--velocidad", "0"},
+                                      QStringList{"--velocidad=0"}, QStringList{"-rapido"}}) {
         SCOPED_TRACE(rapido.join(' ').toStdString());
         const Ejecucion e = simulador(
             QStringList{"--salida", "-", "--paquetes", "500", "--semilla", "11", "--resumen"} +
@@ -138,6 +139,7 @@ TEST_P(OpcionesMalas, DanMensajeEnEspanolYEstado2) {
         << e.errores.toStdString();
     EXPECT_TRUE(e.errores.contains(QString::fromUtf8(GetParam().fragmento)))
         << e.errores.toStdString();
+    EXPECT_FALSE(corvane::pruebas::tiene_texto_del_analizador(e.errores)) << e.errores.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -157,6 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
         CasoOpciones{
             "DosDestinos", {"--salida", "-", "--dispositivo", "/dev/null"}, "no se combinan"},
         CasoOpciones{"Repetida", {"--paquetes", "1", "--paquetes", "2"}, "está repetida"},
+        CasoOpciones{"RepetidaConIgual", {"--paquetes=1", "--paquetes", "2"}, "la opción --paquetes está repetida"},
+        CasoOpciones{"DesconocidaDeUnGuion", {"-volar"}, "opción desconocida: -volar"},
+        CasoOpciones{"InterruptorConValor", {"--rapido=1"}, "la opción --rapido no lleva valor"},
+        CasoOpciones{"SemillaConIgualMala", {"--semilla=uno"}, "--semilla espera"},
+        CasoOpciones{"SemillaSeguidaDeOpcion", {"--semilla", "--rapido"}, "falta el valor de la opción --semilla"},
+        CasoOpciones{"SalidaVacia", {"--salida", ""}, "el valor de la opción --salida está vacío"},
+        CasoOpciones{"CuentaConSaltoDeLinea", {"--cuenta-seguida", "123\n"}, "--cuenta-seguida espera"},
         CasoOpciones{"DispositivoQueNoExiste",
                      {"--dispositivo", "/dev/corvane-no-existe"},
                      "no se puede abrir «/dev/corvane-no-existe»"}),

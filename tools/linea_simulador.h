@@ -1,0 +1,34 @@
+#pragma once
+// corvane-simulador's command line: its options, their defaults and its help text.
+// The syntax and its messages are those of corvane's own (app/tabla_opciones.h).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace corvane::simulador {
+
+inline constexpr std::uint32_t kVelocidadPorOmision = 19200; // bit/s
+inline constexpr std::uint32_t kVelocidadMaxima = 4000000;   // bit/s
+
+enum class Destino { Pseudoterminal, Dispositivo, Salida };
+
+struct Opciones {
+    std::uint32_t semilla = 1;
+    std::optional<std::uint64_t> paquetes;          // none: without end
+    std::uint32_t velocidad = kVelocidadPorOmision; // 0: as fast as possible
+    Destino destino = Destino::Pseudoterminal;
+    std::string ruta; // --dispositivo or --salida
+    bool resumen = false;
+    bool ayuda = false;
+    std::string cuentaSeguida; // --cuenta-seguida
+};
+
+// Text of --ayuda.
+const char* texto_ayuda();
+
+// Reads the command line into `o`. Empty when it is good; otherwise the Spanish
+// reason (UTF-8).
+std::string analizar(int argc, char** argv, Opciones& o);
+
+} // namespace corvane::simulador
