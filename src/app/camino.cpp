@@ -3,6 +3,7 @@
 
 #include <QDir>
 
+#include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
@@ -45,9 +46,39 @@ void Camino::abrirBase() {
     abrir_base_de_datos(base_, 0, e.bases);
     e.verCuentaOnline = false;
     e.estadoRx = kEstadoN;
+    // Where there is an event loop, rows waiting for the store are watched.
+    if (!vigilancia_.isActive()) {
+        vigilancia_.setInterval(kRevisionPendientesMs);
+        QObject::connect(&vigilancia_, &QTimer::timeout, [this] { revisarPendientes(); });
+        vigilancia_.start();
+    }
+}
+
+void Camino::revisarPendientes() {
+    ConjuntoBases& bases = proceso_.estado.bases;
+    bool conFallos = false;
+    const qint64 quedan = revisar_pendientes(bases, 0, &conFallos);
+    const auto decir = [this](const QString& texto) {
+        text4_.ponerTexto(texto + QStringLiteral("   ") + proceso_.reloj.texto_hora());
+        vaciar_salidas(); // standard error of the modes without windows is buffered
+        avisoPendientes_.start();
+    };
+    if (!sinBase_ && conFallos && quedan > 0) {
+        sinBase_ = true;
+        maximoPendientes_ = quedan;
+        decir(QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan));
+    } else if (sinBase_ && quedan == 0) {
+        sinBase_ = false;
+        decir(QStringLiteral("Base de datos disponible: %1 eventos pendientes guardados").arg(maximoPendientes_));
+    } else if (sinBase_) {
+        maximoPendientes_ = std::max(maximoPendientes_, quedan);
+        if (avisoPendientes_.elapsed() >= kRepetirAvisoMs)
+            decir(QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan));
+    }
 }
 
 void Camino::cerrar() {
+    vigilancia_.stop();
     if (puerto_) puerto_->cerrar();
     ConjuntoBases& bases = proceso_.estado.bases;
     for (auto& registros : bases.registros) {

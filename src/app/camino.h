@@ -4,7 +4,9 @@
 // has a port, and the event database. The modes differ only in the boxes they
 // hand it (windows, standard output and error, nothing) and in their loop.
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -78,8 +80,20 @@ private:
         CajaTexto* destino = nullptr;
     };
 
+    // Every kRevisionPendientesMs: the store's failures off the receive road are
+    // logged, and the status line says when rows start to wait for the database
+    // ("Base de datos no disponible: N eventos pendientes", again every
+    // kRepetirAvisoMs while it lasts) and when the last of them is stored.
+    void revisarPendientes();
+    static constexpr int kRevisionPendientesMs = 1000;
+    static constexpr qint64 kRepetirAvisoMs = 60000;
+
     QString base_;
     Proceso proceso_;
+    QTimer vigilancia_;
+    QElapsedTimer avisoPendientes_;
+    bool sinBase_ = false;
+    qint64 maximoPendientes_ = 0;
     Reenvio text1_;
     Reenvio text4_;
     std::unique_ptr<ManejadorRx> manejador_;

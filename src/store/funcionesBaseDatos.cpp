@@ -118,10 +118,14 @@ void terminar_lote(ConjuntoBases& bases) {
     bases.lote = LoteFilas{};
 }
 
-qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice) {
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos) {
+    if (huboFallos != nullptr) *huboFallos = false;
     if (!indice_valido(indice, kBasesDatos) || !bases.base[static_cast<size_t>(indice)]) return 0;
     BaseDatos& base = *bases.base[static_cast<size_t>(indice)];
-    for (const Fallo& f : base.fallosDiferidos()) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    for (const Fallo& f : base.fallosDiferidos()) {
+        registrar(bases, f.numero, kEtiquetaNuevoDato);
+        if (huboFallos != nullptr) *huboFallos = true;
+    }
     return base.pendientes();
 }
 

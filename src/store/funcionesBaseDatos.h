@@ -40,8 +40,8 @@ void terminar_lote(ConjuntoBases& bases);
 
 // Logs, under "NuevoDato", the failures met off the receive road by the store of
 // slot `indice` (the forwarder of a central server), and returns how many rows
-// its local queue still holds.
-qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice);
+// its local queue still holds; `huboFallos`, when given, tells whether any was met.
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos = nullptr);
 
 // Waits, logging as revisar_pendientes does, until the local queue of slot
 // `indice` is empty, or no row has left it for `sinProgresoMs` while its store
