@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -134,6 +135,20 @@ BasePrueba::BasePrueba(Motor motor) {
     else ruta_ = nueva_base_postgresql();
 }
 
+void BaseAbierta::SetUp() {
+    if (GetParam() == Motor::PostgreSQL) CORVANE_REQUIERE_POSTGRESQL();
+    base = std::make_unique<BasePrueba>(GetParam());
+    ASSERT_TRUE(base->disponible());
+    bases.errores = &errores;
+    inic_base_de_datos(bases);
+    abrir_base_de_datos(base->ruta(), 0, bases);
+    ASSERT_EQ(bases.abierta[0], 1) << log().toStdString();
+}
+
+void BaseAbierta::guardar(const QString& abonado, const QString& momento, const QString& origen, int nivel) {
+    NuevoDato(FilaEvento({abonado, nivel, "00", momento, origen, "00", "E130", "01", "012"}), 0, bases);
+}
+
 Pty::Pty() {
     char nombre[256] = {};
     termios modo{};
@@ -161,6 +176,11 @@ bool esperar_que(const std::function<bool()>& condicion, int ms) {
         bucle.exec();
     }
     return true;
+}
+
+QString sin_horas(QString t) {
+    static const QRegularExpression kHora(QStringLiteral("\\b\\d{2}:\\d{2}:\\d{2}\\b"));
+    return t.replace(kHora, QStringLiteral("hh:mm:ss"));
 }
 
 QDateTime momento(int anio, int mes, int dia, int h, int m, int s) {

@@ -10,9 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/mensajes.h"
+#include "common/registro_errores.h"
+#include "common/reloj.h"
+#include "store/funcionesBaseDatos.h"
 #include "store/motor.h"
 
 // Texts print as text in gtest's failure messages.
@@ -79,6 +83,9 @@ QString nueva_base_postgresql();
         }                                                                                          \
     } while (0)
 
+// A moment of the test clock.
+QDateTime momento(int anio, int mes, int dia, int h, int m, int s);
+
 // The two engines, for table-driven storage tests.
 enum class Motor { SQLite, PostgreSQL };
 std::string nombre_motor(const testing::TestParamInfo<Motor>& info);
@@ -95,6 +102,24 @@ public:
 private:
     QTemporaryDir dir_;
     QString ruta_;
+};
+
+// A fresh event database of the engine under test opened on slot 0, its errors
+// recorded in a temporary folder by the test clock; skipped on PostgreSQL when
+// there is no server.
+class BaseAbierta : public testing::TestWithParam<Motor> {
+protected:
+    void SetUp() override;
+    QString log() const { return leer_texto(errores.ruta()); }
+    // Stores one event row on slot 0; `momento` as "yyyy-MM-dd HH:mm:ss".
+    void guardar(const QString& abonado, const QString& momento, const QString& origen = QStringLiteral("0"),
+                 int nivel = 5);
+
+    QTemporaryDir carpetaLog;
+    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
+    RegistroErrores errores{carpetaLog.path(), reloj};
+    std::unique_ptr<BasePrueba> base;
+    ConjuntoBases bases;
 };
 
 // A pseudo-terminal pair; the slave side stands for the serial port, the test
@@ -120,7 +145,8 @@ private:
 // loop between checks, so waiting costs no CPU. Needs a QCoreApplication.
 bool esperar_que(const std::function<bool()>& condicion, int ms = 5000);
 
-// A moment of the test clock.
-QDateTime momento(int anio, int mes, int dia, int h, int m, int s);
+// Times of day written by the real clock, each as "hh:mm:ss": a comparison then
+// looks at their form only.
+QString sin_horas(QString t);
 
 } // namespace corvane::pruebas

@@ -5,19 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <pty.h>
 #include <sys/mount.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <functional>
@@ -36,7 +30,9 @@ void asegurar_aplicacion() {
     if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
 }
 
-bool esperar(const std::function<bool()>& condicion, int ms = 20000) { return esperar_que(condicion, ms); }
+// The service's rows reach the database in batches: waits on them allow 20 s.
+constexpr int kEspera = 20000;
+bool esperar(const std::function<bool()>& condicion, int ms = kEspera) { return esperar_que(condicion, ms); }
 
 int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
 
@@ -45,11 +41,8 @@ class Servicio {
 public:
     Servicio(const QString& carpeta, const QStringList& extra = {}) {
         asegurar_aplicacion();
-        char nombre[256] = {};
-        termios modo{};
-        cfmakeraw(&modo);
-        if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) != 0) return;
-        QStringList args{"--sin-ventana", "--puerto", QString::fromLocal8Bit(nombre), "--velocidad", "19200",
+        if (pty_.ruta().isEmpty()) return;
+        QStringList args{"--sin-ventana", "--puerto", pty_.ruta(), "--velocidad", "19200",
                          "--carpeta", carpeta};
         args << extra;
         QObject::connect(&p_, &QProcess::readyReadStandardOutput, [this] { salida_ += QString::fromUtf8(p_.readAllStandardOutput()); });
@@ -62,23 +55,21 @@ public:
             p_.terminate();
             p_.waitForFinished(10000);
         }
-        if (esclavo_ >= 0) ::close(esclavo_);
-        if (maestro_ >= 0) ::close(maestro_);
     }
     // `n` ten-character packets, accounts from `desde` on: one report and one row each.
     void enviar(int desde, int n) {
         QByteArray datos;
         for (int i = desde; i < desde + n; ++i)
             datos += "E12" + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "9001";
-        [[maybe_unused]] const ssize_t r = ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size()));
+        pty_.escribir(datos);
     }
     // The 20 reports before a fault: shown, and their rows stored in `base`.
     bool antesDelFallo(const QString& base) {
         enviar(0, 20);
-        return esperarInformes(20) && esperar([&] { return filas(base) == 20; });
+        return esperarInformes(20) && esperar_que([&] { return filas(base) == 20; }, kEspera);
     }
     int informes() const { return static_cast<int>(salida_.count(QStringLiteral("\r\n"))); }
-    bool esperarInformes(int n) { return esperar([&] { return informes() >= n; }); }
+    bool esperarInformes(int n) { return esperar_que([&] { return informes() >= n; }, kEspera); }
     int detener() {
         p_.terminate();
         p_.waitForFinished(10000);
@@ -87,9 +78,8 @@ public:
     const QString& errores() const { return errores_; }
 
 private:
+    Pty pty_;
     QProcess p_;
-    int maestro_ = -1;
-    int esclavo_ = -1;
     QString salida_;
     QString errores_;
 };
@@ -136,7 +126,7 @@ TEST(FallosAlmacen, ArchivoHechoDeSoloLecturaEnMarcha) {
         QFile::setPermissions(base + QLatin1String(sufijo), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     s.enviar(100, 15);
     ASSERT_TRUE(s.esperarInformes(35)) << s.errores().toStdString();
-    EXPECT_TRUE(esperar([&] { return filas(base) == 35; })) << filas(base);
+    EXPECT_TRUE(esperar_que([&] { return filas(base) == 35; }, kEspera)) << filas(base);
     EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 0);
     EXPECT_EQ(s.detener(), 0);
 }
@@ -151,7 +141,7 @@ TEST(FallosAlmacen, ArchivoBorradoEnMarcha) {
     for (const char* sufijo : {"", "-wal", "-shm"}) QFile::remove(base + QLatin1String(sufijo));
     s.enviar(100, 10);
     ASSERT_TRUE(s.esperarInformes(30)) << s.errores().toStdString();
-    EXPECT_TRUE(esperar([&] { return QFile::exists(base) && filas(base) == 10; }));
+    EXPECT_TRUE(esperar_que([&] { return QFile::exists(base) && filas(base) == 10; }, kEspera));
     EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 0);
     EXPECT_EQ(s.detener(), 0);
 }
@@ -191,7 +181,7 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     QFile::remove(relleno);
     s.enviar(2000, 10);
     ASSERT_TRUE(s.esperarInformes(430));
-    EXPECT_TRUE(esperar([&] { return filas(base) == 20 + guardadasDurante + 10; })) << filas(base);
+    EXPECT_TRUE(esperar_que([&] { return filas(base) == 20 + guardadasDurante + 10; }, kEspera)) << filas(base);
     EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), fallidas);
     EXPECT_EQ(s.detener(), 0);
 }

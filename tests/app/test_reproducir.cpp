@@ -30,12 +30,6 @@ Ejecucion corvane(const QStringList& argumentos, const QByteArray& entrada = {})
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-// Times of day come from the real clock: the comparison looks at their form only.
-QString sin_horas(QString t) {
-    static const QRegularExpression kHora(QStringLiteral("\\b\\d{2}:\\d{2}:\\d{2}\\b"));
-    return t.replace(kHora, QStringLiteral("hh:mm:ss"));
-}
-
 const QString kFlujo = QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo");
 
 TEST(Reproducir, FlujoMixtoDaLaSalidaYLasFilasEsperadas) {

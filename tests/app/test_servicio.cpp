@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -24,12 +23,6 @@ const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
 const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
 const QString kMensajePuerto =
     QStringLiteral("Error al abrir puerto serie,verifique el numero de com");
-
-// Times of day come from the real clock: the comparison looks at their form only.
-QString sin_horas(QString t) {
-    static const QRegularExpression kHora(QStringLiteral("\\b\\d{2}:\\d{2}:\\d{2}\\b"));
-    return t.replace(kHora, QStringLiteral("hh:mm:ss"));
-}
 
 QStringList lineas(const QString& t) {
     return t.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -12,8 +12,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-bool esperar(const std::function<bool()>& condicion, int ms = 5000) { return esperar_que(condicion, ms); }
-
 class Controles : public ControlesPuerto {
 public:
     void habilitarVerCuenta(bool h) override { verCuenta = h; }
@@ -69,7 +67,7 @@ TEST_F(BotonPuerto, ElBotonDetieneLosReintentos) {
     AbrirCom(enlace, puerto, 19200, controles, mensajes);
     QFile::remove(enlace);
     pty.reset();
-    ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
+    ASSERT_TRUE(esperar_que([&] { return puerto.reintentando(); }));
     AbrirCom(enlace, puerto, 19200, controles, mensajes);
     EXPECT_FALSE(puerto.reintentando());
     EXPECT_FALSE(puerto.PortOpen());

@@ -21,35 +21,14 @@ namespace {
 
 const QDate kDia(2026, 12, 6);
 
-class Consulta : public testing::TestWithParam<Motor> {
+class Consulta : public BaseAbierta {
 protected:
-    void SetUp() override {
-        if (GetParam() == Motor::PostgreSQL) CORVANE_REQUIERE_POSTGRESQL();
-        base = std::make_unique<BasePrueba>(GetParam());
-        ASSERT_TRUE(base->disponible());
-        errores = std::make_unique<RegistroErrores>(carpetaLog.path(), reloj);
-        bases.errores = errores.get();
-        abrir_base_de_datos(base->ruta(), 0, bases);
-        ASSERT_EQ(bases.abierta[0], 1);
-    }
-    void guardar(const char* abonado, const char* momento, const char* origen, int nivel = 5) {
-        NuevoDato(FilaEvento({QString::fromLatin1(abonado), nivel, "00", QString::fromLatin1(momento),
-                                    QString::fromLatin1(origen), "00", "E130", "01", "012"}),
-                  0, bases);
-    }
     QString buscar(const char* cuenta, int senal = 0, int origen = 0) {
         CajaMemoria text3, text2;
         text3.ponerTexto(QString::fromLatin1(cuenta));
         Command3_Click(text3, senal, origen, kDia, text2, mensajes, bases);
         return text2.texto();
     }
-    QString log() const { return leer_texto(QDir(carpetaLog.path()).filePath(QStringLiteral("error.log"))); }
-
-    QTemporaryDir carpetaLog;
-    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
-    std::unique_ptr<RegistroErrores> errores;
-    std::unique_ptr<BasePrueba> base;
-    ConjuntoBases bases;
     MensajesGrabados mensajes;
 };
 

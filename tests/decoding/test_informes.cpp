@@ -49,7 +49,7 @@ protected:
         ASSERT_EQ(bases.abierta[0], 1);
     }
     QString rutaBase() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
-    QString log() const { return leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log"))); }
+    QString log() const { return leer_texto(errores.ruta()); }
 
     std::vector<EventoCid> eventos(const QString& p) {
         std::vector<EventoCid> e;

@@ -1,7 +1,7 @@
 #pragma once
 // What the window tests share: a main window over the windows' receive road, on a
-// temporary data folder with a fixed clock and recorded messages; lookups of
-// controls by name, and polling.
+// temporary data folder with a fixed clock and recorded messages, and lookups of
+// controls by name.
 
 #include <QApplication>
 #include <QDir>
@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 #include "apoyo/apoyo.h"
@@ -27,11 +26,6 @@ template <class T> T* control(const QWidget* w, const char* nombre) {
     T* c = w->findChild<T*>(QLatin1String(nombre));
     EXPECT_NE(c, nullptr) << "falta el control " << nombre;
     return c;
-}
-
-// Runs the event loop until `condicion` holds or `ms` pass.
-inline bool esperar(const std::function<bool()>& condicion, int ms = 5000) {
-    return QTest::qWaitFor(condicion, ms);
 }
 
 // Lets windows closed with deleteLater go.

@@ -103,7 +103,7 @@ TEST_F(CajaDeRegistro, UnaRafagaSeLeeExactaYSeMuestraDeUnaVez) {
     EXPECT_EQ(caja.texto(), esperado);
     // Nothing reached the screen while the reports came in.
     EXPECT_EQ(cambiosEnPantalla(), 0);
-    ASSERT_TRUE(esperar([this] { return !caja.pendiente(); }));
+    ASSERT_TRUE(esperar_que([this] { return !caja.pendiente(); }));
     EXPECT_LE(cambiosEnPantalla(), 2);
     EXPECT_EQ(editor.toPlainText(), en_pantalla(esperado));
 }
@@ -139,7 +139,7 @@ TEST_F(CajaDeRegistro, ReemplazarSeVeEnseguida) {
     EXPECT_EQ(editor.toPlainText(), QString());
     EXPECT_FALSE(caja.pendiente());
     caja.anteponer(QStringLiteral("dos\r\n"));
-    ASSERT_TRUE(esperar([this] { return !caja.pendiente(); }));
+    ASSERT_TRUE(esperar_que([this] { return !caja.pendiente(); }));
     EXPECT_EQ(editor.toPlainText(), QStringLiteral("dos\n"));
 }
 
@@ -160,7 +160,7 @@ TEST(CajaDeEstado, MuestraSoloElUltimoTexto) {
     for (int i = 0; i < 100; ++i) caja.ponerTexto(QStringLiteral("K   14:27:%1").arg(i));
     EXPECT_EQ(caja.texto(), QStringLiteral("K   14:27:99"));
     EXPECT_EQ(editor.text(), QString());
-    ASSERT_TRUE(esperar([&] { return editor.text() == caja.texto(); }));
+    ASSERT_TRUE(esperar_que([&] { return editor.text() == caja.texto(); }));
 }
 
 } // namespace

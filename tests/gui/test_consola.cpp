@@ -50,11 +50,11 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     auto* text1 = control<QPlainTextEdit>(&f, "Text1");
     auto* text4 = control<QLineEdit>(&f, "Text4");
     const QString log1 = kLinea1234 + kLinea1234;
-    ASSERT_TRUE(esperar([&] { return text1->toPlainText() == en_pantalla(log1); }))
+    ASSERT_TRUE(esperar_que([&] { return text1->toPlainText() == en_pantalla(log1); }))
         << f.text1().texto().toStdString();
     EXPECT_EQ(f.text1().texto(), log1);
     const QString estado1 = QString::fromLatin1(kLargo.mid(1, 40)) + QStringLiteral("   14:27:13");
-    ASSERT_TRUE(esperar([&] { return text4->text() == estado1; })) << text4->text().toStdString();
+    ASSERT_TRUE(esperar_que([&] { return text4->text() == estado1; })) << text4->text().toStdString();
 
     // Follow account 1234: only its reports reach the online window's log.
     QTest::mouseClick(verCuenta, Qt::LeftButton);
@@ -63,10 +63,10 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     QTest::keyClicks(control<QLineEdit>(online, "Text1"), QStringLiteral("1234"));
     ASSERT_TRUE(pty.escribir(kDiez + kLargo));
     const QString log2 = kLinea1234 + kLinea1234 + kLinea0500 + log1;
-    ASSERT_TRUE(esperar([&] { return f.text1().texto() == log2; }))
+    ASSERT_TRUE(esperar_que([&] { return f.text1().texto() == log2; }))
         << f.text1().texto().toStdString();
     auto* text2Online = control<QPlainTextEdit>(online, "Text2");
-    ASSERT_TRUE(esperar([&] { return text2Online->toPlainText().count(QLatin1Char('\n')) == 2; }));
+    ASSERT_TRUE(esperar_que([&] { return text2Online->toPlainText().count(QLatin1Char('\n')) == 2; }));
     const QStringList seguidas =
         online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(seguidas.size(), 2);
@@ -76,7 +76,7 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
         EXPECT_TRUE(l.endsWith(QStringLiteral("  14:27:13"))) << l.toStdString();
     }
     EXPECT_EQ(text2Online->toPlainText(), en_pantalla(online->registro().texto()));
-    ASSERT_TRUE(esperar([&] { return text1->toPlainText() == en_pantalla(log2); }));
+    ASSERT_TRUE(esperar_que([&] { return text1->toPlainText() == en_pantalla(log2); }));
 
     // Every report is a row.
     const std::vector<Fila> filas = leer_filas(base());
@@ -119,14 +119,14 @@ TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
     pty.reset();
     const QString perdido =
         QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada 3 s   14:27:13").arg(enlace);
-    ASSERT_TRUE(esperar([&] { return f.text4().texto() == perdido; })) << f.text4().texto().toStdString();
-    EXPECT_TRUE(esperar([&] { return control<QLineEdit>(&f, "Text4")->text() == perdido; }));
+    ASSERT_TRUE(esperar_que([&] { return f.text4().texto() == perdido; })) << f.text4().texto().toStdString();
+    EXPECT_TRUE(esperar_que([&] { return control<QLineEdit>(&f, "Text4")->text() == perdido; }));
     EXPECT_EQ(puerto->text(), QStringLiteral("Cerrar COM"));
     // The window goes while the port is being retried: the road writes it no more.
     form.reset();
     ASSERT_TRUE(camino.puerto()->reintentando());
     camino.puerto()->ponerIntervaloReintento(10);
-    EXPECT_FALSE(esperar([&] { return !camino.puerto()->reintentando(); }, 200));
+    EXPECT_FALSE(esperar_que([&] { return !camino.puerto()->reintentando(); }, 200));
 }
 
 } // namespace

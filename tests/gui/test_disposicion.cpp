@@ -153,7 +153,7 @@ TEST_F(VentanaReal, ElInteriorDelMaximizadoSeUsaUnaVezYNoMas) {
         return (f.height() - w->geometry().bottom() - 1) * 1440.0 / f.logicalDpiY();
     };
     const double pixel = 1440.0 / f.logicalDpiY();
-    ASSERT_TRUE(esperar([&] { return std::abs(abajo(frame2) - 340) <= pixel; })) << abajo(frame2);
+    ASSERT_TRUE(esperar_que([&] { return std::abs(abajo(frame2) - 340) <= pixel; })) << abajo(frame2);
     EXPECT_NEAR(abajo(frame3), 340, pixel);
     const QRect antes = frame2->geometry();
     f.resize(f.width() - 100, f.height() - 50);

@@ -41,6 +41,7 @@ int ventanas_online_visibles() {
 
 using Ventanas = ConVentana;
 
+// The window as loaded: its state, texts and the lists' contents.
 TEST_F(Ventanas, EstadoAlArrancar) {
     // Whatever the state held before, loading the window resets it.
     estado.verCuentaOnline = true;
@@ -74,20 +75,16 @@ TEST_F(Ventanas, EstadoAlArrancar) {
               QStringLiteral("Limpiar Pantalla OnLine"));
     EXPECT_EQ(control<QPushButton>(&f, "Command3")->text(), QStringLiteral("Realizar Busqueda"));
     EXPECT_EQ(control<QPushButton>(&f, "Command4")->text(), QStringLiteral("Ver Cuenta OnLine"));
-}
-
-TEST_F(Ventanas, ContenidoDeLasListas) {
-    Form1& f = ventana();
     const QStringList puertos = elementos(control<QComboBox>(&f, "Combo1_0"));
     ASSERT_GE(puertos.size(), 20);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(puertos.at(i), QString::number(i + 1));
     EXPECT_EQ(elementos(control<QComboBox>(&f, "Combo1_1")),
               (QStringList{"1200", "4800", "9600", "19200"}));
-    const QStringList senal = elementos(control<QComboBox>(&f, "Combo2_0"));
-    ASSERT_EQ(senal.size(), 17);
-    EXPECT_EQ(senal.first(), QStringLiteral("Todas las señales"));
-    EXPECT_EQ(senal.at(1), QStringLiteral("Maximo 1"));
-    EXPECT_EQ(senal.last(), QStringLiteral("Maximo 16"));
+    const QStringList senales = elementos(control<QComboBox>(&f, "Combo2_0"));
+    ASSERT_EQ(senales.size(), 17);
+    EXPECT_EQ(senales.first(), QStringLiteral("Todas las señales"));
+    EXPECT_EQ(senales.at(1), QStringLiteral("Maximo 1"));
+    EXPECT_EQ(senales.last(), QStringLiteral("Maximo 16"));
     const QStringList origen = elementos(control<QComboBox>(&f, "Combo2_1"));
     ASSERT_EQ(origen.size(), 17);
     EXPECT_EQ(origen.at(1), QStringLiteral("Solo abonados directos"));
@@ -115,6 +112,7 @@ TEST_F(Ventanas, ElPuertoDeLaLineaDeComandosQuedaElegido) {
     }
 }
 
+// Fonts, colours and the focus order.
 TEST_F(Ventanas, FuentesYColores) {
     Form1& f = ventana();
     const QColor gris(0xE0, 0xE0, 0xE0);
@@ -142,10 +140,6 @@ TEST_F(Ventanas, FuentesYColores) {
         EXPECT_EQ(p.color(QPalette::Base), QColor(Qt::white)) << nombre;
         EXPECT_EQ(p.color(QPalette::Text), QColor(Qt::black)) << nombre;
     }
-}
-
-TEST_F(Ventanas, OrdenDelFoco) {
-    Form1& f = ventana();
     const QStringList esperado = {"Combo1_1",  "Combo1_0", "Command1", "Text1",    "Command2",
                                   "Text2",     "Text3",    "Combo2_0", "Combo2_1", "Command3",
                                   "DTPicker1", "Text4",    "Command4"};
@@ -185,7 +179,7 @@ TEST_F(Ventanas, LimpiarPantallaVaciaSoloElRegistro) {
     // The next report starts a new log.
     f.manejador().recibir(kDiez);
     EXPECT_EQ(f.text1().texto(), kLineaDiez);
-    EXPECT_TRUE(esperar([&] {
+    EXPECT_TRUE(esperar_que([&] {
         return control<QPlainTextEdit>(&f, "Text1")->toPlainText() == en_pantalla(kLineaDiez);
     }));
 }

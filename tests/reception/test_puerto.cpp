@@ -14,8 +14,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-bool esperar(const std::function<bool()>& condicion, int ms = 5000) { return esperar_que(condicion, ms); }
-
 double segundos_cpu() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -33,7 +31,7 @@ TEST_F(Puerto, BytesDelMaestroLleganEnOrdenYSonFilas) {
     const QByteArray flujo = leer_archivo(QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"));
     // In small pieces, as a line delivers them.
     for (qsizetype i = 0; i < flujo.size(); i += 5) ASSERT_TRUE(pty.escribir(flujo.mid(i, 5)));
-    ASSERT_TRUE(esperar([&] { return text4.texto().startsWith(QStringLiteral("Y   ")); }));
+    ASSERT_TRUE(esperar_que([&] { return text4.texto().startsWith(QStringLiteral("Y   ")); }));
     EXPECT_EQ(text1.texto(), QStringLiteral("Cuenta=7788  Señal=4/16  Origen=a  14:27:13\r\n"
                                             "Cuenta=5566  Señal=4/16  Origen=a  14:27:13\r\n"
                                             "Cuenta=1234  Señal=4/16  Origen=a  14:27:13\r\n"
@@ -81,13 +79,13 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     ASSERT_FALSE(puerto.abrir(enlace, 19200));
     ASSERT_TRUE(puerto.PortOpen());
     ASSERT_TRUE(primero->escribir("K"));
-    ASSERT_TRUE(esperar([&] { return text4.texto().startsWith(QStringLiteral("K   ")); }));
+    ASSERT_TRUE(esperar_que([&] { return text4.texto().startsWith(QStringLiteral("K   ")); }));
 
     // The adapter is pulled out. The name goes first: pseudo-terminal numbers are
     // reused at once by other processes, and a retry must not open someone else's.
     QFile::remove(enlace);
     primero.reset();
-    ASSERT_TRUE(esperar([&] { return puerto.reintentando(); }));
+    ASSERT_TRUE(esperar_que([&] { return puerto.reintentando(); }));
     ASSERT_FALSE(cambios.empty());
     EXPECT_EQ(cambios.front(), CambioPuerto::Perdido);
     EXPECT_EQ(text4.texto(),
@@ -98,7 +96,7 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     const double antes = segundos_cpu();
     QElapsedTimer t;
     t.start();
-    esperar([&] { return t.elapsed() > 1000; }, 2000);
+    esperar_que([&] { return t.elapsed() > 1000; }, 2000);
     EXPECT_LT(segundos_cpu() - antes, 0.5);
     EXPECT_TRUE(puerto.reintentando());
     ASSERT_GE(cambios.size(), 2u);
@@ -109,13 +107,13 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
 
     Pty segundo;
     ASSERT_TRUE(QFile::link(segundo.ruta(), enlace));
-    ASSERT_TRUE(esperar([&] { return !puerto.reintentando(); }));
+    ASSERT_TRUE(esperar_que([&] { return !puerto.reintentando(); }));
     EXPECT_TRUE(text4.texto().startsWith(QStringLiteral("Puerto"))) << text4.texto().toStdString();
     EXPECT_TRUE(text4.texto().contains(QStringLiteral("recuperado")));
     EXPECT_EQ(text4.texto(), QStringLiteral("Puerto %1 recuperado   14:27:13").arg(enlace));
     EXPECT_EQ(cambios.back(), CambioPuerto::Recuperado);
     ASSERT_TRUE(segundo.escribir("E121f49001"));
-    ASSERT_TRUE(esperar([&] { return text1.texto().contains(QStringLiteral("Cuenta=0500")); }));
+    ASSERT_TRUE(esperar_que([&] { return text1.texto().contains(QStringLiteral("Cuenta=0500")); }));
 
     // Closing stops everything and leaves the port closed.
     puerto.cerrar();

@@ -18,30 +18,7 @@ using namespace corvane::pruebas;
 namespace {
 
 // Storage tests that run the same on the SQLite file and on the PostgreSQL server.
-class Almacen : public testing::TestWithParam<Motor> {
-protected:
-    void SetUp() override {
-        if (GetParam() == Motor::PostgreSQL) CORVANE_REQUIERE_POSTGRESQL();
-        base = std::make_unique<BasePrueba>(GetParam());
-        ASSERT_TRUE(base->disponible());
-        errores = std::make_unique<RegistroErrores>(carpetaLog.path(), reloj);
-        bases.errores = errores.get();
-        inic_base_de_datos(bases);
-        abrir_base_de_datos(base->ruta(), 0, bases);
-        ASSERT_EQ(bases.abierta[0], 1) << log().toStdString();
-    }
-    QString log() const { return leer_texto(QDir(carpetaLog.path()).filePath(QStringLiteral("error.log"))); }
-    void insertar(const QString& abonado, const QString& momento, int nivel = 5,
-                  const QString& origen = QStringLiteral("0")) {
-        NuevoDato(FilaEvento({abonado, nivel, "00", momento, origen, "1b", "E130", "01", "012"}), 0, bases);
-    }
-
-    QTemporaryDir carpetaLog;
-    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
-    std::unique_ptr<RegistroErrores> errores;
-    std::unique_ptr<BasePrueba> base;
-    ConjuntoBases bases;
-};
+using Almacen = BaseAbierta;
 
 TEST_P(Almacen, FilasEscritasYLeidasConCadaForma) {
     NuevoDato(FilaEvento({"02bf", 16, "00", "2026-12-06 14:27:13", "10", "7b", "E130", "01", "012"}), 0, bases);
@@ -82,10 +59,10 @@ TEST_P(Almacen, FilaRechazadaEnUnLoteSeRegistraYLasDemasSeGuardan) {
                           : QStringLiteral("ALTER TABLE TABLA_GENERAL ADD CONSTRAINT rechazo "
                                            "CHECK (gral_numero_abonado <> '9999')")});
     comenzar_lote(bases, 0);
-    insertar("0001", "2026-12-06 10:00:01");
-    insertar("0002", "2026-12-06 10:00:02");
-    insertar("9999", "2026-12-06 10:00:03");
-    insertar("0003", "2026-12-06 10:00:04");
+    guardar("0001", "2026-12-06 10:00:01");
+    guardar("0002", "2026-12-06 10:00:02");
+    guardar("9999", "2026-12-06 10:00:03");
+    guardar("0003", "2026-12-06 10:00:04");
     terminar_lote(bases);
     QStringList abonados;
     for (const Fila& f : leer_filas(base->ruta())) abonados << f.abonado;
@@ -94,10 +71,10 @@ TEST_P(Almacen, FilaRechazadaEnUnLoteSeRegistraYLasDemasSeGuardan) {
 }
 
 TEST_P(Almacen, LimitesDelDia) {
-    insertar("02bf", "2026-12-05 23:59:59");
-    insertar("02bf", "2026-12-06 00:00:00");
-    insertar("02bf", "2026-12-06 23:59:59");
-    insertar("02bf", "2026-12-07 00:00:00");
+    guardar("02bf", "2026-12-05 23:59:59");
+    guardar("02bf", "2026-12-06 00:00:00");
+    guardar("02bf", "2026-12-06 23:59:59");
+    guardar("02bf", "2026-12-07 00:00:00");
     const QStringList vistos = valores_de(
         *bases.base[0],
         QStringLiteral("select * from TABLA_GENERAL where ((gral_numero_abonado='02bf') and "
@@ -109,7 +86,7 @@ TEST_P(Almacen, LimitesDelDia) {
 
 TEST_P(Almacen, SentenciaRechazadaSeRegistraYLaSiguienteSeGuarda) {
     NuevoDato(QStringLiteral("INSERT INTO TABLA_INEXISTENTE (x) values('1')"), 0, bases);
-    insertar("1234", "2026-12-06 10:00:00");
+    guardar("1234", "2026-12-06 10:00:00");
     EXPECT_EQ(leer_filas(base->ruta()).size(), 1u);
     EXPECT_EQ(log(), QStringLiteral("****** Error *******\r\nFecha: 06/12/2026 Hora: 14:27:13\r\n"
                                     "Error: 3134 El motor de base de datos rechazó la sentencia\r\nNuevoDato\r\n"));
@@ -132,7 +109,7 @@ TEST_P(Almacen, FallosDeLasRanuras) {
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
-        QFile::remove(QDir(carpetaLog.path()).filePath(QStringLiteral("error.log")));
+        QFile::remove(errores.ruta());
         BaseDatos* antes = bases.base[0].get();
         c.accion(bases);
         EXPECT_TRUE(log().endsWith(QString::fromUtf8(c.registro))) << log().toStdString();
@@ -147,13 +124,13 @@ TEST_P(Almacen, FallosDeLasRanuras) {
 
 TEST_P(Almacen, LoteConUnaSentenciaQueFallaGuardaLasDemasYRegistraUna) {
     comenzar_lote(bases, 0);
-    insertar("0001", "2026-12-06 10:00:01");
-    insertar("0002", "2026-12-06 10:00:02");
+    guardar("0001", "2026-12-06 10:00:01");
+    guardar("0002", "2026-12-06 10:00:02");
     NuevoDato(QStringLiteral("INSERT INTO TABLA_INEXISTENTE (x) values('1')"), 0, bases);
-    insertar("0003", "2026-12-06 10:00:03");
+    guardar("0003", "2026-12-06 10:00:03");
     terminar_lote(bases);
     comenzar_lote(bases, 0);
-    insertar("0004", "2026-12-06 10:00:04");
+    guardar("0004", "2026-12-06 10:00:04");
     terminar_lote(bases);
     QStringList abonados;
     for (const Fila& f : leer_filas(base->ruta())) abonados << f.abonado;
@@ -164,7 +141,7 @@ TEST_P(Almacen, LoteConUnaSentenciaQueFallaGuardaLasDemasYRegistraUna) {
 
 TEST_P(Almacen, LoteSinConfirmarNoSeVeDesdeOtraConexion) {
     comenzar_lote(bases, 0);
-    insertar("0001", "2026-12-06 10:00:01");
+    guardar("0001", "2026-12-06 10:00:01");
     EXPECT_TRUE(leer_filas(base->ruta()).empty());
     terminar_lote(bases);
     EXPECT_EQ(leer_filas(base->ruta()).size(), 1u);
@@ -184,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor:
 class ArchivoBase : public testing::Test {
 protected:
     QString ruta(const char* nombre = "baseTolm.mdb") const { return QDir(dir.path()).filePath(QString::fromLatin1(nombre)); }
-    QString log() const { return leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log"))); }
+    QString log() const { return leer_texto(errores.ruta()); }
     QTemporaryDir dir;
     RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
     RegistroErrores errores{dir.path(), reloj};
