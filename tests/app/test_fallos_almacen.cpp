@@ -32,7 +32,6 @@ void asegurar_aplicacion() {
 
 // The service's rows reach the database in batches: waits on them allow 20 s.
 constexpr int kEspera = 20000;
-bool esperar(const std::function<bool()>& condicion, int ms = kEspera) { return esperar_que(condicion, ms); }
 
 int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
 
@@ -217,25 +216,25 @@ TEST(FallosAlmacen, ServidorPostgreSQLDetenidoYVueltoAArrancar) {
         Servicio s(dir.path(), {"--base", conClave});
         s.enviar(0, 20);
         ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
-        ASSERT_TRUE(esperar([&] { return filas(url) == 20; }));
+        ASSERT_TRUE(esperar_que([&] { return filas(url) == 20; }, kEspera));
 
         ASSERT_EQ(pg_ctl("stop -m fast"), 0);
         s.enviar(100, 15);
         ASSERT_TRUE(s.esperarInformes(35)) << s.errores().toStdString();
         // The rows wait in the local queue; the failure is logged once, however
         // many rows and attempts the outage lasts, and the operator is told.
-        ASSERT_TRUE(esperar([&] { return s.errores().contains(QStringLiteral("Base de datos no disponible: ")); }))
+        ASSERT_TRUE(esperar_que([&] { return s.errores().contains(QStringLiteral("Base de datos no disponible: ")); }, kEspera))
             << s.errores().toStdString();
         EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 1);
 
         ASSERT_EQ(pg_ctl("start"), 0);
         // The connection comes back by itself: every queued row is stored, once,
         // in arrival order, and so are the rows sent after.
-        EXPECT_TRUE(esperar([&] { return filas(url) == 35; }, 60000)) << filas(url);
+        EXPECT_TRUE(esperar_que([&] { return filas(url) == 35; }, 60000)) << filas(url);
         s.enviar(200, 1);
         ASSERT_TRUE(s.esperarInformes(36));
-        EXPECT_TRUE(esperar([&] { return filas(url) == 36; })) << filas(url);
-        EXPECT_TRUE(esperar([&] {
+        EXPECT_TRUE(esperar_que([&] { return filas(url) == 36; }, kEspera)) << filas(url);
+        EXPECT_TRUE(esperar_que([&] {
             return s.errores().contains(QStringLiteral("Base de datos disponible: 15 eventos pendientes guardados"));
         })) << s.errores().toStdString();
         EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 1);
