@@ -321,6 +321,9 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
         if (!f) f = cola.borrar_hasta(hasta);
         if (f) {
             if (e.parar.load()) break;
+            // The next attempt connects anew and looks at the tables again, so a
+            // table dropped or renamed on the server is created again.
+            servidor.cerrar();
             anotar(e, f);
             pausaMs = pausaMs == 0 ? kPausaInicialMs : std::min(pausaMs * 2, kPausaMaximaMs);
             continue;
