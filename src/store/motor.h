@@ -54,6 +54,8 @@ public:
     virtual qint64 pendientes() { return 0; }
     // Failures met off the receive road (by the forwarder) since the last call.
     virtual std::vector<Fallo> fallosDiferidos() { return {}; }
+    // Rows dropped because not even memory could hold them any more.
+    virtual qint64 descartadas() { return 0; }
     // Ends what works for the store off the receive road, within about 2 s.
     virtual void cerrar() {}
 };
@@ -68,8 +70,11 @@ inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
 // path of an SQLite file. A missing file is created with the event table; an existing
 // file is never overwritten: one that is not a database fails with kNoEsBaseDeDatos,
 // untouched.
-// With `cola` (the local queue's file), a server is reached through the queue:
-// every row is committed there first and moved by a forwarder thread.
+// With `cola` (the local queue's file), nothing received is lost to the store:
+// a server is reached through the queue (every row is committed there first and
+// moved by a forwarder thread), and an SQLite file sends the rows it refuses to
+// the queue until it takes them again. Then `base` is set even when the open
+// fails (the failure is returned to be logged; the store keeps trying).
 Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola = {});
 
 } // namespace corvane

@@ -17,8 +17,10 @@
 namespace corvane {
 namespace {
 
-// Milliseconds a statement waits for a lock held by another process.
-constexpr int kEsperaBloqueoMs = 5000;
+// Milliseconds a statement waits for a lock held by another process: short, so
+// that a file held by someone else costs the receive road little; the rows it
+// refuses wait in the local queue of pending rows.
+constexpr int kEsperaBloqueoMs = 300;
 
 // The INSERT of the event row as a native SQLite statement on the Qt connection's
 // own handle: Qt's bindValue costs more than the insert itself.
