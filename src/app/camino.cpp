@@ -64,7 +64,8 @@ void Camino::revisarPendientes() {
         vaciar_salidas(); // standard error of the modes without windows is buffered
         avisoPendientes_.start();
     };
-    if (!sinBase_ && conFallos && quedan > 0) {
+    const bool fallando = conFallos || (bases.base[0] && bases.base[0]->fallando());
+    if (!sinBase_ && fallando && quedan > 0) {
         sinBase_ = true;
         maximoPendientes_ = quedan;
         decir(QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan));

@@ -59,6 +59,7 @@ public:
     qint64 pendientes() override { return inicial_ + encoladas_ - reenvio_->movidas(); }
     std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }
     void cerrar() override { reenvio_->detener(kCierreMs); }
+    bool fallando() override { return reenvio_->fallando(); }
 
 private:
     Fallo abrirCola() {

@@ -100,6 +100,7 @@ public:
         return r;
     }
     qint64 descartadas() override { return descartadas_; }
+    bool fallando() override { return respaldando_; }
 
 private:
     Fallo abrirArchivo() {

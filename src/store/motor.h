@@ -54,6 +54,8 @@ public:
     virtual qint64 pendientes() { return 0; }
     // Failures met off the receive road (by the forwarder) since the last call.
     virtual std::vector<Fallo> fallosDiferidos() { return {}; }
+    // True while rows wait because the event table does not take them.
+    virtual bool fallando() { return false; }
     // Rows dropped because not even memory could hold them any more.
     virtual qint64 descartadas() { return 0; }
     // Ends what works for the store off the receive road, within about 2 s.

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -19,6 +21,7 @@
 #include <functional>
 
 #include "apoyo/apoyo.h"
+#include "common/registro_errores.h"
 
 using namespace corvane::pruebas;
 
@@ -194,6 +197,101 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     for (const Fila& f : guardadas) distintas.insert(f.abonado + f.evento + f.momento);
     EXPECT_EQ(distintas.size(), guardadas.size());
 }
+
+// The embedded file unavailable for a while, then usable again: the reports are
+// shown at once all along, every row ends up stored once, the failure is logged
+// once, the operator is told, and SIGTERM during the fault ends the service
+// within 2 s, the rows not yet stored kept for the next start.
+struct CasoArchivo {
+    const char* nombre;
+    // Makes the file unavailable (before the start when `alArrancar`); the returned
+    // function mends it.
+    std::function<std::function<void()>(const QString& base)> estropear;
+    bool alArrancar;
+    qint32 numero; // the failure number logged
+};
+
+class ArchivoNoDisponible : public testing::TestWithParam<CasoArchivo> {};
+
+TEST_P(ArchivoNoDisponible, NadaSePierdeYSeGuardaUnaVez) {
+    const CasoArchivo& c = GetParam();
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    std::function<void()> arreglar;
+    std::unique_ptr<Servicio> s;
+    if (c.alArrancar) {
+        arreglar = c.estropear(base);
+        s = std::make_unique<Servicio>(dir.path());
+        s->enviar(0, 20);
+        ASSERT_TRUE(s->esperarInformes(20)) << s->errores().toStdString();
+    } else {
+        s = std::make_unique<Servicio>(dir.path());
+        ASSERT_TRUE(s->antesDelFallo(base)) << s->errores().toStdString();
+        arreglar = c.estropear(base);
+    }
+    s->enviar(100, 30);
+    ASSERT_TRUE(s->esperarInformes(50)) << s->errores().toStdString();
+    EXPECT_TRUE(esperar_que([&] { return s->errores().contains(QStringLiteral("Base de datos no disponible: ")); },
+                            kEspera))
+        << s->errores().toStdString();
+    // Stopped in the middle of the fault: quickly, and nothing is lost.
+    QElapsedTimer reloj;
+    reloj.start();
+    EXPECT_EQ(s->detener(), 0);
+    EXPECT_LT(reloj.elapsed(), 2000);
+    arreglar();
+    s = std::make_unique<Servicio>(dir.path());
+    s->enviar(200, 10);
+    ASSERT_TRUE(s->esperarInformes(10));
+    EXPECT_TRUE(esperar_que([&] { return filas(base) == 60; }, kEspera)) << filas(base);
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_EQ(log.count(QStringLiteral("****** Error *******")), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Error: %1 ").arg(c.numero))) << log.toStdString();
+    EXPECT_EQ(s->detener(), 0);
+    std::set<QString> cuentas;
+    for (const Fila& f : leer_filas(base)) cuentas.insert(f.abonado);
+    EXPECT_EQ(cuentas.size(), 60u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, ArchivoNoDisponible,
+    testing::Values(
+        // Another process holds the write lock of the file.
+        CasoArchivo{"BloqueadaPorOtroProceso",
+                    [](const QString& base) -> std::function<void()> {
+                        auto otro = std::make_shared<QProcess>();
+                        otro->start(QStringLiteral("sqlite3"), {base});
+                        otro->waitForStarted();
+                        otro->write("BEGIN IMMEDIATE;\nINSERT INTO TABLA_GENERAL (gral_numero_abonado) VALUES ('x');\n");
+                        otro->waitForBytesWritten();
+                        esperar_que([] { return false; }, 300);
+                        return [otro, base] {
+                            otro->write("ROLLBACK;\n.quit\n");
+                            otro->waitForFinished(5000);
+                        };
+                    },
+                    false, corvane::fallos::kBloqueada},
+        // A folder where the file should be, at start: never written into.
+        CasoArchivo{"CarpetaEnLugarDelArchivo",
+                    [](const QString& base) -> std::function<void()> {
+                        QDir().mkpath(base);
+                        return [base] { QDir(base).removeRecursively(); };
+                    },
+                    true, corvane::fallos::kArchivoNoEncontrado},
+        // A text file where the file should be, at start: left as it is.
+        CasoArchivo{"TextoEnLugarDelArchivo",
+                    [](const QString& base) -> std::function<void()> {
+                        QFile f(base);
+                        f.open(QIODevice::WriteOnly);
+                        f.write(QByteArray("no es una base\n").repeated(100));
+                        f.close();
+                        return [base] {
+                            EXPECT_EQ(leer_archivo(base), QByteArray("no es una base\n").repeated(100));
+                            QFile::remove(base);
+                        };
+                    },
+                    true, corvane::fallos::kNoEsBaseDeDatos}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(FallosAlmacen, ServidorPostgreSQLDetenidoYVueltoAArrancar) {
     if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))
