@@ -34,6 +34,7 @@ Camino::~Camino() {
     // Whatever the port or the handler still do on their way out goes nowhere:
     // the boxes may be gone already.
     ponerCajas(nullptr, nullptr);
+    ponerAviso(nullptr);
 }
 
 void Camino::ponerCajas(CajaTexto* text1, CajaTexto* text4) {
@@ -64,19 +65,28 @@ void Camino::revisarPendientes() {
         vaciar_salidas(); // standard error of the modes without windows is buffered
         avisoPendientes_.start();
     };
-    const bool fallando = conFallos || (bases.base[0] && bases.base[0]->fallando());
+    BaseDatos* base = bases.base[0].get();
+    const bool fallando = conFallos || (base != nullptr && base->fallando());
+    const QString noDisponible = QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan);
+    // The alert names the cause, and the rows dropped past the memory's bound.
+    const qint32 causa = base != nullptr ? base->ultimoFallo() : 0;
+    const qint64 descartadas = base != nullptr ? base->descartadas() : 0;
+    const QString detalle = (causa != 0 ? QStringLiteral(" (%1)").arg(mensaje_de_error(causa)) : QString()) +
+                            (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
     if (!sinBase_ && fallando && quedan > 0) {
         sinBase_ = true;
         maximoPendientes_ = quedan;
-        decir(QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan));
+        decir(noDisponible);
+        if (!detalle.isEmpty()) decir(QStringLiteral("Causa:") + detalle);
     } else if (sinBase_ && quedan == 0) {
         sinBase_ = false;
         decir(QStringLiteral("Base de datos disponible: %1 eventos pendientes guardados").arg(maximoPendientes_));
     } else if (sinBase_) {
         maximoPendientes_ = std::max(maximoPendientes_, quedan);
-        if (avisoPendientes_.elapsed() >= kRepetirAvisoMs)
-            decir(QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan));
+        if (avisoPendientes_.elapsed() >= kRepetirAvisoMs) decir(noDisponible);
     }
+    // The windows keep the alert in sight, its count current, until the last row is stored.
+    aviso_.ponerTexto(sinBase_ ? noDisponible + detalle : QString());
 }
 
 void Camino::cerrar() {

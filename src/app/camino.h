@@ -49,6 +49,9 @@ public:
     // write; null drops what would go there. Boxes that go before the road must be
     // replaced (or set to null) first.
     void ponerCajas(CajaTexto* text1, CajaTexto* text4);
+    // Where the windows keep an alert in sight: its text while rows wait for the
+    // database, empty otherwise; null: nowhere.
+    void ponerAviso(CajaTexto* aviso) { aviso_.destino = aviso; }
 
     // Opens the event database (the --base URL, or baseTolm.mdb in the data
     // folder) into slot 0 as the main window's load does, after resetting the
@@ -96,6 +99,7 @@ private:
     qint64 maximoPendientes_ = 0;
     Reenvio text1_;
     Reenvio text4_;
+    Reenvio aviso_;
     std::unique_ptr<ManejadorRx> manejador_;
     std::unique_ptr<PuertoSerie> puerto_;
 };

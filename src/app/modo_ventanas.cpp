@@ -29,9 +29,12 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
     auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
                                            *camino.puerto(), puerto, mensajes);
     camino.ponerCajas(&ventana->text1(), &ventana->text4());
+    camino.ponerAviso(&ventana->aviso());
     // The boxes go with the window; the road, alive or not, writes them no more.
-    QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(),
-                     [&camino] { camino.ponerCajas(nullptr, nullptr); });
+    QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(), [&camino] {
+        camino.ponerCajas(nullptr, nullptr);
+        camino.ponerAviso(nullptr);
+    });
     return ventana;
 }
 

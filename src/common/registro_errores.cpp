@@ -17,6 +17,8 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("Error del motor de base de datos");
     case fallos::kArchivoNoEncontrado:
         return QStringLiteral("No se encuentra o no se puede abrir el archivo de base de datos");
+    case fallos::kAccesoRechazado:
+        return QStringLiteral("El servidor rechazó el usuario o la contraseña");
     case fallos::kDiscoLleno:
         return QStringLiteral("No hay espacio suficiente en el disco");
     case fallos::kSoloLectura:

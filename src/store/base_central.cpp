@@ -60,6 +60,7 @@ public:
     std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }
     void cerrar() override { reenvio_->detener(kCierreMs); }
     bool fallando() override { return reenvio_->fallando(); }
+    qint32 ultimoFallo() override { return reenvio_->ultimoFallo(); }
 
 private:
     Fallo abrirCola() {

@@ -101,6 +101,7 @@ public:
     }
     qint64 descartadas() override { return descartadas_; }
     bool fallando() override { return respaldando_; }
+    qint32 ultimoFallo() override { return ultimoNumero_; }
 
 private:
     Fallo abrirArchivo() {

@@ -28,10 +28,12 @@ qint32 numero_sqlite(int codigo) {
 }
 
 qint32 numero_postgresql(const QString& estado, QSqlError::ErrorType tipo) {
-    // Class 08 connection exceptions, 57P operator intervention (shutdown), 28
-    // authorization; no SQLSTATE on a connection error: the server is not there.
+    // Class 28: the login refused (a wrong password, an unknown role).
+    if (estado.startsWith(QLatin1String("28"))) return fallos::kAccesoRechazado;
+    // Class 08 connection exceptions, 57P operator intervention (shutdown); no
+    // SQLSTATE on a connection error: the server is not there.
     if (estado.startsWith(QLatin1String("08")) || estado.startsWith(QLatin1String("57P")) ||
-        estado.startsWith(QLatin1String("28")) || (estado.isEmpty() && tipo == QSqlError::ConnectionError))
+        (estado.isEmpty() && tipo == QSqlError::ConnectionError))
         return fallos::kConexionPerdida;
     if (estado == QLatin1String("53100")) return fallos::kDiscoLleno;
     if (estado == QLatin1String("25006")) return fallos::kSoloLectura;

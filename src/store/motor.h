@@ -56,6 +56,8 @@ public:
     virtual std::vector<Fallo> fallosDiferidos() { return {}; }
     // True while rows wait because the event table does not take them.
     virtual bool fallando() { return false; }
+    // The number of the last failure that made rows wait; 0 when none.
+    virtual qint32 ultimoFallo() { return 0; }
     // Rows dropped because not even memory could hold them any more.
     virtual qint64 descartadas() { return 0; }
     // Ends what works for the store off the receive road, within about 2 s.

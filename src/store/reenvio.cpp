@@ -37,7 +37,7 @@ struct EstadoReenvio {
     std::atomic<bool> fallando{false};
     std::atomic<qint64> movidas{0};
     std::vector<Fallo> fallos;
-    qint32 ultimoNumero = 0; // the forwarder's own
+    std::atomic<qint32> ultimoNumero{0}; // written by the forwarder
     bool terminado = false;
     std::condition_variable fin;
 };
@@ -161,6 +161,10 @@ private:
     static qint32 numero_conexion(const QString& mensaje) {
         if (mensaje.contains(QLatin1String("does not exist")) && mensaje.contains(QLatin1String("database")))
             return fallos::kArchivoNoEncontrado;
+        if (mensaje.contains(QLatin1String("authentication failed")) ||
+            (mensaje.contains(QLatin1String("role")) && mensaje.contains(QLatin1String("does not exist"))) ||
+            mensaje.contains(QLatin1String("no password supplied")))
+            return fallos::kAccesoRechazado;
         return fallos::kConexionPerdida;
     }
 
@@ -285,8 +289,8 @@ private:
 // A failure is told once per outage: the same number again, before a batch has
 // gone through, is the same failure.
 void anotar(EstadoReenvio& e, Fallo f) {
-    const bool repetida = e.fallando.exchange(true) && e.ultimoNumero == f.numero;
-    e.ultimoNumero = f.numero;
+    const bool repetida = e.fallando.exchange(true) && e.ultimoNumero.load() == f.numero;
+    e.ultimoNumero.store(f.numero);
     if (repetida) return;
     const std::lock_guard<std::mutex> l(e.mutex);
     e.fallos.push_back(std::move(f));
@@ -370,6 +374,7 @@ std::vector<Fallo> Reenvio::fallos() {
 }
 
 qint64 Reenvio::movidas() const { return estado_->movidas.load(); }
+qint32 Reenvio::ultimoFallo() const { return estado_->ultimoNumero.load(); }
 bool Reenvio::fallando() const { return estado_->fallando.load(); }
 
 } // namespace corvane

@@ -42,6 +42,8 @@ public:
     std::vector<Fallo> fallos();
     // Rows moved since the start.
     qint64 movidas() const;
+    // The number of the last failure met.
+    qint32 ultimoFallo() const;
     // True while the last attempt failed and rows wait.
     bool fallando() const;
 

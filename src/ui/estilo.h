@@ -17,6 +17,8 @@ inline constexpr double kPuntosRegistroOnline = 8.25;
 
 // Background of the main window, its frames and its panels: E0E0E0.
 inline const QColor kGrisFondo{0xE0, 0xE0, 0xE0};
+// What the operator must notice: white on a strong red.
+inline const QColor kRojoAlerta{0xC0, 0x00, 0x00};
 
 QFont fuente_consola(bool negrita, double puntos = kPuntosNormal);
 

@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <iterator>
 
 #include "common/reglas.h"
@@ -45,6 +47,11 @@ constexpr RectTwips kCombo2[2] = {{2040, 360, 4215, 360}, {2040, 840, 4215, 360}
 constexpr RectTwips kDTPicker1{2040, 1320, 2415, 375};
 constexpr RectTwips kCommand3{480, 1920, 3255, 495};
 constexpr RectTwips kText2{1200, 4320, 2775, 390};
+// The alert strip: above the frames, from the left frame's edge to the right
+// frame's, in the room the top of the window leaves them.
+constexpr float kArribaAviso = 30;
+constexpr float kAltoAviso = 300;
+constexpr float kMargenAviso = 240;
 
 constexpr int kNivelesSenal = 16;
 constexpr int kRepetidoras = 15;
@@ -113,6 +120,7 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText1_ = std::make_unique<CajaRegistroVentana>(text1_);
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
+    cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
     Form_Load();
 }
 
@@ -121,7 +129,34 @@ Form1::~Form1() {
     delete form2_.data();
 }
 
+// The alert strip as the road sees it: a text, shown only while not empty.
+class Form1::CajaAviso : public CajaTexto {
+public:
+    explicit CajaAviso(QLabel* etiqueta) : etiqueta_(etiqueta) {}
+    QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
+    void ponerTexto(const QString& texto) override {
+        if (!etiqueta_ || etiqueta_->text() == texto) return;
+        etiqueta_->setText(texto);
+        etiqueta_->setVisible(!texto.isEmpty());
+        if (!texto.isEmpty()) etiqueta_->raise();
+    }
+
+private:
+    QPointer<QLabel> etiqueta_;
+};
+
 void Form1::construir() {
+    aviso_ = new QLabel(this);
+    aviso_->setObjectName(QStringLiteral("Aviso"));
+    aviso_->setFont(fuente_consola(true));
+    aviso_->setAutoFillBackground(true);
+    QPalette paleta = aviso_->palette();
+    paleta.setColor(QPalette::Window, kRojoAlerta);
+    paleta.setColor(QPalette::WindowText, Qt::white);
+    aviso_->setPalette(paleta);
+    aviso_->setIndent(6);
+    aviso_->hide();
+
     frame1_ = marco(this, "Frame1", QStringLiteral("Configuracion Puerto serie"), kFrame1);
     vsElastic1_ = panel(frame1_, "vsElastic1", kElastic1);
     const QString etiquetasPuerto[2] = {QStringLiteral("Puerto serie"), QStringLiteral("Baudrate")};
@@ -258,6 +293,7 @@ void Form1::disponerInterior() {
     colocar(combo2_[1], d.combo2_1);
     colocar(dtPicker1_, d.dtPicker1);
     colocar(command3_, d.command3);
+    colocar(aviso_, RectTwips{kMargenAviso, kArribaAviso, std::max(0.0F, m.W - 2 * kMargenAviso), kAltoAviso});
 }
 
 void Form1::showEvent(QShowEvent* e) {
@@ -325,6 +361,9 @@ CajaTexto& Form1::text3() {
 }
 CajaTexto& Form1::text4() {
     return *cajaText4_;
+}
+CajaTexto& Form1::aviso() {
+    return *cajaAviso_;
 }
 
 void Form1::Form_Unload() {

@@ -22,6 +22,7 @@
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -60,6 +61,9 @@ public:
     CajaTexto& text2();
     CajaTexto& text3();
     CajaTexto& text4();
+    // The alert strip along the top of the window: shown, in the alert colour,
+    // while it holds a text.
+    CajaTexto& aviso();
 
     // The receive handler that the port feeds.
     ManejadorRx& manejador() { return manejador_; }
@@ -109,6 +113,10 @@ private:
     std::unique_ptr<CajaLineaVentana> cajaText4_;
 
     QPointer<Form2> form2_;
+
+    class CajaAviso;
+    std::unique_ptr<CajaAviso> cajaAviso_;
+    QLabel* aviso_ = nullptr;
 
     QSize dispuesto_; // the inside that the layout was computed for
     bool mostrada_ = false;

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -127,6 +128,38 @@ TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
     ASSERT_TRUE(camino.puerto()->reintentando());
     camino.puerto()->ponerIntervaloReintento(10);
     EXPECT_FALSE(esperar_que([&] { return !camino.puerto()->reintentando(); }, 200));
+}
+
+} // namespace
+
+namespace {
+
+// The event file unusable (a folder in its place): the report is shown, its row
+// waits, and a red strip along the top says so, its count current, until the
+// file is usable again and the row is stored; then the strip goes.
+TEST_F(Consola, BaseNoDisponibleSeVeArribaHastaQueSeGuarda) {
+    ASSERT_TRUE(QDir().mkpath(base()));
+    Pty pty;
+    Form1& f = ventana(pty.ruta());
+    f.show();
+    QTest::mouseClick(control<QPushButton>(&f, "Command1"), Qt::LeftButton);
+    ASSERT_TRUE(mensajes.mensajes.empty());
+    auto* aviso = control<QLabel>(&f, "Aviso");
+    EXPECT_FALSE(aviso->isVisible());
+    ASSERT_TRUE(pty.escribir(kDiez));
+    ASSERT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; }));
+    ASSERT_TRUE(esperar_que([&] { return aviso->isVisible(); }, 5000));
+    EXPECT_TRUE(aviso->text().startsWith(QStringLiteral("Base de datos no disponible: 1 eventos pendientes")))
+        << aviso->text().toStdString();
+    ASSERT_TRUE(pty.escribir(kDiez));
+    EXPECT_TRUE(esperar_que(
+        [&] { return aviso->text().startsWith(QStringLiteral("Base de datos no disponible: 2 eventos pendientes")); },
+        5000))
+        << aviso->text().toStdString();
+
+    ASSERT_TRUE(QDir(base()).removeRecursively());
+    EXPECT_TRUE(esperar_que([&] { return !aviso->isVisible(); }, 10000)) << aviso->text().toStdString();
+    EXPECT_EQ(leer_filas(base()).size(), 2u);
 }
 
 } // namespace

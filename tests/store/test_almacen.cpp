@@ -298,7 +298,7 @@ TEST(NumerosDeFallo, CodigosDeCadaMotor) {
     } postgresql[] = {
         {"08006", QSqlError::StatementError, fallos::kConexionPerdida},
         {"57P01", QSqlError::StatementError, fallos::kConexionPerdida}, // server shut down
-        {"28P01", QSqlError::ConnectionError, fallos::kConexionPerdida}, // password refused
+        {"28P01", QSqlError::ConnectionError, fallos::kAccesoRechazado}, // password refused
         {"", QSqlError::ConnectionError, fallos::kConexionPerdida},
         {"", QSqlError::StatementError, fallos::kConexionPerdida},
         {"53100", QSqlError::StatementError, fallos::kDiscoLleno},
