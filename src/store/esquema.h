@@ -61,6 +61,11 @@ QString insert_preparado();
 QString crear_tabla_sqlite();
 QString crear_tabla_postgresql();
 
+// Consoles that find the tables missing on a shared server create them one at a
+// time, under this transaction-level advisory lock: two CREATE TABLE IF NOT
+// EXISTS running together can still collide on the type of the table.
+inline const QString kBloqueoEsquema = QStringLiteral("SELECT pg_advisory_xact_lock(7405112026)");
+
 inline const QString kCrearIndice = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS indice_abonado_fecha "
     "ON TABLA_GENERAL (gral_numero_abonado, gral_hora_fecha)");

@@ -103,11 +103,15 @@ Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
     const bool tieneTabla = q.value(0).toBool();
     const bool tieneIndice = q.value(1).toBool();
     q.finish();
-    if (!tieneTabla) {
-        if (Fallo f = ejecutar_esquema(db, esquema::crear_tabla_postgresql())) return f;
-    }
-    if (!tieneIndice) {
-        if (Fallo f = ejecutar_esquema(db, esquema::kCrearIndice)) return f;
+    if (!tieneTabla || !tieneIndice) {
+        if (!db.transaction()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
+        for (const QString& s : {esquema::kBloqueoEsquema, esquema::crear_tabla_postgresql(), esquema::kCrearIndice}) {
+            if (Fallo f = ejecutar_esquema(db, s)) {
+                db.rollback();
+                return f;
+            }
+        }
+        if (!db.commit()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
     }
     base = std::make_unique<BasePostgreSQL>(std::move(conexion));
     return {};

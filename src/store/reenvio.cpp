@@ -47,8 +47,6 @@ namespace {
 // The control record of each queue: the last sequence number the event table holds.
 const char* const kCrearControl =
     "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)";
-// Any number: the advisory lock under which consoles create the tables one at a time.
-const char* const kBloqueoEsquema = "SELECT pg_advisory_xact_lock(7405112026)";
 
 class Servidor {
 public:
@@ -91,7 +89,7 @@ public:
             return f;
         if (presentes == 1) return {};
         std::string esquema = "BEGIN; ";
-        esquema += kBloqueoEsquema;
+        esquema += esquema::kBloqueoEsquema.toStdString();
         esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
                    esquema::kCrearIndice.toStdString() + "; " + kCrearControl + "; COMMIT";
         return ejecutar(esquema.c_str());
