@@ -19,8 +19,9 @@ Proceso::Proceso(const QString& carpeta, const Reloj* relojDado)
 Camino::Camino(const Opciones& o, const Reloj* relojDado)
     : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
-    // Rows for a central server wait in the data folder until it has them.
-    if (!o.base.isEmpty())
+    // Rows for a central server wait in the data folder until it has them; a
+    // query stores nothing and reads the server directly.
+    if (!o.base.isEmpty() && o.modo != Modo::Consultar)
         proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
     if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
     puerto_ = std::make_unique<PuertoSerie>(*manejador_, proceso_.reloj);
