@@ -20,8 +20,9 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
     // Rows the store cannot take yet wait in the data folder; for a central
-    // server every row passes through there.
-    if (o.modo != Modo::Consultar)
+    // server every row passes through there. A query stores nothing and reads
+    // the database directly.
+    if (o.modo != Modo::Consultar && o.modo != Modo::Copia)
         proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
     if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
     puerto_ = std::make_unique<PuertoSerie>(*manejador_, proceso_.reloj);

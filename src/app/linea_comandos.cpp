@@ -1,5 +1,8 @@
 #include "app/linea_comandos.h"
 
+#include <cstring>
+#include <string_view>
+
 #include "app/tabla_opciones.h"
 #include "common/reglas.h"
 
@@ -15,6 +18,44 @@ int indice_origen(const QString& valor) {
         if (c.unicode() < u'0' || c.unicode() > u'9') return -1;
     const int n = valor.toInt();
     return n <= 15 ? n + 1 : -1;
+}
+
+// Writes 'x' over `texto`'s bytes [desde, hasta).
+void tapar(char* texto, size_t desde, size_t hasta) {
+    if (desde < hasta) std::memset(texto + desde, 'x', hasta - desde);
+}
+
+// The passwords of one argument of `largo` bytes: a postgresql:// URL alone or
+// after "--base=" / "-base=". The user information ends at the last "@" before
+// the path, the query or the fragment, and its password after its first ":", so
+// that the whole of it is covered however a reader splits a raw "@" (QUrl at the
+// last one, libpq at the first). In the query, every "password=" value.
+void tapar_claves(char* texto, size_t largo) {
+    const std::string_view argumento(texto, largo);
+    size_t inicio = 0;
+    for (const std::string_view prefijo : {std::string_view("--base="), std::string_view("-base=")})
+        if (argumento.substr(0, prefijo.size()) == prefijo) inicio = prefijo.size();
+    const std::string_view url = argumento.substr(inicio);
+    if (!es_url_postgresql(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))))
+        return;
+    const size_t autoridad = inicio + url.find("://") + 3;
+    const size_t finAutoridad = std::min(argumento.find_first_of("/?#", autoridad), largo);
+    const size_t arroba = argumento.substr(0, finAutoridad).rfind('@');
+    if (arroba != std::string_view::npos && arroba >= autoridad) {
+        const size_t dosPuntos = argumento.find(':', autoridad);
+        if (dosPuntos < arroba) tapar(texto, dosPuntos + 1, arroba);
+    }
+    if (finAutoridad == largo || argumento[finAutoridad] == '#') return;
+    const size_t pregunta = argumento.find('?', finAutoridad);
+    if (pregunta == std::string_view::npos) return;
+    const size_t finConsulta = std::min(argumento.find('#', pregunta), largo);
+    const std::string_view clave = "password=";
+    for (size_t parametro = pregunta + 1; parametro < finConsulta;) {
+        const size_t fin = std::min(argumento.find('&', parametro), finConsulta);
+        if (argumento.substr(parametro, clave.size()) == clave && parametro + clave.size() <= fin)
+            tapar(texto, parametro + clave.size(), fin);
+        parametro = fin + 1;
+    }
 }
 
 // "1200, 4800, 9600 o 19200"
@@ -88,6 +129,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              return {};
          }},
         {"csv", kInterruptor, marcar(o.csv)},
+        {"copia", kConValor, guardar_en(o.copia)},
     };
     const LecturaLinea linea = leer_linea(argumentos, tabla);
     if (!linea.error.isEmpty()) return fallar(linea.error);
@@ -100,10 +142,11 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return linea.dadas.contains(QLatin1String(nombre));
     };
     const bool sinVentana = dada("sin-ventana");
-    const int modos =
-        (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) + (dada("consultar") ? 1 : 0);
+    const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
+                      (dada("consultar") ? 1 : 0) + (dada("copia") ? 1 : 0);
     if (modos > 1)
-        return fallar(QStringLiteral("--reproducir, --sin-ventana y --consultar no se combinan"));
+        return fallar(
+            QStringLiteral("--reproducir, --sin-ventana, --consultar y --copia no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool dePuerto = dada("velocidad");
     if (!o.archivo.isEmpty())
@@ -112,6 +155,11 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::Consultar;
     else if (sinVentana)
         o.modo = Modo::SinVentana;
+    else if (!o.copia.isEmpty())
+        o.modo = Modo::Copia;
+    if (o.modo == Modo::Copia && !o.base.isEmpty())
+        return fallar(QStringLiteral(
+            "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
     if (deConsulta && o.modo != Modo::Consultar)
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
     if (dePuerto && o.modo != Modo::SinVentana)
@@ -140,18 +188,32 @@ QString texto_ayuda() {
                "  corvane --consultar CUENTA --fecha AAAA-MM-DD [--origen todos|directo|1..15] "
                "[--csv]\n"
                "                                        lista los eventos de una cuenta en un día\n"
+               "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
+               "                                        nuevo), coherente aun con la consola en\n"
+               "                                        marcha\n"
                "\n"
                "Opciones comunes:\n"
                "  --carpeta DIR    carpeta de datos (baseTolm.mdb y error.log); por omisión,\n"
                "                   la carpeta del programa\n"
                "  --base URL       base central postgresql://usuario@servidor:puerto/base; la\n"
-               "                   clave va en la dirección o en las variables PG* habituales\n"
+               "                   clave, mejor en PGPASSWORD o en ~/.pgpass (la que va en la\n"
+               "                   dirección se borra de la lista de procesos al arrancar)\n"
                "  --puerto P       número de 1 a %1 (COM1..COM%1, /dev/ttyS0../dev/ttyS%2) o\n"
                "                   la ruta de un dispositivo\n"
                "  --velocidad V    %3 bit/s\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
              texto_velocidades());
+}
+
+void ocultar_claves(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) tapar_claves(argv[i], std::strlen(argv[i]));
+}
+
+QString sin_clave(const QString& url) {
+    QByteArray bytes = url.toUtf8();
+    tapar_claves(bytes.data(), static_cast<size_t>(bytes.size()));
+    return QString::fromUtf8(bytes);
 }
 
 } // namespace corvane

@@ -8,7 +8,7 @@
 
 namespace corvane {
 
-enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Ayuda };
+enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Copia, Ayuda };
 
 struct Opciones {
     Modo modo = Modo::Ventanas;
@@ -21,6 +21,7 @@ struct Opciones {
     QDate fecha;       // --fecha; today when not given
     int origen = 0;    // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
     bool csv = false;  // --csv
+    QString copia;     // --copia: path of the copy of the event database, a file still to be made
 };
 
 struct LineaComandos {
@@ -33,5 +34,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos);
 
 // Text of --ayuda.
 QString texto_ayuda();
+
+// Overwrites with 'x', in place and byte for byte, the passwords that the
+// process's arguments carry in a postgresql:// URL (--base URL, --base=URL): the
+// password of the user information and the value of a "password=" parameter.
+// Any local user reads the arguments in /proc/PID/cmdline; called once the line
+// has been read, before anything else runs, it leaves them readable for
+// milliseconds only. The lengths and everything else stay as they were.
+void ocultar_claves(int argc, char* argv[]);
+// `url` as it may be shown or logged: its passwords written as 'x', as
+// ocultar_claves leaves them.
+QString sin_clave(const QString& url);
 
 } // namespace corvane

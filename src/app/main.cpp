@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 #include "app/cajas_consola.h"
 #include "app/linea_comandos.h"
 #include "app/modos.h"
@@ -13,9 +15,15 @@
 using namespace corvane;
 
 int main(int argc, char* argv[]) {
+    // A reader of standard output or standard error that goes away (a pipe into
+    // "head", a closed terminal) makes those writes fail, and nothing else:
+    // reception and storage go on.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList argumentos;
     for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
     const LineaComandos linea = analizar_linea_comandos(argumentos);
+    // The values are read: a password given in --base leaves the process list.
+    ocultar_claves(argc, argv);
     if (!linea.error.isEmpty()) {
         escribir(stderr, QStringLiteral("corvane: ") + linea.error +
                              QStringLiteral("\nUse «corvane --ayuda» para ver las opciones.\n"));
@@ -40,6 +48,10 @@ int main(int argc, char* argv[]) {
     case Modo::SinVentana: {
         QCoreApplication app(argc, argv);
         return modo_sin_ventana(o);
+    }
+    case Modo::Copia: {
+        QCoreApplication app(argc, argv);
+        return modo_copia(o);
     }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "

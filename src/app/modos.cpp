@@ -4,18 +4,22 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "app/archivo_base.h"
 #include "app/cajas_consola.h"
 #include "app/camino.h"
+#include "common/registro_errores.h"
 #include "consola/boton_consulta.h"
 #include "consola/listado.h"
 #include "reception/manejador.h"
 #include "store/consulta.h"
+#include "store/motor.h"
 
 namespace corvane {
 namespace {
@@ -26,6 +30,33 @@ namespace {
 constexpr qint64 kBloqueLectura = 256 * 1024;
 // Milliseconds the end of a replay waits for a central server that takes no row.
 constexpr int kEsperaFinalMs = 5000;
+
+// A store's failure told to the operator: the text of its number as error.log
+// has it, then the engine's or the check's own detail between brackets.
+QString motivo_de(const Fallo& f) {
+    QString motivo = mensaje_de_error(f.numero);
+    motivo[0] = motivo[0].toLower();
+    const QString detalle = f.detalle.simplified();
+    if (!detalle.isEmpty()) motivo += QStringLiteral(" (%1)").arg(detalle);
+    return motivo;
+}
+
+// "corvane: no se puede leer la base de datos «RUTA»: motivo", the password of
+// a server's URL hidden; returns kSalidaBaseIlegible.
+int fallar_lectura(const QString& ruta, const Fallo& f) {
+    fallar(QStringLiteral("no se puede leer la base de datos «%1»: %2")
+               .arg(sin_clave(ruta), motivo_de(f)));
+    return kSalidaBaseIlegible;
+}
+
+// Opens the store of a query once, to see that it can be read, without creating
+// anything: the SQLite file read-only, a server directly (not through the local
+// queue).
+Fallo comprobar_consulta(const Opciones& o) {
+    if (o.base.isEmpty()) return comprobar_base_legible(ruta_base(o));
+    std::unique_ptr<BaseDatos> base;
+    return abrir_motor(o.base, base);
+}
 
 } // namespace
 
@@ -99,9 +130,14 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
+    if (const Fallo f = comprobar_consulta(o)) return fallar_lectura(ruta_base(o), f);
     Camino camino(o);
     camino.abrirBase();
     ConjuntoBases& bases = camino.estado().bases;
+    // Gone between the check and the open: the reason is in error.log.
+    if (bases.abierta[0] == 0)
+        return fallar_lectura(ruta_base(o),
+                              {fallos::kArchivoNoEncontrado, QStringLiteral("vea error.log")});
     if (!o.csv) {
         CajaMemoria text3, text2;
         text3.ponerTexto(o.cuenta);
@@ -112,6 +148,36 @@ int modo_consultar(const Opciones& o) {
     }
     escribir(stdout, consultar_historial(sentencia_historial(o.cuenta, 0, o.origen, o.fecha), 0, 0,
                                          bases, FormaListado::Csv));
+    return kSalidaCorrecta;
+}
+
+int modo_copia(const Opciones& o) {
+    const QFileInfo destino(o.copia);
+    if (destino.exists() || destino.isSymLink())
+        return fallar(
+            QStringLiteral("el destino «%1» ya existe: la copia no sobrescribe nada").arg(o.copia));
+    if (!QFileInfo(destino.absolutePath()).isDir())
+        return fallar(
+            QStringLiteral("la carpeta del destino «%1» no existe").arg(destino.absolutePath()));
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+    const QString origen = ruta_base(o);
+    if (const Fallo f = comprobar_base_legible(origen)) return fallar_lectura(origen, f);
+    // Made here and only if it is still missing: a file that appeared since the
+    // check above is not overwritten either.
+    const int fd = ::open(QFile::encodeName(o.copia).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fallar(QStringLiteral("no se puede crear la copia «%1»: %2")
+                          .arg(o.copia, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
+    if (const Fallo f = copiar_base(origen, o.copia)) {
+        QFile::remove(o.copia);
+        fallar(QStringLiteral("no se pudo copiar «%1» en «%2»: %3")
+                   .arg(origen, o.copia, motivo_de(f)));
+        return kSalidaBaseIlegible;
+    }
+    escribir(stdout, QStringLiteral("Copia de «%1» escrita en «%2»\n").arg(origen, o.copia));
     return kSalidaCorrecta;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The console's modes without windows. Each returns the process's exit status:
-// 0 done, 2 bad input (with a Spanish message on standard error).
+// 0 done, 2 bad input, 3 the database did not do what was asked (each with a
+// Spanish message on standard error).
 
 #include <QDir>
 #include <QString>
@@ -13,6 +14,8 @@ inline constexpr int kSalidaCorrecta = 0;
 inline constexpr int kSalidaError = 2;
 // Done, but rows wait in the local queue for the central server.
 inline constexpr int kSalidaPendientes = 3;
+// The database to query or to copy cannot be read, or the copy failed.
+inline constexpr int kSalidaBaseIlegible = 3;
 
 // The data folder: --carpeta, or the program's folder.
 QString carpeta_datos(const Opciones& o);
@@ -26,6 +29,15 @@ bool preparar_carpeta(const Opciones& o, QString& error);
 int fallar(const QString& mensaje);
 
 int modo_reproducir(const Opciones& o);
+// Lists one account's day. The database must be there and readable: an SQLite
+// file that is missing, is not a database or has no event table, or a server
+// that cannot be reached, gives "no se puede leer la base de datos" and exit 3,
+// and nothing is created (no database, no local queue, no error.log).
 int modo_consultar(const Opciones& o);
+// Writes --copia, a new file, as a consistent copy of baseTolm.mdb of the data
+// folder (archivo_base.h), also while a console writes it. A destination that
+// exists or whose folder does not gives exit 2; a source that cannot be read, or
+// a copy that fails (its file then removed), exit 3. The source is never created.
+int modo_copia(const Opciones& o);
 
 } // namespace corvane

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "apoyo/apoyo.h"
 
 #include "app/linea_comandos.h"
@@ -61,7 +63,15 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"PuertoConCero", {"--sin-ventana", "--puerto", "05", "--velocidad", "9600"}, "--puerto espera"},
         CasoMalo{"VelocidadConSaltoDeLinea", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600\n"}, "--velocidad espera"},
         CasoMalo{"VelocidadConIgualMala", {"--sin-ventana", "--puerto", "1", "--velocidad=300"}, "--velocidad espera 1200, 4800, 9600 o 19200, no «300»"},
-        CasoMalo{"OrigenConSaltoDeLinea", {"--consultar", "12", "--origen", "5\n"}, "origen no válido"}),
+        CasoMalo{"OrigenConSaltoDeLinea", {"--consultar", "12", "--origen", "5\n"}, "origen no válido"},
+        CasoMalo{"CuentaEnteraConSaltoDeLinea", {"--consultar", "02bf\n"}, "cuenta no válida"},
+        CasoMalo{"CuentaConMayuscula", {"--consultar", "0G"}, "cuenta no válida «0G»"},
+        CasoMalo{"CopiaSinValor", {"--copia"}, "falta el valor de la opción --copia"},
+        CasoMalo{"CopiaConBase", {"--copia", "c.mdb", "--base", "postgresql://u@h:5432/b"}, "no se combina con --base"},
+        CasoMalo{"CopiaYReproducir", {"--copia", "c.mdb", "--reproducir", "x"}, "no se combinan"},
+        CasoMalo{"CopiaYConsulta", {"--consultar", "12", "--copia=c.mdb"}, "no se combinan"},
+        CasoMalo{"CopiaConPuerto", {"--copia", "c.mdb", "--puerto", "1"}, "--puerto solo sirve"},
+        CasoMalo{"CopiaConFecha", {"--copia", "c.mdb", "--fecha", "2026-12-06"}, "solo sirven con --consultar"}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(LineaBuena, ModosYValores) {
@@ -84,6 +94,11 @@ TEST(LineaBuena, ModosYValores) {
     ASSERT_TRUE(r.error.isEmpty());
     EXPECT_EQ(r.opciones.modo, Modo::SinVentana);
     EXPECT_EQ(r.opciones.velocidad, 19200);
+
+    r = analizar_linea_comandos({"--copia=/tmp/c.mdb", "--carpeta", "/tmp/d"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.modo, Modo::Copia);
+    EXPECT_EQ(r.opciones.copia, "/tmp/c.mdb");
 
     EXPECT_EQ(analizar_linea_comandos({}).opciones.modo, Modo::Ventanas);
     EXPECT_EQ(analizar_linea_comandos({"--help"}).opciones.modo, Modo::Ayuda);
@@ -114,5 +129,48 @@ TEST(LineaBuena, OtrasFormasDeLasOpciones) {
     EXPECT_EQ(r.opciones.velocidad, 1200);
     EXPECT_EQ(r.opciones.carpeta, "--d");
 }
+
+struct CasoClave {
+    const char* nombre;
+    const char* argumento;
+    const char* queda; // the argument once its passwords are hidden
+};
+
+class ClaveOculta : public testing::TestWithParam<CasoClave> {};
+
+// Whatever a URL reader takes as the password (QUrl and libpq split a raw "@"
+// differently) is overwritten, byte for byte; nothing else of the argument changes.
+TEST_P(ClaveOculta, EnLosArgumentosDelProceso) {
+    std::string programa = "corvane";
+    std::string opcion = "--base";
+    std::string argumento = GetParam().argumento;
+    char* argv[] = {programa.data(), opcion.data(), argumento.data(), nullptr};
+    ocultar_claves(3, argv);
+    EXPECT_EQ(std::string(argv[2]), GetParam().queda);
+    EXPECT_EQ(std::string(argv[0]), "corvane");
+    EXPECT_EQ(std::string(argv[1]), "--base");
+    EXPECT_EQ(sin_clave(QString::fromUtf8(GetParam().argumento)), QString::fromUtf8(GetParam().queda));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, ClaveOculta,
+    testing::Values(
+        CasoClave{"EnLaDireccion", "postgresql://u:ClaveSecreta99@h:5432/b", "postgresql://u:xxxxxxxxxxxxxx@h:5432/b"},
+        CasoClave{"ConIgual", "--base=postgres://u:abc@h/b", "--base=postgres://u:xxx@h/b"},
+        CasoClave{"UnGuionConIgual", "-base=postgresql://u:abc@h/b", "-base=postgresql://u:xxx@h/b"},
+        CasoClave{"SinRuta", "postgresql://u:abc@h", "postgresql://u:xxx@h"},
+        CasoClave{"ArrobaEnLaClave", "postgresql://u:a@b:c@h:1/b", "postgresql://u:xxxxx@h:1/b"},
+        CasoClave{"ArrobaEnLaRutaNoCuenta", "postgresql://u:abc@h/b@c", "postgresql://u:xxx@h/b@c"},
+        CasoClave{"ClaveNoAscii", "postgresql://u:ñu@h/b", "postgresql://u:xxx@h/b"},
+        CasoClave{"EnLaConsulta", "postgresql://h/b?sslmode=require&password=otra&a=1",
+                  "postgresql://h/b?sslmode=require&password=xxxx&a=1"},
+        CasoClave{"EnAmbas", "postgresql://u:abc@h/b?password=otra#f", "postgresql://u:xxx@h/b?password=xxxx#f"},
+        CasoClave{"SinClave", "postgresql://u@h:5432/b", "postgresql://u@h:5432/b"},
+        CasoClave{"ClaveVacia", "postgresql://u:@h/b", "postgresql://u:@h/b"},
+        CasoClave{"ServidorIPv6", "postgresql://u@[::1]:5432/b", "postgresql://u@[::1]:5432/b"},
+        CasoClave{"FragmentoNoEsConsulta", "postgresql://h/b#password=z", "postgresql://h/b#password=z"},
+        CasoClave{"OtroParametro", "postgresql://h/b?passwordx=z", "postgresql://h/b?passwordx=z"},
+        CasoClave{"NoEsDireccion", "/datos/u:abc@h", "/datos/u:abc@h"}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
 
 } // namespace
