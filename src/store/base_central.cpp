@@ -21,6 +21,7 @@ public:
     ~BaseCentral() override { reenvio_->detener(kCierreMs); }
 
     Dialecto dialecto() const override { return Dialecto::PostgreSQL; }
+    bool guardaSiempre() const override { return true; }
 
     Fallo guardar(const FilaEvento& fila) override {
         if (Fallo f = abrirCola()) return f;

@@ -39,9 +39,10 @@ public:
     }
 
     Dialecto dialecto() const override { return Dialecto::SQLite; }
+    bool guardaSiempre() const override { return true; }
 
     Fallo guardar(const FilaEvento& fila) override {
-        if (enLote_) lote_.push_back(fila);
+        if (enLote_) lote_.agregar(fila);
         if (respaldando_ || !archivo_) return respaldar(fila);
         if (enLote_ && !archivoEnLote_) {
             if (Fallo f = archivo_->comenzarLote()) return desviar(f, fila);
@@ -65,7 +66,7 @@ public:
                 // Nothing of the batch is in the file: all of it waits, in order.
                 anotar(f);
                 comenzarRespaldo();
-                for (const FilaEvento& fila : lote_) static_cast<void>(respaldar(fila));
+                for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
             }
         }
         terminarColaEnLote();
@@ -137,7 +138,7 @@ private:
         // A file removed or replaced is opened anew at the next attempt.
         if (f.numero == fallos::kArchivoNoEncontrado || f.numero == fallos::kNoEsBaseDeDatos) archivo_.reset();
         if (!enTransaccion) return respaldar(fila);
-        for (const FilaEvento& antes : lote_) static_cast<void>(respaldar(antes));
+        for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
         return {};
     }
 
@@ -292,7 +293,7 @@ private:
     qint64 enCola_ = 0;        // rows committed to the queue
     std::deque<FilaEvento> memoria_;
     qint64 descartadas_ = 0;
-    std::vector<FilaEvento> lote_; // rows of the open batch
+    FilasCompactas lote_; // rows of the open batch
     bool enLote_ = false;
     bool archivoEnLote_ = false;
     bool colaEnLote_ = false;

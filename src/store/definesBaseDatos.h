@@ -30,7 +30,7 @@ struct LoteFilas {
     qint16 indice = 0;
     // Stored inside the open transaction, not yet committed: only needed again
     // after a failure undoes it.
-    std::vector<FilaEvento> hechas;
+    FilasCompactas hechas;
 };
 
 struct ConjuntoBases {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 namespace corvane {
 
@@ -23,6 +24,23 @@ struct FilaEvento {
     QString zona;        // gral_zona, or "----"
 
     bool operator==(const FilaEvento&) const = default;
+};
+
+// Rows kept in memory while a batch may still need them again: their texts one
+// after the other in one buffer, a fraction of the memory of whole rows (a
+// batch of a replayed capture holds some ten thousand).
+class FilasCompactas {
+public:
+    void agregar(const FilaEvento& fila);
+    FilaEvento fila(size_t i) const;
+    size_t size() const { return niveles_.size(); }
+    bool empty() const { return niveles_.empty(); }
+    void clear();
+
+private:
+    QString textos_;                  // the eight texts of each row, in column order
+    std::vector<qint32> inicios_;     // where each text starts; one more at the end
+    std::vector<int> niveles_;
 };
 
 namespace esquema {

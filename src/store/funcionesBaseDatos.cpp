@@ -26,10 +26,10 @@ void rehacer_sin_transaccion(ConjuntoBases& bases, BaseDatos& base) {
     LoteFilas& lote = bases.lote;
     base.deshacerLote();
     lote.estado = LoteFilas::Estado::Suelto;
-    std::vector<FilaEvento> pendientes;
-    pendientes.swap(lote.hechas);
-    for (const FilaEvento& fila : pendientes) {
-        if (const Fallo f = base.guardar(fila)) registrar(bases, f.numero, kEtiquetaNuevoDato);
+    FilasCompactas pendientes;
+    std::swap(pendientes, lote.hechas);
+    for (size_t i = 0; i < pendientes.size(); ++i) {
+        if (const Fallo f = base.guardar(pendientes.fila(i))) registrar(bases, f.numero, kEtiquetaNuevoDato);
     }
 }
 
@@ -89,7 +89,7 @@ void NuevoDato(const FilaEvento& fila, qint16 indice, ConjuntoBases& bases) {
     const bool enTransaccion = deLote && lote.estado == LoteFilas::Estado::EnTransaccion;
     const Fallo fallo = base->guardar(fila);
     if (!fallo) {
-        if (enTransaccion) lote.hechas.push_back(fila);
+        if (enTransaccion && !base->guardaSiempre()) lote.hechas.agregar(fila);
         return;
     }
     registrar(bases, fallo.numero, kEtiquetaNuevoDato);

@@ -54,6 +54,10 @@ public:
     virtual qint64 pendientes() { return 0; }
     // Failures met off the receive road (by the forwarder) since the last call.
     virtual std::vector<Fallo> fallosDiferidos() { return {}; }
+    // True when the store keeps every row it is given until the event table has
+    // it (a local queue behind it): the caller need not keep a batch's rows to
+    // store them again after a failure.
+    virtual bool guardaSiempre() const { return false; }
     // True while rows wait because the event table does not take them.
     virtual bool fallando() { return false; }
     // The number of the last failure that made rows wait; 0 when none.

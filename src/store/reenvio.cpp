@@ -1,5 +1,6 @@
 #include "store/reenvio.h"
 
+#include <dlfcn.h>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -44,6 +45,35 @@ struct EstadoReenvio {
 
 namespace {
 
+// libpq is loaded when the first forwarder starts, not with the program: it
+// brings a dozen libraries (TLS, Kerberos, LDAP) that a console without a
+// central server never needs. The Qt driver loads the same library.
+#define CORVANE_FUNCIONES_PQ(X) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput) X(PQerrorMessage) X(PQfinish) X(PQflush) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendQuery) X(PQsetnonblocking) X(PQsocket) X(PQstatus)
+
+struct Libpq {
+#define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;
+    CORVANE_FUNCIONES_PQ(CORVANE_DECLARAR)
+#undef CORVANE_DECLARAR
+    bool cargada = false;
+};
+
+const Libpq& pq() {
+    static const Libpq libpq = [] {
+        Libpq l;
+        void* h = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) return l;
+        bool todas = true;
+#define CORVANE_CARGAR(f)                                                                          \
+    l.f = reinterpret_cast<decltype(&::f)>(::dlsym(h, #f));                                        \
+    todas = todas && l.f != nullptr;
+        CORVANE_FUNCIONES_PQ(CORVANE_CARGAR)
+#undef CORVANE_CARGAR
+        l.cargada = todas;
+        return l;
+    }();
+    return libpq;
+}
+
 // The control record of each queue: the last sequence number the event table holds.
 const char* const kCrearControl =
     "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)";
@@ -54,7 +84,7 @@ public:
     ~Servidor() { cerrar(); }
 
     void cerrar() {
-        if (conn_ != nullptr) PQfinish(conn_);
+        if (conn_ != nullptr) pq().PQfinish(conn_);
         conn_ = nullptr;
     }
     bool conectado() const { return conn_ != nullptr; }
@@ -62,6 +92,8 @@ public:
     // Connects and makes sure of the tables; on failure the connection is closed.
     Fallo conectar() {
         cerrar();
+        if (!pq().cargada)
+            return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
         const QByteArray url = e_.url.toUtf8();
         // Keepalives and a user timeout notice a peer that vanished; the client
         // side waits below bound a server that stopped answering.
@@ -69,16 +101,16 @@ public:
                                 "keepalives_interval", "keepalives_count", "tcp_user_timeout",
                                 "application_name", nullptr};
         const char* valores[] = {url.constData(), "5", "1", "5", "2", "3", "10000", "corvane", nullptr};
-        conn_ = PQconnectStartParams(claves, valores, 1);
+        conn_ = pq().PQconnectStartParams(claves, valores, 1);
         if (conn_ == nullptr) return {fallos::kConexionPerdida, QStringLiteral("sin memoria para conectar")};
         const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
         for (;;) {
-            const PostgresPollingStatusType s = PQconnectPoll(conn_);
+            const PostgresPollingStatusType s = pq().PQconnectPoll(conn_);
             if (s == PGRES_POLLING_OK) break;
             if (s == PGRES_POLLING_FAILED) return fallarConexion();
             if (Fallo f = esperar(s == PGRES_POLLING_WRITING, limite)) return perder(f);
         }
-        if (PQsetnonblocking(conn_, 1) != 0) return fallarConexion();
+        if (pq().PQsetnonblocking(conn_, 1) != 0) return fallarConexion();
         // The tables are looked up before anything is created: on a shared server a
         // CREATE, even one that does nothing, waits for other consoles' batches.
         qint64 presentes = 0;
@@ -149,7 +181,7 @@ private:
     }
 
     Fallo fallarConexion() {
-        const QString mensaje = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
+        const QString mensaje = QString::fromUtf8(pq().PQerrorMessage(conn_)).trimmed();
         cerrar();
         return {numero_conexion(mensaje), mensaje};
     }
@@ -178,7 +210,7 @@ private:
             if (e_.parar.load()) return {fallos::kConexionPerdida, QStringLiteral("detenido")};
             const auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(limite - Monotono::now()).count();
             if (resto <= 0) return {fallos::kConexionPerdida, QStringLiteral("el servidor no responde")};
-            pollfd p{PQsocket(conn_), static_cast<short>(escribir ? POLLOUT : POLLIN), 0};
+            pollfd p{pq().PQsocket(conn_), static_cast<short>(escribir ? POLLOUT : POLLIN), 0};
             const int r = ::poll(&p, 1, static_cast<int>(std::min<qint64>(resto, 200)));
             if (r > 0) return {};
             if (r < 0 && errno != EINTR) return {fallos::kConexionPerdida, QStringLiteral("error de espera")};
@@ -188,11 +220,11 @@ private:
     // Sends what libpq holds back in non-blocking mode.
     Fallo vaciar(Monotono::time_point limite) {
         for (;;) {
-            const int r = PQflush(conn_);
+            const int r = pq().PQflush(conn_);
             if (r == 0) return {};
-            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
             if (Fallo f = esperar(true, limite)) return perder(f);
-            if (!PQconsumeInput(conn_)) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            if (!pq().PQconsumeInput(conn_)) return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
         }
     }
 
@@ -201,37 +233,37 @@ private:
     Fallo resultados(Monotono::time_point limite, qint64* valor, bool* copiaLista = nullptr) {
         Fallo primero;
         for (;;) {
-            while (PQisBusy(conn_)) {
+            while (pq().PQisBusy(conn_)) {
                 if (Fallo f = esperar(false, limite)) return perder(f);
-                if (!PQconsumeInput(conn_))
-                    return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+                if (!pq().PQconsumeInput(conn_))
+                    return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
             }
-            PGresult* r = PQgetResult(conn_);
+            PGresult* r = pq().PQgetResult(conn_);
             if (r == nullptr) return primero;
-            const ExecStatusType s = PQresultStatus(r);
+            const ExecStatusType s = pq().PQresultStatus(r);
             if (s == PGRES_COPY_IN && copiaLista != nullptr) {
                 *copiaLista = true;
-                PQclear(r);
+                pq().PQclear(r);
                 return primero;
             }
             if (s == PGRES_FATAL_ERROR && !primero) {
-                const char* estado = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+                const char* estado = pq().PQresultErrorField(r, PG_DIAG_SQLSTATE);
                 const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
                 primero = {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError
                                                                           : QSqlError::StatementError),
-                           QString::fromUtf8(PQresultErrorMessage(r)).trimmed()};
-            } else if (s == PGRES_TUPLES_OK && valor != nullptr && PQntuples(r) > 0) {
-                *valor = QByteArray(PQgetvalue(r, 0, 0)).toLongLong();
+                           QString::fromUtf8(pq().PQresultErrorMessage(r)).trimmed()};
+            } else if (s == PGRES_TUPLES_OK && valor != nullptr && pq().PQntuples(r) > 0) {
+                *valor = QByteArray(pq().PQgetvalue(r, 0, 0)).toLongLong();
             }
-            PQclear(r);
-            if (PQstatus(conn_) == CONNECTION_BAD) return perder(primero ? primero : Fallo{fallos::kConexionPerdida, QStringLiteral("conexión perdida")});
+            pq().PQclear(r);
+            if (pq().PQstatus(conn_) == CONNECTION_BAD) return perder(primero ? primero : Fallo{fallos::kConexionPerdida, QStringLiteral("conexión perdida")});
         }
     }
 
     Fallo ejecutar(const char* sentencia, qint64* valor = nullptr) {
         const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
-        if (!PQsendQuery(conn_, sentencia))
-            return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+        if (!pq().PQsendQuery(conn_, sentencia))
+            return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
         if (Fallo f = vaciar(limite)) return f;
         Fallo f = resultados(limite, valor);
         if (f && conn_ != nullptr) static_cast<void>(abandonar());
@@ -240,8 +272,8 @@ private:
 
     Fallo copiar(const char* sentencia, const QByteArray& datos) {
         const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
-        if (!PQsendQuery(conn_, sentencia))
-            return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+        if (!pq().PQsendQuery(conn_, sentencia))
+            return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
         if (Fallo f = vaciar(limite)) return f;
         bool lista = false;
         if (Fallo f = resultados(limite, nullptr, &lista); f || !lista) {
@@ -251,8 +283,8 @@ private:
         qsizetype enviado = 0;
         while (enviado < datos.size()) {
             const qsizetype trozo = std::min<qsizetype>(datos.size() - enviado, 256 * 1024);
-            const int r = PQputCopyData(conn_, datos.constData() + enviado, static_cast<int>(trozo));
-            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            const int r = pq().PQputCopyData(conn_, datos.constData() + enviado, static_cast<int>(trozo));
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
             if (r == 0) {
                 if (Fallo f = esperar(true, limite)) return perder(f);
                 continue;
@@ -261,8 +293,8 @@ private:
             if (Fallo f = vaciar(limite)) return f;
         }
         for (;;) {
-            const int r = PQputCopyEnd(conn_, nullptr);
-            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(PQerrorMessage(conn_))});
+            const int r = pq().PQputCopyEnd(conn_, nullptr);
+            if (r < 0) return perder({fallos::kConexionPerdida, QString::fromUtf8(pq().PQerrorMessage(conn_))});
             if (r == 1) break;
             if (Fallo f = esperar(true, limite)) return perder(f);
         }
@@ -275,7 +307,7 @@ private:
     // After a failed statement inside the transaction: undo it, or drop the connection.
     Fallo abandonar() {
         const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
-        if (!PQsendQuery(conn_, "ROLLBACK")) return perder({});
+        if (!pq().PQsendQuery(conn_, "ROLLBACK")) return perder({});
         if (Fallo f = vaciar(limite)) return f;
         return resultados(limite, nullptr);
     }
