@@ -79,6 +79,28 @@ TEST(Reproducir, FlujoMixtoDaLaSalidaYLasFilasEsperadas) {
     EXPECT_EQ(leer_filas(base).size(), 12u);
 }
 
+// Several consoles start at once on a new central database and all create its
+// tables: each one's rows are stored, every one of them once.
+TEST(Reproducir, VariasConsolasCreanLaTablaCentralALaVez) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    const QString url = nueva_base_postgresql();
+    ASSERT_FALSE(url.isEmpty());
+    constexpr int kConsolas = 6;
+    std::vector<std::unique_ptr<QTemporaryDir>> carpetas;
+    std::vector<std::unique_ptr<QProcess>> consolas;
+    for (int i = 0; i < kConsolas; ++i) {
+        carpetas.push_back(std::make_unique<QTemporaryDir>());
+        consolas.push_back(std::make_unique<QProcess>());
+        consolas.back()->start(QStringLiteral(CORVANE_BINARIO),
+                               {"--reproducir", kFlujo, "--carpeta", carpetas.back()->path(), "--base", url});
+    }
+    for (auto& c : consolas) {
+        ASSERT_TRUE(c->waitForFinished(60000));
+        EXPECT_EQ(c->exitCode(), 0) << c->readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(leer_filas(url).size(), static_cast<size_t>(6 * kConsolas));
+}
+
 TEST(Reproducir, ArchivoIlegibleDaMensajeYEstado2SinTocarNada) {
     QTemporaryDir dir;
     for (const QString& archivo : {QStringLiteral("/no/existe.flujo"), dir.path()}) {
