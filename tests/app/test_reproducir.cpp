@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -99,6 +100,39 @@ TEST(Reproducir, VariasConsolasCreanLaTablaCentralALaVez) {
         EXPECT_EQ(c->exitCode(), 0) << c->readAllStandardError().toStdString();
     }
     EXPECT_EQ(leer_filas(url).size(), static_cast<size_t>(6 * kConsolas));
+}
+
+// Rows that the event file could not take wait in the local queue; moving them
+// back is killed (SIGKILL) at random moments, again and again, until a start
+// finishes: every row ends up in the file exactly once.
+TEST(Reproducir, ColaMovidaConMuertesAlAzarNoPierdeNiRepite) {
+    QTemporaryDir dir;
+    const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    constexpr int kFilas = 50000;
+    QByteArray flujo;
+    for (int i = 0; i < kFilas; ++i) flujo += "E12" + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "9001";
+    ASSERT_TRUE(QDir().mkpath(base)); // unusable: every row goes to the queue
+    const Ejecucion primera = corvane({"--reproducir", "-", "--carpeta", dir.path()}, flujo);
+    EXPECT_EQ(primera.estado, 3) << primera.errores.toStdString();
+    EXPECT_TRUE(primera.errores.contains(QStringLiteral("quedan %1 eventos pendientes").arg(kFilas)))
+        << primera.errores.toStdString();
+    ASSERT_TRUE(QDir(base).removeRecursively());
+
+    std::srand(7);
+    int muertes = 0;
+    for (; muertes < 40; ++muertes) {
+        QProcess p;
+        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "/dev/null", "--carpeta", dir.path()});
+        ASSERT_TRUE(p.waitForStarted());
+        if (p.waitForFinished(std::rand() % 80)) break;
+        p.kill();
+        p.waitForFinished();
+    }
+    // One start left alone moves what remains.
+    const Ejecucion ultima = corvane({"--reproducir", "/dev/null", "--carpeta", dir.path()});
+    EXPECT_EQ(ultima.estado, 0) << ultima.errores.toStdString();
+    EXPECT_GT(muertes, 0);
+    EXPECT_EQ(leer_filas(base).size(), static_cast<size_t>(kFilas));
 }
 
 TEST(Reproducir, ArchivoIlegibleDaMensajeYEstado2SinTocarNada) {
