@@ -4,10 +4,9 @@
 #include <string_view>
 
 namespace corvane::simulador {
-namespace {
 
-// LF, the data characters, CR: one line of the receiver. Built by appending, which
-// also keeps GCC 12 from a false -Wrestrict on string concatenation.
+// Built by appending, which also keeps GCC 12 from a false -Wrestrict on string
+// concatenation.
 std::string entre_lf_y_cr(const std::string& datos) {
     std::string r;
     r.reserve(datos.size() + 2);
@@ -17,6 +16,7 @@ std::string entre_lf_y_cr(const std::string& datos) {
     return r;
 }
 
+namespace {
 
 constexpr std::string_view kHex = "0123456789abcdef";
 
@@ -62,6 +62,8 @@ constexpr std::uint32_t kCuentasDiez = 32;   // accounts that report through ten
 // Length of the main part of a long packet: characters 1 to 32.
 constexpr std::size_t kLargoPrincipal = 32;
 
+} // namespace
+
 std::string dos_hex(std::uint32_t valor) {
     return {kHex[(valor >> 4) & 0xf], kHex[valor & 0xf]};
 }
@@ -69,8 +71,6 @@ std::string dos_hex(std::uint32_t valor) {
 char letra_inicio(std::uint32_t k) {
     return k < 8 ? static_cast<char>('A' + k) : static_cast<char>('m' + (k - 8));
 }
-
-} // namespace
 
 void Resumen::contar(const Paquete& p) {
     switch (p.clase) {

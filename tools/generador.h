@@ -62,6 +62,13 @@ struct Resumen {
 // The Spanish text of --resumen, one count a line.
 std::string texto_resumen(const Resumen& r);
 
+// LF, `datos`, CR: one line of the receiver.
+std::string entre_lf_y_cr(const std::string& datos);
+// `valor` (0-255) as two lower-case hex digits.
+std::string dos_hex(std::uint32_t valor);
+// The start letter k (0-15) of a ten-character packet: "A".."H", "m".."t".
+char letra_inicio(std::uint32_t k);
+
 class Generador {
 public:
     explicit Generador(std::uint32_t semilla);

@@ -59,6 +59,15 @@ const char* texto_ayuda() {
            "  --cuenta-seguida C  una de cada diez cuentas informadas es C (cuatro cifras\n"
            "                      decimales, de 0000 a 4095), en los paquetes largos y en\n"
            "                      los de diez caracteres, para seguirla en la ventana ONLINE\n"
+           "  --realista          tráfico de un receptor real, un elemento por segundo:\n"
+           "                      sobre todo pruebas periódicas (602) y aperturas y\n"
+           "                      cierres (4xx), de vez en cuando averías (3xx), alarmas\n"
+           "                      de incendio, pánico, médicas y de robo (1xx) y sus\n"
+           "                      restauraciones, y la letra de prueba de enlace I cada\n"
+           "                      30 s; con --rapido, sin esperar entre elementos\n"
+           "  --pausa S@C         cada C segundos la línea calla S segundos (S menor que\n"
+           "                      C; por ejemplo 120@600), para probar la vigilancia del\n"
+           "                      receptor\n"
            "  --resumen           al terminar, escribe en la salida de errores cuántos\n"
            "                      paquetes de cada clase se escribieron y cuántas filas\n"
            "                      debe guardar una consola correcta por ellos\n"
@@ -121,6 +130,20 @@ std::string analizar(int argc, char** argv, Opciones& o) {
              return {};
          }},
         {"resumen", kInterruptor, marcar(o.resumen)},
+        {"realista", kInterruptor, marcar(o.realista)},
+        {"pausa", kConValor,
+         [&o](const QString& v) -> QString {
+             const QStringList partes = v.split(QLatin1Char('@'));
+             std::uint64_t segundos = 0, cada = 0;
+             if (partes.size() != 2 || !leer_numero(partes[0], kPausaMaxima, segundos) ||
+                 !leer_numero(partes[1], kPausaMaxima, cada) || segundos == 0 || segundos >= cada)
+                 return QStringLiteral("--pausa espera SEGUNDOS@CADA, con 0 < SEGUNDOS < CADA <= %1 "
+                                       "(por ejemplo 120@600), no «%2»")
+                     .arg(QString::number(kPausaMaxima), v);
+             o.pausa = static_cast<std::uint32_t>(segundos);
+             o.cadaPausa = static_cast<std::uint32_t>(cada);
+             return {};
+         }},
     };
     const LecturaLinea linea = leer_linea(argumentos, tabla);
     if (!linea.error.isEmpty()) return linea.error.toStdString();

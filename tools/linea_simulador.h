@@ -22,7 +22,15 @@ struct Opciones {
     bool resumen = false;
     bool ayuda = false;
     std::string cuentaSeguida; // --cuenta-seguida
+    // --pausa SEGUNDOS@CADA: every `cadaPausa` seconds the line falls silent for
+    // `pausa` seconds (pausa < cadaPausa); 0: never.
+    std::uint32_t pausa = 0;
+    std::uint32_t cadaPausa = 0;
+    bool realista = false; // --realista: GeneradorRealista, one item a second
 };
+
+// The longest period that --pausa takes, in seconds (a day).
+inline constexpr std::uint32_t kPausaMaxima = 86400;
 
 // Text of --ayuda.
 const char* texto_ayuda();

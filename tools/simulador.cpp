@@ -1,7 +1,9 @@
 // corvane-simulador: a receiver that writes a realistic stream of its traffic to
 // a new pseudo-terminal, a given device or a file, paced like a serial line at a
 // chosen speed (10 bits per character: start, 8 data, stop) or as fast as possible.
-// The stream comes from a seed and is repeated byte for byte by the same seed.
+// The stream comes from a seed and is repeated byte for byte by the same seed;
+// pauses (--pausa) and the realistic mode's one item a second change only when
+// the bytes go out.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,6 +24,7 @@
 
 #include "tools/generador.h"
 #include "tools/linea_simulador.h"
+#include "tools/realista.h"
 
 using namespace corvane::simulador;
 using Reloj = std::chrono::steady_clock;
@@ -161,11 +164,25 @@ private:
     const Senales& senales_;
 };
 
+// The packets of the stream: the mixed traffic, or the realistic one.
+class Fuente {
+public:
+    explicit Fuente(const Opciones& o) : mixto_(o.semilla), realista_(o.semilla), esRealista_(o.realista) {
+        mixto_.ponerCuentaSeguida(o.cuentaSeguida);
+        realista_.ponerCuentaSeguida(o.cuentaSeguida);
+    }
+    Paquete siguiente() { return esRealista_ ? realista_.siguiente() : mixto_.siguiente(); }
+
+private:
+    Generador mixto_;
+    GeneradorRealista realista_;
+    bool esRealista_;
+};
+
 // Writes the packets of `o` to `fd`; what was written whole is counted in `resumen`.
 Fin emitir(const Opciones& o, int fd, const Senales& senales, Resumen& resumen,
            std::string& error) {
-    Generador generador(o.semilla);
-    generador.ponerCuentaSeguida(o.cuentaSeguida);
+    Fuente generador(o);
     Linea linea(fd, senales);
     const bool rapido = o.velocidad == 0;
     const double nsPorCaracter = rapido ? 0.0 : kBitsPorCaracter * 1e9 / o.velocidad;
@@ -181,12 +198,38 @@ Fin emitir(const Opciones& o, int fd, const Senales& senales, Resumen& resumen,
         resumenEnCola = {};
         return fin;
     };
+    // Waits until `hasta`; false when a signal came first.
+    const auto esperar = [&senales](Reloj::time_point hasta) {
+        for (auto ahora = Reloj::now(); ahora < hasta; ahora = Reloj::now())
+            if (!senales.dormir(hasta - ahora)) return false;
+        return true;
+    };
+    // --pausa: the line talks for CADA - SEGUNDOS seconds, then is silent.
+    const auto hablar = std::chrono::seconds(o.cadaPausa - o.pausa);
+    auto proximaPausa = Reloj::now() + hablar;
+    // --realista on a paced line: one item a second.
+    const bool unoPorSegundo = o.realista && !rapido;
+    auto proximoItem = Reloj::now();
 
     for (std::uint64_t i = 0; !o.paquetes || i < *o.paquetes; ++i) {
         if (senales.llegada()) {
             if (!rapido) return Fin::Senal;
             const Fin fin = vaciar_cola();
             return fin == Fin::Completo ? Fin::Senal : fin;
+        }
+        if (o.pausa > 0 && Reloj::now() >= proximaPausa) {
+            if (rapido) {
+                const Fin fin = vaciar_cola();
+                if (fin != Fin::Completo) return fin;
+            }
+            if (!esperar(Reloj::now() + std::chrono::seconds(o.pausa))) return Fin::Senal;
+            proximaPausa = Reloj::now() + hablar;
+            proximoItem = Reloj::now();
+        }
+        if (unoPorSegundo) {
+            if (!esperar(proximoItem)) return Fin::Senal;
+            // A line too slow for one item a second sends them back to back.
+            proximoItem = std::max(proximoItem + std::chrono::seconds(1), Reloj::now());
         }
         const Paquete p = generador.siguiente();
         if (rapido) {

@@ -32,6 +32,12 @@ void CajaLinea::ponerTexto(const QString& texto) {
     poner(destino_, texto + QLatin1Char('\n'));
 }
 
+void CajaLinea::anteponer(const QString& nuevo) {
+    QString linea = nuevo;
+    if (linea.endsWith(QLatin1String("\r\n"))) linea.chop(2);
+    poner(destino_, linea + QLatin1Char('\n'));
+}
+
 void MensajesConsola::mostrar(const QString& texto, const QString& titulo, IconoMensaje) {
     escribir(stderr, titulo + QStringLiteral(": ") + texto + QLatin1Char('\n'));
 }

@@ -28,6 +28,9 @@ public:
     explicit CajaLinea(std::FILE* destino) : destino_(destino) {}
     QString texto() const override { return ultimo_; }
     void ponerTexto(const QString& texto) override;
+    // A line put in front (a supervised state's change, ending in CR LF) is
+    // written as one more line of the stream.
+    void anteponer(const QString& nuevo) override;
 
 private:
     std::FILE* destino_;

@@ -17,7 +17,7 @@ Proceso::Proceso(const QString& carpeta, const Reloj* relojDado)
 }
 
 Camino::Camino(const Opciones& o, const Reloj* relojDado)
-    : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado),
+    : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado), vigilado_(o.vigilancia),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
     // Rows the store cannot take yet wait in the data folder; for a central
     // server every row passes through there. A query stores nothing and reads
@@ -25,10 +25,29 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     if (o.modo != Modo::Consultar && o.modo != Modo::Copia)
         proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
     if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
-    puerto_ = std::make_unique<PuertoSerie>(*manejador_, proceso_.reloj);
-    // The port's loss and recovery show in the status line, as its texts say.
-    QObject::connect(puerto_.get(), &PuertoSerie::cambio, puerto_.get(),
-                     [this](CambioPuerto, const QString& texto) { text4_.ponerTexto(texto); });
+    puerto_ = std::make_unique<PuertoSerie>(*manejador_);
+    // The port's opening, closing, loss and recovery, and every arrival of
+    // characters, feed the supervised states, at the clock's moment.
+    PuertoSerie* p = puerto_.get();
+    QObject::connect(p, &PuertoSerie::abiertoCambiado, p, [this](bool abierto) {
+        if (abierto) vigilado_.abierto(proceso_.reloj.ahora());
+        else aplicar(vigilado_.cerrado());
+    });
+    QObject::connect(p, &PuertoSerie::llegada, p, [this] { aplicar(vigilado_.llegada(proceso_.reloj.ahora())); });
+    QObject::connect(p, &PuertoSerie::cambio, p, [this](CambioPuerto que, const QString& causa) {
+        const QDateTime ahora = proceso_.reloj.ahora();
+        switch (que) {
+        case CambioPuerto::Perdido:
+            aplicar(vigilado_.perdido(puerto_->nombre(), ahora, causa));
+            break;
+        case CambioPuerto::Reintento:
+            aplicar(vigilado_.reintento(ahora, causa));
+            break;
+        case CambioPuerto::Recuperado:
+            aplicar(vigilado_.recuperado(ahora));
+            break;
+        }
+    });
 }
 
 Camino::~Camino() {
@@ -36,6 +55,22 @@ Camino::~Camino() {
     // the boxes may be gone already.
     ponerCajas(nullptr, nullptr);
     ponerAviso(nullptr);
+    ponerVigilancia(nullptr, nullptr, nullptr);
+}
+
+void Camino::aplicar(const CambioVigilado& c) {
+    if (c.vacio()) return;
+    if (!c.linea.isEmpty()) lineas_.anteponer(c.linea + QStringLiteral("\r\n"));
+    if (c.estado) (c.alerta ? alertaVigilada_ : estadoVigilado_).ponerTexto(*c.estado);
+    if (c.registrar) proceso_.errores.registrar_error(fallos::kReceptorSinActividad, kEtiquetaVigilancia);
+    mostrarAvisos();
+    vaciar_salidas(); // standard error of the modes without windows is buffered
+}
+
+void Camino::mostrarAvisos() {
+    QStringList avisos = vigilado_.alertas();
+    if (!avisoBase_.isEmpty()) avisos.prepend(avisoBase_);
+    aviso_.ponerTexto(avisos.join(QStringLiteral("   |   ")));
 }
 
 void Camino::ponerCajas(CajaTexto* text1, CajaTexto* text4) {
@@ -86,8 +121,11 @@ void Camino::revisarPendientes() {
         maximoPendientes_ = std::max(maximoPendientes_, quedan);
         if (avisoPendientes_.elapsed() >= kRepetirAvisoMs) decir(noDisponible);
     }
-    // The windows keep the alert in sight, its count current, until the last row is stored.
-    aviso_.ponerTexto(sinBase_ ? noDisponible + detalle : QString());
+    // The windows keep the alert in sight, its count current, until the last row
+    // is stored; the receive line's states are looked at too.
+    avisoBase_ = sinBase_ ? noDisponible + detalle : QString();
+    aplicar(vigilado_.revisar(proceso_.reloj.ahora()));
+    mostrarAvisos();
 }
 
 void Camino::cerrar() {

@@ -14,6 +14,7 @@
 #include "common/caja_texto.h"
 #include "common/registro_errores.h"
 #include "common/reloj.h"
+#include "consola/vigilancia.h"
 #include "reception/estado_proceso.h"
 
 namespace corvane {
@@ -49,9 +50,19 @@ public:
     // write; null drops what would go there. Boxes that go before the road must be
     // replaced (or set to null) first.
     void ponerCajas(CajaTexto* text1, CajaTexto* text4);
-    // Where the windows keep an alert in sight: its text while rows wait for the
-    // database, empty otherwise; null: nowhere.
+    // Where the windows keep alerts in sight: their texts while they last (rows
+    // waiting for the database, a lost port, a silent receiver), joined on one
+    // line; empty when none lasts; null: nowhere.
     void ponerAviso(CajaTexto* aviso) { aviso_.destino = aviso; }
+    // Where a silent receiver and a lost port show (see Vigilancia): `lineas` takes
+    // the line of each change in front, with CR LF (the online log; standard error
+    // without windows); the status line's texts of these states go to `estado`, in
+    // the alert colour through `alerta` while a state lasts. Null: nowhere.
+    void ponerVigilancia(CajaTexto* lineas, CajaTexto* estado, CajaTexto* alerta) {
+        lineas_.destino = lineas;
+        estadoVigilado_.destino = estado;
+        alertaVigilada_.destino = alerta;
+    }
 
     // Opens the event database (the --base URL, or baseTolm.mdb in the data
     // folder) into slot 0 as the main window's load does, after resetting the
@@ -86,10 +97,16 @@ private:
     // Every kRevisionPendientesMs: the store's failures off the receive road are
     // logged, and the status line says when rows start to wait for the database
     // ("Base de datos no disponible: N eventos pendientes", again every
-    // kRepetirAvisoMs while it lasts) and when the last of them is stored.
+    // kRepetirAvisoMs while it lasts) and when the last of them is stored; and
+    // the receiver's silence is looked at (Vigilancia::revisar).
     void revisarPendientes();
     static constexpr int kRevisionPendientesMs = 1000;
     static constexpr qint64 kRepetirAvisoMs = 60000;
+    // Shows a change of the supervised states where ponerVigilancia says, and
+    // logs the start of a silence.
+    void aplicar(const CambioVigilado& c);
+    // The alerts that last, into the box of ponerAviso.
+    void mostrarAvisos();
 
     QString base_;
     Proceso proceso_;
@@ -97,9 +114,14 @@ private:
     QElapsedTimer avisoPendientes_;
     bool sinBase_ = false;
     qint64 maximoPendientes_ = 0;
+    QString avisoBase_; // the alert of rows waiting for the database, or empty
+    Vigilancia vigilado_;
     Reenvio text1_;
     Reenvio text4_;
     Reenvio aviso_;
+    Reenvio lineas_;
+    Reenvio estadoVigilado_;
+    Reenvio alertaVigilada_;
     std::unique_ptr<ManejadorRx> manejador_;
     std::unique_ptr<PuertoSerie> puerto_;
 };

@@ -130,6 +130,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
          }},
         {"csv", kInterruptor, marcar(o.csv)},
         {"copia", kConValor, guardar_en(o.copia)},
+        {"vigilancia", kConValor,
+         [&o](const QString& v) -> QString {
+             bool numero = !v.isEmpty() && v.size() <= 4;
+             for (const QChar c : v) numero = numero && c.unicode() >= u'0' && c.unicode() <= u'9';
+             if (!numero || !vigilancia_valida(v.toInt()))
+                 return QStringLiteral("--vigilancia espera segundos de %1 a %2, o 0 para no vigilar, no «%3»")
+                     .arg(QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima), v);
+             o.vigilancia = v.toInt();
+             return {};
+         }},
     };
     const LecturaLinea linea = leer_linea(argumentos, tabla);
     if (!linea.error.isEmpty()) return fallar(linea.error);
@@ -170,6 +180,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     }
     if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
+    if (dada("vigilancia") && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     return r;
 }
@@ -201,9 +213,12 @@ QString texto_ayuda() {
                "  --puerto P       número de 1 a %1 (COM1..COM%1, /dev/ttyS0../dev/ttyS%2) o\n"
                "                   la ruta de un dispositivo\n"
                "  --velocidad V    %3 bit/s\n"
+               "  --vigilancia S   segundos sin ningún carácter del receptor tras los que se\n"
+               "                   avisa, de %4 a %5, o 0 para no vigilar (por omisión %6)\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
-             texto_velocidades());
+             texto_velocidades(), QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),
+             QString::number(kVigilanciaPorOmision));
 }
 
 void ocultar_claves(int argc, char* argv[]) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "consola/vigilancia.h"
+
 namespace corvane {
 
 enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Copia, Ayuda };
@@ -22,6 +24,7 @@ struct Opciones {
     int origen = 0;    // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
     bool csv = false;  // --csv
     QString copia;     // --copia: path of the copy of the event database, a file still to be made
+    int vigilancia = kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
 };
 
 struct LineaComandos {

@@ -30,10 +30,12 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
                                            *camino.puerto(), puerto, mensajes);
     camino.ponerCajas(&ventana->text1(), &ventana->text4());
     camino.ponerAviso(&ventana->aviso());
+    camino.ponerVigilancia(&ventana->text1(), &ventana->text4(), &ventana->text4Alerta());
     // The boxes go with the window; the road, alive or not, writes them no more.
     QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(), [&camino] {
         camino.ponerCajas(nullptr, nullptr);
         camino.ponerAviso(nullptr);
+        camino.ponerVigilancia(nullptr, nullptr, nullptr);
     });
     return ventana;
 }

@@ -93,6 +93,8 @@ int modo_sin_ventana(const Opciones& o) {
     CajaLinea text4(stderr);
     Camino camino(o);
     camino.ponerCajas(&text1, &text4);
+    // A silent receiver and a lost port: one line on standard error at each change.
+    camino.ponerVigilancia(&text4, nullptr, nullptr);
     PuertoSerie& puerto = *camino.puerto();
     amortiguar_errores();
     QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);

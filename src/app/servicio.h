@@ -2,7 +2,8 @@
 // The headless service: receives from a serial port through the same receive
 // handler as the windows, with the online log on standard output and the status
 // line on standard error, exactly as the replay of a capture, until SIGINT or
-// SIGTERM.
+// SIGTERM. A silent receiver and a lost port are told on standard error, one
+// "*** ... ***" line at each start and end.
 
 #include "app/linea_comandos.h"
 

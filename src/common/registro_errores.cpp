@@ -37,6 +37,8 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("El puerto serie está en uso o no hay permiso para abrirlo");
     case fallos::kPuertoRechazado:
         return QStringLiteral("El puerto serie rechazó la configuración o falló");
+    case fallos::kReceptorSinActividad:
+        return QStringLiteral("El receptor no envió ningún carácter en el tiempo de vigilancia");
     default:
         return QStringLiteral("Error definido por la aplicación o el objeto");
     }

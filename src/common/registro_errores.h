@@ -33,6 +33,7 @@ inline constexpr qint32 kNoEsBaseDeDatos = 3343;       // file exists but is not
 inline constexpr qint32 kPuertoInexistente = 8002;     // no serial port behind the name
 inline constexpr qint32 kPuertoOcupado = 8005;         // serial port in use or not permitted
 inline constexpr qint32 kPuertoRechazado = 8015;       // serial port refused a setting or failed
+inline constexpr qint32 kReceptorSinActividad = 8090;  // no character for the supervision time
 } // namespace fallos
 
 // Message text for a failure number; one generic text for numbers not in the table.

@@ -3,6 +3,8 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <cerrno>
+
 #include "common/reglas.h"
 #include "common/registro_errores.h"
 #include "reception/manejador.h"
@@ -11,19 +13,72 @@ namespace corvane {
 
 namespace {
 
-const QString kTresBlancos = QStringLiteral("   ");
+// The highest system error number looked for behind a port's failure text.
+constexpr int kUltimoErrno = 200;
 
-// The failure of a port that did not open or refused a setting; the detail is
-// the system's reason.
+// The Spanish reason of the port's last failure. The port tells the system's
+// error number only through its text (the system's message for that number), so
+// the number is found again by that message; a failure of the port's own (its
+// lock file) has no number and is told by its kind.
+QString causa_de(const QSerialPort& p) {
+    const QString texto = p.errorString();
+    for (int n = 1; n <= kUltimoErrno; ++n)
+        if (qt_error_string(n) == texto) return causa_de_errno(n);
+    switch (p.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return causa_de_errno(ENOENT);
+    case QSerialPort::PermissionError:
+        return causa_de_errno(EBUSY);
+    default:
+        return QStringLiteral("error %1").arg(static_cast<int>(p.error()));
+    }
+}
+
+// The reason of a port lost while open. A read that finds the line hung up gets
+// nothing and no system error, and the port's text is then an older error's: only
+// the kinds of failure that the port tells for sure are named.
+QString causa_de_perdida(const QSerialPort& p) {
+    switch (p.error()) {
+    case QSerialPort::ResourceError: // the device went away or stopped answering
+        return causa_de_errno(ENODEV);
+    case QSerialPort::PermissionError:
+        return causa_de_errno(EACCES);
+    case QSerialPort::DeviceNotFoundError:
+        return causa_de_errno(ENOENT);
+    default:
+        return {};
+    }
+}
+
+// The failure of a port that did not open or refused a setting.
 Fallo fallo_de(const QSerialPort& p) {
     qint32 numero = fallos::kPuertoRechazado;
     if (p.error() == QSerialPort::DeviceNotFoundError) numero = fallos::kPuertoInexistente;
     else if (p.error() == QSerialPort::PermissionError || p.error() == QSerialPort::OpenError)
         numero = fallos::kPuertoOcupado;
-    return {numero, p.errorString()};
+    return {numero, causa_de(p)};
 }
 
 } // namespace
+
+QString causa_de_errno(int numero) {
+    switch (numero) {
+    case ENOENT:
+        return QStringLiteral("no existe el dispositivo");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("sin permiso");
+    case EBUSY:
+        return QStringLiteral("ocupado por otro programa");
+    case EIO:
+        return QStringLiteral("error de entrada/salida");
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("el dispositivo desapareció");
+    default:
+        return QStringLiteral("error %1").arg(numero);
+    }
+}
 
 QString nombre_dispositivo(const QString& puerto) {
     if (!es_puerto_numerado(puerto)) return puerto;
@@ -47,8 +102,8 @@ QStringList puertos_del_sistema() {
     return r;
 }
 
-PuertoSerie::PuertoSerie(ManejadorRx& manejador, const Reloj& reloj, QObject* parent)
-    : QObject(parent), manejador_(manejador), reloj_(reloj) {
+PuertoSerie::PuertoSerie(ManejadorRx& manejador, QObject* parent)
+    : QObject(parent), manejador_(manejador) {
     reintento_.setInterval(kReintentoPuertoS * 1000);
     connect(&reintento_, &QTimer::timeout, this, &PuertoSerie::reintentar);
     lectura_.setSingleShot(true);
@@ -65,7 +120,9 @@ Fallo PuertoSerie::abrir(const QString& puerto, qint32 velocidad) {
     nombre_ = nombre_dispositivo(puerto);
     velocidad_ = velocidad;
     Fallo f = abrirDispositivo();
-    if (!f) abiertoParaOperador_ = true;
+    if (f) return f;
+    abiertoParaOperador_ = true;
+    Q_EMIT abiertoCambiado(true);
     return f;
 }
 
@@ -118,7 +175,12 @@ void PuertoSerie::leer() {
     leyendo_ = false;
     lineaRapida_ = bytes.size() >= kLecturaGrande;
     // Each read goes through the handler whole, in arrival order.
+    entregar(bytes);
+}
+
+void PuertoSerie::entregar(const QByteArray& bytes) {
     if (bytes.isEmpty()) return;
+    Q_EMIT llegada();
     manejador_.recibir(bytes);
     Q_EMIT actividad();
 }
@@ -129,38 +191,39 @@ void PuertoSerie::alFallar() {
     QSerialPort* viejo = puerto_.release();
     viejo->disconnect(this);
     lectura_.stop();
+    const QString causa = causa_de_perdida(*viejo);
     // Bytes that arrived before the failure still go through the handler.
     const QByteArray resto = viejo->readAll();
     viejo->close();
     viejo->deleteLater();
-    if (!resto.isEmpty()) manejador_.recibir(resto);
+    entregar(resto);
     reintento_.start();
-    avisar(CambioPuerto::Perdido, QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada %2 s")
-                                      .arg(nombre_)
-                                      .arg(kReintentoPuertoS));
+    avisar(CambioPuerto::Perdido, causa);
 }
 
 void PuertoSerie::reintentar() {
     if (const Fallo f = abrirDispositivo()) {
-        avisar(CambioPuerto::Reintento,
-               QStringLiteral("Puerto %1 sin respuesta (%2); reintentando").arg(nombre_, f.detalle));
+        avisar(CambioPuerto::Reintento, f.detalle);
         return;
     }
     reintento_.stop();
-    avisar(CambioPuerto::Recuperado, QStringLiteral("Puerto %1 recuperado").arg(nombre_));
+    avisar(CambioPuerto::Recuperado, QString());
 }
 
 void PuertoSerie::cerrar() {
     reintento_.stop();
+    const bool estaba = abiertoParaOperador_;
     abiertoParaOperador_ = false;
-    if (!puerto_) return;
-    leer();
-    puerto_->close();
-    puerto_.reset();
+    if (puerto_) {
+        leer();
+        puerto_->close();
+        puerto_.reset();
+    }
+    if (estaba) Q_EMIT abiertoCambiado(false);
 }
 
-void PuertoSerie::avisar(CambioPuerto que, const QString& texto) {
-    Q_EMIT cambio(que, texto + kTresBlancos + reloj_.texto_hora());
+void PuertoSerie::avisar(CambioPuerto que, const QString& causa) {
+    Q_EMIT cambio(que, causa);
     Q_EMIT actividad();
 }
 

@@ -3,7 +3,8 @@
 // the receive handler, in arrival order. The port opens 8 data bits, no parity,
 // 1 stop bit, RTS off, at the chosen speed. A port lost while open (an adapter
 // pulled out) is closed, told through a signal and reopened every few seconds
-// until it is back or it is closed.
+// until it is back or it is closed. Its failures carry the reason in Spanish,
+// never the system's own (English) text.
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,6 @@
 #include <memory>
 
 #include "common/fallo.h"
-#include "common/reloj.h"
 
 class QSerialPort;
 
@@ -45,6 +45,11 @@ QString nombre_dispositivo(const QString& puerto);
 // Serial ports that the system reports (USB adapters included), as device paths.
 QStringList puertos_del_sistema();
 
+// The reason for a system error number `numero` (errno) as the operator reads it:
+// "no existe el dispositivo", "sin permiso", "ocupado por otro programa", "error
+// de entrada/salida", "el dispositivo desapareció"; any other number "error N".
+QString causa_de_errno(int numero);
+
 // What happens to a port lost while open: it is lost and closed (retries start),
 // a retry fails, it is open again.
 enum class CambioPuerto { Perdido, Reintento, Recuperado };
@@ -52,15 +57,14 @@ enum class CambioPuerto { Perdido, Reintento, Recuperado };
 class PuertoSerie : public QObject {
     Q_OBJECT
 public:
-    // Received bytes go to `manejador`; the texts of the port's loss and recovery
-    // end with the time from `reloj`.
-    PuertoSerie(ManejadorRx& manejador, const Reloj& reloj, QObject* parent = nullptr);
+    // Received bytes go to `manejador`.
+    explicit PuertoSerie(ManejadorRx& manejador, QObject* parent = nullptr);
     ~PuertoSerie() override;
 
     // Open in the sense of the port button: open, or lost and being retried.
     bool PortOpen() const;
     // Opens `puerto` (see nombre_dispositivo) at `velocidad` bit/s, 8-N-1, RTS off.
-    // A failure leaves the port closed; its detail is the system's reason.
+    // A failure leaves the port closed; its detail is the reason (causa_de_errno).
     Fallo abrir(const QString& puerto, qint32 velocidad);
     // Closes the port and stops any retry.
     void cerrar();
@@ -68,13 +72,18 @@ public:
     bool reintentando() const;
     // Milliseconds between attempts to reopen a lost port (tests shorten it).
     void ponerIntervaloReintento(int ms) { reintento_.setInterval(ms); }
+    // The device last opened (see nombre_dispositivo).
+    QString nombre() const { return nombre_; }
 
 Q_SIGNALS:
-    // A lost port's change, with the status line's text for it, three blanks and
-    // the time of day: "Se perdió el puerto /dev/ttyUSB0; se reintenta abrirlo
-    // cada 3 s", "Puerto /dev/ttyUSB0 sin respuesta (reason); reintentando",
-    // "Puerto /dev/ttyUSB0 recuperado".
-    void cambio(corvane::CambioPuerto que, const QString& texto);
+    // A lost port's change, with its reason in Spanish (causa_de_errno): for
+    // Perdido when the port tells it for sure (a line that hangs up tells
+    // nothing), for every Reintento; empty for Recuperado.
+    void cambio(corvane::CambioPuerto que, const QString& causa);
+    // PortOpen() changed: an open that succeeded (true), a close (false).
+    void abiertoCambiado(bool abierto);
+    // Characters arrived; told before they go through the handler.
+    void llegada();
     // A read went through the handler, or a change was told: the moment for
     // modes without windows to flush what their boxes wrote.
     void actividad();
@@ -85,10 +94,10 @@ private:
     void alFallar();
     void reintentar();
     Fallo abrirDispositivo();
-    void avisar(CambioPuerto que, const QString& texto);
+    void avisar(CambioPuerto que, const QString& causa);
+    void entregar(const QByteArray& bytes);
 
     ManejadorRx& manejador_;
-    const Reloj& reloj_;
     std::unique_ptr<QSerialPort> puerto_;
     QTimer reintento_;
     QTimer lectura_;

@@ -1,10 +1,14 @@
 #include "ui/cajas_ventana.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+
+#include "ui/estilo.h"
 
 namespace corvane {
 
@@ -140,10 +144,20 @@ void CajaRegistroVentana::volcar() {
     // screen shows: insert the new text, then drop what lies past the log's end.
     volcando_ = true;
     QTextDocument* doc = editor_->document();
+    // The view follows the top only while it is there. Scrolled back, the line at
+    // the top of the view (the scroll bar counts lines) keeps its place: the view
+    // moves down by the lines put in front of it.
+    QScrollBar* barra = editor_->verticalScrollBar();
+    const int visto = barra->value();
+    const QTextBlock arriba = doc->findBlockByLineNumber(visto);
+    const int bloqueArriba = arriba.blockNumber();
+    const int lineaEnBloque = visto - arriba.firstLineNumber();
     QTextCursor c(doc);
     c.beginEditBlock();
     c.movePosition(QTextCursor::Start);
     c.insertText(delante);
+    // The new text ends in the block that the old first block became.
+    const int finNuevo = c.position();
     const auto largo = static_cast<int>(largo_en_documento(modelo_.texto()));
     if (doc->characterCount() - 1 > largo) {
         c.setPosition(largo);
@@ -151,6 +165,10 @@ void CajaRegistroVentana::volcar() {
         c.removeSelectedText();
     }
     c.endEditBlock();
+    if (visto > 0) {
+        const QTextBlock mismo = doc->findBlockByNumber(bloqueArriba + doc->findBlock(finNuevo).blockNumber());
+        if (mismo.isValid()) barra->setValue(mismo.firstLineNumber() + lineaEnBloque);
+    }
     volcando_ = false;
 }
 
@@ -176,8 +194,9 @@ void CajaRegistroVentana::alEditar() {
 
 CajaLineaVentana::CajaLineaVentana(QLineEdit* editor) : editor_(editor) {}
 
-void CajaLineaVentana::ponerTexto(const QString& texto) {
+void CajaLineaVentana::poner(const QString& texto, bool alerta) {
     texto_ = texto;
+    enAlerta_ = alerta;
     programar();
 }
 
@@ -185,6 +204,13 @@ void CajaLineaVentana::volcar() {
     if (!editor_) return;
     editor_->setText(texto_);
     editor_->setCursorPosition(0);
+    // The colours change only when the alert starts or ends.
+    if (alertaEnPantalla_ == enAlerta_) return;
+    alertaEnPantalla_ = enAlerta_;
+    QPalette p = editor_->palette();
+    p.setColor(QPalette::Base, enAlerta_ ? kRojoAlerta : QColor(Qt::white));
+    p.setColor(QPalette::Text, enAlerta_ ? QColor(Qt::white) : QColor(Qt::black));
+    editor_->setPalette(p);
 }
 
 } // namespace corvane

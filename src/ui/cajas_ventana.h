@@ -97,19 +97,38 @@ private:
     bool volcando_ = false;
 };
 
-// A one-line box that only shows its latest text: the status line.
+// A one-line box that only shows its latest text: the status line. A text given
+// through comoAlerta() shows white on red until the next text.
 class CajaLineaVentana : public CajaRefrescada {
 public:
     explicit CajaLineaVentana(QLineEdit* editor);
     QString texto() const override { return texto_; }
-    void ponerTexto(const QString& texto) override;
+    void ponerTexto(const QString& texto) override { poner(texto, false); }
+    // The same line as a box whose texts are alerts.
+    CajaTexto& comoAlerta() { return alerta_; }
+    // True while the latest text is an alert.
+    bool enAlerta() const { return enAlerta_; }
 
 protected:
     void volcar() override;
 
 private:
+    class Alerta : public CajaTexto {
+    public:
+        explicit Alerta(CajaLineaVentana& linea) : linea_(linea) {}
+        QString texto() const override { return linea_.texto(); }
+        void ponerTexto(const QString& texto) override { linea_.poner(texto, true); }
+
+    private:
+        CajaLineaVentana& linea_;
+    };
+    void poner(const QString& texto, bool alerta);
+
     QPointer<QLineEdit> editor_;
     QString texto_;
+    bool enAlerta_ = false;
+    bool alertaEnPantalla_ = false;
+    Alerta alerta_{*this};
 };
 
 } // namespace corvane

@@ -362,6 +362,9 @@ CajaTexto& Form1::text3() {
 CajaTexto& Form1::text4() {
     return *cajaText4_;
 }
+CajaTexto& Form1::text4Alerta() {
+    return cajaText4_->comoAlerta();
+}
 CajaTexto& Form1::aviso() {
     return *cajaAviso_;
 }

@@ -61,8 +61,10 @@ public:
     CajaTexto& text2();
     CajaTexto& text3();
     CajaTexto& text4();
+    // The status line for texts in the alert colour, until the next status text.
+    CajaTexto& text4Alerta();
     // The alert strip along the top of the window: shown, in the alert colour,
-    // while it holds a text.
+    // while it holds a text (several alerts joined on its one line).
     CajaTexto& aviso();
 
     // The receive handler that the port feeds.

@@ -71,7 +71,14 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"CopiaYReproducir", {"--copia", "c.mdb", "--reproducir", "x"}, "no se combinan"},
         CasoMalo{"CopiaYConsulta", {"--consultar", "12", "--copia=c.mdb"}, "no se combinan"},
         CasoMalo{"CopiaConPuerto", {"--copia", "c.mdb", "--puerto", "1"}, "--puerto solo sirve"},
-        CasoMalo{"CopiaConFecha", {"--copia", "c.mdb", "--fecha", "2026-12-06"}, "solo sirven con --consultar"}),
+        CasoMalo{"CopiaConFecha", {"--copia", "c.mdb", "--fecha", "2026-12-06"}, "solo sirven con --consultar"},
+        CasoMalo{"VigilanciaCorta", {"--vigilancia", "9"}, "--vigilancia espera segundos de 10 a 3600, o 0 para no vigilar, no «9»"},
+        CasoMalo{"VigilanciaLarga", {"--vigilancia=3601"}, "--vigilancia espera"},
+        CasoMalo{"VigilanciaNegativa", {"--vigilancia", "-10"}, "--vigilancia espera"},
+        CasoMalo{"VigilanciaConUnidad", {"--vigilancia", "90s"}, "--vigilancia espera"},
+        CasoMalo{"VigilanciaEnorme", {"--vigilancia", "99999999999"}, "--vigilancia espera"},
+        CasoMalo{"VigilanciaConReproducir", {"--reproducir", "x", "--vigilancia", "60"}, "--vigilancia solo sirve"},
+        CasoMalo{"VigilanciaConConsulta", {"--consultar", "12", "--vigilancia", "0"}, "--vigilancia solo sirve"}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(LineaBuena, ModosYValores) {
@@ -94,6 +101,13 @@ TEST(LineaBuena, ModosYValores) {
     ASSERT_TRUE(r.error.isEmpty());
     EXPECT_EQ(r.opciones.modo, Modo::SinVentana);
     EXPECT_EQ(r.opciones.velocidad, 19200);
+    EXPECT_EQ(r.opciones.vigilancia, 90);
+    for (const char* segundos : {"0", "10", "3600"}) {
+        r = analizar_linea_comandos({"--sin-ventana", "--puerto", "1", "--velocidad", "9600", "--vigilancia", segundos});
+        ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        EXPECT_EQ(r.opciones.vigilancia, QString::fromLatin1(segundos).toInt());
+    }
+    EXPECT_EQ(analizar_linea_comandos({"--vigilancia=10"}).opciones.vigilancia, 10);
 
     r = analizar_linea_comandos({"--copia=/tmp/c.mdb", "--carpeta", "/tmp/d"});
     ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();

@@ -6,9 +6,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTime>
 
 #include <csignal>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -129,17 +132,15 @@ TEST_P(Servicio, GuardaYMuestraLoMismoQueLaReproduccionYParaLimpio) {
 
     EXPECT_EQ(sin_horas(QString::fromUtf8(salida)), sin_horas(ref.salida));
     EXPECT_EQ(filas_sin_momento(dir.path()), ref.filas);
-    // The status line is the replay's, then only what the port's loss says once the
-    // simulator has closed the pseudo-terminal.
+    // The status line is the replay's, then at most the one line of the port's loss
+    // once the simulator has closed the pseudo-terminal; its retries say nothing.
     const QStringList propias = lineas(sin_horas(errores));
     const QStringList deReferencia = lineas(sin_horas(ref.errores));
     ASSERT_GE(propias.size(), deReferencia.size()) << errores.toStdString();
     EXPECT_EQ(propias.mid(0, deReferencia.size()), deReferencia);
-    for (const QString& l : propias.mid(deReferencia.size())) {
-        EXPECT_TRUE(l.startsWith(QStringLiteral("Se perdió el puerto ") + pty) ||
-                    l.startsWith(QStringLiteral("Puerto ") + pty))
-            << l.toStdString();
-    }
+    EXPECT_LE(propias.size(), deReferencia.size() + 1) << errores.toStdString();
+    for (const QString& l : propias.mid(deReferencia.size()))
+        EXPECT_EQ(l, QStringLiteral("*** Puerto %1 perdido a las hh:mm:ss ***").arg(pty));
     EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("error.log"))));
 }
 
@@ -179,9 +180,78 @@ TEST(Servicio, ParaEnPlenaRecepcionConCadaFilaDeLoMostrado) {
     EXPECT_TRUE(sim.waitForFinished(10000));
 }
 
+// The time of a "HH:mm:ss" text, in seconds of the day; -1 when it is not one.
+int segundos_de(const QString& hora) {
+    const QTime t = QTime::fromString(hora, QStringLiteral("HH:mm:ss"));
+    return t.isValid() ? t.msecsSinceStartOfDay() / 1000 : -1;
+}
+
+// A receiver that falls silent: with --vigilancia at its least (10 s) and the
+// realistic simulator silent 13 s after 3 s of traffic, standard error tells the
+// silence's start and its end once each, with times that agree with the pause;
+// error.log holds one record of it; standard output keeps only report lines.
+TEST(Servicio, UnReceptorCalladoSeAvisaAlEmpezarYAlTerminar) {
+    QTemporaryDir dir;
+    QProcess sim;
+    sim.start(kSimulador, {"--realista", "--pausa", "13@16", "--semilla", "9"});
+    ASSERT_TRUE(sim.waitForStarted());
+    while (!sim.canReadLine() && sim.waitForReadyRead(10000)) {
+    }
+    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
+    QProcess sv;
+    sv.start(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "19200", "--vigilancia", "10",
+                        "--carpeta", dir.path()});
+    ASSERT_TRUE(sv.waitForStarted());
+    QString errores;
+    const QString vuelve = QStringLiteral("*** Receptor activo de nuevo a las ");
+    QElapsedTimer limite;
+    limite.start();
+    while (!errores.contains(vuelve) && limite.elapsed() < 40000 && sv.state() == QProcess::Running) {
+        sv.waitForReadyRead(500);
+        errores += QString::fromUtf8(sv.readAllStandardError());
+    }
+    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sv.waitForFinished(30000));
+    ASSERT_EQ(kill(static_cast<pid_t>(sim.processId()), SIGTERM), 0);
+    EXPECT_TRUE(sim.waitForFinished(10000));
+    errores += QString::fromUtf8(sv.readAllStandardError());
+    EXPECT_EQ(sv.exitCode(), 0);
+
+    const QRegularExpression empieza(QStringLiteral("^\\*\\*\\* Receptor sin actividad desde (\\d\\d:\\d\\d:\\d\\d) \\*\\*\\*$"),
+                                     QRegularExpression::MultilineOption);
+    const QRegularExpression termina(
+        QStringLiteral("^\\*\\*\\* Receptor activo de nuevo a las (\\d\\d:\\d\\d:\\d\\d) \\(sin actividad (\\d+) s\\) \\*\\*\\*$"),
+        QRegularExpression::MultilineOption);
+    const QStringList inicios = [&] {
+        QStringList r;
+        for (auto it = empieza.globalMatch(errores); it.hasNext();) r << it.next().captured(1);
+        return r;
+    }();
+    const QRegularExpressionMatch fin = termina.match(errores);
+    ASSERT_EQ(inicios.size(), 1) << errores.toStdString();
+    ASSERT_TRUE(fin.hasMatch()) << errores.toStdString();
+    EXPECT_EQ(errores.count(vuelve), 1);
+    EXPECT_LT(errores.indexOf(QStringLiteral("*** Receptor sin actividad")), errores.indexOf(vuelve));
+    // Silent from the last character before the pause to the first after it.
+    const int sinActividad = fin.captured(2).toInt();
+    EXPECT_GE(sinActividad, 12);
+    EXPECT_LE(sinActividad, 16);
+    const int entre = (segundos_de(fin.captured(1)) - segundos_de(inicios[0]) + 86400) % 86400;
+    EXPECT_LE(std::abs(entre - sinActividad), 1) << errores.toStdString();
+
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_EQ(log.count(QStringLiteral("****** Error *******")), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Error: 8090 ")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("vigilancia_receptor\r\n")));
+    const QStringList salida = lineas(QString::fromUtf8(sv.readAllStandardOutput()));
+    EXPECT_FALSE(salida.isEmpty());
+    for (const QString& l : salida) EXPECT_TRUE(l.startsWith(QStringLiteral("Cuenta="))) << l.toStdString();
+}
+
 struct CasoPuerto {
     const char* nombre;
     QString puerto;
+    const char* causa; // in Spanish, or the system's number
 };
 
 class PuertoMalo : public testing::TestWithParam<CasoPuerto> {};
@@ -204,14 +274,15 @@ TEST_P(PuertoMalo, DaElMensajeEstado2YNoCreaNada) {
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
     const QString errores = QString::fromUtf8(p.readAllStandardError());
     EXPECT_TRUE(errores.contains(kMensajePuerto)) << errores.toStdString();
-    EXPECT_TRUE(errores.contains(puerto)) << errores.toStdString();
+    EXPECT_TRUE(errores.contains(puerto + QStringLiteral(": ") + QString::fromUtf8(GetParam().causa)))
+        << errores.toStdString();
     EXPECT_TRUE(carpeta_vacia(dir.path()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Casos, PuertoMalo,
-    testing::Values(CasoPuerto{"NoExiste", QStringLiteral("/dev/corvane-no-existe")},
-                    CasoPuerto{"NoEsUnPuerto", QStringLiteral("archivo")}),
+    testing::Values(CasoPuerto{"NoExiste", QStringLiteral("/dev/corvane-no-existe"), "no existe el dispositivo"},
+                    CasoPuerto{"NoEsUnPuerto", QStringLiteral("archivo"), "error 25"}),
     [](const testing::TestParamInfo<CasoPuerto>& fila) { return std::string(fila.param.nombre); });
 
 struct CasoLector {

@@ -55,7 +55,7 @@ TEST(RegistroErrores, CadaNumeroFijoTieneTextoPropio) {
                               fallos::kSentenciaRechazada, fallos::kConexionPerdida,
                               fallos::kBloqueada,          fallos::kNoEsBaseDeDatos,
                               fallos::kPuertoInexistente,  fallos::kPuertoOcupado,
-                              fallos::kPuertoRechazado};
+                              fallos::kPuertoRechazado,    fallos::kReceptorSinActividad};
     const QString generico = mensaje_de_error(123456);
     QStringList vistos;
     for (const qint32 n : numeros) {

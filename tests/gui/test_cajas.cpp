@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include "apoyo_gui.h"
@@ -153,6 +155,55 @@ TEST_F(CajaDeRegistro, LoQueElOperadorEscribeQuedaDetrasDeLoQueLlegaMientras) {
     caja.volcarAhora();
     EXPECT_EQ(editor.toPlainText(), QStringLiteral("nuevo\nviejo\nnota"));
 }
+
+struct CasoVista {
+    const char* nombre;
+    int atras;     // lines the operator scrolled back; 0: at the top
+    int nuevas;    // reports that arrive meanwhile
+    int ancho;     // characters of each new report, line end apart
+    bool lleno;    // the log is full: each report pushes old text out
+};
+
+class VistaDelRegistro : public testing::TestWithParam<CasoVista> {};
+
+// Scrolled back, the line at the top of the view stays there however many reports
+// arrive (long ones wrapping on screen included); at the top, the view shows the
+// newest.
+TEST_P(VistaDelRegistro, LoQueSeLeeNoSeMueve) {
+    const CasoVista& c = GetParam();
+    QPlainTextEdit editor;
+    editor.resize(420, 300);
+    CajaRegistroVentana caja(&editor);
+    editor.show();
+    const int previas = c.lleno ? 1300 : 200;
+    for (int i = 0; i < previas; ++i) caja.anteponer(QStringLiteral("previa %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
+    caja.volcarAhora();
+    QCoreApplication::processEvents();
+    editor.verticalScrollBar()->setValue(c.atras);
+    QCoreApplication::processEvents();
+    const auto arriba = [&editor] { return editor.cursorForPosition(QPoint(2, 2)).block().text(); };
+    const QString leida = arriba();
+    QString ultima;
+    for (int i = 0; i < c.nuevas; ++i) {
+        ultima = QStringLiteral("nueva %1 ").arg(i, 4, 10, QLatin1Char('0'));
+        ultima += QString(std::max<qsizetype>(0, c.ancho - ultima.size()), QLatin1Char('x'));
+        caja.anteponer(ultima + QStringLiteral("\r\n"));
+    }
+    ASSERT_TRUE(esperar_que([&] { return !caja.pendiente(); }));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(editor.toPlainText(), en_pantalla(caja.texto()));
+    EXPECT_EQ(arriba(), c.atras == 0 ? ultima : leida);
+    EXPECT_EQ(editor.verticalScrollBar()->value() == 0, c.atras == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, VistaDelRegistro,
+    testing::Values(CasoVista{"ArribaSigueLoNuevo", 0, 5, 40, false},
+                    CasoVista{"AtrasNoSeMueve", 40, 5, 40, false},
+                    CasoVista{"AtrasConUnaRafaga", 40, 500, 40, false},
+                    CasoVista{"AtrasConLineasQueSeParten", 40, 30, 300, false},
+                    CasoVista{"AtrasConElRegistroLleno", 300, 200, 40, true}),
+    [](const auto& fila) { return std::string(fila.param.nombre); });
 
 TEST(CajaDeEstado, MuestraSoloElUltimoTexto) {
     QLineEdit editor;

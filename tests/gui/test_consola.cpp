@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "apoyo_gui.h"
+#include "ui/estilo.h"
 #include "ui/form2.h"
 
 using namespace corvane;
@@ -119,7 +120,7 @@ TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
     QFile::remove(enlace);
     pty.reset();
     const QString perdido =
-        QStringLiteral("Se perdió el puerto %1; se reintenta abrirlo cada 3 s   14:27:13").arg(enlace);
+        QStringLiteral("Puerto %1 perdido a las 14:27:13; reintentando   14:27:13").arg(enlace);
     ASSERT_TRUE(esperar_que([&] { return f.text4().texto() == perdido; })) << f.text4().texto().toStdString();
     EXPECT_TRUE(esperar_que([&] { return control<QLineEdit>(&f, "Text4")->text() == perdido; }));
     EXPECT_EQ(puerto->text(), QStringLiteral("Cerrar COM"));
@@ -128,6 +129,77 @@ TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
     ASSERT_TRUE(camino.puerto()->reintentando());
     camino.puerto()->ponerIntervaloReintento(10);
     EXPECT_FALSE(esperar_que([&] { return !camino.puerto()->reintentando(); }, 200));
+}
+
+// A lost port: a line at the top of the log, the status line in the alert colour
+// with the time of the loss kept and the reason and the time of the last attempt
+// brought up to date, the same in the strip; closing the port clears them all.
+TEST_F(Consola, UnPuertoPerdidoSeVeHastaQueSeCierra) {
+    const QString enlace = QDir(dir.path()).filePath(QStringLiteral("puerto"));
+    auto pty = std::make_unique<Pty>();
+    ASSERT_TRUE(QFile::link(pty->ruta(), enlace));
+    Form1& f = ventana(enlace);
+    f.show();
+    auto* puerto = control<QPushButton>(&f, "Command1");
+    QTest::mouseClick(puerto, Qt::LeftButton);
+    ASSERT_TRUE(mensajes.mensajes.empty());
+    ASSERT_TRUE(pty->escribir(kDiez));
+    ASSERT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; }));
+    QFile::remove(enlace);
+    pty.reset();
+    ASSERT_TRUE(esperar_que([&] { return camino.puerto()->reintentando(); }));
+    EXPECT_EQ(f.text1().texto(), QStringLiteral("*** Puerto %1 perdido a las 14:27:13 ***\r\n").arg(enlace) + kLinea0500);
+
+    reloj.fijar(momento(2026, 12, 6, 14, 27, 19));
+    camino.puerto()->ponerIntervaloReintento(50);
+    const QString perdido = QStringLiteral("Puerto %1 perdido a las 14:27:13; reintentando (no existe el dispositivo)")
+                                .arg(enlace);
+    auto* text4 = control<QLineEdit>(&f, "Text4");
+    ASSERT_TRUE(esperar_que([&] { return text4->text() == perdido + QStringLiteral("   14:27:19"); }))
+        << text4->text().toStdString();
+    EXPECT_EQ(text4->palette().color(QPalette::Base), kRojoAlerta);
+    auto* aviso = control<QLabel>(&f, "Aviso");
+    EXPECT_TRUE(aviso->isVisible());
+    EXPECT_EQ(aviso->text(), perdido);
+
+    QTest::mouseClick(puerto, Qt::LeftButton);
+    EXPECT_EQ(puerto->text(), QStringLiteral("Abrir COM"));
+    EXPECT_EQ(f.text4().texto(), QString());
+    EXPECT_FALSE(aviso->isVisible());
+    ASSERT_TRUE(esperar_que([&] { return text4->text().isEmpty(); }));
+    EXPECT_EQ(text4->palette().color(QPalette::Base), QColor(Qt::white));
+}
+
+// A receiver that sends nothing for the supervision time (90 s by default): the
+// status line says so in the alert colour, a line goes to the top of the log and
+// the strip keeps it in sight, until characters arrive.
+TEST_F(Consola, UnReceptorCalladoSeVeHastaQueLlega) {
+    Pty pty;
+    Form1& f = ventana(pty.ruta());
+    f.show();
+    QTest::mouseClick(control<QPushButton>(&f, "Command1"), Qt::LeftButton);
+    ASSERT_TRUE(mensajes.mensajes.empty());
+    reloj.fijar(momento(2026, 12, 6, 14, 28, 43));
+    auto* text4 = control<QLineEdit>(&f, "Text4");
+    auto* aviso = control<QLabel>(&f, "Aviso");
+    const QString callado = QStringLiteral("Receptor sin actividad desde 14:27:13");
+    ASSERT_TRUE(esperar_que([&] { return text4->text() == callado; }, 3000)) << text4->text().toStdString();
+    EXPECT_EQ(text4->palette().color(QPalette::Base), kRojoAlerta);
+    EXPECT_EQ(f.text1().texto(), QStringLiteral("*** ") + callado + QStringLiteral(" ***\r\n"));
+    EXPECT_TRUE(aviso->isVisible());
+    EXPECT_EQ(aviso->text(), callado);
+
+    reloj.fijar(momento(2026, 12, 6, 14, 29, 0));
+    ASSERT_TRUE(pty.escribir(kDiez));
+    ASSERT_TRUE(esperar_que([&] { return text4->text().startsWith(QString::fromLatin1(kDiez)); }));
+    EXPECT_EQ(text4->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(f.text1().texto(),
+              QStringLiteral("Cuenta=0500  Señal=10/16  Origen=0  14:29:00\r\n"
+                             "*** Receptor activo de nuevo a las 14:29:00 (sin actividad 107 s) ***\r\n"
+                             "*** ") + callado + QStringLiteral(" ***\r\n"));
+    EXPECT_FALSE(aviso->isVisible());
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_EQ(log.count(QStringLiteral("vigilancia_receptor")), 1) << log.toStdString();
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 #pragma once
 // The serial adapter over a real pseudo-terminal, as the port tests and the port
 // button's tests share it: a database in a temporary folder, the receive handler
-// writing in-memory boxes, and the port's changes shown in the status line as the
-// road shows them, each change also recorded.
+// writing in-memory boxes, and the port's changes recorded with their reasons.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,9 +30,9 @@ protected:
     void SetUp() override {
         estado.bases.errores = &errores;
         abrir_base_de_datos(base(), 0, estado.bases);
-        QObject::connect(&puerto, &PuertoSerie::cambio, &puerto, [this](CambioPuerto que, const QString& texto) {
+        QObject::connect(&puerto, &PuertoSerie::cambio, &puerto, [this](CambioPuerto que, const QString& causa) {
             cambios.push_back(que);
-            text4.ponerTexto(texto);
+            causas.push_back(causa);
         });
     }
     QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
@@ -44,8 +43,9 @@ protected:
     EstadoProceso estado;
     CajaMemoria text1, text4;
     ManejadorRx manejador{estado, text1, text4, reloj};
-    PuertoSerie puerto{manejador, reloj};
+    PuertoSerie puerto{manejador};
     std::vector<CambioPuerto> cambios;
+    std::vector<QString> causas;
 };
 
 } // namespace corvane::pruebas

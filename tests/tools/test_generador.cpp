@@ -13,6 +13,7 @@
 #include "decoding/moduloCid.h"
 #include "reception/tramas.h"
 #include "tools/generador.h"
+#include "tools/realista.h"
 
 namespace corvane::simulador {
 inline void PrintTo(const Resumen& r, std::ostream* os) {
@@ -225,6 +226,64 @@ TEST(Generador, LaCuentaSeguidaAparecePorUnoDeCadaDiezInformes) {
     EXPECT_LT(parte, 0.15);
     EXPECT_GT(largos, 0u);
     EXPECT_GT(diez, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The realistic stream as a console frames and decodes it: the link test letter is
+// every kCadaPruebaEnlace-th item and every other item is one event; tests and
+// openings or closings are most of them, and troubles, restores and alarms of each
+// class (fire, panic or hold-up, medical, burglary) all show up.
+TEST(GeneradorRealista, PruebasYAperturasSobreTodoYDeTodoAlgunaVez) {
+    constexpr int kItems = 3000;
+    GeneradorRealista g(4), igual(4);
+    std::string s;
+    Resumen resumen;
+    for (int i = 0; i < kItems; ++i) {
+        const Paquete p = g.siguiente();
+        ASSERT_EQ(p.bytes, igual.siguiente().bytes) << i;
+        EXPECT_EQ(p.clase == Clase::LetraEstado, i % kCadaPruebaEnlace == kCadaPruebaEnlace - 1) << i;
+        resumen.contar(p);
+        s += p.bytes;
+    }
+    const Enmarcado e = enmarcar(s);
+    EXPECT_EQ(e.items.at(TipoItem::LetraEstado), kItems / kCadaPruebaEnlace);
+    EXPECT_EQ(e.filas, resumen.filas);
+    EXPECT_EQ(resumen.filas, kItems - kItems / kCadaPruebaEnlace);
+
+    std::map<char, int> porClase; // first digit of the code: 1 alarms .. 6 tests
+    std::set<QString> alarmas;
+    int restauradas = 0, largos = 0;
+    for (const ItemRx& item : e.lista) {
+        if (item.tipo == TipoItem::LetraEstado) {
+            EXPECT_EQ(item.texto, QString(QLatin1Char(kLetraPruebaEnlace)));
+        }
+        if (item.tipo != TipoItem::PaqueteLargo) continue;
+        std::vector<EventoCid> eventos;
+        decodificar_largo(item.texto, eventos);
+        ASSERT_EQ(eventos.size(), 1u) << item.texto.toStdString();
+        const EventoCid& ev = eventos[0];
+        ++largos;
+        ++porClase[ev.evento.at(0).toLatin1()];
+        if (ev.evento.startsWith(QLatin1Char('1')) && ev.tipoEvento == QLatin1String("E")) alarmas.insert(ev.evento);
+        if ((ev.evento.startsWith(QLatin1Char('1')) || ev.evento.startsWith(QLatin1Char('3'))) &&
+            ev.tipoEvento == QLatin1String("R"))
+            ++restauradas;
+    }
+    EXPECT_GT(porClase['6'] + porClase['4'], largos * 7 / 10);
+    EXPECT_GT(porClase['3'], 0);
+    EXPECT_GT(restauradas, 0);
+    const auto alguna = [&alarmas](std::initializer_list<const char*> codigos) {
+        for (const char* c : codigos)
+            if (alarmas.count(QString::fromLatin1(c))) return true;
+        return false;
+    };
+    EXPECT_TRUE(alguna({"110", "111"}));        // fire
+    EXPECT_TRUE(alguna({"120", "121", "122"})); // panic, hold-up
+    EXPECT_TRUE(alguna({"100", "101"}));        // medical
+    EXPECT_TRUE(alguna({"130", "131", "132", "134"})); // burglary
 }
 
 } // namespace

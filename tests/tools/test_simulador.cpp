@@ -17,6 +17,7 @@
 
 #include "apoyo/apoyo.h"
 #include "tools/generador.h"
+#include "tools/realista.h"
 
 namespace corvane::simulador {
 inline void PrintTo(const Resumen& r, std::ostream* os) {
@@ -114,6 +115,21 @@ TEST(Simulador, LaSalidaEstandarEsElFlujoDeLaSemillaYElResumenLoCuenta) {
     EXPECT_TRUE(e.errores.isEmpty());
 }
 
+// --realista gives the realistic generator's bytes of the seed; a pause changes
+// when they go out, never which.
+TEST(Simulador, ElModoRealistaEsElDeLaSemilla) {
+    GeneradorRealista g(12);
+    QByteArray flujo;
+    for (int i = 0; i < 400; ++i) {
+        const Paquete p = g.siguiente();
+        flujo.append(p.bytes.data(), static_cast<qsizetype>(p.bytes.size()));
+    }
+    const Ejecucion e = simulador({"--salida", "-", "--rapido", "--realista", "--paquetes", "400", "--semilla",
+                                   "12", "--pausa", "1@100"});
+    EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
+    EXPECT_EQ(e.salida, flujo);
+}
+
 TEST(Simulador, EscribeEnUnArchivo) {
     QTemporaryDir dir;
     const QString ruta = dir.filePath(QStringLiteral("captura.flujo"));
@@ -166,6 +182,12 @@ INSTANTIATE_TEST_SUITE_P(
         CasoOpciones{"SemillaSeguidaDeOpcion", {"--semilla", "--rapido"}, "falta el valor de la opción --semilla"},
         CasoOpciones{"SalidaVacia", {"--salida", ""}, "el valor de la opción --salida está vacío"},
         CasoOpciones{"CuentaConSaltoDeLinea", {"--cuenta-seguida", "123\n"}, "--cuenta-seguida espera"},
+        CasoOpciones{"PausaSinCada", {"--pausa", "10"}, "--pausa espera SEGUNDOS@CADA"},
+        CasoOpciones{"PausaNoMenorQueCada", {"--pausa", "60@60"}, "--pausa espera"},
+        CasoOpciones{"PausaCero", {"--pausa=0@10"}, "--pausa espera"},
+        CasoOpciones{"PausaConLetras", {"--pausa", "1m@10m"}, "--pausa espera"},
+        CasoOpciones{"PausaDeMasDeUnDia", {"--pausa", "10@86401"}, "--pausa espera"},
+        CasoOpciones{"RealistaConValor", {"--realista=1"}, "la opción --realista no lleva valor"},
         CasoOpciones{"DispositivoQueNoExiste",
                      {"--dispositivo", "/dev/corvane-no-existe"},
                      "no se puede abrir «/dev/corvane-no-existe»"}),
@@ -179,7 +201,7 @@ TEST(Simulador, LaAyudaExplicaLasOpciones) {
         EXPECT_EQ(e.estado, 0);
         const QString t = QString::fromUtf8(e.salida);
         for (const char* o : {"--semilla", "--paquetes", "--velocidad", "--rapido", "--dispositivo",
-                              "--salida", "--resumen", "pseudoterminal", "19200"})
+                              "--salida", "--resumen", "--realista", "--pausa", "pseudoterminal", "19200"})
             EXPECT_TRUE(t.contains(QString::fromLatin1(o))) << o;
     }
 }
