@@ -142,7 +142,9 @@ Paquete GeneradorRealista::largo(const Evento& e) {
     s += kHex[8 + sacar(8)];                       // 19: a good signal
     s += e.tipo;                                   // 20
     s += campo(e.codigo);                          // 21-23
-    s += campo("0" + std::to_string(e.particion)); // 24-25
+    std::string particion(1, '0');
+    particion += std::to_string(e.particion);      // (appended: GCC 12 warns wrongly on "0" + string)
+    s += campo(particion);                         // 24-25
     s += campo(zona);                              // 26-28
     s += e.cuenta;                                 // 29-32
     Paquete p;
