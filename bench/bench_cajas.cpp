@@ -1,7 +1,7 @@
 // Cost of the online log: putting one report line in front of a full log (cut to
 // 50000 characters) in memory, and bringing the widget up to date, drawing
 // included, either after every report or once per batch of reports as the window
-// does (at most about 30 times a second).
+// does (at most about 30 times a second), with plain or coloured lines.
 //
 //   bench_cajas [--benchmark_filter=...]   (draws offscreen when there is no display)
 
@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 
 #include <benchmark/benchmark.h>
+
+#include <iterator>
 
 #include "common/caja_texto.h"
 #include "ui/cajas_ventana.h"
@@ -87,6 +89,31 @@ void BM_ReportesYUnRefresco(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * porRefresco);
 }
 BENCHMARK(BM_ReportesYUnRefresco)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same with every line coloured by the class of its event, in a mix like the
+// realistic stream's: mostly tests and openings or closings, some restores,
+// now and then a trouble or an alarm.
+void BM_ReportesColoreadosYUnRefresco(benchmark::State& state) {
+    static constexpr Tono kMezcla[] = {Tono::Rutina, Tono::Rutina,       Tono::Normal, Tono::Rutina,
+                                       Tono::Averia, Tono::Restauracion, Tono::Rutina, Tono::Robo,
+                                       Tono::Rutina, Tono::Alarma};
+    Ventana v;
+    const auto porRefresco = static_cast<int>(state.range(0));
+    int i = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < porRefresco; ++k, ++i)
+            v.caja.anteponerConTonos(linea(i), {kMezcla[i % std::size(kMezcla)]});
+        v.caja.volcarAhora();
+        v.dibujar();
+    }
+    state.SetItemsProcessed(state.iterations() * porRefresco);
+}
+BENCHMARK(BM_ReportesColoreadosYUnRefresco)
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)

@@ -1,5 +1,6 @@
 #include "ui/ventana_alarmas.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QPushButton>
@@ -27,7 +28,7 @@ struct ColumnaLista {
 };
 constexpr ColumnaLista kColumnas[] = {
     {u"Estado", 2400},    {u"Cuenta", 900},  {u"Descripción", 0}, {u"Zona", 800},
-    {u"Partición", 1150}, {u"Origen", 1600}, {u"Recibida", 2700},
+    {u"Partición", 1150}, {u"Origen", 2000}, {u"Recibida", 2700},
 };
 constexpr int kColumnaDescripcion = 2;
 
@@ -175,18 +176,22 @@ void VentanaAlarmas::recibir(const std::vector<FilaEvento>& filas) {
     for (const Alarma& a : nuevas) items << elemento(a);
     lista_->insertTopLevelItems(0, items);
     if (lista_->currentItem() == nullptr) lista_->setCurrentItem(lista_->topLevelItem(0));
-    traerAlFrente();
+    // In front of the console's other windows; the keyboard stays where the
+    // operator is typing, unless the console had it nowhere.
+    traerAlFrente(QApplication::activeWindow() == nullptr);
     if (sirena_ != nullptr) sirena_->sonar();
     avisar();
 }
 
-void VentanaAlarmas::traerAlFrente() {
+void VentanaAlarmas::traerAlFrente(bool activar) {
+    // Already in front: a burst of alarms costs the window system nothing more.
+    if (isVisible() && !isMinimized() && isActiveWindow()) return;
     if (isMinimized())
         showNormal();
     else
         show();
     raise();
-    activateWindow();
+    if (activar) activateWindow();
 }
 
 void VentanaAlarmas::Command1_Click(int indice) {

@@ -36,8 +36,9 @@ public:
     // New alarms, the rows that the receive handler stored.
     void recibir(const std::vector<FilaEvento>& filas);
 
-    // Shows the window (restored if minimised) in front, active.
-    void traerAlFrente();
+    // Shows the window (restored if minimised) in front of the others, and gives
+    // it the keyboard when `activar`.
+    void traerAlFrente(bool activar = true);
 
     // 0: "Reconocer" (the selected alarm); 1: "Reconocer todas"; others: nothing.
     void Command1_Click(int indice);
