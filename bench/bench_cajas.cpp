@@ -76,44 +76,37 @@ struct Ventana {
     CajaRegistroVentana caja{&editor};
 };
 
+// The tones of the coloured lines, in a mix like the realistic stream's: mostly
+// tests and openings or closings, some restores, now and then a trouble or an
+// alarm. Plain lines have none.
+constexpr Tono kMezcla[] = {Tono::Rutina, Tono::Rutina,       Tono::Normal, Tono::Rutina,
+                            Tono::Averia, Tono::Restauracion, Tono::Rutina, Tono::Robo,
+                            Tono::Rutina, Tono::Alarma};
+
 // `state.range(0)` reports arrive, then the widget is updated and drawn once.
-void BM_ReportesYUnRefresco(benchmark::State& state) {
+template <bool conColores> void BM_ReportesYUnRefresco(benchmark::State& state) {
     Ventana v;
     const auto porRefresco = static_cast<int>(state.range(0));
     int i = 0;
     for (auto _ : state) {
-        for (int k = 0; k < porRefresco; ++k) v.caja.anteponer(linea(++i));
+        for (int k = 0; k < porRefresco; ++k, ++i) {
+            if (conColores) v.caja.anteponerConTonos(linea(i), {kMezcla[i % std::size(kMezcla)]});
+            else v.caja.anteponer(linea(i));
+        }
         v.caja.volcarAhora();
         v.dibujar();
     }
     state.SetItemsProcessed(state.iterations() * porRefresco);
 }
-BENCHMARK(BM_ReportesYUnRefresco)
+BENCHMARK(BM_ReportesYUnRefresco<false>)
+    ->Name("BM_ReportesYUnRefresco")
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)
     ->Arg(1000)
     ->Unit(benchmark::kMicrosecond);
-
-// The same with every line coloured by the class of its event, in a mix like the
-// realistic stream's: mostly tests and openings or closings, some restores,
-// now and then a trouble or an alarm.
-void BM_ReportesColoreadosYUnRefresco(benchmark::State& state) {
-    static constexpr Tono kMezcla[] = {Tono::Rutina, Tono::Rutina,       Tono::Normal, Tono::Rutina,
-                                       Tono::Averia, Tono::Restauracion, Tono::Rutina, Tono::Robo,
-                                       Tono::Rutina, Tono::Alarma};
-    Ventana v;
-    const auto porRefresco = static_cast<int>(state.range(0));
-    int i = 0;
-    for (auto _ : state) {
-        for (int k = 0; k < porRefresco; ++k, ++i)
-            v.caja.anteponerConTonos(linea(i), {kMezcla[i % std::size(kMezcla)]});
-        v.caja.volcarAhora();
-        v.dibujar();
-    }
-    state.SetItemsProcessed(state.iterations() * porRefresco);
-}
-BENCHMARK(BM_ReportesColoreadosYUnRefresco)
+BENCHMARK(BM_ReportesYUnRefresco<true>)
+    ->Name("BM_ReportesColoreadosYUnRefresco")
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)
