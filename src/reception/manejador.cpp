@@ -61,7 +61,8 @@ void ManejadorRx::procesar_caracter(char c) {
 void ManejadorRx::procesar_largo(const QString& paquete) {
     decodificar_largo(paquete, e_.eventosCid);
     filas_.clear();
-    anteponer_informes(procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_, &filas_));
+    anteponer_informes(
+        procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_, &filas_));
     mostrar_estado(paquete);
 }
 

@@ -114,7 +114,8 @@ void CajaRegistroVentana::ponerTexto(const QString& texto) {
 
 void CajaRegistroVentana::anteponerConTonos(const QString& nuevo, const Tonos& tonos) {
     modelo_.anteponer(nuevo);
-    conColores_ = conColores_ || std::any_of(tonos.begin(), tonos.end(), [](Tono t) { return t != Tono::Normal; });
+    conColores_ = conColores_ ||
+                  std::any_of(tonos.begin(), tonos.end(), [](Tono t) { return t != Tono::Normal; });
     if (conColores_) anotarTonos(nuevo, tonos);
     if (!completo_) {
         nuevos_.append(nuevo);

@@ -124,17 +124,9 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
     alarmas_ = std::make_unique<VentanaAlarmas>(estado_.bases, reloj_, QSysInfo::machineHostName());
-    // The button tells how many alarms wait, in the alert colour while any does.
-    const auto contar = [this](int n) {
-        command5_->setText(n > 0 ? QStringLiteral("Alarmas (%1)").arg(n)
-                                 : QStringLiteral("Alarmas"));
-        QPalette p = command5_->palette();
-        p.setColor(QPalette::ButtonText,
-                   n > 0 ? kRojoAlerta : palette().color(QPalette::ButtonText));
-        command5_->setPalette(p);
-    };
-    connect(alarmas_.get(), &VentanaAlarmas::cambio, this, contar);
-    contar(static_cast<int>(alarmas_->registro().pendientes().size()));
+    connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
+            [this](int n) { contar_alarmas(*command5_, n); });
+    contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
     Form_Load();

@@ -51,6 +51,16 @@ QString momento_mostrado(const QString& momento) {
 
 } // namespace
 
+void contar_alarmas(QPushButton& boton, int sinReconocer) {
+    boton.setText(sinReconocer > 0 ? QStringLiteral("Alarmas (%1)").arg(sinReconocer)
+                                   : QStringLiteral("Alarmas"));
+    QPalette p = boton.palette();
+    p.setColor(QPalette::ButtonText, sinReconocer > 0
+                                         ? kRojoAlerta
+                                         : QApplication::palette().color(QPalette::ButtonText));
+    boton.setPalette(p);
+}
+
 VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
                                QWidget* parent)
     : QWidget(parent, Qt::Window), registro_(bases, reloj, puesto) {

@@ -21,6 +21,10 @@ namespace corvane {
 
 class Sirena;
 
+// The button that opens the window tells how many alarms wait: "Alarmas (N)" in
+// the alert colour, or "Alarmas" when none does.
+void contar_alarmas(QPushButton& boton, int sinReconocer);
+
 class VentanaAlarmas : public QWidget {
     Q_OBJECT
 public:
