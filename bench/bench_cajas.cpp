@@ -1,7 +1,7 @@
 // Cost of the online log: putting one report line in front of a full log (cut to
 // 50000 characters) in memory, and bringing the widget up to date, drawing
 // included, either after every report or once per batch of reports as the window
-// does (at most about 30 times a second).
+// does (at most about 30 times a second), with plain or coloured lines.
 //
 //   bench_cajas [--benchmark_filter=...]   (draws offscreen when there is no display)
 
@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 
 #include <benchmark/benchmark.h>
+
+#include <iterator>
 
 #include "common/caja_texto.h"
 #include "ui/cajas_ventana.h"
@@ -74,19 +76,37 @@ struct Ventana {
     CajaRegistroVentana caja{&editor};
 };
 
+// The tones of the coloured lines, in a mix like the realistic stream's: mostly
+// tests and openings or closings, some restores, now and then a trouble or an
+// alarm. Plain lines have none.
+constexpr Tono kMezcla[] = {Tono::Rutina, Tono::Rutina,       Tono::Normal, Tono::Rutina,
+                            Tono::Averia, Tono::Restauracion, Tono::Rutina, Tono::Robo,
+                            Tono::Rutina, Tono::Alarma};
+
 // `state.range(0)` reports arrive, then the widget is updated and drawn once.
-void BM_ReportesYUnRefresco(benchmark::State& state) {
+template <bool conColores> void BM_ReportesYUnRefresco(benchmark::State& state) {
     Ventana v;
     const auto porRefresco = static_cast<int>(state.range(0));
     int i = 0;
     for (auto _ : state) {
-        for (int k = 0; k < porRefresco; ++k) v.caja.anteponer(linea(++i));
+        for (int k = 0; k < porRefresco; ++k, ++i) {
+            if (conColores) v.caja.anteponerConTonos(linea(i), {kMezcla[i % std::size(kMezcla)]});
+            else v.caja.anteponer(linea(i));
+        }
         v.caja.volcarAhora();
         v.dibujar();
     }
     state.SetItemsProcessed(state.iterations() * porRefresco);
 }
-BENCHMARK(BM_ReportesYUnRefresco)
+BENCHMARK(BM_ReportesYUnRefresco<false>)
+    ->Name("BM_ReportesYUnRefresco")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReportesYUnRefresco<true>)
+    ->Name("BM_ReportesColoreadosYUnRefresco")
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)

@@ -91,6 +91,9 @@ private:
         void anteponer(const QString& nuevo) override {
             if (destino) destino->anteponer(nuevo);
         }
+        void anteponerConTonos(const QString& nuevo, const Tonos& tonos) override {
+            if (destino) destino->anteponerConTonos(nuevo, tonos);
+        }
         CajaTexto* destino = nullptr;
     };
 

@@ -6,6 +6,8 @@
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "reception/puerto_serie.h"
+#include "ui/sirena.h"
+#include "ui/ventana_alarmas.h"
 
 namespace corvane {
 
@@ -55,7 +57,10 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
         return kSalidaError;
     }
     Camino camino(o);
+    // The alarm sound outlives the windows that tell it to stop.
+    SirenaQt sirena;
     const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto);
+    ventana->ventanaAlarmas().ponerSirena(&sirena);
     ventana->show();
     return app.exec();
 }

@@ -12,6 +12,13 @@ namespace corvane {
 // Older text kept behind each new entry of a log box, in characters.
 inline constexpr qsizetype kLimiteRegistro = 50000;
 
+// How a log line stands out: the windows give each tone its colour, other boxes
+// show the text alone. Alarma: fire, panic, medical; Averia: troubles and
+// supervisory conditions; Rutina: tests, openings and closings.
+enum class Tono : quint8 { Normal, Alarma, Robo, Averia, Restauracion, Rutina };
+// One tone per line of a text, top line first; a line without one is Normal.
+using Tonos = std::vector<Tono>;
+
 class CajaTexto {
 public:
     virtual ~CajaTexto() = default;
@@ -21,6 +28,9 @@ public:
     // to its first kLimiteRegistro characters. Boxes may do this more cheaply
     // than reading and replacing the whole text, with the same result.
     virtual void anteponer(const QString& nuevo);
+    // As anteponer, with the tone of each line of `nuevo` (lines end in CR LF).
+    // The text is the same; a box without colours ignores the tones.
+    virtual void anteponerConTonos(const QString& nuevo, const Tonos& tonos);
 };
 
 // A box held in memory: the tests' box and the text model behind the windows.
@@ -38,8 +48,10 @@ private:
 // received bytes reach their boxes only after their rows are committed.
 class EscriturasDiferidas {
 public:
-    void anteponer(CajaTexto& caja, QString texto) { pendientes_.push_back({&caja, std::move(texto), true}); }
-    void poner(CajaTexto& caja, QString texto) { pendientes_.push_back({&caja, std::move(texto), false}); }
+    void anteponer(CajaTexto& caja, QString texto, Tonos tonos = {}) {
+        pendientes_.push_back({&caja, std::move(texto), true, std::move(tonos)});
+    }
+    void poner(CajaTexto& caja, QString texto) { pendientes_.push_back({&caja, std::move(texto), false, {}}); }
     void soltar();
     bool vacia() const { return pendientes_.empty(); }
 
@@ -48,6 +60,7 @@ private:
         CajaTexto* caja;
         QString texto;
         bool anteponer;
+        Tonos tonos;
     };
     std::vector<Escritura> pendientes_;
 };
@@ -59,6 +72,9 @@ public:
     QString texto() const override { return real_.texto(); }
     void ponerTexto(const QString& texto) override { cola_.poner(real_, texto); }
     void anteponer(const QString& nuevo) override { cola_.anteponer(real_, nuevo); }
+    void anteponerConTonos(const QString& nuevo, const Tonos& tonos) override {
+        cola_.anteponer(real_, nuevo, tonos);
+    }
 
 private:
     CajaTexto& real_;

@@ -1,6 +1,7 @@
 #include "decoding/moduloCid.h"
 
 #include "common/comun.h"
+#include "decoding/codigos_evento.h"
 #include "store/funcionesBaseDatos.h"
 
 namespace corvane {
@@ -41,15 +42,18 @@ struct Informe {
 
 const QString kRelleno = QStringLiteral("----");
 
-// In this order: the detailed line to the followed account's log, the short
-// line, the row to slot 0; returns the short line. The clock is read for each.
-QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj) {
+// In this order: the detailed line to the followed account's log (in the colour
+// of its event), the short line, the row to slot 0 (and to `guardadas`); returns
+// the short line. The clock is read for each.
+QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
+                 std::vector<FilaEvento>* guardadas) {
     if (seguida(online, i.cuenta)) {
         QString detalle = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
                           QStringLiteral("/16  Or=") + i.origenMostrado + QStringLiteral("  Ev=") + i.evento;
         if (i.zona != nullptr)
             detalle += QStringLiteral("  Part=") + i.zona->particion + QStringLiteral("  Zona=") + i.zona->zona;
-        online.registro->anteponer(detalle + QStringLiteral("  ") + reloj.texto_hora() + kFinLinea);
+        online.registro->anteponerConTonos(detalle + QStringLiteral("  ") + reloj.texto_hora() + kFinLinea,
+                                           {clasificar_evento(i.evento).tono()});
     }
 
     const QString corta = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
@@ -67,6 +71,7 @@ QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& ba
     fila.particion = i.zona != nullptr ? i.zona->particion : kRelleno;
     fila.zona = i.zona != nullptr ? i.zona->zona : kRelleno;
     NuevoDato(fila, 0, bases);
+    if (guardadas != nullptr) guardadas->push_back(std::move(fila));
     return corta;
 }
 
@@ -140,7 +145,8 @@ void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCi
 }
 
 QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
-                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj) {
+                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
+                             std::vector<FilaEvento>* guardadas) {
     Informe informe;
     const QString origen = caracter(paquete, 13);
     informe.nivel = numero(caracter(paquete, 19), 16, 3) + 1;
@@ -154,7 +160,7 @@ QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid
         informe.cuenta = e.cuenta();
         informe.evento = e.tipoEvento + e.evento;
         informe.zona = &e;
-        resultado.prepend(informar(informe, online, bases, reloj));
+        resultado.prepend(informar(informe, online, bases, reloj, guardadas));
     }
     return resultado;
 }
@@ -168,7 +174,8 @@ QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj) {
 }
 
 QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
-                               ConjuntoBases& bases, const Reloj& reloj) {
+                               ConjuntoBases& bases, const Reloj& reloj,
+                               std::vector<FilaEvento>* guardadas) {
     Informe informe;
     informe.cuenta = convertir_base_con_ceros(subcadena(paquete, 4, 3), 16, 10, 4);
     informe.nivel = numero(caracter(paquete, 7), 16, 2) + 1;
@@ -178,7 +185,7 @@ QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& onlin
     informe.zona = nullptr;
     informe.indicador = subcadena(paquete, 9, 2);
     informe.origenTodos = kRelleno;
-    return informar(informe, online, bases, reloj);
+    return informar(informe, online, bases, reloj, guardadas);
 }
 
 } // namespace corvane

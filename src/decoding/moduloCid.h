@@ -54,15 +54,19 @@ struct CuentaOnline {
 };
 
 // Reports and stores every record of `eventosCid` for `paquete`; returns the short
-// lines, the line of the highest index first.
+// lines, the line of the highest index first. `guardadas`, when given, receives
+// each stored row, in index order.
 QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
-                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj);
+                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
+                             std::vector<FilaEvento>* guardadas = nullptr);
 
 // Status text of a four-character packet ("Rx=10   Señal=16/16   14:27:13").
 QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj);
 
-// Reports and stores a ten-character packet; returns its short line.
+// Reports and stores a ten-character packet; returns its short line. `guardadas`,
+// when given, receives the stored row.
 QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
-                               ConjuntoBases& bases, const Reloj& reloj);
+                               ConjuntoBases& bases, const Reloj& reloj,
+                               std::vector<FilaEvento>* guardadas = nullptr);
 
 } // namespace corvane

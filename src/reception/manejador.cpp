@@ -1,5 +1,6 @@
 #include "reception/manejador.h"
 
+#include "decoding/codigos_evento.h"
 #include "store/funcionesBaseDatos.h"
 
 namespace corvane {
@@ -31,6 +32,10 @@ void ManejadorRx::recibir(const QByteArray& bytes) {
     for (const char c : bytes) procesar_caracter(c);
     terminar_lote(e_.bases);
     diferidas_.soltar();
+    if (alarmas_.empty()) return;
+    std::vector<FilaEvento> nuevas;
+    nuevas.swap(alarmas_);
+    if (avisoAlarmas_) avisoAlarmas_(nuevas);
 }
 
 void ManejadorRx::procesar_caracter(char c) {
@@ -55,13 +60,30 @@ void ManejadorRx::procesar_caracter(char c) {
 
 void ManejadorRx::procesar_largo(const QString& paquete) {
     decodificar_largo(paquete, e_.eventosCid);
-    text1_.anteponer(procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_));
+    filas_.clear();
+    anteponer_informes(
+        procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_, &filas_));
     mostrar_estado(paquete);
 }
 
 void ManejadorRx::procesar_diez(const QString& paquete) {
-    text1_.anteponer(procesar_paquete_corto(paquete, cuenta_online(), e_.bases, reloj_));
+    filas_.clear();
+    anteponer_informes(procesar_paquete_corto(paquete, cuenta_online(), e_.bases, reloj_, &filas_));
     mostrar_estado(paquete);
+}
+
+void ManejadorRx::anteponer_informes(const QString& lineas) {
+    // The lines come newest row first.
+    Tonos tonos(filas_.size(), Tono::Normal);
+    bool conColor = false;
+    for (std::size_t i = 0; i < filas_.size(); ++i) {
+        const ClasificacionEvento c = clasificar_evento(filas_[i].evento);
+        tonos[filas_.size() - 1 - i] = c.tono();
+        conColor = conColor || c.tono() != Tono::Normal;
+        if (c.alarma() && avisoAlarmas_) alarmas_.push_back(std::move(filas_[i]));
+    }
+    if (conColor) text1_.anteponerConTonos(lineas, tonos);
+    else text1_.anteponer(lineas);
 }
 
 void ManejadorRx::mostrar_estado(const QString& texto) {

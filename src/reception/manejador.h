@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "common/caja_texto.h"
 #include "common/reloj.h"
@@ -25,6 +27,12 @@ public:
     // while it is not.
     void ponerVentanaOnline(CajaTexto* cuenta, CajaTexto* registro);
 
+    // Told, after the texts of each read reach their boxes, of the rows of new
+    // alarms (fire, panic, medical, burglary) that the read stored, in arrival
+    // order. Empty: no one is told.
+    using AvisoAlarmas = std::function<void(const std::vector<FilaEvento>&)>;
+    void ponerAvisoAlarmas(AvisoAlarmas aviso) { avisoAlarmas_ = std::move(aviso); }
+
     // One notification of the serial port: acts only on a receive notification,
     // whose first character goes through the road; a read that yields no
     // character does nothing.
@@ -39,6 +47,9 @@ private:
     void procesar_caracter(char c);
     void procesar_largo(const QString& paquete);
     void procesar_diez(const QString& paquete);
+    // Puts the short lines of the rows in filas_ at the top of the online log,
+    // each in the colour of its event, and keeps their alarms for the notice.
+    void anteponer_informes(const QString& lineas);
     void mostrar_estado(const QString& texto);
     CuentaOnline cuenta_online();
 
@@ -49,6 +60,9 @@ private:
     CajaDiferida text4_;
     CajaTexto* cuentaOnline_ = nullptr;
     std::unique_ptr<CajaDiferida> registroOnline_;
+    std::vector<FilaEvento> filas_;   // the rows of the packet at hand
+    std::vector<FilaEvento> alarmas_; // the new alarms of the read at hand
+    AvisoAlarmas avisoAlarmas_;
 };
 
 } // namespace corvane

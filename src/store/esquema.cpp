@@ -36,18 +36,42 @@ void FilasCompactas::clear() {
 namespace corvane::esquema {
 namespace {
 
-QString crear_tabla(QString Columna::*tipo, const QString& clave) {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS TABLA_GENERAL (gral_id ") + clave;
-    for (const Columna& c : kColumnas) s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.*tipo;
+// `id`: the table's own key column, of type `clave`; then `columnas`, each of
+// its type `tipo` for the engine.
+template <class Columnas, class Tipo>
+QString crear_tabla(const QString& tabla, const QString& id, const Columnas& columnas, Tipo tipo,
+                    const QString& clave) {
+    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS ") + tabla + QLatin1Char(' ') + QLatin1Char('(') + id +
+                QLatin1Char(' ') + clave;
+    for (const auto& c : columnas) s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.*tipo;
     return s + QLatin1Char(')');
 }
 
+template <class Columnas> QString lista(const Columnas& columnas) {
+    QString s;
+    for (const auto& c : columnas) s += (s.isEmpty() ? QString() : QStringLiteral(",")) + c.nombre;
+    return s;
+}
+
+QString crear_tabla(QString Columna::*tipo, const QString& clave) {
+    return crear_tabla(kTabla, QStringLiteral("gral_id"), kColumnas, tipo, clave);
+}
+
+const QString kClaveSQLite = QStringLiteral("INTEGER PRIMARY KEY");
+const QString kClavePostgreSQL = QStringLiteral("BIGSERIAL PRIMARY KEY");
+
 } // namespace
 
-QString lista_columnas() {
-    QString s;
-    for (const Columna& c : kColumnas) s += (s.isEmpty() ? QString() : QStringLiteral(",")) + c.nombre;
-    return s;
+QString lista_columnas() { return lista(kColumnas); }
+QString lista_columnas_alarma() { return lista(kColumnasAlarma); }
+
+QString crear_tabla_alarmas_sqlite() {
+    return crear_tabla(kTablaAlarmas, QStringLiteral("alar_id"), kColumnasAlarma, &ColumnaAlarma::tipoSQLite,
+                       kClaveSQLite);
+}
+QString crear_tabla_alarmas_postgresql() {
+    return crear_tabla(kTablaAlarmas, QStringLiteral("alar_id"), kColumnasAlarma, &ColumnaAlarma::tipoPostgreSQL,
+                       kClavePostgreSQL);
 }
 
 QString insert_preparado() {
@@ -56,9 +80,7 @@ QString insert_preparado() {
     return s + QLatin1Char(')');
 }
 
-QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, QStringLiteral("INTEGER PRIMARY KEY")); }
-QString crear_tabla_postgresql() {
-    return crear_tabla(&Columna::tipoPostgreSQL, QStringLiteral("BIGSERIAL PRIMARY KEY"));
-}
+QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, kClaveSQLite); }
+QString crear_tabla_postgresql() { return crear_tabla(&Columna::tipoPostgreSQL, kClavePostgreSQL); }
 
 } // namespace corvane::esquema

@@ -43,6 +43,23 @@ private:
     std::vector<int> niveles_;
 };
 
+// One row of the alarm table: a new event of an alarm class, as the console that
+// received it stored it, and its acknowledgement.
+struct FilaAlarma {
+    QString clave;        // alar_clave: unique, given by the receiving console
+    QString abonado;      // alar_numero_abonado, as gral_numero_abonado
+    QString evento;       // alar_evento: type letter and code, as gral_evento
+    QString particion;    // alar_particion
+    QString zona;         // alar_zona
+    QString origen;       // alar_origen: 0 direct, 1 to 15 a repeater
+    QString recibida;     // alar_recibida: "yyyy-MM-dd HH:mm:ss" of reception
+    QString puesto;       // alar_puesto: host name of the receiving workstation
+    QString reconocida;   // alar_reconocida: moment of acknowledgement; empty (NULL) until then
+    QString reconocidaEn; // alar_puesto_reconocimiento: host name of the workstation that acknowledged it
+
+    bool operator==(const FilaAlarma&) const = default;
+};
+
 namespace esquema {
 
 inline const QString kTabla = QStringLiteral("TABLA_GENERAL");
@@ -87,6 +104,43 @@ inline const QString kBloqueoEsquema = QStringLiteral("SELECT pg_advisory_xact_l
 inline const QString kCrearIndice = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS indice_abonado_fecha "
     "ON TABLA_GENERAL (gral_numero_abonado, gral_hora_fecha)");
+
+// The alarm table, next to the event table on the same database. alar_id is our
+// own key, named by no INSERT; it keeps the order of arrival within a second.
+inline const QString kTablaAlarmas = QStringLiteral("TABLA_ALARMAS");
+
+struct ColumnaAlarma {
+    QString nombre;
+    QString tipoSQLite;
+    QString tipoPostgreSQL;
+    QString FilaAlarma::*texto;
+    bool momento;        // read back as "yyyy-MM-dd HH:mm:ss" on both engines
+    bool reconocimiento; // NULL until the alarm is acknowledged
+};
+
+inline const std::array<ColumnaAlarma, 10> kColumnasAlarma = {{
+    {QStringLiteral("alar_clave"), QStringLiteral("VARCHAR(40) NOT NULL UNIQUE"), QStringLiteral("VARCHAR(40) NOT NULL UNIQUE"), &FilaAlarma::clave, false, false},
+    {QStringLiteral("alar_numero_abonado"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaAlarma::abonado, false, false},
+    {QStringLiteral("alar_evento"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaAlarma::evento, false, false},
+    {QStringLiteral("alar_particion"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaAlarma::particion, false, false},
+    {QStringLiteral("alar_zona"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaAlarma::zona, false, false},
+    {QStringLiteral("alar_origen"), QStringLiteral("VARCHAR(8)"), QStringLiteral("VARCHAR(8)"), &FilaAlarma::origen, false, false},
+    {QStringLiteral("alar_recibida"), QStringLiteral("TEXT"), QStringLiteral("TIMESTAMP(0)"), &FilaAlarma::recibida, true, false},
+    {QStringLiteral("alar_puesto"), QStringLiteral("VARCHAR(255)"), QStringLiteral("VARCHAR(255)"), &FilaAlarma::puesto, false, false},
+    {QStringLiteral("alar_reconocida"), QStringLiteral("TEXT"), QStringLiteral("TIMESTAMP(0)"), &FilaAlarma::reconocida, true, true},
+    {QStringLiteral("alar_puesto_reconocimiento"), QStringLiteral("VARCHAR(255)"), QStringLiteral("VARCHAR(255)"), &FilaAlarma::reconocidaEn, false, true},
+}};
+
+// "alar_clave,alar_numero_abonado,...": the column list of the alarm table.
+QString lista_columnas_alarma();
+// CREATE TABLE IF NOT EXISTS of the alarm table for each engine.
+QString crear_tabla_alarmas_sqlite();
+QString crear_tabla_alarmas_postgresql();
+
+// The start's read: a workstation's alarms not yet acknowledged.
+inline const QString kCrearIndiceAlarmas = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS indice_alarmas_puesto "
+    "ON TABLA_ALARMAS (alar_puesto, alar_reconocida)");
 
 } // namespace esquema
 } // namespace corvane

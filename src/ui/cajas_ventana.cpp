@@ -21,6 +21,14 @@ qsizetype largo_en_documento(const QString& texto) {
     return texto.size() - texto.count(QLatin1String("\r\n"));
 }
 
+// The format of a line of `tono`: its colour, or no colour at all.
+QTextCharFormat formato_de_tono(Tono tono) {
+    QTextCharFormat f;
+    const QColor color = color_de_tono(tono);
+    if (color.isValid()) f.setForeground(color);
+    return f;
+}
+
 } // namespace
 
 bool tecla_cuenta_aceptada(char16_t codigo) {
@@ -98,14 +106,19 @@ CajaRegistroVentana::CajaRegistroVentana(QPlainTextEdit* editor) : editor_(edito
 
 void CajaRegistroVentana::ponerTexto(const QString& texto) {
     modelo_.ponerTexto(texto);
+    tramos_.clear();
+    largoTramos_ = 0;
     nuevos_.clear();
     largoNuevos_ = 0;
     cancelar();
     mostrarTodo();
 }
 
-void CajaRegistroVentana::anteponer(const QString& nuevo) {
+void CajaRegistroVentana::anteponerConTonos(const QString& nuevo, const Tonos& tonos) {
     modelo_.anteponer(nuevo);
+    conColores_ = conColores_ ||
+                  std::any_of(tonos.begin(), tonos.end(), [](Tono t) { return t != Tono::Normal; });
+    if (conColores_) anotarTonos(nuevo, tonos);
     if (!completo_) {
         nuevos_.append(nuevo);
         largoNuevos_ += nuevo.size();
@@ -155,7 +168,7 @@ void CajaRegistroVentana::volcar() {
     QTextCursor c(doc);
     c.beginEditBlock();
     c.movePosition(QTextCursor::Start);
-    c.insertText(delante);
+    insertar(c, delante);
     // The new text ends in the block that the old first block became.
     const int finNuevo = c.position();
     const auto largo = static_cast<int>(largo_en_documento(modelo_.texto()));
@@ -178,8 +191,76 @@ void CajaRegistroVentana::mostrarTodo() {
     largoNuevos_ = 0;
     if (!editor_) return;
     volcando_ = true;
+    // The editor would give the whole new text the format at its cursor.
+    if (conColores_) editor_->setCurrentCharFormat(QTextCharFormat());
     editor_->setPlainText(modelo_.texto());
+    colorearTodo();
     volcando_ = false;
+}
+
+void CajaRegistroVentana::anotarTonos(const QString& nuevo, const Tonos& tonos) {
+    // The new text's runs, one per line or per lines of one tone, go in front.
+    std::vector<Tramo> nuevos;
+    std::size_t linea = 0;
+    for (qsizetype desde = 0; desde < nuevo.size(); ++linea) {
+        const qsizetype fin = nuevo.indexOf(QLatin1String("\r\n"), desde);
+        const qsizetype hasta = fin < 0 ? nuevo.size() : fin + 2;
+        const Tono tono = linea < tonos.size() ? tonos[linea] : Tono::Normal;
+        if (!nuevos.empty() && nuevos.back().tono == tono) nuevos.back().largo += hasta - desde;
+        else nuevos.push_back({hasta - desde, tono});
+        desde = hasta;
+    }
+    for (auto it = nuevos.crbegin(); it != nuevos.crend(); ++it) {
+        if (!tramos_.empty() && tramos_.front().tono == it->tono) tramos_.front().largo += it->largo;
+        else tramos_.push_front(*it);
+    }
+    largoTramos_ += nuevo.size();
+    // The runs past the text's cut are gone with it.
+    const qsizetype largo = modelo_.texto().size();
+    while (!tramos_.empty() && largoTramos_ - tramos_.back().largo >= largo) {
+        largoTramos_ -= tramos_.back().largo;
+        tramos_.pop_back();
+    }
+}
+
+void CajaRegistroVentana::insertar(QTextCursor& cursor, const QString& delante) const {
+    if (!conColores_) {
+        cursor.insertText(delante);
+        return;
+    }
+    // The new text is the top of the text in memory: its runs are the first ones.
+    // Every piece has its format, so none takes the colour of the line under it.
+    qsizetype desde = 0;
+    for (auto it = tramos_.cbegin(); it != tramos_.cend() && desde < delante.size(); ++it) {
+        const qsizetype largo = std::min(it->largo, delante.size() - desde);
+        cursor.insertText(delante.mid(desde, largo), formato_de_tono(it->tono));
+        desde += largo;
+    }
+    if (desde < delante.size()) cursor.insertText(delante.mid(desde), QTextCharFormat());
+}
+
+void CajaRegistroVentana::colorearTodo() {
+    if (!conColores_ || !editor_) return;
+    QTextDocument* doc = editor_->document();
+    const QString t = modelo_.texto();
+    const int finDoc = doc->characterCount() - 1;
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    qsizetype desde = 0;
+    int pos = 0;
+    for (const Tramo& tramo : tramos_) {
+        if (desde >= t.size() || pos >= finDoc) break;
+        const qsizetype largo = std::min(tramo.largo, t.size() - desde);
+        const auto enDoc = static_cast<int>(largo_en_documento(t.mid(desde, largo)));
+        if (tramo.tono != Tono::Normal) {
+            c.setPosition(pos);
+            c.setPosition(std::min(pos + enDoc, finDoc), QTextCursor::KeepAnchor);
+            c.setCharFormat(formato_de_tono(tramo.tono));
+        }
+        desde += largo;
+        pos += enDoc;
+    }
+    c.endEditBlock();
 }
 
 void CajaRegistroVentana::alEditar() {
@@ -189,6 +270,8 @@ void CajaRegistroVentana::alEditar() {
     QString t = editor_->toPlainText();
     t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     modelo_.ponerTexto(t);
+    tramos_.clear();
+    largoTramos_ = 0;
     if (!nuevos_.isEmpty()) modelo_.anteponer(nuevosJuntos());
 }
 

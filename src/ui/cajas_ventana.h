@@ -9,8 +9,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStringList>
+#include <QTextCursor>
 #include <QTimer>
 #include <QValidator>
+
+#include <deque>
 
 #include "common/caja_texto.h"
 #include "common/reglas.h"
@@ -74,20 +77,36 @@ private:
 // drops the tail. Replacing the whole text is shown at once. When the operator
 // edits an editable log, the edited text becomes the text in memory, with the
 // reports that were still waiting in front of it.
+//
+// Lines given with a tone are shown in its colour (color_de_tono), on every
+// update and every redraw; the text is the same either way. A box that never
+// got a coloured line costs what it did without colours. After an operator's
+// edit the colours on screen stay, but a later redraw of the whole text shows
+// the text that was there before the edit without them.
 class CajaRegistroVentana : public CajaRefrescada {
 public:
     explicit CajaRegistroVentana(QPlainTextEdit* editor);
     QString texto() const override { return modelo_.texto(); }
     void ponerTexto(const QString& texto) override;
-    void anteponer(const QString& nuevo) override;
+    void anteponer(const QString& nuevo) override { anteponerConTonos(nuevo, {}); }
+    void anteponerConTonos(const QString& nuevo, const Tonos& tonos) override;
 
 protected:
     void volcar() override;
 
 private:
+    // Characters of the text in memory, from its top, that share one tone.
+    struct Tramo {
+        qsizetype largo;
+        Tono tono;
+    };
+
     QString nuevosJuntos() const;
     void alEditar();
     void mostrarTodo();
+    void anotarTonos(const QString& nuevo, const Tonos& tonos);
+    void insertar(QTextCursor& cursor, const QString& delante) const;
+    void colorearTodo();
 
     QPointer<QPlainTextEdit> editor_;
     CajaMemoria modelo_;
@@ -95,6 +114,9 @@ private:
     qsizetype largoNuevos_ = 0;
     bool completo_ = false; // the screen needs the whole text again
     bool volcando_ = false;
+    bool conColores_ = false;   // a coloured line came once
+    std::deque<Tramo> tramos_;  // the tones of the text in memory, top first
+    qsizetype largoTramos_ = 0; // at least the text's length, less than one run more
 };
 
 // A one-line box that only shows its latest text: the status line. A text given

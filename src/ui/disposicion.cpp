@@ -1,5 +1,6 @@
 #include "ui/disposicion.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvane {
@@ -45,6 +46,23 @@ DisposicionForm2 disponer_form2(const MedidasForm2& m) {
     d.altoFrame2 = m.altoInterior - 2 * m.altoBoton - m.arribaFrame2;
     d.altoText2 = d.altoFrame2 - 360;
     d.arribaBotones = m.arribaFrame2 + d.altoFrame2 + m.altoBoton / 2;
+    return d;
+}
+
+RectTwips disponer_boton_alarmas(const DisposicionForm1& d, const RectTwips& command4) {
+    const float left = d.vsElastic1.left + d.vsElastic1.width + 240;
+    const float sitio = std::max(0.0f, d.frame1.width - 120 - left);
+    return {left, d.vsElastic1.top + command4.top, std::min(command4.width, sitio), command4.height};
+}
+
+DisposicionAlarmas disponer_alarmas(const MedidasAlarmas& m) {
+    constexpr float kMargen = 120;
+    constexpr float kAnchoBoton = 2895;
+    DisposicionAlarmas d;
+    const float arribaBotones = m.alto - m.altoBoton - m.altoBoton / 2;
+    d.lista = {kMargen, kMargen, m.ancho - 2 * kMargen, arribaBotones - m.altoBoton / 2 - kMargen};
+    d.reconocer = {kMargen, arribaBotones, kAnchoBoton, m.altoBoton};
+    d.reconocerTodas = {m.ancho - kMargen - kAnchoBoton, arribaBotones, kAnchoBoton, m.altoBoton};
     return d;
 }
 

@@ -76,4 +76,29 @@ DisposicionForm2 disponer_form2(const MedidasForm2& m);
 // How much shorter than the screen the online account window is, in twips.
 inline constexpr float kRecorteAltoForm2 = 1000;
 
+// The main window's button that opens the alarm window: in the port frame, right
+// of the port panel (`d.vsElastic1`), on the row of the panel's buttons
+// (`command4`, relative to the panel) and of their size, cut to the room the
+// frame leaves; no wider than that room, never negative.
+RectTwips disponer_boton_alarmas(const DisposicionForm1& d, const RectTwips& command4);
+
+// What the alarm window's layout reads: its inside (fixed, as designed) and the
+// height of its buttons.
+struct MedidasAlarmas {
+    float ancho = 14400;
+    float alto = 7200;
+    float altoBoton = 495;
+};
+
+struct DisposicionAlarmas {
+    RectTwips lista;
+    RectTwips reconocer;      // bottom left
+    RectTwips reconocerTodas; // bottom right
+};
+
+// The list fills the window 120 from its edges down to the row of buttons, which
+// stand half a button's height above the bottom, "Reconocer" on the left and
+// "Reconocer todas" on the right.
+DisposicionAlarmas disponer_alarmas(const MedidasAlarmas& m);
+
 } // namespace corvane

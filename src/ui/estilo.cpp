@@ -7,6 +7,24 @@
 
 namespace corvane {
 
+QColor color_de_tono(Tono tono) {
+    switch (tono) {
+    case Tono::Alarma:
+        return kRojoAlerta;
+    case Tono::Robo:
+        return {0xD2, 0x5A, 0x00};
+    case Tono::Averia:
+        return {0xB0, 0x80, 0x00};
+    case Tono::Restauracion:
+        return {0x00, 0x80, 0x00};
+    case Tono::Rutina:
+        return {0x80, 0x80, 0x80};
+    case Tono::Normal:
+        break;
+    }
+    return {};
+}
+
 QFont fuente_consola(bool negrita, double puntos) {
     QFont f(QStringLiteral("Courier New"));
     f.setStyleHint(QFont::TypeWriter);

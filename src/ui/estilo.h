@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 
+#include "common/caja_texto.h"
 #include "ui/disposicion.h"
 
 class QWidget;
@@ -19,6 +20,11 @@ inline constexpr double kPuntosRegistroOnline = 8.25;
 inline const QColor kGrisFondo{0xE0, 0xE0, 0xE0};
 // What the operator must notice: white on a strong red.
 inline const QColor kRojoAlerta{0xC0, 0x00, 0x00};
+
+// The colour of a log line of each tone, dark enough to read on white: fire,
+// panic and medical red, burglary orange, troubles amber, restores green,
+// tests, openings and closings grey; Normal has none (the box's text colour).
+QColor color_de_tono(Tono tono);
 
 QFont fuente_consola(bool negrita, double puntos = kPuntosNormal);
 

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "ui/form2.h"
 #include "ui/marco.h"
 #include "ui/panel_etiquetado.h"
+#include "ui/ventana_alarmas.h"
 
 namespace corvane {
 
@@ -121,10 +123,17 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
+    alarmas_ = std::make_unique<VentanaAlarmas>(estado_.bases, reloj_, QSysInfo::machineHostName());
+    connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
+            [this](int n) { contar_alarmas(*command5_, n); });
+    contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
+    manejador_.ponerAvisoAlarmas(
+        [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
     Form_Load();
 }
 
 Form1::~Form1() {
+    manejador_.ponerAvisoAlarmas({});
     // The online account window is a window of its own; it goes with this one.
     delete form2_.data();
 }
@@ -168,6 +177,8 @@ void Form1::construir() {
                       kCommand4);
     command4_->setEnabled(false);
     command1_ = boton(vsElastic1_, QStringLiteral("Command1"), kTituloInicial, kCommand1);
+    // Beside the port panel, where the layout puts it.
+    command5_ = boton(frame1_, QStringLiteral("Command5"), QStringLiteral("Alarmas"), kCommand4);
     text4_ = new QLineEdit(frame1_);
     text4_->setObjectName(QStringLiteral("Text4"));
     text4_->setFont(fuente_consola(false));
@@ -212,6 +223,8 @@ void Form1::construir() {
     connect(command2_, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(command3_, &QPushButton::clicked, this, &Form1::Command3_Click);
     connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
+    setTabOrder(command4_, command5_);
+    connect(command5_, &QPushButton::clicked, this, &Form1::Command5_Click);
 }
 
 void Form1::Form_Load() {
@@ -293,6 +306,8 @@ void Form1::disponerInterior() {
     colocar(combo2_[1], d.combo2_1);
     colocar(dtPicker1_, d.dtPicker1);
     colocar(command3_, d.command3);
+    colocar(command5_, disponer_boton_alarmas(d, {kCommand4.left, kCommand4.top,
+                                                  ancho_twips(command4_), alto_twips(command4_)}));
     colocar(aviso_, RectTwips{kMargenAviso, kArribaAviso, std::max(0.0F, m.W - 2 * kMargenAviso), kAltoAviso});
 }
 
@@ -350,6 +365,10 @@ void Form1::Command4_Click() {
     form2_->activateWindow();
 }
 
+void Form1::Command5_Click() {
+    alarmas_->traerAlFrente();
+}
+
 CajaTexto& Form1::text1() {
     return *cajaText1_;
 }
@@ -371,6 +390,7 @@ CajaTexto& Form1::aviso() {
 
 void Form1::Form_Unload() {
     if (form2_) form2_->close();
+    alarmas_->close();
 }
 
 void Form1::closeEvent(QCloseEvent* e) {

@@ -1,7 +1,7 @@
 #pragma once
 // The main window ("Analizador Corvane"): port choice and port button, the
-// online log and status line, the account query, and the button that opens the
-// online account window. It shows and drives a receive road built before it (the
+// online log and status line, the account query, the button that opens the
+// online account window and the one that opens the alarm window. It shows and drives a receive road built before it (the
 // event database already open): building it loads it, the lists are filled, the
 // window is laid out over the screen once and the query date is today.
 
@@ -33,6 +33,7 @@ class CampoCuenta;
 class CajaLineaVentana;
 class CajaRegistroVentana;
 class PanelEtiquetado;
+class VentanaAlarmas;
 
 class Form1 : public QWidget, public ControlesPuerto {
     Q_OBJECT
@@ -54,6 +55,7 @@ public:
     void Command2_Click(); // "Limpiar Pantalla OnLine"
     void Command3_Click(); // "Realizar Busqueda"
     void Command4_Click(); // "Ver Cuenta OnLine"
+    void Command5_Click(); // "Alarmas"
 
     // The boxes as the logic sees them: online log, query result, queried
     // account, status line.
@@ -72,6 +74,9 @@ public:
 
     // The online account window while it is open, else null.
     Form2* form2() const { return form2_; }
+    // The alarm window, shown or not; it lives as long as this window and takes
+    // the alarms that the receive handler stores.
+    VentanaAlarmas& ventanaAlarmas() { return *alarmas_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -115,6 +120,8 @@ private:
     std::unique_ptr<CajaLineaVentana> cajaText4_;
 
     QPointer<Form2> form2_;
+    QPushButton* command5_ = nullptr;
+    std::unique_ptr<VentanaAlarmas> alarmas_;
 
     class CajaAviso;
     std::unique_ptr<CajaAviso> cajaAviso_;

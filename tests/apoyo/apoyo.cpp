@@ -52,6 +52,10 @@ void recorrer(BaseDatos& base, const QString& sentencia, const std::function<voi
 
 } // namespace
 
+QByteArray paquete_de_evento(char tipo, const char* codigo, const char* cuenta) {
+    return QByteArray("\n123456000000100000f") + tipo + codigo + "01005" + cuenta + "\r";
+}
+
 QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString& campo) {
     QStringList r;
     recorrer(base, sentencia, [&](const Registros& rs) { r << texto_de(rs, campo); });

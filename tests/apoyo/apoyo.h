@@ -145,6 +145,10 @@ private:
 // loop between checks, so waiting costs no CPU. Needs a QCoreApplication.
 bool esperar_que(const std::function<bool()>& condicion, int ms = 5000);
 
+// The framed long packet (LF ... CR) of one event: its type digit, code and
+// account; partition 01, zone 005, repeater 1, signal 16/16.
+QByteArray paquete_de_evento(char tipo, const char* codigo, const char* cuenta);
+
 // Times of day written by the real clock, each as "hh:mm:ss": a comparison then
 // looks at their form only.
 QString sin_horas(QString t);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "apoyo/apoyo.h"
+#include "decoding/codigos_evento.h"
 #include "decoding/moduloCid.h"
 #include "store/funcionesBaseDatos.h"
 
@@ -192,6 +193,66 @@ TEST_F(Informes, PaqueteDeDiezDelEjemplo) {
         esperadas.push_back(c.fila);
     }
     EXPECT_EQ(leer_filas(rutaBase()), esperadas);
+}
+
+// A handful of well-known codes: their description, class, state, whether they
+// are an alarm to acknowledge and the tone of their line.
+TEST(CodigosDeEvento, DescripcionClaseEstadoYTono) {
+    using C = ClaseEvento;
+    using S = EstadoEvento;
+    struct {
+        const char* evento;
+        const char* descripcion;
+        ClaseEvento clase;
+        EstadoEvento estado;
+        bool alarma;
+        Tono tono;
+    } casos[] = {
+        {"E110", "Incendio", C::Fuego, S::Nuevo, true, Tono::Alarma},
+        {"E120", "Pánico", C::Panico, S::Nuevo, true, Tono::Alarma},
+        {"E100", "Emergencia médica", C::Medica, S::Nuevo, true, Tono::Alarma},
+        {"E130", "Robo", C::Robo, S::Nuevo, true, Tono::Robo},
+        {"R130", "Robo", C::Robo, S::Restauracion, false, Tono::Restauracion},
+        {"G110", "Incendio", C::Fuego, S::SinEstado, false, Tono::Alarma},
+        {"O130", "Robo", C::Robo, S::SinEstado, false, Tono::Robo},
+        {"E301", "Corte de energía eléctrica", C::Averia, S::Nuevo, false, Tono::Averia},
+        {"R301", "Corte de energía eléctrica", C::Averia, S::Restauracion, false, Tono::Restauracion},
+        {"E401", "Apertura/cierre por usuario", C::AperturaCierre, S::Nuevo, false, Tono::Rutina},
+        {"R401", "Apertura/cierre por usuario", C::AperturaCierre, S::Restauracion, false, Tono::Rutina},
+        {"E602", "Prueba periódica", C::Prueba, S::Nuevo, false, Tono::Rutina},
+        {"E570", "Zona anulada", C::Anulacion, S::Nuevo, false, Tono::Normal},
+        {"E999", "Código 999", C::Otro, S::Nuevo, false, Tono::Normal},
+        {"R999", "Código 999", C::Otro, S::Restauracion, false, Tono::Restauracion},
+        {"E1b0", "Código 1b0", C::Otro, S::Nuevo, false, Tono::Normal},
+        // A ten-character packet's event; a type digit past 3 leaves no letter.
+        {"12", "Código 12", C::Otro, S::SinEstado, false, Tono::Normal},
+        {"110", "Incendio", C::Fuego, S::SinEstado, false, Tono::Alarma},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.evento);
+        const QString evento = QString::fromLatin1(c.evento);
+        const ClasificacionEvento k = clasificar_evento(evento);
+        EXPECT_EQ(describir_evento(evento), QString::fromUtf8(c.descripcion));
+        EXPECT_EQ(k.clase, c.clase);
+        EXPECT_EQ(k.estado, c.estado);
+        EXPECT_EQ(k.alarma(), c.alarma);
+        EXPECT_EQ(k.tono(), c.tono);
+    }
+}
+
+// The followed account's detailed line comes with the tone of its event.
+TEST_F(Informes, LaLineaSeguidaLlevaElTonoDeSuEvento) {
+    class CajaConTonos : public CajaMemoria {
+    public:
+        void anteponerConTonos(const QString& n, const Tonos& t) override {
+            tonos = t;
+            anteponer(n);
+        }
+        Tonos tonos;
+    } cuenta, registro;
+    procesar(largo('0', "00", '0', "211aa1a120000"), {true, &cuenta, &registro});
+    EXPECT_TRUE(registro.texto().contains(QStringLiteral("Ev=R110")));
+    EXPECT_EQ(registro.tonos, Tonos{Tono::Restauracion});
 }
 
 TEST(PaqueteRx, LineaDeEstado) {

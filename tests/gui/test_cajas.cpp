@@ -12,6 +12,7 @@
 
 #include "apoyo_gui.h"
 #include "ui/cajas_ventana.h"
+#include "ui/estilo.h"
 
 using namespace corvane;
 using namespace corvane::pruebas;
@@ -204,6 +205,71 @@ INSTANTIATE_TEST_SUITE_P(
                     CasoVista{"AtrasConLineasQueSeParten", 40, 30, 300, false},
                     CasoVista{"AtrasConElRegistroLleno", 300, 200, 40, true}),
     [](const auto& fila) { return std::string(fila.param.nombre); });
+// The colour of each line on screen, top first; invalid where it has none, and a
+// line with two colours fails the test.
+std::vector<QColor> colores(const QPlainTextEdit& e) {
+    std::vector<QColor> r;
+    for (QTextBlock b = e.document()->begin(); b.isValid(); b = b.next()) {
+        if (b.length() <= 1) continue;
+        std::vector<QColor> trozos;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            trozos.push_back(f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : QColor());
+        }
+        EXPECT_EQ(std::count(trozos.begin(), trozos.end(), trozos.front()), std::ssize(trozos)) << b.text().toStdString();
+        r.push_back(trozos.front());
+    }
+    return r;
+}
+
+// Red, orange, amber, green and grey, as their hue and saturation say.
+TEST(ColorDeTono, CadaClaseSuColor) {
+    struct {
+        Tono tono;
+        int matizMin, matizMax; // degrees; -1: no hue (grey)
+    } casos[] = {{Tono::Alarma, 0, 8}, {Tono::Robo, 15, 35}, {Tono::Averia, 36, 55},
+                 {Tono::Restauracion, 90, 150}, {Tono::Rutina, -1, -1}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(static_cast<int>(c.tono));
+        const QColor color = color_de_tono(c.tono);
+        ASSERT_TRUE(color.isValid());
+        EXPECT_GE(color.hsvHue(), c.matizMin);
+        EXPECT_LE(color.hsvHue(), c.matizMax);
+        // Dark enough to read on the boxes' white.
+        EXPECT_LT(color.lightness(), 140);
+    }
+    EXPECT_FALSE(color_de_tono(Tono::Normal).isValid());
+}
+
+TEST_F(CajaDeRegistro, CadaLineaEnElColorDeSuTonoAlActualizarYAlRedibujar) {
+    const QColor rojo = color_de_tono(Tono::Alarma), naranja = color_de_tono(Tono::Robo),
+                 ambar = color_de_tono(Tono::Averia), verde = color_de_tono(Tono::Restauracion),
+                 gris = color_de_tono(Tono::Rutina), ninguno;
+    caja.anteponerConTonos(QStringLiteral("a1\r\n"), {Tono::Alarma});
+    caja.anteponerConTonos(QStringLiteral("b1\r\nb2\r\nb3\r\n"), {Tono::Robo, Tono::Normal, Tono::Restauracion});
+    caja.anteponer(QStringLiteral("c1\r\n"));
+    caja.volcarAhora();
+    EXPECT_EQ(colores(editor), (std::vector<QColor>{ninguno, naranja, ninguno, verde, rojo}));
+    // The second line has no tone of its own.
+    caja.anteponerConTonos(QStringLiteral("d1\r\nd2\r\n"), {Tono::Rutina});
+    caja.volcarAhora();
+    EXPECT_EQ(colores(editor), (std::vector<QColor>{gris, ninguno, ninguno, naranja, ninguno, verde, rojo}));
+    // A text ending in a lone CR makes the whole text be drawn again.
+    caja.anteponerConTonos(QStringLiteral("e1\r"), {Tono::Averia});
+    caja.volcarAhora();
+    EXPECT_EQ(colores(editor), (std::vector<QColor>{ambar, gris, ninguno, ninguno, naranja, ninguno, verde, rojo}));
+    EXPECT_EQ(editor.toPlainText(), en_pantalla(caja.texto()).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    EXPECT_EQ(caja.texto(), QStringLiteral("e1\rd1\r\nd2\r\nc1\r\nb1\r\nb2\r\nb3\r\na1\r\n"));
+    // More than the log holds arrives before the screen catches up: the whole
+    // text is drawn again, each line in its colour.
+    caja.anteponerConTonos(QString(40000, QLatin1Char('x')) + QStringLiteral("\r\n"), {Tono::Robo});
+    caja.anteponerConTonos(QStringLiteral("f1\r\n"), {Tono::Restauracion});
+    caja.anteponer(QString(20000, QLatin1Char('z')) + QStringLiteral("\r\n"));
+    caja.volcarAhora();
+    EXPECT_EQ(colores(editor), (std::vector<QColor>{ninguno, verde, naranja, ambar, gris, ninguno, ninguno, naranja,
+                                                     ninguno, verde, rojo}));
+    EXPECT_EQ(editor.toPlainText(), en_pantalla(caja.texto()).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+}
 
 TEST(CajaDeEstado, MuestraSoloElUltimoTexto) {
     QLineEdit editor;

@@ -73,6 +73,15 @@ TEST_P(DisposicionPrincipal, MitadIzquierdaPuertoYRegistroMitadDerechaConsulta) 
     EXPECT_FLOAT_EQ(d.command3.left + d.command3.width / 2, d.vsElastic2.width / 2);
     for (const RectTwips* r : {&d.text3, &d.combo2_1, &d.dtPicker1})
         EXPECT_FLOAT_EQ(r->left + r->width, d.vsElastic2.width - 240);
+
+    // The alarm button: on the row of the port panel's buttons, right of the
+    // panel, inside the frame, never wider than they are (none where no room is).
+    const RectTwips alarmas = disponer_boton_alarmas(d, {120, 960, 2295, 375});
+    EXPECT_FLOAT_EQ(alarmas.top, d.vsElastic1.top + 960);
+    EXPECT_GT(alarmas.left, d.vsElastic1.left + d.vsElastic1.width);
+    EXPECT_LE(alarmas.left + alarmas.width, d.frame1.width);
+    EXPECT_GE(alarmas.width, 0);
+    EXPECT_LE(alarmas.width, 2295);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pantallas, DisposicionPrincipal,

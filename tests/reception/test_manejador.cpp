@@ -121,4 +121,60 @@ TEST_F(Manejador, NingunInformeLlegaALaCajaAntesDeQueSusFilasEstenConfirmadas) {
     EXPECT_EQ(testigo.filasVistas, (std::vector<size_t>{5, 5, 5}));
 }
 
+// A box that keeps the tones of each text put in front of it; none for a plain one.
+class CajaConTonos : public CajaMemoria {
+public:
+    void anteponer(const QString& nuevo) override {
+        tonos.emplace_back();
+        CajaMemoria::anteponer(nuevo);
+    }
+    void anteponerConTonos(const QString& nuevo, const Tonos& t) override {
+        tonos.push_back(t);
+        CajaMemoria::anteponer(nuevo);
+    }
+    std::vector<Tonos> tonos;
+};
+
+// Each line of the online log comes with the tone of its event, top line first;
+// the new alarms of a read are told once, after its rows are committed.
+TEST_F(Manejador, CadaLineaConSuTonoYLasAlarmasTrasConfirmar) {
+    using T = Tono;
+    struct {
+        const char* nombre;
+        QByteArray flujo;
+        std::vector<Tonos> tonos;
+        QStringList alarmas; // account and event
+    } casos[] = {
+        {"RoboYSuRestauracion", "\n" + kLargo + "\r", {{T::Restauracion, T::Robo}}, {"1234 E130"}},
+        {"DiezSinTono", "E121f49001", {{}}, {}},
+        {"IncendioYPrueba", paquete_de_evento('1', "110", "0777") + paquete_de_evento('1', "602", "0888"),
+         {{T::Alarma}, {T::Rutina}}, {"0777 E110"}},
+        {"MedicaYPanico", paquete_de_evento('1', "100", "0111") + paquete_de_evento('1', "120", "0222"),
+         {{T::Alarma}, {T::Alarma}}, {"0111 E100", "0222 E120"}},
+        {"PanicoRestauradoYCierre", paquete_de_evento('2', "120", "0555") + paquete_de_evento('2', "401", "0555"),
+         {{T::Restauracion}, {T::Rutina}}, {}},
+        {"IncendioSinEstado", paquete_de_evento('0', "110", "0666"), {{T::Alarma}}, {}},
+    };
+    const QString ruta = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        CajaConTonos lineas;
+        CajaMemoria estadoLinea;
+        ManejadorRx otro(estado, lineas, estadoLinea, reloj);
+        QStringList avisadas;
+        std::vector<size_t> filasAlAvisar;
+        otro.ponerAvisoAlarmas([&](const std::vector<FilaEvento>& filas) {
+            filasAlAvisar.push_back(leer_filas(ruta).size());
+            for (const FilaEvento& f : filas) avisadas << f.abonado + QLatin1Char(' ') + f.evento;
+        });
+        const size_t antes = leer_filas(ruta).size();
+        otro.recibir(c.flujo);
+        EXPECT_EQ(lineas.tonos, c.tonos);
+        EXPECT_EQ(avisadas, c.alarmas);
+        const size_t despues = leer_filas(ruta).size();
+        EXPECT_EQ(filasAlAvisar, c.alarmas.isEmpty() ? std::vector<size_t>{} : std::vector<size_t>{despues});
+        EXPECT_GT(despues, antes);
+    }
+}
+
 } // namespace

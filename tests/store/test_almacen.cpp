@@ -8,6 +8,7 @@
 
 #include "apoyo/apoyo.h"
 #include "decoding/moduloCid.h"
+#include "store/alarmas.h"
 #include "store/errores_motor.h"
 #include "store/funcionesBaseDatos.h"
 #include "store/literales.h"
@@ -153,6 +154,40 @@ TEST_P(Almacen, TextoVacioSeGuardaComoTextoNoComoNulo) {
                          QStringLiteral("select count(*) as nulos from TABLA_GENERAL where gral_evento is null or gral_zona is null"),
                          QStringLiteral("nulos")),
               QStringList{"0"});
+}
+
+// The alarm table appears with the first alarm; a workstation reads back its own
+// unacknowledged alarms, newest first; an acknowledgement is kept once, with its
+// moment and workstation (quotes and all).
+TEST_P(Almacen, AlarmasSeGuardanSeReconocenYSeLeenPorPuesto) {
+    BaseDatos& b = *bases.base[0];
+    std::vector<FilaAlarma> leidas(1);
+    ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
+    EXPECT_TRUE(leidas.empty());
+    const FilaAlarma a1{"k1", "0777", "E110", "01", "005", "1", "2026-12-06 14:27:13", "consola-1", "", ""};
+    const FilaAlarma a2{"k2", "0555", "E120", "02", "006", "0", "2026-12-06 14:27:13", "consola-1", "", ""};
+    const FilaAlarma b1{"k3", "0999", "E130", "01", "001", "15", "2026-12-06 14:27:14", "o'brien", "", ""};
+    ASSERT_FALSE(guardar_alarmas(b, {a1, a2}));
+    ASSERT_FALSE(guardar_alarmas(b, {b1}));
+    ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
+    EXPECT_EQ(leidas, (std::vector<FilaAlarma>{a2, a1}));
+
+    ASSERT_FALSE(reconocer_alarmas(b, {"k1"}, QStringLiteral("2026-12-06 14:30:00"), QStringLiteral("o'brien")));
+    ASSERT_FALSE(reconocer_alarmas(b, {"k1"}, QStringLiteral("2026-12-06 14:31:00"), QStringLiteral("consola-1")));
+    ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
+    EXPECT_EQ(leidas, (std::vector<FilaAlarma>{a2}));
+    ASSERT_FALSE(reconocer_alarmas_de(b, QStringLiteral("consola-1"), QStringLiteral("2026-12-06 14:32:00"),
+                                      QStringLiteral("consola-1")));
+    ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
+    EXPECT_TRUE(leidas.empty());
+    ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("o'brien"), leidas));
+    EXPECT_EQ(leidas, (std::vector<FilaAlarma>{b1}));
+
+    const QString historial = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
+    EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_reconocida")),
+              (QStringList{"2026-12-06 14:30:00", "2026-12-06 14:32:00", ""}));
+    EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_puesto_reconocimiento")),
+              (QStringList{"o'brien", "consola-1", ""}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);

@@ -1,0 +1,76 @@
+#pragma once
+// The alarms the operator must acknowledge: every new event of an alarm class
+// (fire, panic, medical, burglary) that this workstation receives, from its
+// arrival to its acknowledgement. Each alarm and its acknowledgement go to the
+// alarm table of the event database (store/alarmas.h), so that the next start
+// finds the alarms still unacknowledged and the table tells who acknowledged
+// what and when.
+//
+// A failure of the database does not stop the operator: the alarm is listed and
+// acknowledged all the same. Its number goes to error.log once when writing
+// starts failing (labels "guardar_alarma", "reconocer_alarma", "leer_alarmas"),
+// and again only after a write has succeeded.
+
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+#include "common/reloj.h"
+#include "store/definesBaseDatos.h"
+
+namespace corvane {
+
+struct Alarma {
+    FilaAlarma fila;
+    QString descripcion; // the event code's description
+    qint64 orden = 0;    // order of arrival: larger is newer
+
+    bool reconocida() const { return !fila.reconocida.isEmpty(); }
+};
+
+// Acknowledged alarms kept in the list, the newest; older ones stay in the table.
+inline constexpr std::size_t kReconocidasMostradas = 200;
+
+class RegistroAlarmas {
+public:
+    // Alarms of the event database in slot 0 of `bases`, received by the
+    // workstation `puesto` (its host name); moments read from `reloj`.
+    RegistroAlarmas(ConjuntoBases& bases, const Reloj& reloj, QString puesto);
+
+    // Lists the alarms this workstation received and nobody acknowledged yet.
+    void cargar();
+    // The rows of new alarms that the receive handler stored: each becomes an
+    // alarm, stored unacknowledged and listed. Returns them, newest first.
+    std::vector<Alarma> recibir(const std::vector<FilaEvento>& filas);
+    // Acknowledges the listed alarm `clave` now, by this workstation; false when
+    // no unacknowledged alarm has that key.
+    bool reconocer(const QString& clave);
+    // Acknowledges every unacknowledged alarm; returns how many.
+    std::size_t reconocerTodas();
+
+    // Not acknowledged, newest first.
+    const std::deque<Alarma>& pendientes() const { return pendientes_; }
+    // Acknowledged since the start, newest first, at most kReconocidasMostradas.
+    const std::deque<Alarma>& reconocidas() const { return reconocidas_; }
+    const QString& puesto() const { return puesto_; }
+
+private:
+    Alarma nueva(FilaAlarma fila);
+    void archivar(Alarma alarma);
+    QString ahora() const;
+    BaseDatos* base() const;
+    // Logs `f` under `etiqueta` when a run of failures starts; a success ends it.
+    void anotar(const Fallo& f, const QString& etiqueta, bool& fallando);
+
+    ConjuntoBases& bases_;
+    const Reloj& reloj_;
+    QString puesto_;
+    std::deque<Alarma> pendientes_;
+    std::deque<Alarma> reconocidas_;
+    qint64 orden_ = 0;
+    bool fallandoGuardar_ = false;
+    bool fallandoReconocer_ = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,133 @@
+// The alarm window: alarms arrive through the receive handler, are listed and
+// stored, bring the window to the front and set the sound going; acknowledged,
+// they are stored with their moment and workstation and the sound stops; those
+// left unacknowledged are listed again at the next start.
+
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTreeWidget>
+
+#include "apoyo_gui.h"
+#include "ui/sirena.h"
+#include "ui/ventana_alarmas.h"
+
+using namespace corvane;
+using namespace corvane::pruebas;
+
+namespace {
+
+class SirenaGrabada : public Sirena {
+public:
+    void sonar() override {
+        ++veces;
+        sonando = true;
+    }
+    void callar() override { sonando = false; }
+    int veces = 0;
+    bool sonando = false;
+};
+
+// Each row of the list as its texts.
+std::vector<QStringList> filas(const VentanaAlarmas& v) {
+    const auto* lista = control<QTreeWidget>(&v, "Lista");
+    std::vector<QStringList> r;
+    for (int i = 0; lista != nullptr && i < lista->topLevelItemCount(); ++i) {
+        QStringList t;
+        for (int c = 0; c < lista->columnCount(); ++c) t << lista->topLevelItem(i)->text(c);
+        r.push_back(t);
+    }
+    return r;
+}
+
+// account, acknowledged at, acknowledged by; of every stored alarm, in arrival order.
+QStringList historial(ConjuntoBases& bases) {
+    const QString s = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
+    const QStringList cuentas =
+        valores_de(*bases.base[0], s, QStringLiteral("alar_numero_abonado"));
+    const QStringList momentos = valores_de(*bases.base[0], s, QStringLiteral("alar_reconocida"));
+    const QStringList puestos =
+        valores_de(*bases.base[0], s, QStringLiteral("alar_puesto_reconocimiento"));
+    QStringList r;
+    for (qsizetype i = 0; i < cuentas.size(); ++i)
+        r << cuentas[i] + QLatin1Char('|') + momentos.value(i) + QLatin1Char('|') +
+                 puestos.value(i);
+    return r;
+}
+
+using VentanaDeAlarmas = ConVentana;
+
+TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
+    const QString puesto = QSysInfo::machineHostName();
+    const QString reciente = QStringLiteral("06/12/2026 14:27:13");
+    Form1& f = ventana();
+    f.show();
+    SirenaGrabada sirena;
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    v.ponerSirena(&sirena);
+    auto* boton = control<QPushButton>(&f, "Command5");
+    EXPECT_EQ(v.windowTitle(), QStringLiteral("Alarmas"));
+    EXPECT_FALSE(v.isVisible());
+    EXPECT_TRUE(filas(v).empty());
+    EXPECT_FALSE(sirena.sonando);
+
+    // A fire among routine reports, then a panic alarm: listed newest first,
+    // unacknowledged, the window in front, the sound on, both stored.
+    f.manejador().recibir(paquete_de_evento('1', "602", "0888") +
+                          paquete_de_evento('1', "110", "0777") +
+                          paquete_de_evento('2', "130", "0999"));
+    EXPECT_TRUE(v.isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&v));
+    EXPECT_TRUE(sirena.sonando);
+    f.manejador().recibir(paquete_de_evento('1', "120", "0555"));
+    EXPECT_EQ(sirena.veces, 2);
+    const QStringList panico{"SIN RECONOCER", "0555",  "Pánico", "005", "01",
+                             "Repetidora 1",  reciente};
+    const QStringList fuego{"SIN RECONOCER", "0777",  "Incendio", "005", "01",
+                            "Repetidora 1",  reciente};
+    EXPECT_EQ(filas(v), (std::vector<QStringList>{panico, fuego}));
+    EXPECT_EQ(boton->text(), QStringLiteral("Alarmas (2)"));
+    EXPECT_EQ(historial(estado.bases), (QStringList{"0777||", "0555||"}));
+
+    // The older one acknowledged later: stored with its moment and workstation,
+    // listed under the other; the sound goes on for the one left.
+    reloj.fijar(momento(2026, 12, 6, 14, 30, 5));
+    auto* lista = control<QTreeWidget>(&v, "Lista");
+    lista->setCurrentItem(lista->topLevelItem(1));
+    QTest::mouseClick(control<QPushButton>(&v, "Command1_0"), Qt::LeftButton);
+    QStringList fuegoReconocido = fuego;
+    fuegoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
+    EXPECT_EQ(filas(v), (std::vector<QStringList>{panico, fuegoReconocido}));
+    EXPECT_TRUE(sirena.sonando);
+    EXPECT_EQ(boton->text(), QStringLiteral("Alarmas (1)"));
+    EXPECT_EQ(historial(estado.bases),
+              (QStringList{"0777|2026-12-06 14:30:05|" + puesto, "0555||"}));
+
+    // The next start lists the one still unacknowledged, in front, with its sound.
+    form.reset();
+    borrar_diferidos();
+    camino.cerrar();
+    Camino otro(opciones(dir), &reloj);
+    auto f2 = abrir_ventana(otro, {}, &mensajes);
+    f2->show();
+    SirenaGrabada sirena2;
+    VentanaAlarmas& v2 = f2->ventanaAlarmas();
+    v2.ponerSirena(&sirena2);
+    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panico}));
+    EXPECT_TRUE(sirena2.sonando);
+    EXPECT_TRUE(esperar_que([&] { return v2.isVisible(); }));
+    EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas (1)"));
+
+    // "Reconocer todas": none left, the sound stops.
+    QTest::mouseClick(control<QPushButton>(&v2, "Command1_1"), Qt::LeftButton);
+    QStringList panicoReconocido = panico;
+    panicoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
+    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panicoReconocido}));
+    EXPECT_FALSE(sirena2.sonando);
+    EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas"));
+    EXPECT_EQ(historial(otro.estado().bases), (QStringList{"0777|2026-12-06 14:30:05|" + puesto,
+                                                           "0555|2026-12-06 14:30:05|" + puesto}));
+    f2.reset();
+    borrar_diferidos();
+}
+
+} // namespace
