@@ -306,7 +306,6 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
         }
         Fallo f;
         if (!cola.abierta()) f = cola.abrir(e.cola);
-        if (!f && !servidor.conectado()) f = servidor.conectar();
         if (!f) f = cola.leer(0, kFilasPorEnvio, filas);
         if (!f && filas.empty()) {
             e.fallando.store(false);
@@ -316,6 +315,9 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
             e.hayAviso = false;
             continue;
         }
+        // The server is reached only when rows wait for it: a failure told is one
+        // that keeps rows from being stored, and the operator hears of it.
+        if (!f && !servidor.conectado()) f = servidor.conectar();
         qint64 hasta = 0;
         if (!f) f = servidor.enviar(cola.identidad(), filas, hasta);
         if (!f) f = cola.borrar_hasta(hasta);
