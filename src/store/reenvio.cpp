@@ -26,6 +26,9 @@ constexpr int kPausaInicialMs = 2000;
 constexpr int kPausaMaximaMs = 30000;
 // Longest wait for one answer of the server before the connection is given up.
 constexpr int kEsperaRespuestaMs = 20000;
+// Attempts at removing from the queue a batch the server holds, each waiting the
+// queue's own lock wait (300 ms).
+constexpr int kIntentosBorrado = 20;
 
 struct EstadoReenvio {
     QString cola;
@@ -292,6 +295,18 @@ void anotar(EstadoReenvio& e, Fallo f) {
     e.fallos.push_back(std::move(f));
 }
 
+// Removes from the queue the rows the server holds. The receive road's batch may
+// hold the queue's write lock meanwhile: that is no failure, its commit is waited
+// for, kIntentosBorrado times the queue's own lock wait at most.
+Fallo borrar_enviadas(const EstadoReenvio& e, ColaPendientes& cola, qint64 hasta) {
+    Fallo f;
+    for (int i = 0; i < kIntentosBorrado; ++i) {
+        f = cola.borrar_hasta(hasta);
+        if (f.numero != fallos::kBloqueada || e.parar.load()) break;
+    }
+    return f;
+}
+
 void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
     EstadoReenvio& e = *estado;
     ColaPendientes cola;
@@ -320,7 +335,7 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
         if (!f && !servidor.conectado()) f = servidor.conectar();
         qint64 hasta = 0;
         if (!f) f = servidor.enviar(cola.identidad(), filas, hasta);
-        if (!f) f = cola.borrar_hasta(hasta);
+        if (!f) f = borrar_enviadas(e, cola, hasta);
         if (f) {
             if (e.parar.load()) break;
             // The next attempt connects anew and looks at the tables again, so a
