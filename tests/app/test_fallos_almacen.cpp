@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -268,19 +266,15 @@ private:
     ServidorPropio pg;                                                                             \
     ASSERT_TRUE(pg.listo)
 
-// Rows waiting in the local queue of `carpeta`.
+// Rows waiting in the local queue of `carpeta`, read by the sqlite3 shell.
 int en_cola(const QString& carpeta) {
-    int n = -1;
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("cola"));
-        db.setDatabaseName(QDir(carpeta).filePath(corvane::kArchivoPendientes));
-        QSqlQuery q(db);
-        if (db.open() && q.exec(QStringLiteral("select count(*) from pendientes")) && q.next())
-            n = q.value(0).toInt();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("cola"));
-    return n;
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {QDir(carpeta).filePath(corvane::kArchivoPendientes),
+                                        QStringLiteral("select count(*) from pendientes")});
+    p.waitForFinished();
+    bool ok = false;
+    const int n = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt(&ok);
+    return ok ? n : -1;
 }
 
 std::vector<Fila> sin_momentos(std::vector<Fila> filas) {
@@ -332,17 +326,28 @@ std::string avisos(const QString& errores) {
         .join(QLatin1Char('\n'))
         .toStdString();
 }
-int veces(const QString& errores, const QString& texto) {
-    return static_cast<int>(errores.count(texto));
-}
 const QString kNoDisponible = QStringLiteral("Base de datos no disponible: ");
 const QString kDisponible = QStringLiteral("Base de datos disponible: ");
 
-enum class Falla { ApagadoAlArrancar, Detenido, Cortes, Congelado, BaseInexistente };
+// One step of a case: an action of postgres-prueba.sh, the case's database
+// dropped or created, or the console's connections cut; true when done.
+bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
+    const QLatin1String a(accion);
+    if (a == "borrar" || a == "crear")
+        return pg.psql("postgres", (a == "borrar" ? "DROP" : "CREATE") + (" DATABASE " + base)) !=
+               "error";
+    if (a == "cortar")
+        return pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                             "WHERE application_name='corvane'") == "1";
+    return pg.hacer(accion) == 0;
+}
 
 struct CasoServidor {
     const char* nombre;
-    Falla falla;
+    bool alArrancar;     // the fault begins before the console starts
+    const char* empieza; // the step that begins the fault (each cut, before each piece)
+    const char*
+        termina;   // the step that ends it; with a frozen server, SIGTERM to the console first
     int cortes;    // outages the operator is told of, each logged once
     qint32 numero; // what error.log says of them
 };
@@ -350,67 +355,43 @@ struct CasoServidor {
 void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     const QString base = QString::fromLatin1(c.nombre).toLower();
     const auto hay = [&](int n) { return esperar_que([&] { return pg.filas(base) == n; }, 60000); };
-    const bool desdeElInicio =
-        c.falla == Falla::ApagadoAlArrancar || c.falla == Falla::BaseInexistente;
-    if (c.falla != Falla::BaseInexistente) {
-        ASSERT_NE(pg.psql("postgres", "CREATE DATABASE " + base), "error");
-    }
-    if (c.falla == Falla::ApagadoAlArrancar) {
-        ASSERT_EQ(pg.hacer("detener"), 0);
-    }
+    const bool cortes = QLatin1String(c.empieza) == "cortar",
+               congelado = QLatin1String(c.empieza) == "congelar";
+    ASSERT_TRUE(paso(pg, base, "crear"));
+    ASSERT_TRUE(!c.alArrancar || paso(pg, base, c.empieza));
     QTemporaryDir dir;
     QElapsedTimer reloj;
     reloj.start();
     auto s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
     // With a fault from the start, the first rows come after the first status
     // checks, as on a quiet line.
-    if (desdeElInicio) pausa(2500);
+    if (c.alArrancar) pausa(2500);
     s->escribir(t.trozos[0]);
-    if (!desdeElInicio) {
-        ASSERT_TRUE(hay(t.filas[0])) << avisos(s->errores());
-    }
-
-    if (c.falla == Falla::Detenido) {
-        ASSERT_EQ(pg.hacer("detener"), 0);
-    }
-    if (c.falla == Falla::Congelado) {
-        ASSERT_EQ(pg.hacer("congelar"), 0);
-    }
-    // Each cut meets the next rows: the forwarder fails once and connects anew.
+    ASSERT_TRUE(c.alArrancar || hay(t.filas[0])) << avisos(s->errores());
+    ASSERT_TRUE(c.alArrancar || paso(pg, base, c.empieza));
     for (size_t i = 1; i <= 3; ++i) {
-        if (c.falla != Falla::Cortes) {
-            s->escribir(t.trozos[i], 700);
-            continue;
-        }
-        EXPECT_EQ(pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                                "WHERE application_name='corvane'"),
-                  "1");
-        s->escribir(t.trozos[i]);
+        s->escribir(t.trozos[i], cortes ? 0 : 700);
+        if (!cortes) continue;
+        // Each cut meets the next rows: the forwarder fails once and connects anew.
         ASSERT_TRUE(hay(t.hasta(i))) << pg.filas(base);
-        ASSERT_TRUE(esperar_que([&] {
-            return veces(s->errores(), kDisponible) == static_cast<int>(i);
-        })) << avisos(s->errores());
+        ASSERT_TRUE(esperar_que([&] { return s->errores().count(kDisponible) == qsizetype(i); }))
+            << avisos(s->errores());
+        ASSERT_TRUE(i == 3 || paso(pg, base, c.empieza));
     }
     ASSERT_TRUE(s->esperarInformes(t.hasta(3))) << avisos(s->errores());
     pausa(1500); // a status check (one a second) sees every row of the outage waiting
 
-    if (c.falla == Falla::ApagadoAlArrancar) pausa(8000 - reloj.elapsed());
-    if (c.falla == Falla::ApagadoAlArrancar || c.falla == Falla::Detenido) {
-        ASSERT_EQ(pg.hacer("arrancar"), 0);
-    }
-    if (c.falla == Falla::BaseInexistente) {
-        ASSERT_NE(pg.psql("postgres", "CREATE DATABASE " + base), "error");
-    }
-    if (c.falla == Falla::Congelado) {
+    if (c.alArrancar) pausa(8000 - reloj.elapsed());
+    if (congelado) {
         // A stop ends the console within 2 s; its rows wait for the next start.
         reloj.restart();
         EXPECT_EQ(s->detener(), 0);
         EXPECT_LE(reloj.elapsed(), 2000);
         EXPECT_EQ(en_cola(dir.path()), t.hasta(3) - t.filas[0]);
         EXPECT_EQ(avisos(s->errores()), "");
-        EXPECT_EQ(pg.hacer("descongelar"), 0);
-        s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
     }
+    ASSERT_TRUE(!c.termina || paso(pg, base, c.termina));
+    if (congelado) s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
     ASSERT_TRUE(hay(t.hasta(3))) << pg.filas(base) << avisos(s->errores());
     s->escribir(t.trozos[4]);
     ASSERT_TRUE(hay(t.hasta(4))) << pg.filas(base);
@@ -423,22 +404,17 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
         << "fila " << (a - guardadas.begin()) << ": " << *a << " y no " << *b;
     // The operator is told when rows start to wait and when they are stored, once
     // per outage; where none moved meanwhile, all of them. error.log: one record each.
-    esperar_que([&] { return veces(s->errores(), kDisponible) >= c.cortes; });
+    esperar_que([&] { return s->errores().count(kDisponible) >= c.cortes; });
     const QString& e = s->errores();
-    EXPECT_EQ(veces(e, kNoDisponible), c.cortes) << avisos(e);
-    EXPECT_EQ(veces(e, kDisponible), c.cortes) << avisos(e);
-    const int esperaron = t.hasta(3) - (desdeElInicio ? 0 : t.filas[0]);
-    if (c.cortes == 1) {
-        EXPECT_EQ(veces(e, kDisponible +
-                               QStringLiteral("%1 eventos pendientes guardados").arg(esperaron)),
-                  1)
-            << avisos(e);
-    }
+    EXPECT_EQ(e.count(kNoDisponible), c.cortes) << avisos(e);
+    EXPECT_EQ(e.count(kDisponible), c.cortes) << avisos(e);
+    const int esperaron = t.hasta(3) - (c.alArrancar ? 0 : t.filas[0]);
+    const QString guardados = QStringLiteral("%1 eventos pendientes guardados").arg(esperaron);
+    EXPECT_TRUE(c.cortes != 1 || e.contains(kDisponible + guardados)) << avisos(e);
     EXPECT_EQ(registros_nuevo_dato(dir.path(), e), c.cortes);
     const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
-    if (c.numero != 0) {
-        EXPECT_TRUE(log.contains(QStringLiteral("Error: %1 ").arg(c.numero))) << log.toStdString();
-    }
+    EXPECT_TRUE(c.numero == 0 || log.contains(QStringLiteral("Error: %1 ").arg(c.numero)))
+        << log.toStdString();
     EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
     EXPECT_EQ(s->detener(), 0);
 }
@@ -448,11 +424,12 @@ TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
     const Trafico t = trafico();
     ASSERT_EQ(static_cast<int>(t.referencia.size()), t.hasta(4)); // as the simulator counts them
     const CasoServidor casos[] = {
-        {"ApagadoAlArrancar", Falla::ApagadoAlArrancar, 1, corvane::fallos::kConexionPerdida},
-        {"DetenidoYVueltoAArrancar", Falla::Detenido, 1, corvane::fallos::kConexionPerdida},
-        {"ConexionesCortadas", Falla::Cortes, 3, corvane::fallos::kConexionPerdida},
-        {"Congelado", Falla::Congelado, 0, 0},
-        {"BaseInexistente", Falla::BaseInexistente, 1, corvane::fallos::kArchivoNoEncontrado},
+        {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
+        {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1,
+         corvane::fallos::kConexionPerdida},
+        {"ConexionesCortadas", false, "cortar", nullptr, 3, corvane::fallos::kConexionPerdida},
+        {"Congelado", false, "congelar", "descongelar", 0, 0},
+        {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
     };
     for (const CasoServidor& c : casos) {
         SCOPED_TRACE(c.nombre);
@@ -509,15 +486,15 @@ void probar(ServidorPropio& pg, const CasoChoque& c) {
         ASSERT_EQ(pg.hacer("arrancar"), 0);
     }
     if (c.bloqueo) {
-        // The queue's write lock held for 1.5 s, as a long batch of the receive road
+        // The queue's write lock held for 6 s, as a long batch of the receive road
         // holds it: the server commits a batch, the queue keeps it until the lock
         // goes, and the console is killed meanwhile. Waiting for the lock is no failure.
         QProcess bloqueo;
         bloqueo.start(QStringLiteral("sh"),
-                      {"-c", "(echo 'BEGIN EXCLUSIVE;'; sleep 1.5; echo 'COMMIT;') | sqlite3 " +
+                      {"-c", "(echo 'BEGIN EXCLUSIVE;'; sleep 6; echo 'COMMIT;') | sqlite3 " +
                                  QDir(dir.path()).filePath(corvane::kArchivoPendientes)});
-        pausa(200);
-        EXPECT_EQ(reproducir({}, 1000), -1);
+        pausa(300);
+        EXPECT_EQ(reproducir({}, 4000), -1);
         EXPECT_GT(pg.filas(base), 0);
         EXPECT_TRUE(bloqueo.waitForFinished(10000));
     }
