@@ -259,6 +259,8 @@ private:
     int puerto_ = 30000 + ::getpid() % 20000;
 };
 
+// Skips the test, with the reason, unless it may run a server of its own; then
+// starts it as `pg`.
 #define REQUIERE_SERVIDOR_PROPIO(pg)                                                               \
     if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))                      \
         GTEST_SKIP()                                                                               \
@@ -333,9 +335,8 @@ const QString kDisponible = QStringLiteral("Base de datos disponible: ");
 // dropped or created, or the console's connections cut; true when done.
 bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
     const QLatin1String a(accion);
-    if (a == "borrar" || a == "crear")
-        return pg.psql("postgres", (a == "borrar" ? "DROP" : "CREATE") + (" DATABASE " + base)) !=
-               "error";
+    const QString sentencia = (a == "borrar" ? "DROP DATABASE " : "CREATE DATABASE ") + base;
+    if (a == "borrar" || a == "crear") return pg.psql("postgres", sentencia) != "error";
     if (a == "cortar")
         return pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
                              "WHERE application_name='corvane'") == "1";
@@ -345,11 +346,10 @@ bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
 struct CasoServidor {
     const char* nombre;
     bool alArrancar;     // the fault begins before the console starts
-    const char* empieza; // the step that begins the fault (each cut, before each piece)
-    const char*
-        termina;   // the step that ends it; with a frozen server, SIGTERM to the console first
-    int cortes;    // outages the operator is told of, each logged once
-    qint32 numero; // what error.log says of them
+    const char* empieza; // the step that begins it (cuts: one before each piece)
+    const char* termina; // the step that ends it (frozen: after SIGTERM to the console)
+    int cortes;          // outages the operator is told of, each logged once
+    qint32 numero;       // what error.log says of them
 };
 
 void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
