@@ -215,17 +215,17 @@ private:
 
     Fallo moverCola() {
         if (Fallo f = abrirCola()) return f;
-        std::vector<FilaPendiente> filas;
+        FilasPendientes filas;
         if (Fallo f = cola_.leer(0, kFilasPorMovida, filas)) return f;
-        if (filas.empty()) {
+        if (filas.secuencias.empty()) {
             enCola_ = 0;
             return {};
         }
         qint64 hasta = 0;
         if (Fallo f = guardarConControl(filas, hasta)) return f;
         if (Fallo f = cola_.borrar_hasta(hasta)) return f;
-        enCola_ = std::max<qint64>(0, enCola_ - static_cast<qint64>(filas.size()));
-        if (filas.size() < static_cast<size_t>(kFilasPorMovida)) {
+        enCola_ = std::max<qint64>(0, enCola_ - static_cast<qint64>(filas.secuencias.size()));
+        if (filas.secuencias.size() < static_cast<size_t>(kFilasPorMovida)) {
             qint64 n = 0;
             if (!cola_.contar(n)) enCola_ = n;
         }
@@ -248,7 +248,9 @@ private:
 
     // The rows above the file's control record for this queue, and the record,
     // in one transaction.
-    Fallo guardarConControl(const std::vector<FilaPendiente>& filas, qint64& hasta) {
+    Fallo guardarConControl(const FilasPendientes& pendientes, qint64& hasta) {
+        const std::vector<FilaEvento> filas = pendientes.filas();
+        const std::vector<qint64>& secuencias = pendientes.secuencias;
         const QString id = cola_.identidad();
         if (Fallo f = archivo_->ejecutar(QStringLiteral(
                 "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia INTEGER NOT NULL)")))
@@ -266,22 +268,22 @@ private:
         rs->cerrar();
         if (Fallo f = archivo_->comenzarLote()) return f;
         hasta = ultima;
-        for (const FilaPendiente& p : filas) {
-            if (p.secuencia <= ultima) continue;
-            if (Fallo f = archivo_->guardar(p.fila)) {
+        for (size_t i = 0; i < filas.size(); ++i) {
+            if (secuencias[i] <= ultima) continue;
+            if (Fallo f = archivo_->guardar(filas[i])) {
                 archivo_->deshacerLote();
                 return f;
             }
-            hasta = p.secuencia;
+            hasta = secuencias[i];
         }
         if (Fallo f = archivo_->ejecutar(
                 QStringLiteral("INSERT OR REPLACE INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', %2)")
                     .arg(id)
-                    .arg(std::max(hasta, filas.back().secuencia)))) {
+                    .arg(std::max(hasta, secuencias.back())))) {
             archivo_->deshacerLote();
             return f;
         }
-        hasta = std::max(hasta, filas.back().secuencia);
+        hasta = std::max(hasta, secuencias.back());
         return archivo_->confirmarLote();
     }
 

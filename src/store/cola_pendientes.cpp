@@ -40,6 +40,24 @@ QString texto_columna(sqlite3_stmt* st, int i) {
 
 } // namespace
 
+std::vector<FilaEvento> FilasPendientes::filas() const {
+    std::vector<FilaEvento> r;
+    r.reserve(secuencias.size());
+    qsizetype desde = 0;
+    for (size_t i = 0; i < secuencias.size(); ++i) {
+        FilaEvento f;
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            const qsizetype fin = valores.indexOf('\0', desde);
+            const QString texto = QString::fromUtf8(valores.constData() + desde, fin - desde);
+            if (c.texto == nullptr) f.nivel = texto.toInt();
+            else f.*c.texto = texto.isNull() ? QString(QLatin1String("")) : texto;
+            desde = fin + 1;
+        }
+        r.push_back(std::move(f));
+    }
+    return r;
+}
+
 ColaPendientes::~ColaPendientes() { cerrar(); }
 
 void ColaPendientes::cerrar() {
@@ -132,21 +150,21 @@ Fallo ColaPendientes::encolar(const FilaEvento& fila) {
     return r == SQLITE_DONE ? Fallo{} : fallo(r);
 }
 
-Fallo ColaPendientes::leer(qint64 despues, int maximo, std::vector<FilaPendiente>& filas) {
-    filas.clear();
+Fallo ColaPendientes::leer(qint64 despues, int maximo, FilasPendientes& filas) {
+    filas.secuencias.clear();
+    filas.valores.clear();
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     sqlite3_bind_int64(lectura_, 1, despues);
     sqlite3_bind_int(lectura_, 2, maximo);
     int r;
+    // The values go out as the file holds them, UTF-8, with no conversion.
     while ((r = sqlite3_step(lectura_)) == SQLITE_ROW) {
-        FilaPendiente p;
-        p.secuencia = sqlite3_column_int64(lectura_, 0);
-        int i = 1;
-        for (const esquema::Columna& c : esquema::kColumnas) {
-            if (c.texto == nullptr) p.fila.nivel = sqlite3_column_int(lectura_, i++);
-            else p.fila.*c.texto = texto_columna(lectura_, i++);
+        filas.secuencias.push_back(sqlite3_column_int64(lectura_, 0));
+        for (int i = 1; i <= static_cast<int>(esquema::kColumnas.size()); ++i) {
+            const auto* texto = reinterpret_cast<const char*>(sqlite3_column_text(lectura_, i));
+            filas.valores.append(texto != nullptr ? texto : "", sqlite3_column_bytes(lectura_, i));
+            filas.valores.append('\0');
         }
-        filas.push_back(std::move(p));
     }
     sqlite3_reset(lectura_);
     return r == SQLITE_DONE ? Fallo{} : fallo(r);

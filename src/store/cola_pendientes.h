@@ -25,9 +25,15 @@ namespace corvane {
 
 inline const QString kArchivoPendientes = QStringLiteral("pendientes.db");
 
-struct FilaPendiente {
-    qint64 secuencia = 0;
-    FilaEvento fila;
+// Rows as the queue holds them, oldest first: each one's sequence number, and its
+// values in the order of esquema::kColumnas, as UTF-8 text (the level in decimal
+// digits), each ended by a NUL byte, one row after another.
+struct FilasPendientes {
+    std::vector<qint64> secuencias;
+    QByteArray valores;
+
+    // The same rows as event rows, in order.
+    std::vector<FilaEvento> filas() const;
 };
 
 class ColaPendientes {
@@ -53,7 +59,7 @@ public:
     Fallo encolar(const FilaEvento& fila);
 
     // Up to `maximo` rows with a sequence above `despues`, oldest first.
-    Fallo leer(qint64 despues, int maximo, std::vector<FilaPendiente>& filas);
+    Fallo leer(qint64 despues, int maximo, FilasPendientes& filas);
     // Removes every row up to and including `secuencia`.
     Fallo borrar_hasta(qint64 secuencia);
     Fallo contar(qint64& cantidad);

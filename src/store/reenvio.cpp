@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +28,9 @@ constexpr int kPausaInicialMs = 2000;
 constexpr int kPausaMaximaMs = 30000;
 // Longest wait for one answer of the server before the connection is given up.
 constexpr int kEsperaRespuestaMs = 20000;
+// Attempts at removing from the queue a batch the server holds, each waiting the
+// queue's own lock wait (300 ms).
+constexpr int kIntentosBorrado = 20;
 
 struct EstadoReenvio {
     QString cola;
@@ -130,7 +134,7 @@ public:
     // Sends `filas` (with sequence numbers above what the server holds for
     // `identidad`) and the control record in one transaction. `hasta`: the last
     // sequence number the server holds afterwards.
-    Fallo enviar(const QString& identidad, const std::vector<FilaPendiente>& filas, qint64& hasta) {
+    Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
         const std::string id = identidad.toStdString();
         std::string inicio = "BEGIN; INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('" + id +
                              "', 0) ON CONFLICT (cola) DO NOTHING";
@@ -139,11 +143,18 @@ public:
         std::string consulta = "SELECT ultima_secuencia FROM corvane_envios WHERE cola = '" + id + "' FOR UPDATE";
         if (Fallo f = ejecutar(consulta.c_str(), &ultima)) return f;
         QByteArray datos;
+        datos.reserve(filas.valores.size() + filas.valores.size() / 8);
         qint64 mayor = ultima;
-        for (const FilaPendiente& p : filas) {
-            if (p.secuencia <= ultima) continue;
-            agregar_copia(datos, p.fila);
-            mayor = p.secuencia;
+        const char* valor = filas.valores.constData();
+        for (const qint64 secuencia : filas.secuencias) {
+            for (size_t c = 0; c < esquema::kColumnas.size(); ++c) {
+                const size_t largo = std::strlen(valor);
+                if (secuencia > ultima) agregar_copia(datos, valor, largo, c == 0);
+                valor += largo + 1;
+            }
+            if (secuencia <= ultima) continue;
+            datos += '\n';
+            mayor = secuencia;
         }
         if (!datos.isEmpty()) {
             const std::string copia = "COPY TABLA_GENERAL (" + esquema::lista_columnas().toStdString() + ") FROM STDIN";
@@ -157,27 +168,18 @@ public:
     }
 
 private:
-    // One row in COPY's text form: tab between columns; a backslash, tab or line
-    // break inside a value escaped.
-    static void agregar_copia(QByteArray& datos, const FilaEvento& fila) {
-        bool primera = true;
-        for (const esquema::Columna& c : esquema::kColumnas) {
-            if (!primera) datos += '\t';
-            primera = false;
-            if (c.texto == nullptr) {
-                datos += QByteArray::number(fila.nivel);
-                continue;
-            }
-            const QByteArray v = (fila.*c.texto).toUtf8();
-            for (const char ch : v) {
-                if (ch == '\\') datos += "\\\\";
-                else if (ch == '\t') datos += "\\t";
-                else if (ch == '\n') datos += "\\n";
-                else if (ch == '\r') datos += "\\r";
-                else datos += ch;
-            }
+    // One value of a row in COPY's text form: after a tab unless it is the row's
+    // first; a backslash, tab or line break inside it escaped.
+    static void agregar_copia(QByteArray& datos, const char* valor, size_t largo, bool primera) {
+        if (!primera) datos += '\t';
+        for (size_t i = 0; i < largo; ++i) {
+            const char ch = valor[i];
+            if (ch == '\\') datos += "\\\\";
+            else if (ch == '\t') datos += "\\t";
+            else if (ch == '\n') datos += "\\n";
+            else if (ch == '\r') datos += "\\r";
+            else datos += ch;
         }
-        datos += '\n';
     }
 
     Fallo fallarConexion() {
@@ -326,12 +328,24 @@ void anotar(EstadoReenvio& e, Fallo f) {
     e.fallos.push_back(std::move(f));
 }
 
+// Removes from the queue the rows the server holds. The receive road's batch may
+// hold the queue's write lock meanwhile: that is no failure, its commit is waited
+// for, kIntentosBorrado times the queue's own lock wait at most.
+Fallo borrar_enviadas(const EstadoReenvio& e, ColaPendientes& cola, qint64 hasta) {
+    Fallo f;
+    for (int i = 0; i < kIntentosBorrado; ++i) {
+        f = cola.borrar_hasta(hasta);
+        if (f.numero != fallos::kBloqueada || e.parar.load()) break;
+    }
+    return f;
+}
+
 void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
     EstadoReenvio& e = *estado;
     ColaPendientes cola;
     Servidor servidor(e);
     int pausaMs = 0;
-    std::vector<FilaPendiente> filas;
+    FilasPendientes filas;
     while (!e.parar.load()) {
         if (pausaMs > 0) {
             std::unique_lock<std::mutex> l(e.mutex);
@@ -340,9 +354,8 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
         }
         Fallo f;
         if (!cola.abierta()) f = cola.abrir(e.cola);
-        if (!f && !servidor.conectado()) f = servidor.conectar();
         if (!f) f = cola.leer(0, kFilasPorEnvio, filas);
-        if (!f && filas.empty()) {
+        if (!f && filas.secuencias.empty()) {
             e.fallando.store(false);
             pausaMs = 0;
             std::unique_lock<std::mutex> l(e.mutex);
@@ -350,9 +363,12 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
             e.hayAviso = false;
             continue;
         }
+        // The server is reached only when rows wait for it: a failure told is one
+        // that keeps rows from being stored, and the operator hears of it.
+        if (!f && !servidor.conectado()) f = servidor.conectar();
         qint64 hasta = 0;
         if (!f) f = servidor.enviar(cola.identidad(), filas, hasta);
-        if (!f) f = cola.borrar_hasta(hasta);
+        if (!f) f = borrar_enviadas(e, cola, hasta);
         if (f) {
             if (e.parar.load()) break;
             // The next attempt connects anew and looks at the tables again, so a
@@ -362,7 +378,7 @@ void trabajar(const std::shared_ptr<EstadoReenvio>& estado) {
             pausaMs = pausaMs == 0 ? kPausaInicialMs : std::min(pausaMs * 2, kPausaMaximaMs);
             continue;
         }
-        e.movidas.fetch_add(static_cast<qint64>(filas.size()));
+        e.movidas.fetch_add(static_cast<qint64>(filas.secuencias.size()));
         e.fallando.store(false);
         pausaMs = 0;
     }

@@ -1,12 +1,16 @@
 // Storage faults survived by the headless service: the data folder turned
-// read-only, the disk full, the PostgreSQL server stopped. In each, every row
-// that fails leaves one "NuevoDato" record, reception and display go on, and rows
-// are stored again as soon as the fault ends.
+// read-only, the disk full. In each, every row that fails leaves one "NuevoDato"
+// record, reception and display go on, and rows are stored again as soon as the
+// fault ends. With a central PostgreSQL server (down, stopped, its connections
+// cut, frozen, its database missing; the console itself killed), every row shown
+// reaches the server once, in arrival order, and each outage is logged once.
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <QElapsedTimer>
@@ -18,10 +22,16 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <csignal>
 #include <functional>
+#include <numeric>
 
 #include "apoyo/apoyo.h"
 #include "common/registro_errores.h"
+#include "store/cola_pendientes.h"
+#include "tools/generador.h"
 
 using namespace corvane::pruebas;
 
@@ -39,6 +49,20 @@ void asegurar_aplicacion() {
 constexpr int kEspera = 20000;
 
 int filas(const QString& base) { return static_cast<int>(leer_filas(base).size()); }
+
+void pausa(qint64 ms) {
+    if (ms > 0) esperar_que([] { return false; }, static_cast<int>(ms));
+}
+
+// Ten-character packets numbered from `desde`: the event (characters 2-3) and the
+// account (4-6) of packet k's one row spell k, so stored rows tell their order.
+QByteArray numerados(int desde, int n) {
+    QByteArray d;
+    for (int k = desde; k < desde + n; ++k)
+        d += "E" + QByteArray::number(k >> 12, 16).rightJustified(2, '0') +
+             QByteArray::number(k & 0xfff, 16).rightJustified(3, '0') + "9001";
+    return d;
+}
 
 // `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test writes to.
 class Servicio {
@@ -60,12 +84,13 @@ public:
             p_.waitForFinished(10000);
         }
     }
-    // `n` ten-character packets, accounts from `desde` on: one report and one row each.
-    void enviar(int desde, int n) {
-        QByteArray datos;
-        for (int i = desde; i < desde + n; ++i)
-            datos += "E12" + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "9001";
-        pty_.escribir(datos);
+    // `n` numbered ten-character packets from `desde` on: one report and one row each.
+    void enviar(int desde, int n) { pty_.escribir(numerados(desde, n)); }
+    // Writes `datos` in 20 pieces spread over `ms`, as a busy line brings them.
+    void escribir(const QByteArray& datos, int ms = 0) {
+        const qsizetype pedazo = datos.size() / 20 + 1;
+        for (qsizetype i = 0; i < datos.size(); i += pedazo, pausa(ms / 20))
+            pty_.escribir(datos.mid(i, pedazo));
     }
     // The 20 reports before a fault: shown, and their rows stored in `base`.
     bool antesDelFallo(const QString& base) {
@@ -293,68 +318,335 @@ INSTANTIATE_TEST_SUITE_P(
                     true, corvane::fallos::kNoEsBaseDeDatos}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
-TEST(FallosAlmacen, ServidorPostgreSQLDetenidoYVueltoAArrancar) {
-    if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))
-        GTEST_SKIP() << "arrancar y detener un servidor propio requiere ser root o CORVANE_PG_PROPIO";
-    QTemporaryDir dir;
-    const QString script = QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh");
-    const QString servidor = QStringLiteral("/tmp/corvane-pg-fallo-%1").arg(::getpid());
-    const int puerto = 30000 + (::getpid() % 20000);
-    QProcess inicio;
-    inicio.start(script, {"iniciar", servidor, QString::number(puerto)});
-    ASSERT_TRUE(inicio.waitForFinished(120000));
-    ASSERT_EQ(inicio.exitCode(), 0) << inicio.readAllStandardError().toStdString();
-    const QString url = QString::fromUtf8(inicio.readAllStandardOutput()).trimmed();
-    // The password must never reach the error log (the server trusts loopback).
-    QString conClave = url;
-    conClave.replace(QStringLiteral("postgres@"), QStringLiteral("postgres:ClaveSecreta99@"));
-    const auto pg_ctl = [&](const char* accion) {
-        QProcess p;
-        const QString bin = QStringLiteral("ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1");
-        const QString orden = QStringLiteral("b=$(%1); %2 \"$b/pg_ctl\" -D %3/datos -w -t 60 %4 -o \"-p %5 -k %3 -c listen_addresses=127.0.0.1\" -l %3/servidor.log")
-                                  .arg(bin, ::geteuid() == 0 ? QStringLiteral("runuser -u postgres --") : QString(), servidor,
-                                       QString::fromLatin1(accion))
-                                  .arg(puerto);
-        p.start(QStringLiteral("sh"), {"-c", orden});
-        p.waitForFinished(120000);
-        return p.exitCode();
-    };
-
-    {
-        Servicio s(dir.path(), {"--base", conClave});
-        s.enviar(0, 20);
-        ASSERT_TRUE(s.esperarInformes(20)) << s.errores().toStdString();
-        ASSERT_TRUE(esperar_que([&] { return filas(url) == 20; }, kEspera));
-
-        ASSERT_EQ(pg_ctl("stop -m fast"), 0);
-        s.enviar(100, 15);
-        ASSERT_TRUE(s.esperarInformes(35)) << s.errores().toStdString();
-        // The rows wait in the local queue; the failure is logged once, however
-        // many rows and attempts the outage lasts, and the operator is told.
-        ASSERT_TRUE(esperar_que([&] { return s.errores().contains(QStringLiteral("Base de datos no disponible: ")); }, kEspera))
-            << s.errores().toStdString();
-        EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 1);
-
-        ASSERT_EQ(pg_ctl("start"), 0);
-        // The connection comes back by itself: every queued row is stored, once,
-        // in arrival order, and so are the rows sent after.
-        EXPECT_TRUE(esperar_que([&] { return filas(url) == 35; }, 60000)) << filas(url);
-        s.enviar(200, 1);
-        ASSERT_TRUE(s.esperarInformes(36));
-        EXPECT_TRUE(esperar_que([&] { return filas(url) == 36; }, kEspera)) << filas(url);
-        EXPECT_TRUE(esperar_que([&] {
-            return s.errores().contains(QStringLiteral("Base de datos disponible: 15 eventos pendientes guardados"));
-        })) << s.errores().toStdString();
-        EXPECT_EQ(registros_nuevo_dato(dir.path(), s.errores()), 1);
-        const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
-        EXPECT_TRUE(log.contains(QStringLiteral("Error: 3151 "))) << log.toStdString();
-        EXPECT_FALSE(log.contains(QStringLiteral("ClaveSecreta99")));
-        EXPECT_FALSE(s.errores().contains(QStringLiteral("ClaveSecreta99")));
-        EXPECT_EQ(s.detener(), 0);
+// A PostgreSQL server of the test's own (scripts/postgres-prueba.sh), which the test
+// stops, starts, freezes and cuts. It trusts loopback: the password in its URLs is
+// one that must never be shown or logged.
+class ServidorPropio {
+public:
+    ServidorPropio() {
+        asegurar_aplicacion();
+        listo = script({"iniciar", dir_, QString::number(puerto_)}) == 0;
     }
-    QProcess parar;
-    parar.start(script, {"parar", servidor});
-    parar.waitForFinished(60000);
+    ~ServidorPropio() { script({"parar", dir_}); }
+    QString url(const QString& base) const {
+        const QString u = QStringLiteral("postgresql://postgres:%1@127.0.0.1:%2/%3");
+        return u.arg(kClave, QString::number(puerto_), base);
+    }
+    // detener, arrancar, congelar, descongelar: 0 when done.
+    int hacer(const char* accion) { return script({QString::fromLatin1(accion), dir_}); }
+    // One statement through psql: its output, or "error".
+    QString psql(const QString& base, const QString& sentencia) {
+        QString salida;
+        return script({"psql", dir_, base, "-c", sentencia}, &salida) == 0 ? salida.trimmed()
+                                                                           : "error";
+    }
+    // Rows of the event table, -1 while there is none.
+    int filas(const QString& base) {
+        bool ok = false;
+        const int n = psql(base, QStringLiteral("select count(*) from tabla_general")).toInt(&ok);
+        return ok ? n : -1;
+    }
+    // Running again, whatever a case left.
+    void reanudar() {
+        hacer("descongelar");
+        hacer("arrancar");
+    }
+
+    static inline const QString kClave = QStringLiteral("ClaveSecreta99");
+    bool listo = false;
+
+private:
+    static int script(const QStringList& args, QString* salida = nullptr) {
+        QProcess p;
+        p.start(QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh"), args);
+        if (!p.waitForFinished(120000)) return -1;
+        if (salida != nullptr) *salida = QString::fromUtf8(p.readAllStandardOutput());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    QString dir_ = QStringLiteral("/tmp/corvane-pg-fallo-%1").arg(::getpid());
+    int puerto_ = 30000 + ::getpid() % 20000;
+};
+
+// Skips the test, with the reason, unless it may run a server of its own; then
+// starts it as `pg`.
+#define REQUIERE_SERVIDOR_PROPIO(pg)                                                               \
+    if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))                      \
+        GTEST_SKIP()                                                                               \
+            << "arrancar y detener un servidor propio requiere ser root o CORVANE_PG_PROPIO";      \
+    ServidorPropio pg;                                                                             \
+    ASSERT_TRUE(pg.listo)
+
+// Rows waiting in the local queue of `carpeta`, read by the sqlite3 shell.
+int en_cola(const QString& carpeta) {
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {QDir(carpeta).filePath(corvane::kArchivoPendientes),
+                                        QStringLiteral("select count(*) from pendientes")});
+    p.waitForFinished();
+    bool ok = false;
+    const int n = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt(&ok);
+    return ok ? n : -1;
+}
+
+std::vector<Fila> sin_momentos(std::vector<Fila> filas) {
+    for (Fila& f : filas) f.momento.clear();
+    return filas;
+}
+
+// The simulator's traffic in pieces (before a fault, three during it, after it),
+// the rows a correct console stores for each, and those of the whole in order, as
+// a replay stores them into SQLite.
+struct Trafico {
+    std::array<QByteArray, 5> trozos;
+    std::array<int, 5> filas{};
+    std::vector<Fila> referencia;
+    int hasta(size_t trozo) const {
+        return std::accumulate(filas.begin(), filas.begin() + trozo + 1, 0);
+    }
+};
+
+Trafico trafico() {
+    Trafico t;
+    corvane::simulador::Generador g(23);
+    const std::array<int, 5> paquetes{200, 500, 500, 500, 300};
+    for (size_t i = 0; i < t.trozos.size(); ++i) {
+        corvane::simulador::Resumen r;
+        for (int k = 0; k < paquetes[i]; ++k) {
+            const auto p = g.siguiente();
+            r.contar(p);
+            t.trozos[i] += QByteArray::fromStdString(p.bytes);
+        }
+        t.filas[i] = static_cast<int>(r.filas);
+    }
+    QTemporaryDir dir;
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", dir.path()});
+    for (const QByteArray& trozo : t.trozos) p.write(trozo);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    t.referencia =
+        sin_momentos(leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"))));
+    return t;
+}
+
+// What the status line said of the database.
+std::string avisos(const QString& errores) {
+    return errores.split(QLatin1Char('\n'))
+        .filter(QStringLiteral("Base de datos"))
+        .join(QLatin1Char('\n'))
+        .toStdString();
+}
+const QString kNoDisponible = QStringLiteral("Base de datos no disponible: ");
+const QString kDisponible = QStringLiteral("Base de datos disponible: ");
+
+// One step of a case: an action of postgres-prueba.sh, the case's database
+// dropped or created, or the console's connections cut; true when done.
+bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
+    const QLatin1String a(accion);
+    const QString sentencia = (a == "borrar" ? "DROP DATABASE " : "CREATE DATABASE ") + base;
+    if (a == "borrar" || a == "crear") return pg.psql("postgres", sentencia) != "error";
+    if (a == "cortar")
+        return pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                             "WHERE application_name='corvane'") == "1";
+    return pg.hacer(accion) == 0;
+}
+
+struct CasoServidor {
+    const char* nombre;
+    bool alArrancar;     // the fault begins before the console starts
+    const char* empieza; // the step that begins it (cuts: one before each piece)
+    const char* termina; // the step that ends it (frozen: after SIGTERM to the console)
+    int cortes;          // outages the operator is told of, each logged once
+    qint32 numero;       // what error.log says of them
+};
+
+void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
+    const QString base = QString::fromLatin1(c.nombre).toLower();
+    const auto hay = [&](int n) { return esperar_que([&] { return pg.filas(base) == n; }, 60000); };
+    const bool cortes = QLatin1String(c.empieza) == "cortar",
+               congelado = QLatin1String(c.empieza) == "congelar";
+    ASSERT_TRUE(paso(pg, base, "crear"));
+    ASSERT_TRUE(!c.alArrancar || paso(pg, base, c.empieza));
+    QTemporaryDir dir;
+    QElapsedTimer reloj;
+    reloj.start();
+    auto s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
+    // With a fault from the start, the first rows come after the first status
+    // checks, as on a quiet line.
+    if (c.alArrancar) pausa(2500);
+    s->escribir(t.trozos[0]);
+    ASSERT_TRUE(c.alArrancar || hay(t.filas[0])) << avisos(s->errores());
+    ASSERT_TRUE(c.alArrancar || paso(pg, base, c.empieza));
+    for (size_t i = 1; i <= 3; ++i) {
+        s->escribir(t.trozos[i], cortes ? 0 : 700);
+        if (!cortes) continue;
+        // Each cut meets the next rows: the forwarder fails once and connects anew.
+        ASSERT_TRUE(hay(t.hasta(i))) << pg.filas(base);
+        ASSERT_TRUE(esperar_que([&] { return s->errores().count(kDisponible) == qsizetype(i); }))
+            << avisos(s->errores());
+        ASSERT_TRUE(i == 3 || paso(pg, base, c.empieza));
+    }
+    ASSERT_TRUE(s->esperarInformes(t.hasta(3))) << avisos(s->errores());
+    pausa(1500); // a status check (one a second) sees every row of the outage waiting
+
+    if (c.alArrancar) pausa(8000 - reloj.elapsed());
+    if (congelado) {
+        // A stop ends the console within 2 s; its rows wait for the next start.
+        reloj.restart();
+        EXPECT_EQ(s->detener(), 0);
+        EXPECT_LE(reloj.elapsed(), 2000);
+        EXPECT_EQ(en_cola(dir.path()), t.hasta(3) - t.filas[0]);
+        EXPECT_EQ(avisos(s->errores()), "");
+    }
+    ASSERT_TRUE(!c.termina || paso(pg, base, c.termina));
+    if (congelado) s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
+    ASSERT_TRUE(hay(t.hasta(3))) << pg.filas(base) << avisos(s->errores());
+    s->escribir(t.trozos[4]);
+    ASSERT_TRUE(hay(t.hasta(4))) << pg.filas(base);
+
+    // Every row once, in arrival order.
+    const std::vector<Fila> guardadas = sin_momentos(leer_filas(pg.url(base)));
+    ASSERT_EQ(guardadas.size(), t.referencia.size());
+    const auto [a, b] = std::mismatch(guardadas.begin(), guardadas.end(), t.referencia.begin());
+    EXPECT_TRUE(a == guardadas.end())
+        << "fila " << (a - guardadas.begin()) << ": " << *a << " y no " << *b;
+    // The operator is told when rows start to wait and when they are stored, once
+    // per outage; where none moved meanwhile, all of them. error.log: one record each.
+    esperar_que([&] { return s->errores().count(kDisponible) >= c.cortes; });
+    const QString& e = s->errores();
+    EXPECT_EQ(e.count(kNoDisponible), c.cortes) << avisos(e);
+    EXPECT_EQ(e.count(kDisponible), c.cortes) << avisos(e);
+    const int esperaron = t.hasta(3) - (c.alArrancar ? 0 : t.filas[0]);
+    const QString guardados = QStringLiteral("%1 eventos pendientes guardados").arg(esperaron);
+    EXPECT_TRUE(c.cortes != 1 || e.contains(kDisponible + guardados)) << avisos(e);
+    EXPECT_EQ(registros_nuevo_dato(dir.path(), e), c.cortes);
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_TRUE(c.numero == 0 || log.contains(QStringLiteral("Error: %1 ").arg(c.numero)))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
+    EXPECT_EQ(s->detener(), 0);
+}
+
+TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
+    REQUIERE_SERVIDOR_PROPIO(pg);
+    const Trafico t = trafico();
+    ASSERT_EQ(static_cast<int>(t.referencia.size()), t.hasta(4)); // as the simulator counts them
+    const CasoServidor casos[] = {
+        {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
+        {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1,
+         corvane::fallos::kConexionPerdida},
+        {"ConexionesCortadas", false, "cortar", nullptr, 3, corvane::fallos::kConexionPerdida},
+        {"Congelado", false, "congelar", "descongelar", 0, 0},
+        {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
+    };
+    for (const CasoServidor& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        probar(pg, c, t);
+        pg.reanudar();
+    }
+}
+
+struct CasoChoque {
+    const char* nombre;
+    bool enMarcha; // the server takes rows while the rounds are killed
+    bool bloqueo;  // then a start moves a batch and waits to remove it from the queue
+};
+
+void probar(ServidorPropio& pg, const CasoChoque& c) {
+    const QString base = QString::fromLatin1(c.nombre).toLower();
+    ASSERT_NE(pg.psql("postgres", "CREATE DATABASE " + base), "error");
+    if (!c.enMarcha) {
+        ASSERT_EQ(pg.hacer("detener"), 0);
+    }
+    QTemporaryDir dir;
+    const QString salida = QDir(dir.path()).filePath(QStringLiteral("salida.txt"));
+    QRandomGenerator azar(20261208);
+    // A replay of `datos` (none: an empty input), SIGKILLed after `ms` unless it
+    // ended: its exit status, -1 when killed. The input goes in 16 KiB at a time, as
+    // a line brings it, so that the kill finds the replay storing, showing, moving.
+    const auto reproducir = [&](const QByteArray& datos, int ms) {
+        QProcess p;
+        p.setStandardOutputFile(salida);
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(QStringLiteral(CORVANE_BINARIO),
+                {"--reproducir", "-", "--base", pg.url(base), "--carpeta", dir.path()});
+        QElapsedTimer t;
+        t.start();
+        for (qsizetype i = 0; i < datos.size() && t.elapsed() < ms; i += 16384) {
+            p.write(datos.mid(i, 16384));
+            p.waitForFinished(10);
+        }
+        p.closeWriteChannel();
+        if (p.waitForFinished(static_cast<int>(std::max<qint64>(0, ms - t.elapsed()))))
+            return p.exitCode();
+        p.kill();
+        p.waitForFinished(10000);
+        return -1;
+    };
+    constexpr int kVueltas = 8, kPorVuelta = 10000;
+    std::array<int, kVueltas> mostradas{};
+    for (size_t v = 0; v < kVueltas; ++v) {
+        reproducir(numerados(static_cast<int>(v) * kPorVuelta, kPorVuelta),
+                   static_cast<int>(azar.bounded(250)));
+        mostradas[v] = static_cast<int>(leer_texto(salida).count(QStringLiteral("\r\n")));
+    }
+    if (!c.enMarcha) {
+        ASSERT_EQ(pg.hacer("arrancar"), 0);
+    }
+    if (c.bloqueo) {
+        // The queue's write lock held for 6 s, as a long batch of the receive road
+        // holds it: the server commits a batch, the queue keeps it until the lock
+        // goes, and the console is killed meanwhile. Waiting for the lock is no failure.
+        QProcess bloqueo;
+        bloqueo.start(QStringLiteral("sh"),
+                      {"-c", "(echo 'BEGIN EXCLUSIVE;'; sleep 6; echo 'COMMIT;') | sqlite3 " +
+                                 QDir(dir.path()).filePath(corvane::kArchivoPendientes)});
+        pausa(300);
+        EXPECT_EQ(reproducir({}, 4000), -1);
+        EXPECT_GT(pg.filas(base), 0);
+        EXPECT_TRUE(bloqueo.waitForFinished(10000));
+    }
+    // Starts with an empty input move the queue, killed while they do, until one
+    // ends with it empty.
+    int fin = -1;
+    for (int i = 0; i < 20 && fin != 0; ++i)
+        fin = reproducir({}, i < 15 ? 50 + static_cast<int>(azar.bounded(200)) : 60000);
+    ASSERT_EQ(fin, 0);
+    EXPECT_EQ(en_cola(dir.path()), 0);
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Error: %1 ").arg(corvane::fallos::kBloqueada)));
+
+    // In gral_id order: the rounds in their order, each one's rows from its first
+    // on, none twice, none skipped, at least all it showed.
+    std::array<int, kVueltas> guardadas{};
+    int anterior = 0;
+    const QString filas = pg.psql(
+        base,
+        "select gral_evento || ' ' || gral_numero_abonado from tabla_general order by gral_id");
+    for (const QString& f : filas.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const int k = f.section(QLatin1Char(' '), 0, 0).toInt(nullptr, 16) * 4096 +
+                      f.section(QLatin1Char(' '), 1, 1).toInt();
+        const int v = std::min(k / kPorVuelta, kVueltas - 1);
+        ASSERT_TRUE(v >= anterior && k == v * kPorVuelta + guardadas[static_cast<size_t>(v)])
+            << f.toStdString();
+        anterior = v;
+        ++guardadas[static_cast<size_t>(v)];
+    }
+    for (size_t v = 0; v < kVueltas; ++v) EXPECT_GE(guardadas[v], mostradas[v]) << "vuelta " << v;
+}
+
+TEST(FallosAlmacen, ServidorPostgreSQLConLaConsolaMatada) {
+    REQUIERE_SERVIDOR_PROPIO(pg);
+    const CasoChoque casos[] = {
+        {"FilasPendientes", false, false},
+        {"FilasMoviendose", true, false},
+        {"LoteEnElServidorYEnLaCola", false, true},
+    };
+    for (const CasoChoque& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        probar(pg, c);
+        pg.reanudar();
+    }
 }
 
 } // namespace
