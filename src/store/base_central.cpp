@@ -48,6 +48,9 @@ public:
         cola_.deshacer();
     }
 
+    // Statement texts go to the server from the caller's thread: while the
+    // forwarder finds the server failing they fail at once, so that a window is not
+    // held by a connection attempt to a server known to be away.
     Fallo ejecutar(const QString& sentencia) override {
         if (Fallo f = abrirServidor()) return f;
         return servidor_->ejecutar(sentencia);
@@ -70,6 +73,10 @@ private:
         return cola_.contar(inicial_);
     }
     Fallo abrirServidor() {
+        if (reenvio_->fallando()) {
+            const qint32 n = reenvio_->ultimoFallo();
+            return {n != 0 ? n : fallos::kConexionPerdida, QStringLiteral("el servidor no está disponible")};
+        }
         if (servidor_) return {};
         return abrir_postgresql(url_, servidor_);
     }
