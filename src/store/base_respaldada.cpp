@@ -182,6 +182,9 @@ private:
         if (Fallo f = moverTanda()) {
             anotar(f);
             pausaMs_ = std::min(pausaMs_ * 2, kPausaMaximaMs);
+            // The next attempt opens the file anew: a table dropped or renamed
+            // meanwhile is created again, as for a file removed.
+            archivo_.reset();
             return;
         }
         pausaMs_ = kPausaInicialMs;

@@ -315,7 +315,16 @@ INSTANTIATE_TEST_SUITE_P(
                             QFile::remove(base);
                         };
                     },
-                    true, corvane::fallos::kNoEsBaseDeDatos}),
+                    true, corvane::fallos::kNoEsBaseDeDatos},
+        // A table by that name with other columns, at start: never written into;
+        // dropped, the console creates its own.
+        CasoArchivo{"TablaConOtrasColumnas",
+                    [](const QString& base) -> std::function<void()> {
+                        ejecutar_directo(base, {QStringLiteral("DROP TABLE TABLA_GENERAL"),
+                                                QStringLiteral("CREATE TABLE TABLA_GENERAL (otra TEXT)")});
+                        return [base] { ejecutar_directo(base, {QStringLiteral("DROP TABLE TABLA_GENERAL")}); };
+                    },
+                    true, corvane::fallos::kSentenciaRechazada}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 // A PostgreSQL server of the test's own (scripts/postgres-prueba.sh), which the test
