@@ -7,6 +7,7 @@
 
 #include "common/registro_errores.h"
 #include "store/errores_motor.h"
+#include "store/fila_sqlite.h"
 
 namespace corvane {
 namespace {
@@ -134,16 +135,7 @@ void ColaPendientes::deshacer() {
 
 Fallo ColaPendientes::encolar(const FilaEvento& fila) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    int indice = 1;
-    for (const esquema::Columna& c : esquema::kColumnas) {
-        if (c.texto == nullptr) {
-            sqlite3_bind_int64(insercion_, indice++, fila.nivel);
-            continue;
-        }
-        const QString& valor = fila.*c.texto;
-        sqlite3_bind_text16(insercion_, indice++, valor.isNull() ? reinterpret_cast<const ushort*>(u"") : valor.utf16(),
-                            static_cast<int>(valor.size() * 2), SQLITE_STATIC);
-    }
+    vincular_fila(insercion_, fila);
     const int r = sqlite3_step(insercion_);
     sqlite3_reset(insercion_);
     sqlite3_clear_bindings(insercion_);

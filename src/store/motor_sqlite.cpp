@@ -13,6 +13,7 @@
 #include "common/registro_errores.h"
 #include "store/base_qt.h"
 #include "store/errores_motor.h"
+#include "store/fila_sqlite.h"
 
 namespace corvane {
 namespace {
@@ -41,17 +42,7 @@ public:
     bool preparada() const { return stmt_ != nullptr; }
 
     Fallo ejecutar(const FilaEvento& fila) {
-        int indice = 1;
-        for (const esquema::Columna& c : esquema::kColumnas) {
-            if (c.texto == nullptr) {
-                sqlite3_bind_int64(stmt_, indice++, fila.nivel);
-                continue;
-            }
-            const QString& valor = fila.*c.texto;
-            // A non-null pointer also for the empty text: '' is stored as '', not NULL.
-            sqlite3_bind_text16(stmt_, indice++, valor.isNull() ? reinterpret_cast<const ushort*>(u"") : valor.utf16(),
-                                static_cast<int>(valor.size() * 2), SQLITE_STATIC);
-        }
+        vincular_fila(stmt_, fila);
         const int codigo = sqlite3_step(stmt_);
         Fallo f;
         if (codigo != SQLITE_DONE && codigo != SQLITE_ROW)
