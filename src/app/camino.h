@@ -82,7 +82,7 @@ public:
 
 private:
     // A box that passes everything to the box set by ponerCajas, if any.
-    class Reenvio : public CajaTexto {
+    class CajaReenviada : public CajaTexto {
     public:
         QString texto() const override { return destino ? destino->texto() : QString(); }
         void ponerTexto(const QString& texto) override {
@@ -119,12 +119,12 @@ private:
     qint64 maximoPendientes_ = 0;
     QString avisoBase_; // the alert of rows waiting for the database, or empty
     Vigilancia vigilado_;
-    Reenvio text1_;
-    Reenvio text4_;
-    Reenvio aviso_;
-    Reenvio lineas_;
-    Reenvio estadoVigilado_;
-    Reenvio alertaVigilada_;
+    CajaReenviada text1_;
+    CajaReenviada text4_;
+    CajaReenviada aviso_;
+    CajaReenviada lineas_;
+    CajaReenviada estadoVigilado_;
+    CajaReenviada alertaVigilada_;
     std::unique_ptr<ManejadorRx> manejador_;
     std::unique_ptr<PuertoSerie> puerto_;
 };

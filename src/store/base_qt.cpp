@@ -68,6 +68,12 @@ Conexion::~Conexion() {
     QSqlDatabase::removeDatabase(nombre_);
 }
 
+Fallo ejecutar_en(QSqlDatabase& db, const QString& sentencia, Dialecto dialecto) {
+    QSqlQuery q(db);
+    if (q.exec(sentencia)) return {};
+    return fallo_de(q.lastError(), dialecto);
+}
+
 Fallo BaseQt::fallo_de_error(const QSqlError& error) const { return fallo_de(error, dialecto_); }
 
 Fallo BaseQt::guardar(const FilaEvento& fila) {

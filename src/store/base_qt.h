@@ -28,6 +28,10 @@ private:
     QString nombre_;
 };
 
+// Runs one statement text on `db` as the engine setting it up (schema, pragmas)
+// does, outside any BaseDatos.
+Fallo ejecutar_en(QSqlDatabase& db, const QString& sentencia, Dialecto dialecto);
+
 class BaseQt : public BaseDatos {
 public:
     BaseQt(std::shared_ptr<Conexion> conexion, Dialecto dialecto)

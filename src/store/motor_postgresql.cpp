@@ -70,12 +70,6 @@ private:
     std::unique_ptr<QSqlQuery> insercion_;
 };
 
-Fallo ejecutar_esquema(QSqlDatabase& db, const QString& sentencia) {
-    QSqlQuery q(db);
-    if (q.exec(sentencia)) return {};
-    return fallo_de(q.lastError(), Dialecto::PostgreSQL);
-}
-
 } // namespace
 
 Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
@@ -106,7 +100,7 @@ Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
     if (!tieneTabla || !tieneIndice) {
         if (!db.transaction()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
         for (const QString& s : {esquema::kBloqueoEsquema, esquema::crear_tabla_postgresql(), esquema::kCrearIndice}) {
-            if (Fallo f = ejecutar_esquema(db, s)) {
+            if (Fallo f = ejecutar_en(db, s, Dialecto::PostgreSQL)) {
                 db.rollback();
                 return f;
             }

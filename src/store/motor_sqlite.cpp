@@ -70,12 +70,6 @@ IdentidadArchivo identidad(const QString& ruta) {
     return {st.st_dev, st.st_ino, true};
 }
 
-Fallo ejecutar_esquema(QSqlDatabase& db, const QString& sentencia) {
-    QSqlQuery q(db);
-    if (q.exec(sentencia)) return {};
-    return fallo_de(q.lastError(), Dialecto::SQLite);
-}
-
 // One SQLite value read back, or the failure of reading it.
 Fallo consultar(QSqlDatabase& db, const QString& sentencia, QVariant& valor) {
     QSqlQuery q(db);
@@ -125,15 +119,15 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
     if (Fallo f = consultar(db, QStringLiteral("PRAGMA journal_mode=WAL"), modo);
         f && f.numero != fallos::kSoloLectura && f.numero != fallos::kBloqueada)
         return f;
-    if (Fallo f = ejecutar_esquema(db, QStringLiteral("PRAGMA synchronous=FULL"))) return f;
+    if (Fallo f = ejecutar_en(db, QStringLiteral("PRAGMA synchronous=FULL"), Dialecto::SQLite)) return f;
     if (tablas.toInt() == 0) {
-        if (Fallo f = ejecutar_esquema(db, esquema::crear_tabla_sqlite())) return f;
+        if (Fallo f = ejecutar_en(db, esquema::crear_tabla_sqlite(), Dialecto::SQLite)) return f;
     }
     QVariant indices;
     if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_abonado_fecha'"), indices) &&
         indices.toInt() == 0) {
         // A read-only file keeps working without the index; only the query is slower.
-        [[maybe_unused]] const Fallo ignorado = ejecutar_esquema(db, esquema::kCrearIndice);
+        [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndice, Dialecto::SQLite);
     }
     resultado = std::move(conexion);
     return {};
