@@ -19,7 +19,7 @@ const Fallo kSinBase{fallos::kSinObjeto, QStringLiteral("no hay base de datos ab
 } // namespace
 
 RegistroAlarmas::RegistroAlarmas(ConjuntoBases& bases, const Reloj& reloj, QString puesto)
-    : bases_(bases), reloj_(reloj), puesto_(std::move(puesto)) {}
+    : bases_(bases), reloj_(reloj), puesto_(std::move(puesto)), escritura_(bases.colaPendientes) {}
 
 BaseDatos* RegistroAlarmas::base() const {
     return bases_.base[0].get();
@@ -52,17 +52,37 @@ void RegistroAlarmas::archivar(Alarma alarma) {
 
 void RegistroAlarmas::cargar() {
     pendientes_.clear();
+    // Writes left waiting by an earlier run go first, so that the table answers
+    // for as much as it can.
+    anotar(escritura_.reintentar(base(), true), kEtiquetaGuardar, fallandoGuardar_);
     std::vector<FilaAlarma> filas;
     bool fallando = false;
     anotar(base() != nullptr ? leer_alarmas_sin_reconocer(*base(), puesto_, filas) : kSinBase,
            kEtiquetaLeer, fallando);
-    // Newest first in the table; the oldest gets the first place in the order.
+    std::vector<AlarmaPendiente> esperando;
+    anotar(escritura_.leerEsperando(esperando), kEtiquetaLeer, fallando);
+    // What still waits is newer than what the table holds: a new alarm of this
+    // workstation goes in front, an acknowledgement takes its alarm out.
+    for (const AlarmaPendiente& a : esperando) {
+        const auto mismo = std::find_if(filas.begin(), filas.end(),
+                                        [&](const FilaAlarma& f) { return f.clave == a.fila.clave; });
+        if (a.reconocimiento && mismo != filas.end()) filas.erase(mismo);
+        else if (!a.reconocimiento && mismo == filas.end() && a.fila.puesto == puesto_)
+            filas.insert(filas.begin(), a.fila);
+    }
+    // Newest first; the oldest gets the first place in the order.
     for (auto it = filas.rbegin(); it != filas.rend(); ++it)
         pendientes_.push_front(nueva(std::move(*it)));
 }
 
+void RegistroAlarmas::reintentar() {
+    if (escritura_.esperando() == 0) return;
+    anotar(escritura_.reintentar(base()), kEtiquetaGuardar, fallandoGuardar_);
+}
+
 std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& filas) {
     std::vector<FilaAlarma> guardar;
+    std::vector<AlarmaPendiente> escritos;
     for (const FilaEvento& f : filas) {
         FilaAlarma a;
         a.clave = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -73,10 +93,10 @@ std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& fila
         a.origen = f.origen;
         a.recibida = f.momento;
         a.puesto = puesto_;
+        escritos.push_back({0, false, a});
         guardar.push_back(std::move(a));
     }
-    anotar(base() != nullptr ? guardar_alarmas(*base(), guardar) : kSinBase, kEtiquetaGuardar,
-           fallandoGuardar_);
+    anotar(escritura_.escribir(base(), escritos), kEtiquetaGuardar, fallandoGuardar_);
     std::vector<Alarma> nuevas;
     for (FilaAlarma& f : guardar) {
         pendientes_.push_front(nueva(std::move(f)));
@@ -89,33 +109,35 @@ bool RegistroAlarmas::reconocer(const QString& clave) {
     const auto it = std::find_if(pendientes_.begin(), pendientes_.end(),
                                  [&](const Alarma& a) { return a.fila.clave == clave; });
     if (it == pendientes_.end()) return false;
-    Alarma a = std::move(*it);
+    std::vector<Alarma> una;
+    una.push_back(std::move(*it));
     pendientes_.erase(it);
-    a.fila.reconocida = ahora();
-    a.fila.reconocidaEn = puesto_;
-    anotar(base() != nullptr ? reconocer_alarmas(*base(), {clave}, a.fila.reconocida, puesto_)
-                             : kSinBase,
-           kEtiquetaReconocer, fallandoReconocer_);
-    archivar(std::move(a));
+    reconocerYa(std::move(una));
     return true;
 }
 
 std::size_t RegistroAlarmas::reconocerTodas() {
-    const std::size_t n = pendientes_.size();
-    if (n == 0) return 0;
-    const QString momento = ahora();
-    // The list holds every alarm of this workstation that is still unacknowledged.
-    anotar(base() != nullptr ? reconocer_alarmas_de(*base(), puesto_, momento, puesto_) : kSinBase,
-           kEtiquetaReconocer, fallandoReconocer_);
-    std::deque<Alarma> todas;
-    todas.swap(pendientes_);
     // Oldest first, so that the newest stay when the list of acknowledged ones is full.
-    for (auto it = todas.rbegin(); it != todas.rend(); ++it) {
-        it->fila.reconocida = momento;
-        it->fila.reconocidaEn = puesto_;
-        archivar(std::move(*it));
-    }
+    std::vector<Alarma> todas(std::make_move_iterator(pendientes_.rbegin()),
+                              std::make_move_iterator(pendientes_.rend()));
+    pendientes_.clear();
+    const std::size_t n = todas.size();
+    if (n > 0) reconocerYa(std::move(todas));
     return n;
+}
+
+// Each alarm acknowledged now, by this workstation, by its key: a write that
+// waits never reaches an alarm received after it.
+void RegistroAlarmas::reconocerYa(std::vector<Alarma> alarmas) {
+    const QString momento = ahora();
+    std::vector<AlarmaPendiente> escritos;
+    for (Alarma& a : alarmas) {
+        a.fila.reconocida = momento;
+        a.fila.reconocidaEn = puesto_;
+        escritos.push_back({0, true, a.fila});
+    }
+    anotar(escritura_.escribir(base(), escritos), kEtiquetaReconocer, fallandoReconocer_);
+    for (Alarma& a : alarmas) archivar(std::move(a));
 }
 
 } // namespace corvane

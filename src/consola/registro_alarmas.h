@@ -7,9 +7,11 @@
 // what and when.
 //
 // A failure of the database does not stop the operator: the alarm is listed and
-// acknowledged all the same. Its number goes to error.log once when writing
-// starts failing (labels "guardar_alarma", "reconocer_alarma", "leer_alarmas"),
-// and again only after a write has succeeded.
+// acknowledged all the same, and what the table does not take waits in the local
+// queue's file (store/alarmas.h, EscrituraAlarmas) until it does; a start lists
+// the waiting alarms with those of the table. The failure's number goes to
+// error.log once when writing starts failing (labels "guardar_alarma",
+// "reconocer_alarma", "leer_alarmas"), and again only after a write has succeeded.
 
 #include <QString>
 
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "common/reloj.h"
+#include "store/alarmas.h"
 #include "store/definesBaseDatos.h"
 
 namespace corvane {
@@ -48,6 +51,10 @@ public:
     bool reconocer(const QString& clave);
     // Acknowledges every unacknowledged alarm; returns how many.
     std::size_t reconocerTodas();
+    // Tries again the writes that wait for the table (see EscrituraAlarmas).
+    void reintentar();
+    // Writes that wait for the table.
+    qint64 esperando() const { return escritura_.esperando(); }
 
     // Not acknowledged, newest first.
     const std::deque<Alarma>& pendientes() const { return pendientes_; }
@@ -62,10 +69,12 @@ private:
     BaseDatos* base() const;
     // Logs `f` under `etiqueta` when a run of failures starts; a success ends it.
     void anotar(const Fallo& f, const QString& etiqueta, bool& fallando);
+    void reconocerYa(std::vector<Alarma> alarmas);
 
     ConjuntoBases& bases_;
     const Reloj& reloj_;
     QString puesto_;
+    EscrituraAlarmas escritura_;
     std::deque<Alarma> pendientes_;
     std::deque<Alarma> reconocidas_;
     qint64 orden_ = 0;

@@ -1,12 +1,23 @@
 #include "store/alarmas.h"
 
 #include <QDateTime>
+#include <QFile>
 
+#include <algorithm>
+
+#include "common/registro_errores.h"
 #include "common/reloj.h"
 #include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 namespace {
+
+// Waiting writes moved to the database at one attempt.
+constexpr int kAlarmasPorMovida = 500;
+constexpr int kPausaInicialMs = 2000;
+constexpr int kPausaMaximaMs = 30000;
+
+const Fallo kSinBase{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
 
 // A text value of a statement: between single quotes, a quote inside doubled.
 QString citar(QString valor) {
@@ -82,7 +93,7 @@ Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas) {
                  valor(alarmas[i], esquema::kColumnasAlarma[k]);
         s += QLatin1Char(')');
     }
-    return escribir(base, s);
+    return escribir(base, s + QStringLiteral(" ON CONFLICT (alar_clave) DO NOTHING"));
 }
 
 Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QString& momento,
@@ -93,12 +104,6 @@ Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QStrin
     return marcar_reconocidas(
         base, QStringLiteral("alar_clave IN (") + citadas.join(QLatin1Char(',')) + QLatin1Char(')'),
         momento, puesto);
-}
-
-Fallo reconocer_alarmas_de(BaseDatos& base, const QString& receptor, const QString& momento,
-                           const QString& puesto) {
-    return marcar_reconocidas(base, QStringLiteral("alar_puesto=") + citar(receptor), momento,
-                              puesto);
 }
 
 Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
@@ -133,6 +138,135 @@ Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
     }
     rs->cerrar();
     return {};
+}
+
+} // namespace corvane
+
+namespace corvane {
+namespace {
+
+// Applies `alarmas` to `base` in order, a run of new alarms, or of
+// acknowledgements of one moment and workstation, in one statement; `hechas`
+// tells how many the table holds when it stops at a failure.
+template <typename Lista>
+Fallo aplicar(BaseDatos& base, const Lista& alarmas, std::size_t& hechas) {
+    hechas = 0;
+    while (hechas < alarmas.size()) {
+        const AlarmaPendiente& primera = alarmas[hechas];
+        std::size_t fin = hechas + 1;
+        const auto igual = [&](const AlarmaPendiente& a) {
+            return a.reconocimiento == primera.reconocimiento &&
+                   (!a.reconocimiento || (a.fila.reconocida == primera.fila.reconocida &&
+                                          a.fila.reconocidaEn == primera.fila.reconocidaEn));
+        };
+        while (fin < alarmas.size() && fin - hechas < static_cast<std::size_t>(kAlarmasPorMovida) &&
+               igual(alarmas[fin]))
+            ++fin;
+        Fallo f;
+        if (primera.reconocimiento) {
+            QStringList claves;
+            for (std::size_t i = hechas; i < fin; ++i) claves << alarmas[i].fila.clave;
+            f = reconocer_alarmas(base, claves, primera.fila.reconocida, primera.fila.reconocidaEn);
+        } else {
+            std::vector<FilaAlarma> filas;
+            for (std::size_t i = hechas; i < fin; ++i) filas.push_back(alarmas[i].fila);
+            f = guardar_alarmas(base, filas);
+        }
+        if (f) return f;
+        hechas = fin;
+    }
+    return {};
+}
+
+} // namespace
+
+EscrituraAlarmas::EscrituraAlarmas(QString cola) : rutaCola_(std::move(cola)) {
+    // Writes left waiting by an earlier run go before any new one.
+    if (!rutaCola_.isEmpty() && QFile::exists(rutaCola_)) static_cast<void>(abrirCola());
+}
+
+Fallo EscrituraAlarmas::abrirCola() {
+    if (cola_.abierta()) return {};
+    if (rutaCola_.isEmpty()) return {fallos::kSinObjeto, QStringLiteral("sin cola local")};
+    if (Fallo f = cola_.abrir(rutaCola_)) return f;
+    return cola_.contar_alarmas(enCola_);
+}
+
+void EscrituraAlarmas::fallar() {
+    pausaMs_ = pausaMs_ == 0 ? kPausaInicialMs : std::min(pausaMs_ * 2, kPausaMaximaMs);
+    intento_.start();
+}
+
+Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendiente>& alarmas) {
+    if (alarmas.empty()) return {};
+    if (esperando() == 0) {
+        std::size_t hechas = 0;
+        const Fallo f = base == nullptr ? kSinBase : aplicar(*base, alarmas, hechas);
+        if (!f) return {};
+        fallar();
+        static_cast<void>(guardarEsperando({alarmas.begin() + static_cast<std::ptrdiff_t>(hechas), alarmas.end()}));
+        return f;
+    }
+    return guardarEsperando(alarmas);
+}
+
+// Behind the writes waiting already: in the queue while memory holds none (the
+// order is kept), else in memory.
+Fallo EscrituraAlarmas::guardarEsperando(const std::vector<AlarmaPendiente>& alarmas) {
+    Fallo f;
+    if (memoria_.empty() && !(f = abrirCola()) && !(f = cola_.encolar_alarmas(alarmas))) {
+        enCola_ += static_cast<qint64>(alarmas.size());
+        return {};
+    }
+    memoria_.insert(memoria_.end(), alarmas.begin(), alarmas.end());
+    return f;
+}
+
+Fallo EscrituraAlarmas::reintentar(BaseDatos* base, bool yaMismo) {
+    if (esperando() == 0) return {};
+    if (!yaMismo && intento_.isValid() && intento_.elapsed() < pausaMs_) return {};
+    Fallo f = base == nullptr ? kSinBase : Fallo{};
+    if (!f && enCola_ > 0) f = moverCola(*base);
+    if (!f && enCola_ == 0) f = moverMemoria(*base);
+    if (f) fallar();
+    else pausaMs_ = 0;
+    return f;
+}
+
+Fallo EscrituraAlarmas::moverCola(BaseDatos& base) {
+    while (enCola_ > 0) {
+        std::vector<AlarmaPendiente> tanda;
+        if (Fallo f = abrirCola()) return f;
+        if (Fallo f = cola_.leer_alarmas(kAlarmasPorMovida, tanda)) return f;
+        if (tanda.empty()) {
+            enCola_ = 0;
+            break;
+        }
+        std::size_t hechas = 0;
+        const Fallo f = aplicar(base, tanda, hechas);
+        if (hechas > 0) {
+            if (Fallo g = cola_.borrar_alarmas_hasta(tanda[hechas - 1].secuencia)) return g;
+            static_cast<void>(cola_.contar_alarmas(enCola_));
+        }
+        if (f) return f;
+    }
+    return {};
+}
+
+Fallo EscrituraAlarmas::moverMemoria(BaseDatos& base) {
+    std::size_t hechas = 0;
+    const Fallo f = aplicar(base, memoria_, hechas);
+    memoria_.erase(memoria_.begin(), memoria_.begin() + static_cast<std::ptrdiff_t>(hechas));
+    return f;
+}
+
+Fallo EscrituraAlarmas::leerEsperando(std::vector<AlarmaPendiente>& alarmas) {
+    alarmas.clear();
+    Fallo f;
+    if ((enCola_ > 0 || QFile::exists(rutaCola_)) && !(f = abrirCola()) && enCola_ > 0)
+        f = cola_.leer_alarmas(static_cast<int>(enCola_), alarmas);
+    alarmas.insert(alarmas.end(), memoria_.begin(), memoria_.end());
+    return f;
 }
 
 } // namespace corvane

@@ -7,18 +7,21 @@
 // finds them missing. Each routine runs on its own, outside any batch of event
 // rows, and returns its failure.
 
+#include <QElapsedTimer>
 #include <QStringList>
 
+#include <deque>
 #include <vector>
 
 #include "common/fallo.h"
+#include "store/cola_pendientes.h"
 #include "store/esquema.h"
 #include "store/motor.h"
 
 namespace corvane {
 
 // Stores `alarmas` (not acknowledged: their acknowledgement fields empty) in one
-// statement.
+// statement; an alarm whose key the table holds already is left as it is.
 Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas);
 
 // Marks the alarms of `claves` as acknowledged at `momento` ("yyyy-MM-dd
@@ -26,14 +29,47 @@ Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas);
 // first acknowledgement.
 Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QString& momento,
                         const QString& puesto);
-// The same for every alarm that workstation `receptor` received and nobody has
-// acknowledged yet.
-Fallo reconocer_alarmas_de(BaseDatos& base, const QString& receptor, const QString& momento,
-                           const QString& puesto);
 
 // The alarms that workstation `receptor` received and nobody has acknowledged,
 // newest first. A database without the alarm table has none.
 Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
                                  std::vector<FilaAlarma>& alarmas);
+
+// Alarm-table writes that nothing loses. A write goes to the database at once
+// when no earlier one waits; otherwise, or when the database refuses it, it waits
+// in the local queue's file (in memory, in order, when not even that takes it)
+// and is tried again, oldest first, by reintentar(): the first pause is 2 s,
+// doubled after each failed attempt up to 30 s. Every write is idempotent, so one
+// that reaches the database twice does no harm.
+class EscrituraAlarmas {
+public:
+    // `cola`: the local queue's file; empty: waiting writes are held in memory.
+    explicit EscrituraAlarmas(QString cola);
+
+    // Writes `alarmas` to `base` (null: no database, they wait). Returns the
+    // failure met, of the database or of the queue; the writes wait in either case.
+    Fallo escribir(BaseDatos* base, const std::vector<AlarmaPendiente>& alarmas);
+    // Moves the waiting writes to `base`, when the pause since the last failed
+    // attempt is over or `yaMismo`; returns the failure that stopped it.
+    Fallo reintentar(BaseDatos* base, bool yaMismo = false);
+    // Writes waiting, in the queue and in memory.
+    qint64 esperando() const { return enCola_ + static_cast<qint64>(memoria_.size()); }
+    // The waiting writes, oldest first.
+    Fallo leerEsperando(std::vector<AlarmaPendiente>& alarmas);
+
+private:
+    Fallo abrirCola();
+    Fallo guardarEsperando(const std::vector<AlarmaPendiente>& alarmas);
+    Fallo moverCola(BaseDatos& base);
+    Fallo moverMemoria(BaseDatos& base);
+    void fallar();
+
+    QString rutaCola_;
+    ColaPendientes cola_;
+    qint64 enCola_ = 0;
+    std::deque<AlarmaPendiente> memoria_;
+    QElapsedTimer intento_;
+    int pausaMs_ = 0;
+};
 
 } // namespace corvane

@@ -22,6 +22,13 @@ QString crear_tabla() {
     return s + QLatin1Char(')');
 }
 
+QString crear_tabla_alarmas() {
+    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS alarmas (secuencia INTEGER PRIMARY KEY AUTOINCREMENT,"
+                               "reconocimiento INTEGER NOT NULL");
+    for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) s += QLatin1Char(',') + c.nombre + QStringLiteral(" TEXT");
+    return s + QLatin1Char(')');
+}
+
 QString insercion() {
     QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() + QStringLiteral(") values(");
     for (size_t i = 0; i < esquema::kColumnas.size(); ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
@@ -95,7 +102,8 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     if ((f = ejecutar("SELECT count(*) FROM sqlite_master"))) return fallar(f);
     if ((f = ejecutar("PRAGMA journal_mode=WAL")) || (f = ejecutar("PRAGMA synchronous=FULL"))) return fallar(f);
     const QByteArray tabla = crear_tabla().toUtf8();
-    if ((f = ejecutar(tabla.constData())) ||
+    const QByteArray alarmas = crear_tabla_alarmas().toUtf8();
+    if ((f = ejecutar(tabla.constData())) || (f = ejecutar(alarmas.constData())) ||
         (f = ejecutar("CREATE TABLE IF NOT EXISTS identidad (nombre TEXT NOT NULL)")))
         return fallar(f);
     sqlite3_stmt* st = nullptr;
@@ -168,14 +176,80 @@ Fallo ColaPendientes::borrar_hasta(qint64 secuencia) {
     return ejecutar(s.constData());
 }
 
-Fallo ColaPendientes::contar(qint64& cantidad) {
+Fallo ColaPendientes::contar(qint64& cantidad) { return contar_en("pendientes", cantidad); }
+
+Fallo ColaPendientes::contar_alarmas(qint64& cantidad) { return contar_en("alarmas", cantidad); }
+
+Fallo ColaPendientes::contar_en(const char* tabla, qint64& cantidad) {
     cantidad = 0;
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     sqlite3_stmt* st = nullptr;
-    int r = sqlite3_prepare_v2(db_, "SELECT count(*) FROM pendientes", -1, &st, nullptr);
+    const QByteArray s = QByteArrayLiteral("SELECT count(*) FROM ") + tabla;
+    int r = sqlite3_prepare_v2(db_, s.constData(), -1, &st, nullptr);
     if (r == SQLITE_OK && (r = sqlite3_step(st)) == SQLITE_ROW) cantidad = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return r == SQLITE_ROW ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarmas) {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    if (alarmas.empty()) return {};
+    QString s = QStringLiteral("INSERT INTO alarmas (reconocimiento,") + esquema::lista_columnas_alarma() +
+                QStringLiteral(") VALUES (?");
+    for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) s += QStringLiteral(",?");
+    s += QLatin1Char(')');
+    sqlite3_stmt* st = nullptr;
+    int r = sqlite3_prepare16_v2(db_, s.utf16(), static_cast<int>(s.size() * 2), &st, nullptr);
+    if (r != SQLITE_OK) return fallo(r);
+    if (Fallo f = ejecutar("BEGIN IMMEDIATE")) {
+        sqlite3_finalize(st);
+        return f;
+    }
+    for (const AlarmaPendiente& a : alarmas) {
+        sqlite3_bind_int(st, 1, a.reconocimiento ? 1 : 0);
+        int i = 2;
+        for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) {
+            const QString& v = a.fila.*c.texto;
+            sqlite3_bind_text16(st, i++, v.isNull() ? reinterpret_cast<const ushort*>(u"") : v.utf16(),
+                                static_cast<int>(v.size() * 2), SQLITE_STATIC);
+        }
+        r = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (r != SQLITE_DONE) break;
+    }
+    sqlite3_finalize(st);
+    if (r != SQLITE_DONE) {
+        const Fallo f = fallo(r);
+        deshacer();
+        return f;
+    }
+    return confirmar();
+}
+
+Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& alarmas) {
+    alarmas.clear();
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    const QString s = QStringLiteral("SELECT secuencia,reconocimiento,") + esquema::lista_columnas_alarma() +
+                      QStringLiteral(" FROM alarmas ORDER BY secuencia LIMIT %1").arg(maximo);
+    sqlite3_stmt* st = nullptr;
+    int r = sqlite3_prepare16_v2(db_, s.utf16(), static_cast<int>(s.size() * 2), &st, nullptr);
+    if (r != SQLITE_OK) return fallo(r);
+    while ((r = sqlite3_step(st)) == SQLITE_ROW) {
+        AlarmaPendiente a;
+        a.secuencia = sqlite3_column_int64(st, 0);
+        a.reconocimiento = sqlite3_column_int(st, 1) != 0;
+        int i = 2;
+        for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) a.fila.*c.texto = texto_columna(st, i++);
+        alarmas.push_back(std::move(a));
+    }
+    sqlite3_finalize(st);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::borrar_alarmas_hasta(qint64 secuencia) {
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    const QByteArray s = QStringLiteral("DELETE FROM alarmas WHERE secuencia <= %1").arg(secuencia).toUtf8();
+    return ejecutar(s.constData());
 }
 
 } // namespace corvane

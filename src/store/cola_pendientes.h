@@ -8,6 +8,13 @@
 // event table's control record of the last number it holds (per queue) makes a
 // row moved twice, after a crash between the two commits, be stored once.
 //
+// The same file keeps, in a table of its own, the writes of the alarm table
+// (new alarms and acknowledgements) that the database has not taken yet, in the
+// order they were made. Each is idempotent (an alarm is inserted once by its key;
+// an acknowledgement marks only an alarm not acknowledged yet), so one written
+// twice, after a crash between the database's commit and the removal here, does
+// no harm.
+//
 // One object per thread: the receive road writes through one, the forwarder
 // reads and deletes through another on the same file (WAL lets them share it).
 
@@ -34,6 +41,17 @@ struct FilasPendientes {
 
     // The same rows as event rows, in order.
     std::vector<FilaEvento> filas() const;
+};
+
+// An alarm-table write waiting in the queue.
+struct AlarmaPendiente {
+    qint64 secuencia = 0;
+    // false: a new alarm (the whole row); true: its acknowledgement (the key, the
+    // moment and the workstation of the acknowledgement).
+    bool reconocimiento = false;
+    FilaAlarma fila;
+
+    bool operator==(const AlarmaPendiente&) const = default;
 };
 
 class ColaPendientes {
@@ -64,9 +82,17 @@ public:
     Fallo borrar_hasta(qint64 secuencia);
     Fallo contar(qint64& cantidad);
 
+    // The alarm-table writes: appended in one transaction, read oldest first (up
+    // to `maximo`), removed up to and including `secuencia`.
+    Fallo encolar_alarmas(const std::vector<AlarmaPendiente>& alarmas);
+    Fallo leer_alarmas(int maximo, std::vector<AlarmaPendiente>& alarmas);
+    Fallo borrar_alarmas_hasta(qint64 secuencia);
+    Fallo contar_alarmas(qint64& cantidad);
+
 private:
     Fallo fallo(int codigo) const;
     Fallo ejecutar(const char* sentencia);
+    Fallo contar_en(const char* tabla, qint64& cantidad);
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insercion_ = nullptr;

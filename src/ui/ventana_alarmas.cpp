@@ -69,6 +69,12 @@ VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const Q
     pintar_fondo(this, kGrisFondo);
     construir();
     Form_Load();
+    // Alarm writes the database did not take are tried again; nothing is done
+    // while none waits.
+    auto* reintento = new QTimer(this);
+    reintento->setInterval(kReintentoMs);
+    connect(reintento, &QTimer::timeout, this, [this] { registro_.reintentar(); });
+    reintento->start();
 }
 
 VentanaAlarmas::~VentanaAlarmas() {

@@ -63,6 +63,7 @@ private:
     QTreeWidgetItem* elemento(const Alarma& a) const;
     void avisar();
 
+    static constexpr int kReintentoMs = 1000;
     RegistroAlarmas registro_;
     Sirena* sirena_ = nullptr;
     bool mostrada_ = false;

@@ -126,7 +126,35 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas"));
     EXPECT_EQ(historial(otro.estado().bases), (QStringList{"0777|2026-12-06 14:30:05|" + puesto,
                                                            "0555|2026-12-06 14:30:05|" + puesto}));
+
+    // The alarm table refuses writes: a new alarm is listed all the same, waits,
+    // and the next start lists it (from the local queue); once the table takes
+    // writes again it is stored, once.
+    for (const char* que : {"INSERT", "UPDATE"})
+        ASSERT_FALSE(otro.estado().bases.base[0]->ejecutar(
+            QStringLiteral("CREATE TRIGGER rechazo%1 BEFORE %1 ON TABLA_ALARMAS BEGIN "
+                           "SELECT RAISE(ABORT,'rechazada'); END")
+                .arg(QLatin1String(que))));
+    f2->manejador().recibir(paquete_de_evento('1', "130", "0444"));
+    const QStringList robo{"SIN RECONOCER", "0444",       "Robo", "005",
+                           "01",            "Repetidora 1", "06/12/2026 14:30:05"};
+    EXPECT_EQ(filas(v2).front(), robo);
+    EXPECT_EQ(v2.registro().esperando(), 1);
     f2.reset();
+    borrar_diferidos();
+    otro.cerrar();
+    Camino tercero(opciones(dir), &reloj);
+    auto f3 = abrir_ventana(tercero, {}, &mensajes);
+    VentanaAlarmas& v3 = f3->ventanaAlarmas();
+    EXPECT_EQ(filas(v3), (std::vector<QStringList>{robo}));
+    for (const char* que : {"INSERT", "UPDATE"})
+        ASSERT_FALSE(tercero.estado().bases.base[0]->ejecutar(
+            QStringLiteral("DROP TRIGGER rechazo%1").arg(QLatin1String(que))));
+    EXPECT_TRUE(esperar_que([&] { return v3.registro().esperando() == 0; }, 5000));
+    EXPECT_EQ(historial(tercero.estado().bases), (QStringList{"0777|2026-12-06 14:30:05|" + puesto,
+                                                              "0555|2026-12-06 14:30:05|" + puesto,
+                                                              "0444||"}));
+    f3.reset();
     borrar_diferidos();
 }
 

@@ -176,8 +176,9 @@ TEST_P(Almacen, AlarmasSeGuardanSeReconocenYSeLeenPorPuesto) {
     ASSERT_FALSE(reconocer_alarmas(b, {"k1"}, QStringLiteral("2026-12-06 14:31:00"), QStringLiteral("consola-1")));
     ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
     EXPECT_EQ(leidas, (std::vector<FilaAlarma>{a2}));
-    ASSERT_FALSE(reconocer_alarmas_de(b, QStringLiteral("consola-1"), QStringLiteral("2026-12-06 14:32:00"),
-                                      QStringLiteral("consola-1")));
+    ASSERT_FALSE(reconocer_alarmas(b, {"k2"}, QStringLiteral("2026-12-06 14:32:00"), QStringLiteral("consola-1")));
+    // The same alarm stored again (a write repeated after a crash) is kept once.
+    ASSERT_FALSE(guardar_alarmas(b, {a1, a2}));
     ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("consola-1"), leidas));
     EXPECT_TRUE(leidas.empty());
     ASSERT_FALSE(leer_alarmas_sin_reconocer(b, QStringLiteral("o'brien"), leidas));
@@ -188,6 +189,71 @@ TEST_P(Almacen, AlarmasSeGuardanSeReconocenYSeLeenPorPuesto) {
               (QStringList{"2026-12-06 14:30:00", "2026-12-06 14:32:00", ""}));
     EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_puesto_reconocimiento")),
               (QStringList{"o'brien", "consola-1", ""}));
+}
+
+// Alarm writes the table refuses wait in the local queue, in order, across a
+// restart, and reach the table once when it takes them again: also a write
+// repeated because the queue kept it after the table's commit.
+TEST_P(Almacen, EscriturasDeAlarmasRechazadasEsperanYLleganUnaVez) {
+    BaseDatos& b = *bases.base[0];
+    const bool pg = GetParam() == Motor::PostgreSQL;
+    const QString cola = QDir(carpetaLog.path()).filePath(QStringLiteral("pendientes.db"));
+    const FilaAlarma a1{"k1", "0777", "E110", "01", "005", "1", "2026-12-06 14:27:13", "consola-1", "", ""};
+    const FilaAlarma a2{"k2", "0555", "E120", "02", "006", "0", "2026-12-06 14:27:14", "consola-1", "", ""};
+    FilaAlarma r1 = a1;
+    r1.reconocida = QStringLiteral("2026-12-06 14:30:00");
+    r1.reconocidaEn = QStringLiteral("consola-2");
+    FilaAlarma r2 = a2;
+    r2.reconocida = QStringLiteral("2026-12-06 14:31:00");
+    r2.reconocidaEn = QStringLiteral("consola-1");
+    ASSERT_FALSE(guardar_alarmas(b, {a2}));
+    if (pg) {
+        ASSERT_FALSE(b.ejecutar(QStringLiteral("CREATE FUNCTION rechazo() RETURNS trigger LANGUAGE plpgsql AS "
+                                               "$$BEGIN RAISE EXCEPTION 'rechazada'; END$$")));
+    }
+    const QString trigger =
+        pg ? QStringLiteral("CREATE TRIGGER rechazo BEFORE INSERT OR UPDATE ON TABLA_ALARMAS FOR EACH ROW "
+                            "EXECUTE FUNCTION rechazo()")
+           : QStringLiteral("CREATE TRIGGER rechazo%1 BEFORE %1 ON TABLA_ALARMAS BEGIN SELECT RAISE(ABORT,'rechazada'); END");
+    for (const char* que : {"INSERT", "UPDATE"}) {
+        ASSERT_FALSE(b.ejecutar(pg ? trigger : trigger.arg(QLatin1String(que))));
+        if (pg) break;
+    }
+    const std::vector<AlarmaPendiente> esperadas{{1, false, a1}, {2, true, r1}};
+    {
+        EscrituraAlarmas e(cola);
+        EXPECT_TRUE(e.escribir(&b, {{0, false, a1}}));
+        EXPECT_FALSE(e.escribir(&b, {{0, true, r1}})); // behind the one waiting
+        EXPECT_TRUE(e.reintentar(&b, true));
+        EXPECT_EQ(e.esperando(), 2);
+    }
+    EscrituraAlarmas e(cola);
+    std::vector<AlarmaPendiente> leidas;
+    ASSERT_FALSE(e.leerEsperando(leidas));
+    EXPECT_EQ(leidas, esperadas);
+    EXPECT_FALSE(e.escribir(nullptr, {{0, true, r2}})); // behind, with no database at hand
+    EXPECT_EQ(e.esperando(), 3);
+
+    for (const char* que : {"INSERT", "UPDATE"}) {
+        ASSERT_FALSE(b.ejecutar(pg ? QStringLiteral("DROP TRIGGER rechazo ON TABLA_ALARMAS")
+                                   : QStringLiteral("DROP TRIGGER rechazo%1").arg(QLatin1String(que))));
+        if (pg) break;
+    }
+    EXPECT_FALSE(e.reintentar(&b, true));
+    EXPECT_EQ(e.esperando(), 0);
+    // The queue still holding writes the table has (killed before their removal).
+    ColaPendientes repetida;
+    ASSERT_FALSE(repetida.abrir(cola));
+    ASSERT_FALSE(repetida.encolar_alarmas(esperadas));
+    EscrituraAlarmas tras(cola);
+    EXPECT_FALSE(tras.reintentar(&b, true));
+    EXPECT_EQ(tras.esperando(), 0);
+    const QString historial = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
+    EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_clave")), (QStringList{"k2", "k1"}));
+    EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_reconocida")),
+              (QStringList{"2026-12-06 14:31:00", "2026-12-06 14:30:00"}));
+    EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_puesto_reconocimiento")),
+              (QStringList{"consola-1", "consola-2"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
