@@ -210,6 +210,8 @@ QString texto_ayuda() {
                "  --base URL       base central postgresql://usuario@servidor:puerto/base; la\n"
                "                   clave, mejor en PGPASSWORD o en ~/.pgpass (la que va en la\n"
                "                   dirección se borra de la lista de procesos al arrancar)\n"
+               "                   primario y reserva: postgresql://usuario@servidor1:puerto,\n"
+               "                   servidor2:puerto/base?target_session_attrs=read-write\n"
                "  --puerto P       número de 1 a %1 (COM1..COM%1, /dev/ttyS0../dev/ttyS%2) o\n"
                "                   la ruta de un dispositivo\n"
                "  --velocidad V    %3 bit/s\n"

@@ -82,20 +82,30 @@ Fallo BaseQt::guardar(const FilaEvento& fila) {
 }
 
 Fallo BaseQt::ejecutar(const QString& sentencia) {
-    if (Fallo f = alistar()) return f;
-    QSqlQuery q(conexion_->db());
-    if (q.exec(traducir_sentencia(sentencia, dialecto_))) return {};
-    return fallo(q.lastError());
+    return otraVezSiSePerdio([&]() -> Fallo {
+        if (Fallo f = alistar()) return f;
+        QSqlQuery q(conexion_->db());
+        if (q.exec(traducir_sentencia(sentencia, dialecto_))) return {};
+        return fallo(q.lastError());
+    });
 }
 
 Fallo BaseQt::abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) {
     registros.reset();
-    if (Fallo f = alistar()) return f;
-    QSqlQuery q(conexion_->db());
-    q.setForwardOnly(true);
-    if (!q.exec(traducir_sentencia(sentencia, dialecto_))) return fallo(q.lastError());
-    registros = std::make_unique<RegistrosQt>(conexion_, std::move(q), dialecto_);
-    return {};
+    return otraVezSiSePerdio([&]() -> Fallo {
+        if (Fallo f = alistar()) return f;
+        QSqlQuery q(conexion_->db());
+        q.setForwardOnly(true);
+        if (!q.exec(traducir_sentencia(sentencia, dialecto_))) return fallo(q.lastError());
+        registros = std::make_unique<RegistrosQt>(conexion_, std::move(q), dialecto_);
+        return {};
+    });
+}
+
+Fallo BaseQt::otraVezSiSePerdio(const std::function<Fallo()>& sentencia) {
+    Fallo f = sentencia();
+    if (f.numero == fallos::kConexionPerdida && !enTransaccion_) f = sentencia();
+    return f;
 }
 
 Fallo BaseQt::comenzarLote() {

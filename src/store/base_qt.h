@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include <functional>
 #include <memory>
 
 #include "store/motor.h"
@@ -67,6 +68,12 @@ protected:
 
 private:
     Fallo fallo_de_error(const QSqlError& error) const;
+    // Runs `sentencia`; when it finds the connection lost outside a batch, runs it
+    // once more, after alistar() has opened the connection anew (to whichever
+    // server takes it now: a promoted standby). A statement text sent again is
+    // harmless: the history query reads, and the alarm table's writes are
+    // idempotent by key.
+    Fallo otraVezSiSePerdio(const std::function<Fallo()>& sentencia);
 
     Dialecto dialecto_;
     bool enTransaccion_ = false;

@@ -3,10 +3,10 @@
 #include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 
 #include "common/registro_errores.h"
 #include "store/base_qt.h"
+#include "store/direccion_postgresql.h"
 #include "store/errores_motor.h"
 
 namespace corvane {
@@ -17,6 +17,15 @@ constexpr int kEsperaConexionS = 5;
 // Seconds between two attempts to reconnect to a server that went away, so that a
 // batch of rows does not wait for one connection timeout per row.
 constexpr int kPausaReconexionS = 2;
+// The port of a host the URI names none for.
+constexpr int kPuertoPorOmision = 5432;
+
+// A value of libpq's connection string: in single quotes, a quote or backslash
+// inside escaped with a backslash.
+QString entre_comillas(QString valor) {
+    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + valor + QLatin1Char('\'');
+}
 
 class BasePostgreSQL : public BaseQt {
 public:
@@ -73,17 +82,32 @@ private:
 } // namespace
 
 Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
-    const QUrl url(ruta);
-    if (!url.isValid() || url.host().isEmpty())
-        return {fallos::kArchivoNoEncontrado, QStringLiteral("dirección de base no válida")};
+    DireccionPostgreSQL d;
+    if (Fallo f = leer_direccion_postgresql(ruta, d)) return f;
+    // The driver writes host, port, user, password and database into libpq's
+    // connection string, quoted; the options follow them as they are, each ";"
+    // turned into a space. Ports that differ between hosts, and the URI's other
+    // parameters, go there, after the connection timeout so that the URI's own wins.
+    QStringList opciones{QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS)};
+    QStringList puertos;
+    for (const QString& p : d.puertos) puertos << (p.isEmpty() ? QString::number(kPuertoPorOmision) : p);
+    // One port for every host goes as the driver's port.
+    if (puertos.count(puertos.front()) == puertos.size()) puertos = puertos.mid(0, 1);
+    if (puertos.size() > 1) opciones << QStringLiteral("port=") + entre_comillas(puertos.join(QLatin1Char(',')));
+    for (const auto& [nombre, valor] : d.parametros) {
+        if (valor.contains(QLatin1Char(';')))
+            return {fallos::kArchivoNoEncontrado,
+                    QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
+        opciones << nombre + QLatin1Char('=') + entre_comillas(valor);
+    }
     auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
     QSqlDatabase db = conexion->db();
-    db.setHostName(url.host());
-    db.setPort(url.port(5432));
-    db.setUserName(url.userName());
-    if (!url.password().isEmpty()) db.setPassword(url.password());
-    db.setDatabaseName(url.path().mid(1));
-    db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS));
+    db.setHostName(QStringList(d.servidores.begin(), d.servidores.end()).join(QLatin1Char(',')));
+    if (puertos.size() == 1) db.setPort(puertos.front().toInt());
+    db.setUserName(d.usuario);
+    if (!d.clave.isEmpty()) db.setPassword(d.clave);
+    db.setDatabaseName(d.base);
+    db.setConnectOptions(opciones.join(QLatin1Char(' ')));
     if (!db.open()) {
         Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
         if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;

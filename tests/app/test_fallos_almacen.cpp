@@ -26,6 +26,7 @@
 #include <array>
 #include <csignal>
 #include <functional>
+#include <iostream>
 #include <numeric>
 
 #include "apoyo/apoyo.h"
@@ -328,32 +329,53 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 // A PostgreSQL server of the test's own (scripts/postgres-prueba.sh), which the test
-// stops, starts, freezes and cuts. It trusts loopback: the password in its URLs is
-// one that must never be shown or logged.
+// stops, starts, freezes and cuts; or a primary with a synchronous standby
+// (scripts/replica-prueba.sh), whose primary the test kills and whose standby it
+// promotes. It trusts loopback: the password in its URLs is one that must never
+// be shown or logged.
 class ServidorPropio {
 public:
     // Ports below the system's range for outgoing connections (from 32768), which
     // a client socket of another test may hold at any moment; another port is
-    // tried when one is taken.
-    ServidorPropio() {
+    // tried when one is taken. CORVANE_PUERTO_PROPIO names the first of 18 ports to
+    // take them from instead.
+    explicit ServidorPropio(bool conReserva = false) : reserva_(conReserva) {
         asegurar_aplicacion();
+        const int desde = qEnvironmentVariableIntValue("CORVANE_PUERTO_PROPIO");
         for (int intento = 0; intento < 4 && !listo; ++intento) {
-            puerto_ = 21000 + (::getpid() + intento * 2749) % 11000;
-            listo = script({"iniciar", dir_, QString::number(puerto_)}) == 0;
+            const int vuelta = ::getpid() + intento * 2749;
+            puerto_ = desde > 0 ? desde + vuelta % 17 : 21000 + vuelta % 11000;
+            QStringList args{"iniciar", dir_, QString::number(puerto_)};
+            if (reserva_) args << QString::number(puerto_ + 1);
+            listo = script(reserva_ ? kReplica : kServidor, args) == 0;
         }
     }
-    ~ServidorPropio() { script({"parar", dir_}); }
-    QString url(const QString& base) const {
+    ~ServidorPropio() { script(reserva_ ? kReplica : kServidor, {"parar", dir_}); }
+    // With a standby: both hosts, the standby first when `reservaPrimero`; libpq
+    // picks the one that takes writes.
+    QString url(const QString& base, bool reservaPrimero = false) const {
         const QString u = QStringLiteral("postgresql://postgres:%1@127.0.0.1:%2/%3");
-        return u.arg(kClave, QString::number(puerto_), base);
+        if (!reserva_) return u.arg(kClave, QString::number(puerto_), base);
+        QStringList puertos{QString::number(puerto_), QString::number(puerto_ + 1)};
+        if (reservaPrimero) std::reverse(puertos.begin(), puertos.end());
+        return u.arg(kClave, puertos.join(QStringLiteral(",127.0.0.1:")), base) +
+               QStringLiteral("?target_session_attrs=read-write");
     }
-    // detener, arrancar, congelar, descongelar: 0 when done.
-    int hacer(const char* accion) { return script({QString::fromLatin1(accion), dir_}); }
-    // One statement through psql: its output, or "error".
+    // detener, arrancar, congelar, descongelar; with a standby, matar (the primary)
+    // and promover (the standby): 0 when done.
+    int hacer(const char* accion) {
+        const QLatin1String a(accion);
+        if (a != "matar" && a != "promover") return script(kServidor, {a, primario()});
+        const int r = script(kReplica, {a, dir_});
+        promovida_ = promovida_ || (r == 0 && a == "promover");
+        return r;
+    }
+    // One statement through psql on the primary: its output, or "error".
     QString psql(const QString& base, const QString& sentencia) {
         QString salida;
-        return script({"psql", dir_, base, "-c", sentencia}, &salida) == 0 ? salida.trimmed()
-                                                                           : "error";
+        return script(kServidor, {"psql", primario(), base, "-c", sentencia}, &salida) == 0
+                   ? salida.trimmed()
+                   : "error";
     }
     // Rows of the event table, -1 while there is none.
     int filas(const QString& base) {
@@ -371,24 +393,35 @@ public:
     bool listo = false;
 
 private:
-    static int script(const QStringList& args, QString* salida = nullptr) {
+    static inline const QString kServidor = QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh");
+    static inline const QString kReplica = QStringLiteral(CORVANE_RAIZ "/scripts/replica-prueba.sh");
+
+    static int script(const QString& programa, const QStringList& args, QString* salida = nullptr) {
         QProcess p;
-        p.start(QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh"), args);
+        p.start(programa, args);
         if (!p.waitForFinished(120000)) return -1;
         if (salida != nullptr) *salida = QString::fromUtf8(p.readAllStandardOutput());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
+    // The server that takes writes: with a standby, the standby once promoted.
+    QString primario() const {
+        if (!reserva_) return dir_;
+        return dir_ + (promovida_ ? QStringLiteral("/reserva") : QStringLiteral("/primario"));
+    }
+
     QString dir_ = QStringLiteral("/tmp/corvane-pg-fallo-%1").arg(::getpid());
     int puerto_ = 0;
+    bool reserva_ = false;
+    bool promovida_ = false;
 };
 
 // Skips the test, with the reason, unless it may run a server of its own; then
-// starts it as `pg`.
-#define REQUIERE_SERVIDOR_PROPIO(pg)                                                               \
+// starts it as `pg` (with a standby: `pg`, true).
+#define REQUIERE_SERVIDOR_PROPIO(pg, ...)                                                          \
     if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))                      \
         GTEST_SKIP()                                                                               \
             << "arrancar y detener un servidor propio requiere ser root o CORVANE_PG_PROPIO";      \
-    ServidorPropio pg;                                                                             \
+    ServidorPropio pg{__VA_ARGS__};                                                                \
     ASSERT_TRUE(pg.listo)
 
 // Rows waiting in the local queue of `carpeta`, read by the sqlite3 shell.
@@ -561,6 +594,19 @@ TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
     }
 }
 
+// The numbers of the packets (numerados) whose rows the event table holds, in
+// gral_id order.
+std::vector<int> numeros_guardados(ServidorPropio& pg, const QString& base) {
+    std::vector<int> r;
+    const QString filas = pg.psql(
+        base,
+        "select gral_evento || ' ' || gral_numero_abonado from tabla_general order by gral_id");
+    for (const QString& f : filas.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        r.push_back(f.section(QLatin1Char(' '), 0, 0).toInt(nullptr, 16) * 4096 +
+                    f.section(QLatin1Char(' '), 1, 1).toInt());
+    return r;
+}
+
 struct CasoChoque {
     const char* nombre;
     bool enMarcha; // the server takes rows while the rounds are killed
@@ -635,15 +681,9 @@ void probar(ServidorPropio& pg, const CasoChoque& c) {
     // on, none twice, none skipped, at least all it showed.
     std::array<int, kVueltas> guardadas{};
     int anterior = 0;
-    const QString filas = pg.psql(
-        base,
-        "select gral_evento || ' ' || gral_numero_abonado from tabla_general order by gral_id");
-    for (const QString& f : filas.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const int k = f.section(QLatin1Char(' '), 0, 0).toInt(nullptr, 16) * 4096 +
-                      f.section(QLatin1Char(' '), 1, 1).toInt();
+    for (const int k : numeros_guardados(pg, base)) {
         const int v = std::min(k / kPorVuelta, kVueltas - 1);
-        ASSERT_TRUE(v >= anterior && k == v * kPorVuelta + guardadas[static_cast<size_t>(v)])
-            << f.toStdString();
+        ASSERT_TRUE(v >= anterior && k == v * kPorVuelta + guardadas[static_cast<size_t>(v)]) << k;
         anterior = v;
         ++guardadas[static_cast<size_t>(v)];
     }
@@ -663,5 +703,95 @@ TEST(FallosAlmacen, ServidorPostgreSQLConLaConsolaMatada) {
         pg.reanudar();
     }
 }
+
+// The central database fails over: its primary is killed (immediate shutdown)
+// while rows wait for it, and its synchronous standby is promoted. The console,
+// given both hosts, moves the rest to the new primary: every row once, in arrival
+// order, nothing left in the queue; the outage is told and logged once. A Qt
+// connection opened before, on the standby first in its URL, reconnects at its
+// next statement to the new primary.
+struct CasoConmutacion {
+    const char* nombre;
+    int atrasadas;  // rows queued before the console starts, moving when the primary dies
+    int enLaCaida;  // rows received between the kill and the promotion
+};
+
+class Conmutacion : public testing::TestWithParam<CasoConmutacion> {};
+
+TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
+    const CasoConmutacion& c = GetParam();
+    REQUIERE_SERVIDOR_PROPIO(pg, true);
+    const QString base = QStringLiteral("corvane_prueba");
+    QTemporaryDir dir;
+    int enviadas = 0;
+    if (c.atrasadas > 0) {
+        // A replay whose server is nowhere leaves its rows in the queue (exit 3).
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", dir.path(), "--base",
+                                                   "postgresql://postgres@127.0.0.1:1/x"});
+        p.write(numerados(0, c.atrasadas));
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 3);
+        QFile::remove(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+        enviadas = c.atrasadas;
+    }
+    Servicio s(dir.path(), {"--base", pg.url(base)});
+    if (c.atrasadas > 0) {
+        // The first batch is on the primary, the rest on its way.
+        ASSERT_TRUE(esperar_que([&] { return pg.filas(base) > 0; }, kEspera)) << avisos(s.errores());
+    } else {
+        ASSERT_TRUE(s.antesDelFallo(pg.url(base))) << avisos(s.errores());
+        enviadas = 20;
+    }
+    std::unique_ptr<corvane::BaseDatos> directa;
+    ASSERT_FALSE(corvane::abrir_motor(pg.url(base, true), directa));
+    ASSERT_FALSE(directa->ejecutar(QStringLiteral("CREATE TABLE marcas (n INTEGER)")));
+
+    QElapsedTimer reloj;
+    reloj.start();
+    ASSERT_EQ(pg.hacer("matar"), 0);
+    if (c.enLaCaida > 0) {
+        s.enviar(enviadas, c.enLaCaida);
+        enviadas += c.enLaCaida;
+        ASSERT_TRUE(s.esperarInformes(enviadas));
+        ASSERT_TRUE(esperar_que([&] { return s.errores().contains(kNoDisponible); }, kEspera))
+            << avisos(s.errores());
+        EXPECT_EQ(en_cola(dir.path()), c.enLaCaida);
+    }
+    EXPECT_GT(en_cola(dir.path()), 0); // rows wait for the promotion
+    ASSERT_EQ(pg.hacer("promover"), 0);
+    ASSERT_TRUE(esperar_que([&] { return en_cola(dir.path()) == 0; }, 60000)) << avisos(s.errores());
+    const qint64 ms = reloj.elapsed();
+    RecordProperty("ms_de_la_caida_a_la_cola_vacia", static_cast<int>(ms));
+    std::cout << c.nombre << ": cola vacía " << ms << " ms tras matar el primario\n";
+
+    // The console goes on storing into the new primary.
+    s.enviar(enviadas, 10);
+    enviadas += 10;
+    ASSERT_TRUE(esperar_que([&] { return pg.filas(base) == enviadas; }, kEspera)) << pg.filas(base);
+    std::vector<int> esperados(static_cast<size_t>(enviadas));
+    std::iota(esperados.begin(), esperados.end(), 0);
+    EXPECT_EQ(numeros_guardados(pg, base), esperados);
+    EXPECT_EQ(en_cola(dir.path()), 0);
+    // Its next statements reconnect at once, to the host that takes writes.
+    EXPECT_FALSE(directa->ejecutar(QStringLiteral("INSERT INTO marcas VALUES (1)")));
+    EXPECT_EQ(valores_de(*directa, QStringLiteral("SELECT count(*) AS n FROM tabla_general"), "n"),
+              QStringList{QString::number(enviadas)});
+
+    esperar_que([&] { return s.errores().contains(kDisponible); });
+    const QString& e = s.errores();
+    EXPECT_EQ(e.count(kNoDisponible), 1) << avisos(e);
+    EXPECT_EQ(e.count(kDisponible), 1) << avisos(e);
+    EXPECT_EQ(registros_nuevo_dato(dir.path(), e), 1);
+    EXPECT_FALSE(e.contains(ServidorPropio::kClave));
+    EXPECT_EQ(s.detener(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Casos, Conmutacion,
+                         testing::Values(CasoConmutacion{"FilasEnLaCola", 0, 500},
+                                         CasoConmutacion{"AtrasoMoviendose", 100000, 0}),
+                         [](const auto& caso) { return std::string(caso.param.nombre); });
 
 } // namespace

@@ -130,6 +130,10 @@ TEST(LineaBuena, OtrasFormasDeLasOpciones) {
     EXPECT_EQ(r.opciones.archivo, "-");
     EXPECT_EQ(r.opciones.carpeta, "/tmp/d");
     EXPECT_EQ(r.opciones.base, "postgresql://u@h:5432/b?sslmode=disable");
+    const char* dosServidores = "postgresql://u@h1:5432,h2:5433/b?target_session_attrs=read-write";
+    r = analizar_linea_comandos({"--reproducir", "-", "--base", dosServidores});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.base, dosServidores);
 
     r = analizar_linea_comandos({"--consultar=2bf", "--fecha=2026-12-06", "--origen=directo", "-csv"});
     ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
@@ -182,6 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
         CasoClave{"SinClave", "postgresql://u@h:5432/b", "postgresql://u@h:5432/b"},
         CasoClave{"ClaveVacia", "postgresql://u:@h/b", "postgresql://u:@h/b"},
         CasoClave{"ServidorIPv6", "postgresql://u@[::1]:5432/b", "postgresql://u@[::1]:5432/b"},
+        CasoClave{"DosServidores", "postgresql://u:abc@h1:5432,h2:5433/b?target_session_attrs=read-write",
+                  "postgresql://u:xxx@h1:5432,h2:5433/b?target_session_attrs=read-write"},
+        CasoClave{"DosServidoresSinClave", "postgresql://u@h1:5432,h2:5433/b?target_session_attrs=read-write",
+                  "postgresql://u@h1:5432,h2:5433/b?target_session_attrs=read-write"},
         CasoClave{"FragmentoNoEsConsulta", "postgresql://h/b#password=z", "postgresql://h/b#password=z"},
         CasoClave{"OtroParametro", "postgresql://h/b?passwordx=z", "postgresql://h/b?passwordx=z"},
         CasoClave{"NoEsDireccion", "/datos/u:abc@h", "/datos/u:abc@h"}),

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "apoyo/apoyo.h"
 #include "decoding/moduloCid.h"
 #include "store/alarmas.h"
+#include "store/direccion_postgresql.h"
 #include "store/errores_motor.h"
 #include "store/funcionesBaseDatos.h"
 #include "store/literales.h"
@@ -425,6 +427,80 @@ TEST(TraducirSentencia, LiteralesJetSoloFueraDeComillas) {
               QStringLiteral("select * from T where (a>=TIMESTAMP '2026-12-06 00:00:00') and b='#2026/12/06 00:00:00#'"));
     // Anything that is not a whole literal is left for the engine to judge.
     EXPECT_EQ(traducir_sentencia(QStringLiteral("x=#2026/1/6#"), Dialecto::SQLite), QStringLiteral("x=#2026/1/6#"));
+}
+
+// libpq's URI read into its parts; "!" where libpq refuses it or no host is named.
+TEST(DireccionPostgreSQL, PartesDeCadaForma) {
+    struct {
+        const char* url;
+        const char* partes; // usuario|clave|base|servidores|puertos|parámetros
+    } casos[] = {
+        {"postgresql://u@h:5432/b", "u||b|h|5432|"},
+        {"postgres://u:cl%40ve@h/b", "u|cl@ve|b|h||"},
+        {"postgresql://h", "|||h||"},
+        {"postgresql://u@h1:5432,h2:5433/b?target_session_attrs=read-write",
+         "u||b|h1,h2|5432,5433|target_session_attrs=read-write"},
+        {"postgresql://[::1]:5433,h2/b", "||b|::1,h2|5433,|"},
+        {"postgresql://%2Ftmp%2Fpg/b%20c", "||b c|/tmp/pg||"},
+        {"postgresql:///b?host=h1,h2&port=5433&user=u&password=p&sslmode=require&application_name=a%26b",
+         "u|p|b|h1,h2|5433|sslmode=require&application_name=a&b"},
+        {"postgresql://h/b?dbname=otra", "||otra|h||"},
+        {"postgresql:///b", "!"},
+        {"postgresql://u@/b", "!"},
+        {"postgresql://h1,/b", "!"},
+        {"postgresql://h:99999/b", "!"},
+        {"postgresql://h:0/b", "!"},
+        {"postgresql://h:5x/b", "!"},
+        {"postgresql://u:%zz@h/b", "!"},
+        {"postgresql://h/b%2", "!"},
+        {"postgresql://[::1/b", "!"},
+        {"postgresql://[::1]x/b", "!"},
+        {"postgresql://h1,h2,h3/b?port=1,2", "!"},
+        {"postgresql://h/b?sslmode", "!"},
+        {"postgresql://h/b?=x", "!"},
+        {"mysql://h/b", "!"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.url);
+        DireccionPostgreSQL d;
+        const Fallo f = leer_direccion_postgresql(QString::fromUtf8(c.url), d);
+        if (QLatin1String(c.partes) == "!") {
+            EXPECT_EQ(f.numero, fallos::kArchivoNoEncontrado);
+            EXPECT_TRUE(f.detalle.startsWith(QStringLiteral("dirección de base no válida: "))) << f.detalle.toStdString();
+            continue;
+        }
+        ASSERT_FALSE(f) << f.detalle.toStdString();
+        QStringList parametros;
+        for (const auto& [nombre, valor] : d.parametros) parametros << nombre + QLatin1Char('=') + valor;
+        const QStringList partes{d.usuario,
+                                 d.clave,
+                                 d.base,
+                                 QStringList(d.servidores.begin(), d.servidores.end()).join(QLatin1Char(',')),
+                                 QStringList(d.puertos.begin(), d.puertos.end()).join(QLatin1Char(',')),
+                                 parametros.join(QLatin1Char('&'))};
+        EXPECT_EQ(partes.join(QLatin1Char('|')), QString::fromUtf8(c.partes));
+    }
+}
+
+// Through Qt's driver: a first host where nothing listens is passed over, hosts
+// with different ports reach libpq, and so does every other parameter of the URI,
+// a quote and a backslash in its value included.
+TEST(DireccionPostgreSQL, VariosServidoresYParametrosLleganAlServidor) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    const QUrl prueba(url_postgresql());
+    const QString nombre = QStringLiteral("corvane 'uno' \\ dos");
+    const QString url = QStringLiteral("postgresql://%1@127.0.0.1:1,%2:%3%4?target_session_attrs=read-write&application_name=%5")
+                            .arg(prueba.userName(), prueba.host(), QString::number(prueba.port(5432)), prueba.path(),
+                                 QString::fromLatin1(QUrl::toPercentEncoding(nombre)));
+    std::unique_ptr<BaseDatos> base;
+    const Fallo f = abrir_motor(url, base);
+    ASSERT_FALSE(f) << f.detalle.toStdString();
+    EXPECT_EQ(valores_de(*base, QStringLiteral("SELECT current_setting('application_name') AS a"), QStringLiteral("a")),
+              QStringList{nombre});
+    EXPECT_EQ(valores_de(*base, QStringLiteral("SELECT inet_server_port() AS p"), QStringLiteral("p")),
+              QStringList{QString::number(prueba.port(5432))});
+    // A value the driver would cut at its ";" is refused, not sent changed.
+    EXPECT_EQ(abrir_motor(url + QStringLiteral("%3Bx"), base).numero, fallos::kArchivoNoEncontrado);
 }
 
 } // namespace
