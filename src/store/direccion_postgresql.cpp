@@ -107,7 +107,7 @@ Fallo leer_direccion_postgresql(const QString& url, DireccionPostgreSQL& d) {
             QString nombre, valor;
             if (igual <= 0 || !decodificar(parametro.left(igual), nombre) ||
                 !decodificar(parametro.mid(igual + 1), valor))
-                return no_valida(QStringLiteral("parámetro «%1»").arg(parametro));
+                return no_valida(QStringLiteral("parámetro «%1»").arg(parametro.left(igual)));
             if (nombre == QLatin1String("host")) d.servidores = lista(valor);
             else if (nombre == QLatin1String("port")) d.puertos = lista(valor);
             else if (nombre == QLatin1String("dbname")) d.base = valor;

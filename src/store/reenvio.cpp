@@ -52,7 +52,7 @@ namespace {
 // libpq is loaded when the first forwarder starts, not with the program: it
 // brings a dozen libraries (TLS, Kerberos, LDAP) that a console without a
 // central server never needs. The Qt driver loads the same library.
-#define CORVANE_FUNCIONES_PQ(X) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput) X(PQerrorMessage) X(PQfinish) X(PQflush) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendQuery) X(PQsetnonblocking) X(PQsocket) X(PQstatus)
+#define CORVANE_FUNCIONES_PQ(X) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput) X(PQerrorMessage) X(PQfinish) X(PQflush) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendQuery) X(PQsetNoticeProcessor) X(PQsetnonblocking) X(PQsocket) X(PQstatus)
 
 struct Libpq {
 #define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;
@@ -107,6 +107,10 @@ public:
         const char* valores[] = {url.constData(), "5", "1", "5", "2", "3", "10000", "corvane", nullptr};
         conn_ = pq().PQconnectStartParams(claves, valores, 1);
         if (conn_ == nullptr) return {fallos::kConexionPerdida, QStringLiteral("sin memoria para conectar")};
+        // The server's notices (a WARNING as it shuts down under the connection)
+        // are not for the operator: libpq would print them, in English, on
+        // standard error. What fails is told through the failure.
+        pq().PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
         const auto limite = Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
         for (;;) {
             const PostgresPollingStatusType s = pq().PQconnectPoll(conn_);
