@@ -140,6 +140,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              o.vigilancia = v.toInt();
              return {};
          }},
+        {"vista", kInterruptor, marcar(o.vista)},
+        {"puesto", kConValor,
+         [&o](const QString& v) -> QString {
+             if (v.size() > kLargoPuesto || v.trimmed() != v)
+                 return QStringLiteral("--puesto espera un nombre de hasta %1 caracteres, sin blancos "
+                                       "al principio ni al final, no «%2»")
+                     .arg(QString::number(kLargoPuesto), v);
+             o.puesto = v;
+             return {};
+         }},
     };
     const LecturaLinea linea = leer_linea(argumentos, tabla);
     if (!linea.error.isEmpty()) return fallar(linea.error);
@@ -174,14 +184,23 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
     if (dePuerto && o.modo != Modo::SinVentana)
         return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana"));
-    if (o.modo == Modo::SinVentana) {
-        if (o.puerto.isEmpty()) return fallar(QStringLiteral("--sin-ventana necesita --puerto"));
-        if (o.velocidad == 0) return fallar(QStringLiteral("--sin-ventana necesita --velocidad"));
-    }
     if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
     if (dada("vigilancia") && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
+    if (o.vista) {
+        if (o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+            return fallar(QStringLiteral("--vista solo sirve con las ventanas o con --sin-ventana"));
+        if (o.base.isEmpty())
+            return fallar(QStringLiteral("--vista necesita --base: muestra lo que guarda la base central"));
+        if (!o.puerto.isEmpty() || dePuerto)
+            return fallar(QStringLiteral("--vista no usa puerto: no se combina con --puerto ni --velocidad"));
+    } else if (o.modo == Modo::SinVentana) {
+        if (o.puerto.isEmpty()) return fallar(QStringLiteral("--sin-ventana necesita --puerto"));
+        if (o.velocidad == 0) return fallar(QStringLiteral("--sin-ventana necesita --velocidad"));
+    }
+    if (dada("puesto") && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--puesto solo sirve con las ventanas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     return r;
 }
@@ -203,6 +222,10 @@ QString texto_ayuda() {
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"
+               "  corvane --base URL --vista [--sin-ventana]\n"
+               "                                        muestra, sin puerto, lo que las consolas\n"
+               "                                        que reciben guardan en la base central\n"
+               "                                        (sin ventanas: las líneas en la salida)\n"
                "\n"
                "Opciones comunes:\n"
                "  --carpeta DIR    carpeta de datos (baseTolm.mdb y error.log); por omisión,\n"
@@ -215,6 +238,8 @@ QString texto_ayuda() {
                "  --velocidad V    %3 bit/s\n"
                "  --vigilancia S   segundos sin ningún carácter del receptor tras los que se\n"
                "                   avisa, de %4 a %5, o 0 para no vigilar (por omisión %6)\n"
+               "  --puesto NOMBRE  nombre de este puesto en las alarmas que recibe y reconoce\n"
+               "                   (por omisión, el nombre del equipo)\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
              texto_velocidades(), QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),

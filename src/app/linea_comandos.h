@@ -25,7 +25,12 @@ struct Opciones {
     bool csv = false;  // --csv
     QString copia;     // --copia: path of the copy of the event database, a file still to be made
     int vigilancia = kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
+    bool vista = false; // --vista: no port; shows what the central server (--base) stores
+    QString puesto;     // --puesto: this workstation's name in the alarm table; empty: the host name
 };
+
+// The longest --puesto: the alarm table's column.
+inline constexpr int kLargoPuesto = 255;
 
 struct LineaComandos {
     Opciones opciones;

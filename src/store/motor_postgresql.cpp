@@ -72,23 +72,20 @@ private:
 
 } // namespace
 
-Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
     const QUrl url(ruta);
     if (!url.isValid() || url.host().isEmpty())
         return {fallos::kArchivoNoEncontrado, QStringLiteral("dirección de base no válida")};
-    auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
-    QSqlDatabase db = conexion->db();
     db.setHostName(url.host());
     db.setPort(url.port(5432));
     db.setUserName(url.userName());
     if (!url.password().isEmpty()) db.setPassword(url.password());
     db.setDatabaseName(url.path().mid(1));
     db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS));
-    if (!db.open()) {
-        Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
-        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;
-        return f;
-    }
+    return {};
+}
+
+Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT to_regclass('tabla_general') IS NOT NULL, "
                                "to_regclass('indice_abonado_fecha') IS NOT NULL")) ||
@@ -107,6 +104,25 @@ Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
         }
         if (!db.commit()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
     }
+    if (!q.exec(esquema::kAvisosPresentes) || !q.next()) return fallo_de(q.lastError(), Dialecto::PostgreSQL);
+    const bool conAvisos = q.value(0).toInt() == 1;
+    q.finish();
+    if (!conAvisos) {
+        if (Fallo f = ejecutar_en(db, esquema::avisos_postgresql(), Dialecto::PostgreSQL)) return f;
+    }
+    return {};
+}
+
+Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+    auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
+    QSqlDatabase db = conexion->db();
+    if (Fallo f = preparar_postgresql(ruta, db)) return f;
+    if (!db.open()) {
+        Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
+        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;
+        return f;
+    }
+    if (Fallo f = asegurar_tablas_postgresql(db)) return f;
     base = std::make_unique<BasePostgreSQL>(std::move(conexion));
     return {};
 }
