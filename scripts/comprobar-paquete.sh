@@ -63,14 +63,18 @@ desktop-file-validate "$tmp/raiz/usr/share/applications/corvane.desktop" ||
 # that systemd does not take is only a warning to it, and a failure here. The
 # manual page of Documentation= would be looked for in the machine's manuals,
 # not in the tree: lintian has read it above.
+# Two instances: a plain device name, and a /dev/serial/by-id/ name escaped as
+# systemd-escape --template writes it.
 cp -an /lib/systemd/system/. "$tmp/raiz/lib/systemd/system/"
-estado=0
-SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --root="$tmp/raiz" \
-  /lib/systemd/system/corvane@ttyUSB0.service >"$tmp/verify" 2>&1 || estado=$?
-if [[ $estado -ne 0 || -s "$tmp/verify" ]]; then
-  cat "$tmp/verify" >&2
-  falla "systemd-analyze verify rechaza la unidad"
-fi
+for instancia in ttyUSB0 "$(systemd-escape serial/by-id/usb-FTDI_FT232R-if00-port0)"; do
+  estado=0
+  SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no --root="$tmp/raiz" \
+    "/lib/systemd/system/corvane@$instancia.service" >"$tmp/verify" 2>&1 || estado=$?
+  if [[ $estado -ne 0 || -s "$tmp/verify" ]]; then
+    cat "$tmp/verify" >&2
+    falla "systemd-analyze verify rechaza corvane@$instancia.service"
+  fi
+done
 echo "== exposición de la unidad"
 systemd-analyze security --offline=true --root="$tmp/raiz" corvane@ttyUSB0.service | tail -1
 
