@@ -1,7 +1,6 @@
 #include "app/modo_ventanas.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QPointer>
 
 #include "app/cajas_consola.h"
@@ -58,12 +57,8 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
         return kSalidaError;
     }
     QApplication app(argc, argv);
-    const QString carpeta = carpeta_datos(o);
-    if (!QDir(carpeta).exists()) {
-        escribir(stderr,
-                 QStringLiteral("corvane: la carpeta de datos «%1» no existe\n").arg(carpeta));
-        return kSalidaError;
-    }
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
     Camino camino(o);
     // The alarm sound outlives the windows that tell it to stop.
     SirenaQt sirena;

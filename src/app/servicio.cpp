@@ -104,7 +104,11 @@ int modo_sin_ventana(const Opciones& o) {
         PuertoSerie& puerto = *camino.puerto();
         QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);
         // The port first: a port that cannot be opened leaves the data folder untouched.
-        if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
+        // With --esperar-puerto it is lost from the start instead, told on standard
+        // error and retried, and reception begins when it appears.
+        if (o.esperarPuerto)
+            puerto.abrirOEsperar(o.puerto, o.velocidad);
+        else if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
             return fallar(
                 QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
         camino.abrirBase();

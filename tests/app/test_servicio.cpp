@@ -44,6 +44,19 @@ bool carpeta_vacia(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty();
 }
 
+// Reads the service's standard output into `salida` until it holds `minimo`
+// lines (waiting at most `esperaMs` for each read), then stops it with SIGTERM,
+// which must end it cleanly with status 0; `salida` gets the rest it printed.
+void parar_tras_lineas(QProcess& sv, qsizetype minimo, int esperaMs, QByteArray& salida) {
+    while (lineas(QString::fromUtf8(salida)).size() < minimo && sv.waitForReadyRead(esperaMs))
+        salida += sv.readAllStandardOutput();
+    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sv.waitForFinished(30000));
+    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sv.exitCode(), 0);
+    salida += sv.readAllStandardOutput();
+}
+
 struct Referencia {
     QString salida;
     QString errores;
@@ -169,13 +182,7 @@ TEST(Servicio, ParaEnPlenaRecepcionConCadaFilaDeLoMostrado) {
              {"--sin-ventana", "--puerto", pty, "--velocidad", "4800", "--carpeta", dir.path()});
     ASSERT_TRUE(sv.waitForStarted());
     QByteArray salida;
-    while (lineas(QString::fromUtf8(salida)).size() < 20 && sv.waitForReadyRead(20000))
-        salida += sv.readAllStandardOutput();
-    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
-    ASSERT_TRUE(sv.waitForFinished(30000));
-    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(sv.exitCode(), 0);
-    salida += sv.readAllStandardOutput();
+    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 20, 20000, salida));
     const auto filas = leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")));
     EXPECT_GE(filas.size(), 20u);
     EXPECT_EQ(static_cast<qsizetype>(filas.size()), lineas(QString::fromUtf8(salida)).size());
@@ -287,6 +294,46 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CasoPuerto{"NoExiste", QStringLiteral("/dev/corvane-no-existe"), "no existe el dispositivo"},
                     CasoPuerto{"NoEsUnPuerto", QStringLiteral("archivo"), "error 25"}),
     [](const testing::TestParamInfo<CasoPuerto>& fila) { return std::string(fila.param.nombre); });
+
+// With --esperar-puerto the same missing port does not stop the service: it is
+// told lost, retried, and received from once it appears (an adapter plugged in
+// later, here a name made to point to a pseudo-terminal); a stop then stores
+// every row shown.
+TEST(Servicio, ConEsperarPuertoEsperaElPuertoQueNoEsta) {
+    QTemporaryDir dir, otra;
+    const QString enlace = otra.filePath(QStringLiteral("ttyUSB-tarde"));
+    QProcess sv;
+    sv.start(kCorvane, {"--sin-ventana", "--esperar-puerto", "--puerto", enlace, "--velocidad", "9600",
+                        "--carpeta", dir.path()});
+    ASSERT_TRUE(sv.waitForStarted());
+    QString errores;
+    const auto esperar_en_errores = [&](const QString& texto) {
+        QElapsedTimer limite;
+        limite.start();
+        while (!errores.contains(texto) && limite.elapsed() < 20000 && sv.state() == QProcess::Running) {
+            sv.waitForReadyRead(200);
+            errores += QString::fromUtf8(sv.readAllStandardError());
+        }
+        return errores.contains(texto);
+    };
+    ASSERT_TRUE(esperar_en_errores(QStringLiteral("*** Puerto %1 perdido a las ").arg(enlace)))
+        << errores.toStdString();
+    Pty pty;
+    ASSERT_TRUE(QFile::link(pty.ruta(), enlace));
+    ASSERT_TRUE(esperar_en_errores(QStringLiteral("*** Puerto %1 recuperado a las ").arg(enlace)))
+        << errores.toStdString();
+    ASSERT_TRUE(pty.escribir(leer_archivo(QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"))));
+    QByteArray salida;
+    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 6, 10000, salida));
+    errores += QString::fromUtf8(sv.readAllStandardError());
+    EXPECT_EQ(lineas(QString::fromUtf8(salida)).size(), 6);
+    EXPECT_EQ(leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"))).size(), 6u);
+    // One loss and one recovery, whatever the retries in between.
+    const QStringList vigilancia = lineas(sin_horas(errores)).filter(QStringLiteral("*** Puerto"));
+    EXPECT_EQ(vigilancia, (QStringList{QStringLiteral("*** Puerto %1 perdido a las hh:mm:ss ***").arg(enlace),
+                                       QStringLiteral("*** Puerto %1 recuperado a las hh:mm:ss ***").arg(enlace)}));
+    EXPECT_FALSE(errores.contains(kMensajePuerto));
+}
 
 struct CasoLector {
     const char* nombre;
