@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Corvane needs to build, run and test, only
-# those that are missing. Safe to run again: with everything present it does
-# nothing but ask dpkg.
+# Installs the Debian packages that Corvane needs to build, run, test and pack
+# (the Debian package and its checks: dpkg-shlibdeps, lintian,
+# desktop-file-validate, systemd-analyze), only those that are missing. Safe to
+# run again: with everything present it does nothing but ask dpkg.
 set -euo pipefail
 
 PAQUETES=(
@@ -14,6 +15,7 @@ PAQUETES=(
   postgresql sqlite3 libsqlite3-dev libpq-dev
   xvfb xauth
   ccache
+  dpkg-dev file lintian desktop-file-utils systemd man-db
 )
 # clang and its runtime serve the fuzz targets; they are optional.
 if [[ "${CORVANE_FUZZ:-0}" == "1" ]]; then PAQUETES+=(clang libclang-rt-14-dev); fi

@@ -2,12 +2,14 @@
 #include "store/cola_pendientes.h"
 
 #include <QDir>
+#include <QSysInfo>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
 #include "store/funcionesBaseDatos.h"
+#include "store/seguimiento.h"
 
 namespace corvane {
 
@@ -17,8 +19,9 @@ Proceso::Proceso(const QString& carpeta, const Reloj* relojDado)
 }
 
 Camino::Camino(const Opciones& o, const Reloj* relojDado)
-    : base_(ruta_base(o)), proceso_(carpeta_datos(o), relojDado), vigilado_(o.vigilancia),
+    : base_(ruta_base(o)), vista_(o.vista), proceso_(carpeta_datos(o), relojDado), vigilado_(o.vigilancia),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
+    proceso_.estado.puesto = o.puesto.isEmpty() ? QSysInfo::machineHostName() : o.puesto;
     // Rows the store cannot take yet wait in the data folder; for a central
     // server every row passes through there. A query stores nothing and reads
     // the database directly.
@@ -50,6 +53,30 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     });
 }
 
+void Camino::seguir(bool conEventos, std::function<void()> alarmas) {
+    if (!es_url_postgresql(base_) || seguimiento_) return;
+    seguimiento_ = std::make_unique<Seguimiento>(base_, conEventos ? kFilasIniciales : 0, conEventos);
+    Seguimiento* s = seguimiento_.get();
+    if (conEventos) {
+        QObject::connect(s, &Seguimiento::filas, s, [this](const std::vector<FilaEvento>& filas) {
+            manejador_->mostrar_filas(filas);
+            vaciar_salidas(); // standard output of the modes without windows is buffered
+        });
+        QObject::connect(s, &Seguimiento::conexion, s, [this](bool disponible, const QString& causa) {
+            const QString hora = proceso_.reloj.texto_hora();
+            if (disponible && avisoCentral_.isEmpty()) return;
+            avisoCentral_ = disponible ? QString()
+                                       : QStringLiteral("Base central no disponible desde %1 (%2)").arg(hora, causa);
+            text4_.ponerTexto(disponible ? QStringLiteral("Base central disponible de nuevo a las ") + hora
+                                         : avisoCentral_);
+            mostrarAvisos();
+            vaciar_salidas();
+        });
+    }
+    if (alarmas) QObject::connect(s, &Seguimiento::alarmas, s, std::move(alarmas));
+    s->iniciar();
+}
+
 Camino::~Camino() {
     // Whatever the port or the handler still do on their way out goes nowhere:
     // the boxes may be gone already.
@@ -70,6 +97,7 @@ void Camino::aplicar(const CambioVigilado& c) {
 void Camino::mostrarAvisos() {
     QStringList avisos = vigilado_.alertas();
     if (!avisoBase_.isEmpty()) avisos.prepend(avisoBase_);
+    if (!avisoCentral_.isEmpty()) avisos.prepend(avisoCentral_);
     aviso_.ponerTexto(avisos.join(QStringLiteral("   |   ")));
 }
 
@@ -130,6 +158,7 @@ void Camino::revisarPendientes() {
 
 void Camino::cerrar() {
     vigilancia_.stop();
+    seguimiento_.reset();
     if (puerto_) puerto_->cerrar();
     ConjuntoBases& bases = proceso_.estado.bases;
     for (auto& registros : bases.registros) {

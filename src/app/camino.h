@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 #include "app/linea_comandos.h"
@@ -21,6 +22,7 @@ namespace corvane {
 
 class ManejadorRx;
 class PuertoSerie;
+class Seguimiento;
 
 // What every mode owns: the clock, the error log of the data folder, and the
 // process-wide state whose database routines log there.
@@ -74,6 +76,19 @@ public:
     // unlocked.
     void cerrar();
 
+    // With a central server (--base), follows what it stores (store/seguimiento.h):
+    // `alarmas` is told each time the alarm table changes. With `conEventos` (a
+    // workstation without a port, --vista) the rows that every console stores are
+    // shown through the handler as if received here, the newest kFilasIniciales
+    // first, and the state of the connection goes to the status line
+    // ("Base central no disponible desde HH:mm:ss (causa)", in the alert strip
+    // while it lasts; "Base central disponible de nuevo a las HH:mm:ss").
+    // Without a central server it does nothing.
+    void seguir(bool conEventos, std::function<void()> alarmas = {});
+    static constexpr int kFilasIniciales = 100;
+    // --vista: the workstation has no port.
+    bool vista() const { return vista_; }
+
     EstadoProceso& estado() { return proceso_.estado; }
     const Reloj& reloj() const { return proceso_.reloj; }
     ManejadorRx& manejador() { return *manejador_; }
@@ -112,6 +127,7 @@ private:
     void mostrarAvisos();
 
     QString base_;
+    bool vista_ = false;
     Proceso proceso_;
     QTimer vigilancia_;
     QElapsedTimer avisoPendientes_;
@@ -127,6 +143,8 @@ private:
     CajaReenviada alertaVigilada_;
     std::unique_ptr<ManejadorRx> manejador_;
     std::unique_ptr<PuertoSerie> puerto_;
+    std::unique_ptr<Seguimiento> seguimiento_;
+    QString avisoCentral_; // the alert of a lost central server, or empty
 };
 
 } // namespace corvane

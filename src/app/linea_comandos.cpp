@@ -5,6 +5,7 @@
 
 #include "app/tabla_opciones.h"
 #include "common/reglas.h"
+#include "reception/puerto_serie.h"
 #include "store/direccion_postgresql.h"
 
 namespace corvane {
@@ -133,6 +134,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
          }},
         {"csv", kInterruptor, marcar(o.csv)},
         {"copia", kConValor, guardar_en(o.copia)},
+        {"esperar-puerto", kInterruptor, marcar(o.esperarPuerto)},
         {"vigilancia", kConValor,
          [&o](const QString& v) -> QString {
              bool numero = !v.isEmpty() && v.size() <= 4;
@@ -141,6 +143,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
                  return QStringLiteral("--vigilancia espera segundos de %1 a %2, o 0 para no vigilar, no «%3»")
                      .arg(QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima), v);
              o.vigilancia = v.toInt();
+             return {};
+         }},
+        {"vista", kInterruptor, marcar(o.vista)},
+        {"puesto", kConValor,
+         [&o](const QString& v) -> QString {
+             if (v.size() > kLargoPuesto || v.trimmed() != v)
+                 return QStringLiteral("--puesto espera un nombre de hasta %1 caracteres, sin blancos "
+                                       "al principio ni al final, no «%2»")
+                     .arg(QString::number(kLargoPuesto), v);
+             o.puesto = v;
              return {};
          }},
     };
@@ -177,14 +189,26 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
     if (dePuerto && o.modo != Modo::SinVentana)
         return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana"));
-    if (o.modo == Modo::SinVentana) {
+    if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
+    if (o.esperarPuerto && o.modo != Modo::SinVentana)
+        return fallar(QStringLiteral("--esperar-puerto solo sirve con --sin-ventana"));
+    if (dada("vigilancia") && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
+    if (o.vista) {
+        if (o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+            return fallar(QStringLiteral("--vista solo sirve con las ventanas o con --sin-ventana"));
+        if (o.base.isEmpty())
+            return fallar(QStringLiteral("--vista necesita --base: muestra lo que guarda la base central"));
+        if (!o.puerto.isEmpty() || dePuerto || o.esperarPuerto)
+            return fallar(QStringLiteral(
+                "--vista no usa puerto: no se combina con --puerto, --velocidad ni --esperar-puerto"));
+    } else if (o.modo == Modo::SinVentana) {
         if (o.puerto.isEmpty()) return fallar(QStringLiteral("--sin-ventana necesita --puerto"));
         if (o.velocidad == 0) return fallar(QStringLiteral("--sin-ventana necesita --velocidad"));
     }
-    if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
-        return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
-    if (dada("vigilancia") && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
-        return fallar(QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
+    if (dada("puesto") && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--puesto solo sirve con las ventanas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     return r;
 }
@@ -206,10 +230,17 @@ QString texto_ayuda() {
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"
+               "  corvane --base URL --vista [--sin-ventana]\n"
+               "                                        muestra, sin puerto, lo que las consolas\n"
+               "                                        que reciben guardan en la base central\n"
+               "                                        (sin ventanas: las líneas en la salida)\n"
                "\n"
                "Opciones comunes:\n"
                "  --carpeta DIR    carpeta de datos (baseTolm.mdb y error.log); por omisión,\n"
                "                   la carpeta del programa\n"
+               "                   (instalado bajo /usr: ~/.local/share/corvane, que se crea\n"
+               "                   al arrancar; con --sin-ventana, /var/lib/corvane, o la\n"
+               "                   de STATE_DIRECTORY cuando lo arranca systemd)\n"
                "  --base URL       base central postgresql://usuario@servidor:puerto/base; la\n"
                "                   clave, mejor en PGPASSWORD o en ~/.pgpass (la que va en la\n"
                "                   dirección se borra de la lista de procesos al arrancar)\n"
@@ -220,10 +251,15 @@ QString texto_ayuda() {
                "  --velocidad V    %3 bit/s\n"
                "  --vigilancia S   segundos sin ningún carácter del receptor tras los que se\n"
                "                   avisa, de %4 a %5, o 0 para no vigilar (por omisión %6)\n"
+               "  --puesto NOMBRE  nombre de este puesto en las alarmas que recibe y reconoce\n"
+               "                   (por omisión, el nombre del equipo)\n"
+               "  --esperar-puerto con --sin-ventana, un puerto que no está al arrancar se\n"
+               "                   espera como uno perdido (reintento cada %7 s) en lugar\n"
+               "                   de terminar con estado 2\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
              texto_velocidades(), QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),
-             QString::number(kVigilanciaPorOmision));
+             QString::number(kVigilanciaPorOmision), QString::number(kReintentoPuertoS));
 }
 
 void ocultar_claves(int argc, char* argv[]) {

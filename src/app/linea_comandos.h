@@ -15,7 +15,7 @@ enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Copia, Ayuda };
 struct Opciones {
     Modo modo = Modo::Ventanas;
     QString archivo;   // --reproducir: a capture file, or "-" for standard input
-    QString carpeta;   // --carpeta: data folder; empty: the program's folder
+    QString carpeta;   // --carpeta: data folder; empty: carpeta_por_omision (modos.h)
     QString base;      // --base: postgresql:// URL; empty: baseTolm.mdb in the data folder
     QString puerto;    // --puerto: a numbered port (es_puerto_numerado) or a device path
     int velocidad = 0; // --velocidad: one of kVelocidades, bit/s
@@ -25,7 +25,13 @@ struct Opciones {
     bool csv = false;  // --csv
     QString copia;     // --copia: path of the copy of the event database, a file still to be made
     int vigilancia = kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
+    bool vista = false; // --vista: no port; shows what the central server (--base) stores
+    QString puesto;     // --puesto: this workstation's name in the alarm table; empty: the host name
+    bool esperarPuerto = false; // --esperar-puerto: a port missing at start is waited for, as a lost one
 };
+
+// The longest --puesto: the alarm table's column.
+inline constexpr int kLargoPuesto = 255;
 
 struct LineaComandos {
     Opciones opciones;

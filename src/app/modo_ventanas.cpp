@@ -1,7 +1,7 @@
 #include "app/modo_ventanas.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QPointer>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
@@ -33,6 +33,13 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
     camino.ponerCajas(&ventana->text1(), &ventana->text4());
     camino.ponerAviso(&ventana->aviso());
     camino.ponerVigilancia(&ventana->text1(), &ventana->text4(), &ventana->text4Alerta());
+    if (camino.vista()) ventana->sinPuerto();
+    // With a central server the alarm window lists what every workstation stores
+    // and acknowledges; a workstation without a port shows every console's rows.
+    VentanaAlarmas* alarmas = &ventana->ventanaAlarmas();
+    camino.seguir(camino.vista(), [alarmas = QPointer<VentanaAlarmas>(alarmas)] {
+        if (alarmas) alarmas->refrescar();
+    });
     // The boxes go with the window; the road, alive or not, writes them no more.
     QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(), [&camino] {
         camino.ponerCajas(nullptr, nullptr);
@@ -50,12 +57,8 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
         return kSalidaError;
     }
     QApplication app(argc, argv);
-    const QString carpeta = carpeta_datos(o);
-    if (!QDir(carpeta).exists()) {
-        escribir(stderr,
-                 QStringLiteral("corvane: la carpeta de datos «%1» no existe\n").arg(carpeta));
-        return kSalidaError;
-    }
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
     Camino camino(o);
     // The alarm sound outlives the windows that tell it to stop.
     SirenaQt sirena;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -62,15 +63,29 @@ Fallo comprobar_consulta(const Opciones& o) {
 
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
-    if (!QDir(carpeta).exists()) {
-        error = QStringLiteral("la carpeta de datos «%1» no existe").arg(carpeta);
+    if (QDir(carpeta).exists()) return true;
+    const bool guarda = o.modo != Modo::Consultar && o.modo != Modo::Copia;
+    if (o.carpeta.isEmpty() && guarda) {
+        if (QDir().mkpath(carpeta)) return true;
+        error = QStringLiteral("no se puede crear la carpeta de datos «%1»").arg(carpeta);
         return false;
     }
-    return true;
+    error = QStringLiteral("la carpeta de datos «%1» no existe").arg(carpeta);
+    return false;
+}
+
+QString carpeta_por_omision(Modo modo, const LugaresDatos& lugares) {
+    if (!lugares.programa.startsWith(QLatin1String("/usr/"))) return lugares.programa;
+    if (modo != Modo::SinVentana) return QDir(lugares.usuario).filePath(QStringLiteral("corvane"));
+    const QString estado = lugares.estado.section(QLatin1Char(':'), 0, 0);
+    return estado.startsWith(QLatin1Char('/')) ? estado : kCarpetaServicio;
 }
 
 QString carpeta_datos(const Opciones& o) {
-    return o.carpeta.isEmpty() ? QCoreApplication::applicationDirPath() : o.carpeta;
+    if (!o.carpeta.isEmpty()) return o.carpeta;
+    return carpeta_por_omision(
+        o.modo, {QCoreApplication::applicationDirPath(), qEnvironmentVariable("STATE_DIRECTORY"),
+                 QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)});
 }
 
 int fallar(const QString& mensaje) {

@@ -17,13 +17,31 @@ inline constexpr int kSalidaPendientes = 3;
 // The database to query or to copy cannot be read, or the copy failed.
 inline constexpr int kSalidaBaseIlegible = 3;
 
-// The data folder: --carpeta, or the program's folder.
+// Where a data folder may be when --carpeta is not given.
+struct LugaresDatos {
+    QString programa; // the program's folder
+    QString estado;   // STATE_DIRECTORY, set by systemd for a unit with StateDirectory=:
+                      // absolute folders joined by ':'; empty elsewhere
+    QString usuario;  // the user's own data folder ($XDG_DATA_HOME, ~/.local/share)
+};
+// The service's data folder of an installed program outside systemd.
+inline const QString kCarpetaServicio = QStringLiteral("/var/lib/corvane");
+// The data folder of `modo` without --carpeta. From a build tree (a program
+// anywhere but under /usr/) it is the program's folder; an installed program
+// keeps its data apart from /usr: the service (--sin-ventana) in the first folder
+// of `estado`, or kCarpetaServicio without one; every other mode in "corvane"
+// under `usuario`.
+QString carpeta_por_omision(Modo modo, const LugaresDatos& lugares);
+// The data folder: --carpeta, or carpeta_por_omision of this process.
 QString carpeta_datos(const Opciones& o);
 // The event database as abrir_base_de_datos takes it: the --base URL, or
 // baseTolm.mdb in the data folder.
 QString ruta_base(const Opciones& o);
 
-// False, with the Spanish reason, when the data folder does not exist.
+// False, with the Spanish reason, when the data folder does not exist. A default
+// folder of an installed program (carpeta_por_omision) is created first, with its
+// parents, by the modes that store (windows, service, replay); a query and a copy
+// create nothing.
 bool preparar_carpeta(const Opciones& o, QString& error);
 // Writes "corvane: " and `mensaje` on standard error; returns kSalidaError.
 int fallar(const QString& mensaje);

@@ -95,14 +95,24 @@ int modo_sin_ventana(const Opciones& o) {
     camino.ponerCajas(&text1, &text4);
     // A silent receiver and a lost port: one line on standard error at each change.
     camino.ponerVigilancia(&text4, nullptr, nullptr);
-    PuertoSerie& puerto = *camino.puerto();
     amortiguar_errores();
-    QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);
-    // The port first: a port that cannot be opened leaves the data folder untouched.
-    if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
-        return fallar(
-            QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
-    camino.abrirBase();
+    if (o.vista) {
+        // No port and no store of its own: the lines of what the central server
+        // stores, as they are committed.
+        camino.seguir(true);
+    } else {
+        PuertoSerie& puerto = *camino.puerto();
+        QObject::connect(&puerto, &PuertoSerie::actividad, &puerto, vaciar_salidas);
+        // The port first: a port that cannot be opened leaves the data folder untouched.
+        // With --esperar-puerto it is lost from the start instead, told on standard
+        // error and retried, and reception begins when it appears.
+        if (o.esperarPuerto)
+            puerto.abrirOEsperar(o.puerto, o.velocidad);
+        else if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
+            return fallar(
+                QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
+        camino.abrirBase();
+    }
 
     QSocketNotifier avisos(parada.lectura(), QSocketNotifier::Read);
     QObject::connect(&avisos, &QSocketNotifier::activated, &avisos, [&parada] {

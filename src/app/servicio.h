@@ -14,7 +14,9 @@ namespace corvane {
 // the port and the database and returns 0. A port that cannot be opened gives
 // "Error al abrir puerto serie,verifique el numero de com" with the device and
 // the system's reason on standard error and returns 2, before anything is
-// created in the data folder. Needs a QCoreApplication.
+// created in the data folder; with --esperar-puerto such a port is told lost
+// ("*** Puerto P perdido a las HH:mm:ss ***") and retried until it opens, as a
+// port lost while open. Needs a QCoreApplication.
 int modo_sin_ventana(const Opciones& o);
 
 } // namespace corvane

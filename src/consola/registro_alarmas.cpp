@@ -1,5 +1,6 @@
 #include "consola/registro_alarmas.h"
 
+#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
@@ -50,29 +51,63 @@ void RegistroAlarmas::archivar(Alarma alarma) {
     if (reconocidas_.size() > kReconocidasMostradas) reconocidas_.pop_back();
 }
 
+bool RegistroAlarmas::compartido() const {
+    return base() != nullptr && base()->dialecto() == Dialecto::PostgreSQL;
+}
+
 void RegistroAlarmas::cargar() {
     pendientes_.clear();
-    // Writes left waiting by an earlier run go first, so that the table answers
-    // for as much as it can.
+    static_cast<void>(leer(true));
+}
+
+std::vector<Alarma> RegistroAlarmas::refrescar() {
+    std::vector<Alarma> nuevas;
+    if (!compartido()) return nuevas;
+    QSet<QString> vistas;
+    for (const Alarma& a : pendientes_) vistas.insert(a.fila.clave);
+    for (const Alarma& a : reconocidas_) vistas.insert(a.fila.clave);
+    if (!leer(false)) return nuevas;
+    for (const Alarma& a : pendientes_)
+        if (!vistas.contains(a.fila.clave)) nuevas.push_back(a);
+    return nuevas;
+}
+
+bool RegistroAlarmas::leer(bool inicio) {
+    // Writes left waiting go first, so that the table answers for as much as it can.
     anotar(escritura_.reintentar(base(), true), kEtiquetaGuardar, fallandoGuardar_);
     std::vector<FilaAlarma> filas;
+    std::vector<FilaAlarma> reconocidas;
+    // With a central server every workstation lists every alarm, and those
+    // acknowledged lately by any of them.
+    const bool todas = compartido();
+    Fallo f = base() != nullptr ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas) : kSinBase;
+    if (!f && todas) f = leer_alarmas_reconocidas(*base(), static_cast<int>(kReconocidasMostradas), reconocidas);
     bool fallando = false;
-    anotar(base() != nullptr ? leer_alarmas_sin_reconocer(*base(), puesto_, filas) : kSinBase,
-           kEtiquetaLeer, fallando);
+    anotar(f, kEtiquetaLeer, fallando);
+    // A refresh that cannot read the table keeps the list as it is.
+    if (f && !inicio) return false;
     std::vector<AlarmaPendiente> esperando;
     anotar(escritura_.leerEsperando(esperando), kEtiquetaLeer, fallando);
     // What still waits is newer than what the table holds: a new alarm of this
     // workstation goes in front, an acknowledgement takes its alarm out.
     for (const AlarmaPendiente& a : esperando) {
         const auto mismo = std::find_if(filas.begin(), filas.end(),
-                                        [&](const FilaAlarma& f) { return f.clave == a.fila.clave; });
-        if (a.reconocimiento && mismo != filas.end()) filas.erase(mismo);
-        else if (!a.reconocimiento && mismo == filas.end() && a.fila.puesto == puesto_)
+                                        [&](const FilaAlarma& x) { return x.clave == a.fila.clave; });
+        if (a.reconocimiento && mismo != filas.end()) {
+            reconocidas.insert(reconocidas.begin(), a.fila);
+            filas.erase(mismo);
+        } else if (!a.reconocimiento && mismo == filas.end() && (todas || a.fila.puesto == puesto_)) {
             filas.insert(filas.begin(), a.fila);
+        }
     }
+    pendientes_.clear();
     // Newest first; the oldest gets the first place in the order.
-    for (auto it = filas.rbegin(); it != filas.rend(); ++it)
-        pendientes_.push_front(nueva(std::move(*it)));
+    for (auto it = filas.rbegin(); it != filas.rend(); ++it) pendientes_.push_front(nueva(std::move(*it)));
+    if (todas && !f) {
+        reconocidas_.clear();
+        for (auto it = reconocidas.rbegin(); it != reconocidas.rend(); ++it) archivar(nueva(std::move(*it)));
+    }
+    return true;
 }
 
 void RegistroAlarmas::reintentar() {

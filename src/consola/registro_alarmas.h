@@ -41,8 +41,18 @@ public:
     // workstation `puesto` (its host name); moments read from `reloj`.
     RegistroAlarmas(ConjuntoBases& bases, const Reloj& reloj, QString puesto);
 
-    // Lists the alarms this workstation received and nobody acknowledged yet.
+    // Lists the alarms this workstation received and nobody acknowledged yet;
+    // with a central server (compartido), those of every workstation, and the
+    // latest acknowledged by any.
     void cargar();
+    // With a central server, lists again what the table holds (another
+    // workstation stored or acknowledged alarms); returns the unacknowledged
+    // alarms not listed before, newest first. A table that cannot be read leaves
+    // the list as it was.
+    std::vector<Alarma> refrescar();
+    // True when the alarm table is the central server's, shared by every
+    // workstation.
+    bool compartido() const;
     // The rows of new alarms that the receive handler stored: each becomes an
     // alarm, stored unacknowledged and listed. Returns them, newest first.
     std::vector<Alarma> recibir(const std::vector<FilaEvento>& filas);
@@ -70,6 +80,9 @@ private:
     // Logs `f` under `etiqueta` when a run of failures starts; a success ends it.
     void anotar(const Fallo& f, const QString& etiqueta, bool& fallando);
     void reconocerYa(std::vector<Alarma> alarmas);
+    // Lists what the table and the waiting writes hold; false when the table
+    // could not be read (at the start the list is then made of what waits).
+    bool leer(bool inicio);
 
     ConjuntoBases& bases_;
     const Reloj& reloj_;

@@ -42,23 +42,34 @@ struct Informe {
 
 const QString kRelleno = QStringLiteral("----");
 
+// The two lines of a report, each ended by CR LF: the detailed line of the
+// followed account's log (partition and zone only for a long packet's record) and
+// the short line of the online log.
+QString linea_detallada(const Informe& i, const QString& hora) {
+    QString detalle = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
+                      QStringLiteral("/16  Or=") + i.origenMostrado + QStringLiteral("  Ev=") + i.evento;
+    if (i.zona != nullptr)
+        detalle += QStringLiteral("  Part=") + i.zona->particion + QStringLiteral("  Zona=") + i.zona->zona;
+    return detalle + QStringLiteral("  ") + hora + kFinLinea;
+}
+
+QString linea_corta(const Informe& i, const QString& hora) {
+    return QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
+           QStringLiteral("/16  Origen=") + i.origenMostrado + QStringLiteral("  ") + hora + kFinLinea;
+}
+
+void al_registro_seguido(const Informe& i, const CuentaOnline& online, const QString& hora) {
+    if (seguida(online, i.cuenta))
+        online.registro->anteponerConTonos(linea_detallada(i, hora), {clasificar_evento(i.evento).tono()});
+}
+
 // In this order: the detailed line to the followed account's log (in the colour
 // of its event), the short line, the row to slot 0 (and to `guardadas`); returns
 // the short line. The clock is read for each.
 QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
                  std::vector<FilaEvento>* guardadas) {
-    if (seguida(online, i.cuenta)) {
-        QString detalle = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
-                          QStringLiteral("/16  Or=") + i.origenMostrado + QStringLiteral("  Ev=") + i.evento;
-        if (i.zona != nullptr)
-            detalle += QStringLiteral("  Part=") + i.zona->particion + QStringLiteral("  Zona=") + i.zona->zona;
-        online.registro->anteponerConTonos(detalle + QStringLiteral("  ") + reloj.texto_hora() + kFinLinea,
-                                           {clasificar_evento(i.evento).tono()});
-    }
-
-    const QString corta = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
-                          QStringLiteral("/16  Origen=") + i.origenMostrado + QStringLiteral("  ") +
-                          reloj.texto_hora() + kFinLinea;
+    al_registro_seguido(i, online, reloj.texto_hora());
+    const QString corta = linea_corta(i, reloj.texto_hora());
 
     FilaEvento fila;
     fila.abonado = i.cuenta;
@@ -163,6 +174,24 @@ QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid
         resultado.prepend(informar(informe, online, bases, reloj, guardadas));
     }
     return resultado;
+}
+
+QString informar_fila(const FilaEvento& fila, const CuentaOnline& online) {
+    // A ten-character packet stores "----" for all origins; a long packet's origin
+    // was one hex digit, as the receiver sends it (lower case).
+    const bool diez = fila.origenTodos == kRelleno;
+    EventoCid zona;
+    zona.particion = fila.particion;
+    zona.zona = fila.zona;
+    Informe i;
+    i.cuenta = fila.abonado;
+    i.textoNivel = QString::number(fila.nivel);
+    i.origenMostrado = diez ? fila.origen : QString::number(fila.origen.toInt(), 16);
+    i.evento = fila.evento;
+    i.zona = diez ? nullptr : &zona;
+    const QString hora = fila.momento.mid(11, 8);
+    al_registro_seguido(i, online, hora);
+    return linea_corta(i, hora);
 }
 
 QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj) {

@@ -60,6 +60,11 @@ QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid
                              const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
                              std::vector<FilaEvento>* guardadas = nullptr);
 
+// The report of a stored row as the console that received it gave it, at the
+// row's time: its detailed line to the followed account's log (when it is
+// followed) and, returned, its short line. Nothing is stored.
+QString informar_fila(const FilaEvento& fila, const CuentaOnline& online);
+
 // Status text of a four-character packet ("Rx=10   Señal=16/16   14:27:13").
 QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj);
 

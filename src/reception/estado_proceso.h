@@ -18,6 +18,7 @@ struct EstadoProceso {
     std::vector<EventoCid> eventosCid; // records of the last accepted long packet
     bool verCuentaOnline = false; // the online account window is open
     ConjuntoBases bases;          // database handle set; slot 0 is the event database
+    QString puesto;               // this workstation's name in the alarm table
 };
 
 } // namespace corvane

@@ -38,6 +38,23 @@ void ManejadorRx::recibir(const QByteArray& bytes) {
     if (avisoAlarmas_) avisoAlarmas_(nuevas);
 }
 
+void ManejadorRx::mostrar_filas(const std::vector<FilaEvento>& filas) {
+    if (filas.empty()) return;
+    QString lineas;
+    Tonos tonos;
+    tonos.reserve(filas.size());
+    // The followed account's log gets each line in front, oldest first; the
+    // online log one text, newest first, as a read's reports come.
+    QStringList cortas;
+    for (const FilaEvento& f : filas) cortas << informar_fila(f, cuenta_online());
+    for (qsizetype i = cortas.size() - 1; i >= 0; --i) {
+        lineas += cortas[i];
+        tonos.push_back(clasificar_evento(filas[static_cast<std::size_t>(i)].evento).tono());
+    }
+    text1_.anteponerConTonos(lineas, tonos);
+    diferidas_.soltar();
+}
+
 void ManejadorRx::procesar_caracter(char c) {
     const ItemRx item = recibir_caracter(c, e_.bufferRx, e_.estadoRx);
     switch (item.tipo) {

@@ -43,6 +43,12 @@ public:
     // reach the boxes only after that commit.
     void recibir(const QByteArray& bytes);
 
+    // Rows that other consoles stored, in commit order: shown as if received here
+    // (the online log, the followed account's log, each line in its event's
+    // colour, at the row's time), not stored, and not taken as this
+    // workstation's alarms.
+    void mostrar_filas(const std::vector<FilaEvento>& filas);
+
 private:
     void procesar_caracter(char c);
     void procesar_largo(const QString& paquete);

@@ -126,6 +126,15 @@ Fallo PuertoSerie::abrir(const QString& puerto, qint32 velocidad) {
     return f;
 }
 
+void PuertoSerie::abrirOEsperar(const QString& puerto, qint32 velocidad) {
+    const Fallo f = abrir(puerto, velocidad);
+    if (!f) return;
+    abiertoParaOperador_ = true;
+    Q_EMIT abiertoCambiado(true);
+    reintento_.start();
+    avisar(CambioPuerto::Perdido, f.detalle);
+}
+
 Fallo PuertoSerie::abrirDispositivo() {
     auto p = std::make_unique<QSerialPort>();
     p->setPortName(nombre_);

@@ -66,6 +66,11 @@ public:
     // Opens `puerto` (see nombre_dispositivo) at `velocidad` bit/s, 8-N-1, RTS off.
     // A failure leaves the port closed; its detail is the reason (causa_de_errno).
     Fallo abrir(const QString& puerto, qint32 velocidad);
+    // As abrir, but a port that does not open (an adapter not plugged in yet, a
+    // device without permission yet) is taken as a port lost at once: it counts
+    // as open, is told Perdido with the reason, and is retried every few seconds
+    // until it opens or is closed. It never fails: PortOpen() is true after it.
+    void abrirOEsperar(const QString& puerto, qint32 velocidad);
     // Closes the port and stops any retry.
     void cerrar();
     // True while a lost port is being retried.

@@ -56,9 +56,12 @@ Fallo crear_tabla(BaseDatos& base) {
     // together create it one at a time, under the schema's advisory lock.
     QString bloqueo = esquema::kBloqueoEsquema;
     bloqueo.replace(QStringLiteral("SELECT "), QStringLiteral("PERFORM "));
-    return base.ejecutar(QStringLiteral("DO $$BEGIN ") + bloqueo + QStringLiteral("; ") +
-                         esquema::crear_tabla_alarmas_postgresql() + QStringLiteral("; ") +
-                         esquema::kCrearIndiceAlarmas + QStringLiteral("; END$$"));
+    if (Fallo f = base.ejecutar(QStringLiteral("DO $$BEGIN ") + bloqueo + QStringLiteral("; ") +
+                                esquema::crear_tabla_alarmas_postgresql() + QStringLiteral("; ") +
+                                esquema::kCrearIndiceAlarmas + QStringLiteral("; END$$")))
+        return f;
+    // Workstations that follow the server hear of every change of the table.
+    return base.ejecutar(esquema::avisos_postgresql());
 }
 
 // Runs `sentencia`, a write on the alarm table; when it fails because the table
@@ -106,14 +109,13 @@ Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QStrin
         momento, puesto);
 }
 
-Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
-                                 std::vector<FilaAlarma>& alarmas) {
+namespace {
+
+Fallo leer_alarmas(BaseDatos& base, const QString& condicion, std::vector<FilaAlarma>& alarmas) {
     alarmas.clear();
     std::unique_ptr<Registros> rs;
     const QString consulta =
-        QStringLiteral("SELECT ") + esquema::lista_columnas_alarma() +
-        QStringLiteral(" FROM TABLA_ALARMAS WHERE alar_puesto=") + citar(receptor) +
-        QStringLiteral(" AND alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC");
+        QStringLiteral("SELECT ") + esquema::lista_columnas_alarma() + QStringLiteral(" FROM TABLA_ALARMAS WHERE ") + condicion;
     if (const Fallo f = base.abrirRegistros(consulta, rs)) {
         bool existe = true;
         if (existe_tabla(base, existe) || existe) return f;
@@ -138,6 +140,25 @@ Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
     }
     rs->cerrar();
     return {};
+}
+
+} // namespace
+
+Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
+                                 std::vector<FilaAlarma>& alarmas) {
+    return leer_alarmas(base,
+                        (receptor.isEmpty() ? QString() : QStringLiteral("alar_puesto=") + citar(receptor) +
+                                                              QStringLiteral(" AND ")) +
+                            QStringLiteral("alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC"),
+                        alarmas);
+}
+
+Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlarma>& alarmas) {
+    return leer_alarmas(base,
+                        QStringLiteral("alar_reconocida IS NOT NULL ORDER BY alar_reconocida DESC, alar_id DESC "
+                                       "LIMIT %1")
+                            .arg(maximo),
+                        alarmas);
 }
 
 } // namespace corvane

@@ -30,10 +30,13 @@ Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas);
 Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QString& momento,
                         const QString& puesto);
 
-// The alarms that workstation `receptor` received and nobody has acknowledged,
-// newest first. A database without the alarm table has none.
+// The alarms that workstation `receptor` (empty: any) received and nobody has
+// acknowledged, newest first. A database without the alarm table has none.
 Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
                                  std::vector<FilaAlarma>& alarmas);
+// The last `maximo` alarms acknowledged, by any workstation, the latest
+// acknowledgement first.
+Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlarma>& alarmas);
 
 // Alarm-table writes that nothing loses. A write goes to the database at once
 // when no earlier one waits; otherwise, or when the database refuses it, it waits

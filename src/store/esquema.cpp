@@ -80,6 +80,37 @@ QString insert_preparado() {
     return s + QLatin1Char(')');
 }
 
+QString avisos_postgresql() {
+    // Each function body is quoted with $f$ inside the block's $b$. The order lock
+    // is taken before the statement assigns any gral_id and held to its commit.
+    QString bloqueo = kBloqueoEsquema;
+    bloqueo.replace(QStringLiteral("SELECT "), QStringLiteral("PERFORM "));
+    return QStringLiteral(
+               "DO $b$BEGIN "
+               "IF to_regclass('tabla_general') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
+               "WHERE tgname = 'corvane_aviso_eventos') THEN %1; "
+               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_eventos') THEN "
+               "CREATE OR REPLACE FUNCTION corvane_orden_eventos() RETURNS trigger LANGUAGE plpgsql AS "
+               "$f$BEGIN PERFORM pg_advisory_xact_lock(7405112027); RETURN NULL; END$f$; "
+               "CREATE OR REPLACE FUNCTION corvane_aviso_eventos() RETURNS trigger LANGUAGE plpgsql AS "
+               "$f$BEGIN PERFORM pg_notify('%2', coalesce((SELECT max(gral_id) FROM nuevas)::text, '')); "
+               "RETURN NULL; END$f$; "
+               "CREATE TRIGGER corvane_orden_eventos BEFORE INSERT ON tabla_general "
+               "FOR EACH STATEMENT EXECUTE FUNCTION corvane_orden_eventos(); "
+               "CREATE TRIGGER corvane_aviso_eventos AFTER INSERT ON tabla_general "
+               "REFERENCING NEW TABLE AS nuevas FOR EACH STATEMENT EXECUTE FUNCTION corvane_aviso_eventos(); "
+               "END IF; END IF; "
+               "IF to_regclass('tabla_alarmas') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
+               "WHERE tgname = 'corvane_aviso_alarmas') THEN %1; "
+               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas') THEN "
+               "CREATE OR REPLACE FUNCTION corvane_aviso_alarmas() RETURNS trigger LANGUAGE plpgsql AS "
+               "$f$BEGIN PERFORM pg_notify('%3', ''); RETURN NULL; END$f$; "
+               "CREATE TRIGGER corvane_aviso_alarmas AFTER INSERT OR UPDATE ON tabla_alarmas "
+               "FOR EACH STATEMENT EXECUTE FUNCTION corvane_aviso_alarmas(); "
+               "END IF; END IF; END$b$")
+        .arg(bloqueo, kCanalEventos, kCanalAlarmas);
+}
+
 QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, kClaveSQLite); }
 QString crear_tabla_postgresql() { return crear_tabla(&Columna::tipoPostgreSQL, kClavePostgreSQL); }
 

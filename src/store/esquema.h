@@ -142,5 +142,25 @@ inline const QString kCrearIndiceAlarmas = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS indice_alarmas_puesto "
     "ON TABLA_ALARMAS (alar_puesto, alar_reconocida)");
 
+// What workstations that follow a central server listen to. On the event
+// channel the payload is the largest gral_id that a committed INSERT (or COPY)
+// stored; the alarm channel tells that the alarm table changed, with no payload.
+inline const QString kCanalEventos = QStringLiteral("corvane_eventos");
+inline const QString kCanalAlarmas = QStringLiteral("corvane_alarmas");
+
+// One statement (a DO block) that gives the central tables present their
+// triggers, when they lack them: the event table's, which make every INSERT wait
+// for the one before to commit, so that gral_id grows in commit order and a
+// reader that fetches "gral_id above the last one seen" misses no row, and then
+// notify kCanalEventos; the alarm table's, which notify kCanalAlarmas. Looked up
+// before anything is created, under the schema lock.
+QString avisos_postgresql();
+// True (1) when the central tables present have their triggers: a SELECT of one
+// value, "avisos".
+inline const QString kAvisosPresentes = QStringLiteral(
+    "SELECT ((to_regclass('tabla_general') IS NULL OR EXISTS (SELECT 1 FROM pg_trigger "
+    "WHERE tgname = 'corvane_aviso_eventos')) AND (to_regclass('tabla_alarmas') IS NULL OR "
+    "EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas')))::int AS avisos");
+
 } // namespace esquema
 } // namespace corvane

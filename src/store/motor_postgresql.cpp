@@ -81,7 +81,7 @@ private:
 
 } // namespace
 
-Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
     DireccionPostgreSQL d;
     if (Fallo f = leer_direccion_postgresql(ruta, d)) return f;
     // The driver writes host, port, user, password and database into libpq's
@@ -100,19 +100,16 @@ Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
                     QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
         opciones << nombre + QLatin1Char('=') + entre_comillas(valor);
     }
-    auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
-    QSqlDatabase db = conexion->db();
     db.setHostName(QStringList(d.servidores.begin(), d.servidores.end()).join(QLatin1Char(',')));
     if (puertos.size() == 1) db.setPort(puertos.front().toInt());
     db.setUserName(d.usuario);
     if (!d.clave.isEmpty()) db.setPassword(d.clave);
     db.setDatabaseName(d.base);
     db.setConnectOptions(opciones.join(QLatin1Char(' ')));
-    if (!db.open()) {
-        Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
-        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;
-        return f;
-    }
+    return {};
+}
+
+Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT to_regclass('tabla_general') IS NOT NULL, "
                                "to_regclass('indice_abonado_fecha') IS NOT NULL")) ||
@@ -131,6 +128,25 @@ Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
         }
         if (!db.commit()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
     }
+    if (!q.exec(esquema::kAvisosPresentes) || !q.next()) return fallo_de(q.lastError(), Dialecto::PostgreSQL);
+    const bool conAvisos = q.value(0).toInt() == 1;
+    q.finish();
+    if (!conAvisos) {
+        if (Fallo f = ejecutar_en(db, esquema::avisos_postgresql(), Dialecto::PostgreSQL)) return f;
+    }
+    return {};
+}
+
+Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+    auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
+    QSqlDatabase db = conexion->db();
+    if (Fallo f = preparar_postgresql(ruta, db)) return f;
+    if (!db.open()) {
+        Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
+        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;
+        return f;
+    }
+    if (Fallo f = asegurar_tablas_postgresql(db)) return f;
     base = std::make_unique<BasePostgreSQL>(std::move(conexion));
     return {};
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The central engine: a PostgreSQL server through Qt's QPSQL driver.
 
+#include <QSqlDatabase>
+
 #include "store/motor.h"
 
 namespace corvane {
@@ -13,5 +15,13 @@ namespace corvane {
 // server a CREATE, even one that does nothing, waits for other consoles' open
 // batches.
 Fallo abrir_postgresql(const QString& url, std::unique_ptr<BaseDatos>& base);
+
+// Sets server, port, user, password, database, the connection timeout and the
+// URL's other parameters of `db` (a QPSQL connection, not open) from `url`, one
+// host or several.
+Fallo preparar_postgresql(const QString& url, QSqlDatabase& db);
+// On the open connection `db`: creates the event table and its index when
+// missing, and gives the central tables their triggers (esquema::avisos_postgresql).
+Fallo asegurar_tablas_postgresql(QSqlDatabase& db);
 
 } // namespace corvane

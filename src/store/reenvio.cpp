@@ -127,12 +127,18 @@ public:
                                "to_regclass('corvane_envios') IS NOT NULL)::int",
                                &presentes))
             return f;
+        if (presentes != 1) {
+            std::string esquema = "BEGIN; ";
+            esquema += esquema::kBloqueoEsquema.toStdString();
+            esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
+                       esquema::kCrearIndice.toStdString() + "; " + kCrearControl + "; COMMIT";
+            if (Fallo f = ejecutar(esquema.c_str())) return f;
+        }
+        // The triggers that keep gral_id in commit order and tell the workstations
+        // that follow the server.
+        if (Fallo f = ejecutar(esquema::kAvisosPresentes.toUtf8().constData(), &presentes)) return f;
         if (presentes == 1) return {};
-        std::string esquema = "BEGIN; ";
-        esquema += esquema::kBloqueoEsquema.toStdString();
-        esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
-                   esquema::kCrearIndice.toStdString() + "; " + kCrearControl + "; COMMIT";
-        return ejecutar(esquema.c_str());
+        return ejecutar(esquema::avisos_postgresql().toUtf8().constData());
     }
 
     // Sends `filas` (with sequence numbers above what the server holds for

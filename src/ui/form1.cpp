@@ -123,7 +123,8 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
-    alarmas_ = std::make_unique<VentanaAlarmas>(estado_.bases, reloj_, QSysInfo::machineHostName());
+    alarmas_ = std::make_unique<VentanaAlarmas>(
+        estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
             [this](int n) { contar_alarmas(*command5_, n); });
     contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
@@ -338,6 +339,11 @@ void Form1::ponerTituloBoton(const QString& titulo) {
 void Form1::habilitarListas(bool habilitadas) {
     combo1_[0]->setEnabled(habilitadas);
     combo1_[1]->setEnabled(habilitadas);
+}
+
+void Form1::sinPuerto() {
+    habilitarListas(false);
+    command1_->setEnabled(false);
 }
 
 void Form1::Command1_Click() {

@@ -51,6 +51,10 @@ public:
     void ponerTituloBoton(const QString& titulo) override;
     void habilitarListas(bool habilitadas) override;
 
+    // A workstation without a port (it shows what a central server stores): the
+    // port list, the speed list and the port button stay disabled.
+    void sinPuerto();
+
     void Command1_Click(); // port button
     void Command2_Click(); // "Limpiar Pantalla OnLine"
     void Command3_Click(); // "Realizar Busqueda"

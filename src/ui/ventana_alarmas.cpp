@@ -154,8 +154,10 @@ void VentanaAlarmas::ponerSirena(Sirena* sirena) {
 
 QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     const FilaAlarma& f = a.fila;
-    const QString estado = a.reconocida() ? QStringLiteral("Reconocida ") + f.reconocida.mid(11)
-                                          : QStringLiteral("SIN RECONOCER");
+    QString estado = a.reconocida() ? QStringLiteral("Reconocida ") + f.reconocida.mid(11)
+                                    : QStringLiteral("SIN RECONOCER");
+    // Another workstation's acknowledgement says whose it is.
+    if (a.reconocida() && f.reconocidaEn != registro_.puesto()) estado += QStringLiteral(" por ") + f.reconocidaEn;
     auto* item =
         new QTreeWidgetItem(QStringList{estado, f.abonado, a.descripcion, f.zona, f.particion,
                                         origen_mostrado(f.origen), momento_mostrado(f.recibida)});
@@ -223,7 +225,27 @@ void VentanaAlarmas::Command1_Click(int indice) {
     default:
         return;
     }
+    // On a central server another workstation may have acknowledged it first:
+    // the table says whose acknowledgement stands.
+    static_cast<void>(registro_.refrescar());
     mostrarTodas();
+    avisar();
+}
+
+void VentanaAlarmas::refrescar() {
+    const std::vector<Alarma> nuevas = registro_.refrescar();
+    if (!registro_.compartido()) return;
+    const QString actual = lista_->currentItem() != nullptr ? lista_->currentItem()->data(0, Qt::UserRole).toString()
+                                                             : QString();
+    mostrarTodas();
+    // The selection stays on the alarm the operator chose while it is listed.
+    for (int i = 0; !actual.isEmpty() && i < lista_->topLevelItemCount(); ++i)
+        if (lista_->topLevelItem(i)->data(0, Qt::UserRole).toString() == actual)
+            lista_->setCurrentItem(lista_->topLevelItem(i));
+    if (!nuevas.empty()) {
+        traerAlFrente(QApplication::activeWindow() == nullptr);
+        if (sirena_ != nullptr) sirena_->sonar();
+    }
     avisar();
 }
 

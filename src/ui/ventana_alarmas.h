@@ -40,6 +40,11 @@ public:
     // New alarms, the rows that the receive handler stored.
     void recibir(const std::vector<FilaEvento>& filas);
 
+    // With a central server: the alarm table changed (another workstation stored
+    // or acknowledged alarms); the list is read again, and an alarm not listed
+    // before brings the window to the front and sets the sound going.
+    void refrescar();
+
     // Shows the window (restored if minimised) in front of the others, and gives
     // it the keyboard when `activar`.
     void traerAlFrente(bool activar = true);

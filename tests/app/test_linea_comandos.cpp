@@ -5,6 +5,7 @@
 #include "apoyo/apoyo.h"
 
 #include "app/linea_comandos.h"
+#include "app/modos.h"
 
 using namespace corvane;
 
@@ -82,7 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"VigilanciaConUnidad", {"--vigilancia", "90s"}, "--vigilancia espera"},
         CasoMalo{"VigilanciaEnorme", {"--vigilancia", "99999999999"}, "--vigilancia espera"},
         CasoMalo{"VigilanciaConReproducir", {"--reproducir", "x", "--vigilancia", "60"}, "--vigilancia solo sirve"},
-        CasoMalo{"VigilanciaConConsulta", {"--consultar", "12", "--vigilancia", "0"}, "--vigilancia solo sirve"}),
+        CasoMalo{"VigilanciaConConsulta", {"--consultar", "12", "--vigilancia", "0"}, "--vigilancia solo sirve"},
+        CasoMalo{"EsperarPuertoConVentanas", {"--esperar-puerto", "--puerto", "1"}, "--esperar-puerto solo sirve con --sin-ventana"},
+        CasoMalo{"EsperarPuertoConReproducir", {"--reproducir", "x", "--esperar-puerto"}, "--esperar-puerto solo sirve"},
+        CasoMalo{"EsperarPuertoConValor", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600", "--esperar-puerto=1"},
+                 "la opción --esperar-puerto no lleva valor"}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(LineaBuena, ModosYValores) {
@@ -112,6 +117,10 @@ TEST(LineaBuena, ModosYValores) {
         EXPECT_EQ(r.opciones.vigilancia, QString::fromLatin1(segundos).toInt());
     }
     EXPECT_EQ(analizar_linea_comandos({"--vigilancia=10"}).opciones.vigilancia, 10);
+    EXPECT_FALSE(r.opciones.esperarPuerto);
+    r = analizar_linea_comandos({"-esperar-puerto", "--sin-ventana", "--puerto", "/dev/ttyUSB0", "--velocidad", "9600"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_TRUE(r.opciones.esperarPuerto);
 
     r = analizar_linea_comandos({"--copia=/tmp/c.mdb", "--carpeta", "/tmp/d"});
     ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
@@ -151,6 +160,41 @@ TEST(LineaBuena, OtrasFormasDeLasOpciones) {
     EXPECT_EQ(r.opciones.velocidad, 1200);
     EXPECT_EQ(r.opciones.carpeta, "--d");
 }
+
+struct CasoCarpeta {
+    const char* nombre;
+    Modo modo;
+    LugaresDatos lugares;
+    const char* carpeta;
+};
+
+class CarpetaPorOmision : public testing::TestWithParam<CasoCarpeta> {};
+
+// Run from a build tree the data stay beside the program; installed under /usr/
+// they never go there: the service's in its state folder, the rest in the user's.
+TEST_P(CarpetaPorOmision, SegunDondeEstaElProgramaYElModo) {
+    EXPECT_EQ(carpeta_por_omision(GetParam().modo, GetParam().lugares), QString::fromUtf8(GetParam().carpeta));
+}
+
+const LugaresDatos kArbol{"/home/u/corvane/build/src/app", "", "/home/u/.local/share"};
+const LugaresDatos kInstalado{"/usr/bin", "", "/home/u/.local/share"};
+const LugaresDatos kConSystemd{"/usr/bin", "/var/lib/corvane-b:/var/lib/otra", "/nonexistent/.local/share"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, CarpetaPorOmision,
+    testing::Values(
+        CasoCarpeta{"ArbolVentanas", Modo::Ventanas, kArbol, "/home/u/corvane/build/src/app"},
+        CasoCarpeta{"ArbolServicio", Modo::SinVentana, kArbol, "/home/u/corvane/build/src/app"},
+        CasoCarpeta{"ArbolConSystemd", Modo::SinVentana, {"/opt/corvane", "/var/lib/corvane", "/root"}, "/opt/corvane"},
+        CasoCarpeta{"UsrNoEsUsrAlgo", Modo::Ventanas, {"/usrx/bin", "", "/home/u"}, "/usrx/bin"},
+        CasoCarpeta{"InstaladoVentanas", Modo::Ventanas, kInstalado, "/home/u/.local/share/corvane"},
+        CasoCarpeta{"InstaladoConsulta", Modo::Consultar, kInstalado, "/home/u/.local/share/corvane"},
+        CasoCarpeta{"InstaladoReproducir", Modo::Reproducir, kConSystemd, "/nonexistent/.local/share/corvane"},
+        CasoCarpeta{"InstaladoLocal", Modo::Ventanas, {"/usr/local/bin", "", "/h/.local/share"}, "/h/.local/share/corvane"},
+        CasoCarpeta{"ServicioFueraDeSystemd", Modo::SinVentana, kInstalado, "/var/lib/corvane"},
+        CasoCarpeta{"ServicioConSystemd", Modo::SinVentana, kConSystemd, "/var/lib/corvane-b"},
+        CasoCarpeta{"EstadoNoAbsoluto", Modo::SinVentana, {"/usr/bin", "relativa", "/h"}, "/var/lib/corvane"}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
 
 struct CasoClave {
     const char* nombre;

@@ -8,14 +8,17 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTime>
 
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "apoyo/apoyo.h"
+#include "store/motor.h"
 #include "tools/generador.h"
 
 using namespace corvane::pruebas;
@@ -39,6 +42,19 @@ std::vector<Fila> filas_sin_momento(const QString& carpeta) {
 
 bool carpeta_vacia(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty();
+}
+
+// Reads the service's standard output into `salida` until it holds `minimo`
+// lines (waiting at most `esperaMs` for each read), then stops it with SIGTERM,
+// which must end it cleanly with status 0; `salida` gets the rest it printed.
+void parar_tras_lineas(QProcess& sv, qsizetype minimo, int esperaMs, QByteArray& salida) {
+    while (lineas(QString::fromUtf8(salida)).size() < minimo && sv.waitForReadyRead(esperaMs))
+        salida += sv.readAllStandardOutput();
+    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sv.waitForFinished(30000));
+    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sv.exitCode(), 0);
+    salida += sv.readAllStandardOutput();
 }
 
 struct Referencia {
@@ -166,13 +182,7 @@ TEST(Servicio, ParaEnPlenaRecepcionConCadaFilaDeLoMostrado) {
              {"--sin-ventana", "--puerto", pty, "--velocidad", "4800", "--carpeta", dir.path()});
     ASSERT_TRUE(sv.waitForStarted());
     QByteArray salida;
-    while (lineas(QString::fromUtf8(salida)).size() < 20 && sv.waitForReadyRead(20000))
-        salida += sv.readAllStandardOutput();
-    ASSERT_EQ(kill(static_cast<pid_t>(sv.processId()), SIGTERM), 0);
-    ASSERT_TRUE(sv.waitForFinished(30000));
-    EXPECT_EQ(sv.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(sv.exitCode(), 0);
-    salida += sv.readAllStandardOutput();
+    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 20, 20000, salida));
     const auto filas = leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")));
     EXPECT_GE(filas.size(), 20u);
     EXPECT_EQ(static_cast<qsizetype>(filas.size()), lineas(QString::fromUtf8(salida)).size());
@@ -285,6 +295,46 @@ INSTANTIATE_TEST_SUITE_P(
                     CasoPuerto{"NoEsUnPuerto", QStringLiteral("archivo"), "error 25"}),
     [](const testing::TestParamInfo<CasoPuerto>& fila) { return std::string(fila.param.nombre); });
 
+// With --esperar-puerto the same missing port does not stop the service: it is
+// told lost, retried, and received from once it appears (an adapter plugged in
+// later, here a name made to point to a pseudo-terminal); a stop then stores
+// every row shown.
+TEST(Servicio, ConEsperarPuertoEsperaElPuertoQueNoEsta) {
+    QTemporaryDir dir, otra;
+    const QString enlace = otra.filePath(QStringLiteral("ttyUSB-tarde"));
+    QProcess sv;
+    sv.start(kCorvane, {"--sin-ventana", "--esperar-puerto", "--puerto", enlace, "--velocidad", "9600",
+                        "--carpeta", dir.path()});
+    ASSERT_TRUE(sv.waitForStarted());
+    QString errores;
+    const auto esperar_en_errores = [&](const QString& texto) {
+        QElapsedTimer limite;
+        limite.start();
+        while (!errores.contains(texto) && limite.elapsed() < 20000 && sv.state() == QProcess::Running) {
+            sv.waitForReadyRead(200);
+            errores += QString::fromUtf8(sv.readAllStandardError());
+        }
+        return errores.contains(texto);
+    };
+    ASSERT_TRUE(esperar_en_errores(QStringLiteral("*** Puerto %1 perdido a las ").arg(enlace)))
+        << errores.toStdString();
+    Pty pty;
+    ASSERT_TRUE(QFile::link(pty.ruta(), enlace));
+    ASSERT_TRUE(esperar_en_errores(QStringLiteral("*** Puerto %1 recuperado a las ").arg(enlace)))
+        << errores.toStdString();
+    ASSERT_TRUE(pty.escribir(leer_archivo(QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"))));
+    QByteArray salida;
+    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 6, 10000, salida));
+    errores += QString::fromUtf8(sv.readAllStandardError());
+    EXPECT_EQ(lineas(QString::fromUtf8(salida)).size(), 6);
+    EXPECT_EQ(leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"))).size(), 6u);
+    // One loss and one recovery, whatever the retries in between.
+    const QStringList vigilancia = lineas(sin_horas(errores)).filter(QStringLiteral("*** Puerto"));
+    EXPECT_EQ(vigilancia, (QStringList{QStringLiteral("*** Puerto %1 perdido a las hh:mm:ss ***").arg(enlace),
+                                       QStringLiteral("*** Puerto %1 recuperado a las hh:mm:ss ***").arg(enlace)}));
+    EXPECT_FALSE(errores.contains(kMensajePuerto));
+}
+
 struct CasoLector {
     const char* nombre;
     QProcess::ProcessChannelMode canales; // merged: standard error goes to the same reader
@@ -370,6 +420,101 @@ TEST_P(ClaveDeLaBase, NoSeLeeEnLaLineaDelProceso) {
     EXPECT_FALSE(sv.readAllStandardError().contains("ClaveSecreta99"));
     EXPECT_FALSE(leer_archivo(QDir(dir.path()).filePath(QStringLiteral("error.log"))).contains("ClaveSecreta99"));
 }
+
+// The short lines of the online log in `salida`, sorted: what the viewer shows
+// against what the receiving consoles showed, as multisets.
+QStringList lineas_cortas(const QByteArray& salida) {
+    static const QRegularExpression corta(QStringLiteral("^Cuenta=\\S+  Señal=\\d+/16  Origen=\\S+  \\d\\d:\\d\\d:\\d\\d$"));
+    QStringList r;
+    for (const QString& l : lineas(QString::fromUtf8(salida).remove(QLatin1Char('\r'))))
+        if (corta.match(l).hasMatch()) r << l;
+    r.sort();
+    return r;
+}
+
+// Polls `condicion` every 50 ms for up to `ms` (this program runs no event loop).
+bool hasta_que(const std::function<bool()>& condicion, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!condicion()) {
+        if (t.elapsed() > ms) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+struct CasoVista {
+    const char* nombre;
+    bool cortar; // the viewer's connection is ended by the server between the two consoles
+};
+
+class Vista : public testing::TestWithParam<CasoVista> {};
+
+// A workstation without a port shows what two receiving consoles store on the
+// central server, each row once, with the lines the consoles showed; also when
+// the server ends its connection and rows are committed meanwhile.
+TEST_P(Vista, MuestraCadaFilaDeDosConsolasUnaVez) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    BasePrueba servidor(Motor::PostgreSQL);
+    ASSERT_TRUE(servidor.disponible());
+    const QString url = servidor.ruta();
+    std::unique_ptr<corvane::BaseDatos> directa;
+    ASSERT_FALSE(corvane::abrir_motor(url, directa));
+    QTemporaryDir dirVista, dirA, dirB;
+    QProcess vista;
+    vista.start(kCorvane, {"--base", url, "--vista", "--sin-ventana", "--carpeta", dirVista.path()});
+    ASSERT_TRUE(vista.waitForStarted());
+    // Listening once it looks for rows above the last one.
+    const QString escuchando = QStringLiteral(
+        "SELECT count(*) AS n FROM pg_stat_activity WHERE application_name = 'corvane_vista' "
+        "AND datname = current_database() AND query LIKE 'SELECT gral_id,%'");
+    ASSERT_TRUE(hasta_que([&] { return valores_de(*directa, escuchando, QStringLiteral("n")) == QStringList{"1"}; },
+                            20000));
+    QByteArray mostrado;
+    QStringList recibido;
+    int semilla = 21;
+    for (QTemporaryDir* dir : {&dirA, &dirB}) {
+        const QString flujo = QDir(dir->path()).filePath(QStringLiteral("flujo"));
+        QProcess sim, consola;
+        sim.start(kSimulador, {"--salida", flujo, "--rapido", "--paquetes", "1500", "--semilla", QString::number(semilla++)});
+        ASSERT_TRUE(sim.waitForFinished(30000));
+        consola.start(kCorvane, {"--base", url, "--reproducir", flujo, "--carpeta", dir->path()});
+        ASSERT_TRUE(consola.waitForFinished(60000));
+        ASSERT_EQ(consola.exitCode(), 0) << consola.readAllStandardError().toStdString();
+        recibido += lineas_cortas(consola.readAllStandardOutput());
+        if (GetParam().cortar && dir == &dirA) {
+            EXPECT_TRUE(hasta_que([&] {
+                vista.waitForReadyRead(100); // QProcess reads its pipes only in a wait here
+                mostrado += vista.readAllStandardOutput();
+                return lineas_cortas(mostrado).size() == recibido.size();
+            }, 20000));
+            valores_de(*directa,
+                       QStringLiteral("SELECT pg_terminate_backend(pid) AS x FROM pg_stat_activity "
+                                      "WHERE application_name = 'corvane_vista' AND datname = current_database()"),
+                       QStringLiteral("x"));
+        }
+    }
+    recibido.sort();
+    ASSERT_FALSE(recibido.isEmpty());
+    EXPECT_EQ(valores_de(*directa, QStringLiteral("SELECT count(*) AS n FROM tabla_general"), QStringLiteral("n")),
+              QStringList{QString::number(recibido.size())});
+    EXPECT_TRUE(hasta_que([&] {
+        vista.waitForReadyRead(100);
+        mostrado += vista.readAllStandardOutput();
+        return lineas_cortas(mostrado).size() >= recibido.size();
+    }, 20000));
+    ASSERT_EQ(kill(static_cast<pid_t>(vista.processId()), SIGTERM), 0);
+    ASSERT_TRUE(vista.waitForFinished(30000));
+    mostrado += vista.readAllStandardOutput();
+    EXPECT_EQ(lineas_cortas(mostrado), recibido);
+    const QString errores = QString::fromUtf8(vista.readAllStandardError());
+    EXPECT_EQ(errores.contains(QStringLiteral("Base central no disponible desde")), GetParam().cortar) << errores.toStdString();
+    EXPECT_EQ(errores.contains(QStringLiteral("Base central disponible de nuevo a las")), GetParam().cortar);
+}
+
+INSTANTIATE_TEST_SUITE_P(Casos, Vista,
+                         testing::Values(CasoVista{"Seguida", false}, CasoVista{"ConCorteDeConexion", true}),
+                         [](const testing::TestParamInfo<CasoVista>& fila) { return std::string(fila.param.nombre); });
 
 INSTANTIATE_TEST_SUITE_P(
     Formas, ClaveDeLaBase,

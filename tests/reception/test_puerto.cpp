@@ -124,4 +124,57 @@ TEST_F(Puerto, PuertoPerdidoSeMuestraSeReintentaSinGirarYVuelve) {
     EXPECT_FALSE(puerto.reintentando());
 }
 
+// A port that is not there yet when it is opened to be waited for (an adapter
+// plugged in later, a name that still points elsewhere): open for the operator,
+// told lost at once with the reason, retried, and received from once it appears.
+TEST_F(Puerto, UnPuertoQueAunNoEstaSeEsperaComoUnoPerdido) {
+    struct {
+        const char* nombre;
+        const char* antes; // what the port's name points to at first: nothing, or a file
+        QString causa;
+    } casos[] = {{"SinNombre", nullptr, QStringLiteral("no existe el dispositivo")},
+                 {"NoEsUnPuerto", "archivo", QStringLiteral("error %1").arg(ENOTTY)}};
+    puerto.ponerIntervaloReintento(200);
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        cambios.clear();
+        causas.clear();
+        text1.ponerTexto({});
+        const QString enlace = QDir(dir.path()).filePath(QStringLiteral("puerto-") + QLatin1String(c.nombre));
+        if (c.antes != nullptr) {
+            const QString archivo = QDir(dir.path()).filePath(QLatin1String(c.antes));
+            QFile f(archivo);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(QFile::link(archivo, enlace));
+        }
+        puerto.abrirOEsperar(enlace, 19200);
+        EXPECT_TRUE(puerto.PortOpen());
+        EXPECT_TRUE(puerto.reintentando());
+        ASSERT_EQ(cambios.size(), 1u);
+        EXPECT_EQ(cambios.front(), CambioPuerto::Perdido);
+        EXPECT_EQ(causas.front(), c.causa);
+        ASSERT_TRUE(esperar_que([&] { return cambios.size() >= 2; }));
+        EXPECT_EQ(cambios.back(), CambioPuerto::Reintento);
+        EXPECT_EQ(causas.back(), c.causa);
+
+        Pty pty;
+        QFile::remove(enlace);
+        ASSERT_TRUE(QFile::link(pty.ruta(), enlace));
+        ASSERT_TRUE(esperar_que([&] { return !puerto.reintentando(); }));
+        EXPECT_EQ(cambios.back(), CambioPuerto::Recuperado);
+        ASSERT_TRUE(pty.escribir("E121f49001"));
+        ASSERT_TRUE(esperar_que([&] { return text1.texto().contains(QStringLiteral("Cuenta=0500")); }));
+        puerto.cerrar();
+        EXPECT_FALSE(puerto.PortOpen());
+    }
+    // A port that opens at once is just open: nothing is told.
+    Pty pty;
+    cambios.clear();
+    puerto.abrirOEsperar(pty.ruta(), 9600);
+    EXPECT_TRUE(puerto.PortOpen());
+    EXPECT_FALSE(puerto.reintentando());
+    EXPECT_TRUE(cambios.empty());
+    puerto.cerrar();
+}
+
 } // namespace
