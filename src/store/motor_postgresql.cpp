@@ -88,7 +88,10 @@ Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
     // connection string, quoted; the options follow them as they are, each ";"
     // turned into a space. Ports that differ between hosts, and the URI's other
     // parameters, go there, after the connection timeout so that the URI's own wins.
-    QStringList opciones{QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS)};
+    // The server keeps its notices and warnings (one as it shuts down under the
+    // connection) to itself: libpq would print them, in English, on standard error.
+    QStringList opciones{QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS),
+                         QStringLiteral("options='-c client_min_messages=error'")};
     QStringList puertos;
     for (const QString& p : d.puertos) puertos << (p.isEmpty() ? QString::number(kPuertoPorOmision) : p);
     // One port for every host goes as the driver's port.

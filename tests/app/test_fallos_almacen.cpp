@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <QElapsedTimer>
@@ -66,14 +67,16 @@ QByteArray numerados(int desde, int n) {
     return d;
 }
 
-// `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test writes to.
+// `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test
+// writes to; with `vista`, a workstation without a port (`--vista`).
 class Servicio {
 public:
-    Servicio(const QString& carpeta, const QStringList& extra = {}) {
+    Servicio(const QString& carpeta, const QStringList& extra = {}, bool vista = false) {
         asegurar_aplicacion();
         if (pty_.ruta().isEmpty()) return;
-        QStringList args{"--sin-ventana", "--puerto", pty_.ruta(), "--velocidad", "19200",
-                         "--carpeta", carpeta};
+        QStringList args{"--sin-ventana", "--carpeta", carpeta};
+        if (vista) args << "--vista";
+        else args << "--puerto" << pty_.ruta() << "--velocidad" << "19200";
         args << extra;
         QObject::connect(&p_, &QProcess::readyReadStandardOutput, [this] { salida_ += QString::fromUtf8(p_.readAllStandardOutput()); });
         QObject::connect(&p_, &QProcess::readyReadStandardError, [this] { errores_ += QString::fromUtf8(p_.readAllStandardError()); });
@@ -107,6 +110,12 @@ public:
         return p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -1;
     }
     const QString& errores() const { return errores_; }
+    // The event lines shown so far, sorted.
+    QStringList lineas() const {
+        QStringList r = salida_.split(QStringLiteral("\r\n")).filter(QRegularExpression(QStringLiteral("^Cuenta=")));
+        r.sort();
+        return r;
+    }
 
 private:
     Pty pty_;
@@ -710,7 +719,8 @@ TEST(FallosAlmacen, ServidorPostgreSQLConLaConsolaMatada) {
 // given both hosts, moves the rest to the new primary: every row once, in arrival
 // order, nothing left in the queue; the outage is told and logged once. A Qt
 // connection opened before, on the standby first in its URL, reconnects at its
-// next statement to the new primary.
+// next statement to the new primary. A workstation without a port, given both
+// hosts, follows the new primary and shows every row once.
 struct CasoConmutacion {
     const char* nombre;
     int atrasadas;  // rows queued before the console starts, moving when the primary dies
@@ -723,18 +733,28 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     const CasoConmutacion& c = GetParam();
     REQUIERE_SERVIDOR_PROPIO(pg, true);
     const QString base = QStringLiteral("corvane_prueba");
-    QTemporaryDir dir;
+    QTemporaryDir dir, dirVista;
+    Servicio vista(dirVista.path(), {"--base", pg.url(base)}, true);
+    ASSERT_TRUE(esperar_que(
+        [&] {
+            return pg.psql(base, "select count(*) from pg_stat_activity where application_name = "
+                                 "'corvane_vista' and query like 'SELECT gral_id,%'") == "1";
+        },
+        kEspera));
     int enviadas = 0;
+    QStringList recibidas; // the lines the receiving consoles showed
     if (c.atrasadas > 0) {
         // A replay whose server is nowhere leaves its rows in the queue (exit 3).
         QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
+        const QString salida = QDir(dirVista.path()).filePath(QStringLiteral("salida.txt"));
+        p.setStandardOutputFile(salida);
         p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", dir.path(), "--base",
                                                    "postgresql://postgres@127.0.0.1:1/x"});
         p.write(numerados(0, c.atrasadas));
         p.closeWriteChannel();
         ASSERT_TRUE(p.waitForFinished(60000));
         ASSERT_EQ(p.exitCode(), 3);
+        recibidas = leer_texto(salida).split(QStringLiteral("\r\n")).filter(QRegularExpression(QStringLiteral("^Cuenta=")));
         QFile::remove(QDir(dir.path()).filePath(QStringLiteral("error.log")));
         enviadas = c.atrasadas;
     }
@@ -790,6 +810,17 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     // The dying server's notice is not passed on in its English.
     EXPECT_FALSE(e.contains(QStringLiteral("WARNING"))) << avisos(e);
     EXPECT_EQ(s.detener(), 0);
+
+    // The viewer lost the primary once, found the new one, and showed each row once.
+    recibidas += s.lineas();
+    recibidas.sort();
+    ASSERT_EQ(recibidas.size(), enviadas);
+    EXPECT_TRUE(vista.esperarInformes(enviadas)) << vista.informes();
+    EXPECT_EQ(vista.detener(), 0);
+    EXPECT_TRUE(vista.lineas() == recibidas) << vista.lineas().size() << " líneas";
+    EXPECT_GE(vista.errores().count(QStringLiteral("Base central no disponible desde")), 1) << vista.errores().toStdString();
+    EXPECT_EQ(vista.errores().count(QStringLiteral("Base central disponible de nuevo a las")), 1);
+    EXPECT_FALSE(vista.errores().contains(QStringLiteral("WARNING"))) << vista.errores().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, Conmutacion,
