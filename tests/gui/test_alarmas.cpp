@@ -158,4 +158,78 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     borrar_diferidos();
 }
 
+// Two workstations on one central server: an alarm stored by the receiving one
+// is listed by the other, in front, with its sound; both acknowledge it at once
+// and exactly one acknowledgement stands, the same on both screens; an
+// acknowledgement on one takes the alarm out of the other's list and stops its
+// sound.
+TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    BasePrueba servidor(Motor::PostgreSQL);
+    ASSERT_TRUE(servidor.disponible());
+    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
+    MensajesGrabados mensajes;
+    struct Puesto {
+        QTemporaryDir dir;
+        SirenaGrabada sirena; // outlives the window, which silences it as it goes
+        std::unique_ptr<Camino> camino;
+        std::unique_ptr<Form1> ventana;
+    };
+    Puesto puestos[2];
+    for (int i = 0; i < 2; ++i) {
+        Opciones o;
+        o.carpeta = puestos[i].dir.path();
+        o.base = servidor.ruta();
+        o.puesto = QStringLiteral("puesto-%1").arg(i + 1);
+        puestos[i].camino = std::make_unique<Camino>(o, &reloj);
+        puestos[i].ventana = abrir_ventana(*puestos[i].camino, {}, &mensajes);
+        puestos[i].ventana->show();
+        puestos[i].ventana->ventanaAlarmas().ponerSirena(&puestos[i].sirena);
+    }
+    VentanaAlarmas& a = puestos[0].ventana->ventanaAlarmas();
+    VentanaAlarmas& b = puestos[1].ventana->ventanaAlarmas();
+    const QString reciente = QStringLiteral("06/12/2026 14:27:13");
+    const QStringList fuego{"SIN RECONOCER", "0777", "Incendio", "005", "01", "Repetidora 1", reciente};
+
+    puestos[0].ventana->manejador().recibir(paquete_de_evento('1', "110", "0777"));
+    EXPECT_EQ(filas(a), (std::vector<QStringList>{fuego}));
+    ASSERT_TRUE(esperar_que([&] { return filas(b) == std::vector<QStringList>{fuego}; }, 10000));
+    EXPECT_TRUE(b.isVisible());
+    EXPECT_TRUE(puestos[1].sirena.sonando);
+
+    // Both at once: nothing reaches either window between the two clicks.
+    reloj.fijar(momento(2026, 12, 6, 14, 30, 5));
+    for (VentanaAlarmas* v : {&a, &b}) {
+        auto* lista = control<QTreeWidget>(v, "Lista");
+        lista->setCurrentItem(lista->topLevelItem(0));
+    }
+    QTest::mouseClick(control<QPushButton>(&a, "Command1_0"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(&b, "Command1_0"), Qt::LeftButton);
+    QStringList deA = fuego, visto = fuego;
+    deA[0] = QStringLiteral("Reconocida 14:30:05");
+    visto[0] = QStringLiteral("Reconocida 14:30:05 por puesto-1");
+    EXPECT_EQ(filas(a), (std::vector<QStringList>{deA}));
+    EXPECT_TRUE(esperar_que([&] { return filas(b) == std::vector<QStringList>{visto}; }, 10000));
+    const QString historial = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
+    BaseDatos& central = *puestos[0].camino->estado().bases.base[0];
+    EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_puesto_reconocimiento")), QStringList{"puesto-1"});
+    EXPECT_FALSE(puestos[0].sirena.sonando);
+    EXPECT_FALSE(puestos[1].sirena.sonando);
+
+    // A panic alarm acknowledged on the receiving workstation alone.
+    puestos[0].ventana->manejador().recibir(paquete_de_evento('1', "120", "0555"));
+    ASSERT_TRUE(esperar_que([&] { return filas(b).size() == 2 && puestos[1].sirena.sonando; }, 10000));
+    QTest::mouseClick(control<QPushButton>(&a, "Command1_1"), Qt::LeftButton);
+    EXPECT_TRUE(esperar_que([&] { return !puestos[1].sirena.sonando; }, 10000));
+    EXPECT_EQ(filas(b).front().front(), QStringLiteral("Reconocida 14:30:05 por puesto-1"));
+    EXPECT_EQ(control<QPushButton>(puestos[1].ventana.get(), "Command5")->text(), QStringLiteral("Alarmas"));
+    EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_puesto_reconocimiento")),
+              (QStringList{"puesto-1", "puesto-1"}));
+    for (Puesto& p : puestos) {
+        p.ventana.reset();
+        borrar_diferidos();
+        p.camino->cerrar();
+    }
+}
+
 } // namespace
