@@ -67,6 +67,13 @@ QByteArray numerados(int desde, int n) {
     return d;
 }
 
+// The event lines ("Cuenta=...") of a console's standard output, sorted.
+QStringList lineas_de_eventos(const QString& salida) {
+    QStringList r = salida.split(QStringLiteral("\r\n")).filter(QRegularExpression(QStringLiteral("^Cuenta=")));
+    r.sort();
+    return r;
+}
+
 // `corvane --sin-ventana` on the slave side of a pseudo-terminal that the test
 // writes to; with `vista`, a workstation without a port (`--vista`).
 class Servicio {
@@ -111,11 +118,7 @@ public:
     }
     const QString& errores() const { return errores_; }
     // The event lines shown so far, sorted.
-    QStringList lineas() const {
-        QStringList r = salida_.split(QStringLiteral("\r\n")).filter(QRegularExpression(QStringLiteral("^Cuenta=")));
-        r.sort();
-        return r;
-    }
+    QStringList lineas() const { return lineas_de_eventos(salida_); }
 
 private:
     Pty pty_;
@@ -754,7 +757,7 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
         p.closeWriteChannel();
         ASSERT_TRUE(p.waitForFinished(60000));
         ASSERT_EQ(p.exitCode(), 3);
-        recibidas = leer_texto(salida).split(QStringLiteral("\r\n")).filter(QRegularExpression(QStringLiteral("^Cuenta=")));
+        recibidas = lineas_de_eventos(leer_texto(salida));
         QFile::remove(QDir(dir.path()).filePath(QStringLiteral("error.log")));
         enviadas = c.atrasadas;
     }
