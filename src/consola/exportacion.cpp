@@ -1,6 +1,7 @@
 #include "consola/exportacion.h"
 
 #include <QDate>
+#include <QSaveFile>
 #include <QTime>
 
 #include <charconv>
@@ -247,6 +248,24 @@ Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado
     // What was listed before a failure is still written.
     const Fallo escrito = escritor.vaciar();
     return f ? f : escrito;
+}
+
+Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas) {
+    QSaveFile archivo(ruta);
+    const auto fallo_archivo = [&archivo] {
+        return Fallo{fallos::kArchivoNoEncontrado, archivo.errorString()};
+    };
+    if (!archivo.open(QIODevice::WriteOnly)) return fallo_archivo();
+    const Fallo f = escribir_listado(base, c, FormaListado::Csv,
+                                     [&](const QByteArray& bytes) {
+                                         return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
+                                     },
+                                     filas);
+    if (f) {
+        archivo.cancelWriting();
+        return f;
+    }
+    return archivo.commit() ? Fallo{} : fallo_archivo();
 }
 
 } // namespace corvane

@@ -31,4 +31,8 @@ QByteArray cabecera_csv();
 Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
                        qint64& filas);
 
+// The CSV of `c` into the file `ruta`, created or replaced only once it is
+// written whole (a failure leaves what was there before).
+Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas);
+
 } // namespace corvane

@@ -51,9 +51,11 @@ public:
     Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
         if (Fallo f = alistar()) return f;
         const QVariant manejador = conexion_->db().driver()->handle();
-        PGconn* conn = qstrcmp(manejador.typeName(), "PGconn*") == 0 ? *static_cast<PGconn* const*>(manejador.constData())
-                                                                     : nullptr;
-        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
+        // The type's name as Qt spells it: the typedef's or the struct's.
+        const bool esConexion =
+            qstrcmp(manejador.typeName(), "PGconn*") == 0 || qstrcmp(manejador.typeName(), "pg_conn*") == 0;
+        PGconn* conn = esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
+        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta (%1)").arg(QLatin1String(manejador.typeName()))};
         if (!pq().cargada) return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
         const QByteArray copia = QByteArrayLiteral("COPY (") +
                                  traducir_sentencia(sentencia, Dialecto::PostgreSQL).toUtf8() +
