@@ -79,6 +79,32 @@ Fallo escribir_salida(const QByteArray& bytes) {
     return {};
 }
 
+// A listing of a range, of every account, detailed or CSV, on standard output.
+// The store is opened once (a server's connection is the check itself); its
+// failures are told, none logged.
+int listar_intervalo(const Opciones& o) {
+    const QString ruta = ruta_base(o);
+    // A file is first read on a read-only connection, so that a missing one is not created.
+    if (o.base.isEmpty()) {
+        if (const Fallo f = comprobar_base_legible(ruta)) return fallar_lectura(ruta, f);
+    }
+    std::unique_ptr<BaseDatos> base;
+    if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
+    const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
+    qint64 filas = 0;
+    Fallo escrito;
+    const Fallo f = escribir_listado(*base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
+                                     [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); },
+                                     filas);
+    if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
+    if (escrito) {
+        fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
+        return kSalidaBaseIlegible;
+    }
+    if (f) return fallar_lectura(ruta, f);
+    return kSalidaCorrecta;
+}
+
 } // namespace
 
 bool preparar_carpeta(const Opciones& o, QString& error) {
@@ -151,6 +177,10 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
+    // One account's day in the operator's lines is the search button's listing,
+    // over the road as the windows build it; every other listing is written as
+    // it is read, straight from the engine.
+    if (o.csv || o.detalle || o.todas || o.hasta != o.fecha) return listar_intervalo(o);
     if (const Fallo f = comprobar_consulta(o)) return fallar_lectura(ruta_base(o), f);
     Camino camino(o);
     camino.abrirBase();
@@ -159,27 +189,11 @@ int modo_consultar(const Opciones& o) {
     if (bases.abierta[0] == 0)
         return fallar_lectura(ruta_base(o),
                               {fallos::kArchivoNoEncontrado, QStringLiteral("vea error.log")});
-    // One account's day in the operator's lines is the search button's listing.
-    if (!o.csv && !o.detalle && !o.todas && o.hasta == o.fecha) {
-        CajaMemoria text3, text2;
-        text3.ponerTexto(o.cuenta);
-        MensajesConsola mensajes;
-        Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
-        escribir(stdout, text2.texto());
-        return kSalidaCorrecta;
-    }
-    const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
-    qint64 filas = 0;
-    Fallo escrito;
-    const Fallo f = escribir_listado(*bases.base[0], {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen},
-                                     forma, [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); },
-                                     filas);
-    if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
-    if (escrito) {
-        fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
-        return kSalidaBaseIlegible;
-    }
-    if (f) return fallar_lectura(ruta_base(o), f);
+    CajaMemoria text3, text2;
+    text3.ponerTexto(o.cuenta);
+    MensajesConsola mensajes;
+    Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
+    escribir(stdout, text2.texto());
     return kSalidaCorrecta;
 }
 
