@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "store/errores_motor.h"
+
 namespace corvane {
 
 const Libpq& pq() {
@@ -19,6 +21,14 @@ const Libpq& pq() {
         return l;
     }();
     return libpq;
+}
+
+Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
+    const char* estado = r != nullptr ? pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
+    const char* mensaje = r != nullptr ? pq().PQresultErrorMessage(r) : pq().PQerrorMessage(conn);
+    return {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError : QSqlError::StatementError),
+            QString::fromUtf8(mensaje).trimmed()};
 }
 
 } // namespace corvane

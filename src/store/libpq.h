@@ -6,6 +6,8 @@
 
 #include <libpq-fe.h>
 
+#include "common/fallo.h"
+
 namespace corvane {
 
 #define CORVANE_FUNCIONES_PQ(X)                                                                    \
@@ -24,5 +26,9 @@ struct Libpq {
 
 // Loaded once, at the first call.
 const Libpq& pq();
+
+// A failed statement's result (or, null, the connection's last failure) as a
+// Fallo numbered by its SQLSTATE; one without a SQLSTATE is the connection's.
+Fallo fallo_de_resultado(PGconn* conn, const PGresult* r);
 
 } // namespace corvane

@@ -22,16 +22,6 @@ constexpr int kEsperaConexionS = 5;
 // batch of rows does not wait for one connection timeout per row.
 constexpr int kPausaReconexionS = 2;
 
-// A failed statement's SQLSTATE and message as a Fallo; a connection lost
-// comes without a SQLSTATE.
-Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
-    const char* estado = r != nullptr ? pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
-    const QString mensaje = QString::fromUtf8(r != nullptr ? pq().PQresultErrorMessage(r) : pq().PQerrorMessage(conn));
-    return {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError : QSqlError::StatementError),
-            mensaje.trimmed()};
-}
-
 void cancelar(PGconn* conn) {
     if (PGcancel* c = pq().PQgetCancel(conn)) {
         char error[256];

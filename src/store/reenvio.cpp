@@ -208,11 +208,7 @@ private:
                 return primero;
             }
             if (s == PGRES_FATAL_ERROR && !primero) {
-                const char* estado = pq().PQresultErrorField(r, PG_DIAG_SQLSTATE);
-                const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
-                primero = {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError
-                                                                          : QSqlError::StatementError),
-                           QString::fromUtf8(pq().PQresultErrorMessage(r)).trimmed()};
+                primero = fallo_de_resultado(conn_, r);
             } else if (s == PGRES_TUPLES_OK && valor != nullptr && pq().PQntuples(r) > 0) {
                 *valor = QByteArray(pq().PQgetvalue(r, 0, 0)).toLongLong();
             }
