@@ -37,7 +37,9 @@ public:
 
     // The SELECT runs as COPY (SELECT ...) TO STDOUT on the driver's own
     // connection: the server streams its rows as text, which is read line by line
-    // and never held whole (QPSQL would fetch the whole result first).
+    // and never held whole (QPSQL would fetch the whole result first). The driver
+    // sets DATESTYLE to ISO on its connections: a moment comes as
+    // "yyyy-MM-dd HH:mm:ss", as SQLite stores it.
     Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
         if (Fallo f = alistar()) return f;
         const QVariant manejador = conexion_->db().driver()->handle();
