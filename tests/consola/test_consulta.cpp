@@ -231,6 +231,29 @@ TEST_P(Consulta, CuentaVaciaMuestraElMensajeYNoEjecutaNada) {
 
 INSTANTIATE_TEST_SUITE_P(Motores, Consulta, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
 
+// A server whose dates are written day first: the listings still read the
+// moment (the driver's connections ask for ISO dates).
+TEST(ListadoEnServidor, ElMomentoNoDependeDelEstiloDeFechas) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    const QString url = nueva_base_postgresql();
+    const QString base = url.section(QLatin1Char('/'), -1);
+    ejecutar_directo(url, {QStringLiteral("ALTER DATABASE %1 SET datestyle TO 'SQL, DMY'").arg(base)});
+    std::unique_ptr<BaseDatos> db;
+    ASSERT_FALSE(abrir_motor(url, db));
+    ASSERT_FALSE(db->guardar({"02bf", 5, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"}));
+    const ConsultaIntervalo c{"02bf", kDia, kDia, 0};
+    for (const auto& [forma, esperado] : {std::pair{FormaListado::Csv, QByteArray(",2026-12-06T14:27:13,")},
+                                          std::pair{FormaListado::Operador, QByteArray("Hora=06/12/2026 14:27:13\r\n")}}) {
+        QByteArray r;
+        qint64 filas = 0;
+        ASSERT_FALSE(escribir_listado(*db, c, forma, [&r](const QByteArray& b) {
+            r += b;
+            return Fallo{};
+        }, filas));
+        EXPECT_TRUE(r.contains(esperado)) << r.toStdString();
+    }
+}
+
 TEST(FormasDelListado, CadaFilaEnLasDosFormas) {
     const QDateTime hora = momento(2026, 12, 6, 14, 27, 13);
     struct {
