@@ -22,12 +22,15 @@ using namespace corvane;
 #ifdef CORVANE_VENTANAS
 namespace {
 
-// The windows' module beside the program file, loaded and run.
+// The windows' module, loaded and run.
 int abrir_ventanas(int& argc, char* argv[], const Opciones& o) {
     QByteArray programa(4096, '\0');
     const ssize_t largo = ::readlink("/proc/self/exe", programa.data(), static_cast<size_t>(programa.size()));
     programa.truncate(largo > 0 ? largo : 0);
-    const QByteArray modulo = programa.left(programa.lastIndexOf('/') + 1) + kModuloVentanas;
+    const QByteArray carpeta = programa.left(programa.lastIndexOf('/') + 1);
+    // Beside the program in a build tree; in the library folder once installed.
+    QByteArray modulo = carpeta + kModuloVentanas;
+    if (::access(modulo.constData(), F_OK) != 0) modulo = carpeta + CORVANE_MODULO_INSTALADO + kModuloVentanas;
     void* h = ::dlopen(modulo.constData(), RTLD_NOW | RTLD_LOCAL);
     const auto entrada = h != nullptr ? reinterpret_cast<EntradaVentanas>(::dlsym(h, kEntradaVentanas)) : nullptr;
     if (entrada == nullptr) {
