@@ -5,7 +5,8 @@
 // index and on a copy of it without the index.
 //
 // The database is built once into datos/ of the build folder and reused by later
-// runs; a missing or unfinished file is built again (about a minute). The copy
+// runs (and by bench/historia); a missing or unfinished file is built again
+// (about a minute). The copy
 // without the index is made at every run and removed at the end.
 
 #include <QDate>
@@ -24,6 +25,7 @@
 #include <random>
 #include <vector>
 
+#include "consola/exportacion.h"
 #include "consola/listado.h"
 #include "store/consulta.h"
 #include "store/esquema.h"
@@ -141,8 +143,8 @@ bool construir_base(const QString& ruta) {
             q.finish();
             ok = ok && db.commit();
             const qint64 filas = reloj.elapsed();
-            ok = ok && ejecutar(q, esquema::kCrearIndice);
-            std::fprintf(stderr, "  filas en %.1f s, índice en %.1f s\n",
+            ok = ok && ejecutar(q, esquema::kCrearIndice) && ejecutar(q, esquema::kCrearIndiceMomentoSQLite);
+            std::fprintf(stderr, "  filas en %.1f s, índices en %.1f s\n",
                          static_cast<double>(filas) / 1000,
                          static_cast<double>(reloj.elapsed() - filas) / 1000);
         }
@@ -169,7 +171,9 @@ bool abrir_sin_indice(ConjuntoBases& bases) {
             return false;
     }
     abrir_base_de_datos(copia, 0, bases);
-    if (!bases.base[0] || bases.base[0]->ejecutar(QStringLiteral("DROP INDEX ") + esquema::kIndice))
+    // The index by moment would narrow the query to its day: it goes too.
+    if (!bases.base[0] || bases.base[0]->ejecutar(QStringLiteral("DROP INDEX ") + esquema::kIndice) ||
+        bases.base[0]->ejecutar(QStringLiteral("DROP INDEX ") + esquema::kIndiceMomento))
         return false;
     std::unique_ptr<Registros> rs;
     const Fallo fallo = bases.base[0]->abrirRegistros(
@@ -245,9 +249,60 @@ void medir_solo_motor(benchmark::State& estado, ConjuntoBases& bases,
 
 } // namespace
 
+// One account's whole year in the detailed listing (escribir_listado, the
+// code behind --detalle) on the database `ruta` (the file or a server's URL),
+// for `cantidad` random accounts: prints "mediana_ms filas_por_consulta".
+int medir_cuenta_anio(const QString& ruta, int cantidad) {
+    ConjuntoBases bases;
+    inic_base_de_datos(bases);
+    abrir_base_de_datos(ruta, 0, bases);
+    if (!bases.base[0]) {
+        std::fprintf(stderr, "bench_consulta: no se pudo abrir %s\n", qPrintable(ruta));
+        return 1;
+    }
+    const std::vector<QString> abonados = cuentas();
+    std::mt19937 azar(11);
+    std::vector<QString> elegidas;
+    for (int i = 0; i < cantidad; ++i) elegidas.push_back(abonados[azar() % kCuentas]);
+    std::vector<double> tiempos;
+    qint64 filas = 0;
+    // A first pass reads the accounts' pages into the system's cache, as a
+    // database in use has them; the second is measured.
+    for (int i = 0; i < 2 * cantidad; ++i) {
+        const ConsultaIntervalo c{elegidas[static_cast<size_t>(i % cantidad)], primer_dia(),
+                                  primer_dia().addDays(kDias - 1), 0};
+        qint64 bytes = 0, n = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        const Fallo f = escribir_listado(*bases.base[0], c, FormaListado::Detalle,
+                                         [&bytes](const QByteArray& b) {
+                                             bytes += b.size();
+                                             return Fallo{};
+                                         },
+                                         n);
+        const auto t1 = std::chrono::steady_clock::now();
+        if (f || bytes == 0) {
+            std::fprintf(stderr, "bench_consulta: %s\n", qPrintable(f.detalle));
+            return 1;
+        }
+        if (i < cantidad) continue;
+        tiempos.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        filas += n;
+    }
+    std::sort(tiempos.begin(), tiempos.end());
+    std::printf("%.2f %lld\n", tiempos[tiempos.size() / 2], static_cast<long long>(filas / cantidad));
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (argc == 3 && qstrcmp(argv[1], "--cuenta-anio") == 0) return medir_cuenta_anio(QString::fromLocal8Bit(argv[2]), 101);
+    // --solo-construir: the database is built if missing and its path printed;
+    // nothing is measured (bench/historia lists it through the whole program).
+    // --cuenta-anio RUTA: see medir_cuenta_anio.
+    const bool soloConstruir = argc == 2 && qstrcmp(argv[1], "--solo-construir") == 0;
+    if (!soloConstruir) {
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    }
 
     QDir().mkpath(QStringLiteral(CORVANE_DATOS_BENCH));
     if (!QFile::exists(archivo_base())) {
@@ -257,6 +312,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench_consulta: no se pudo construir la base\n");
             return 1;
         }
+    }
+    if (soloConstruir) {
+        std::printf("%s\n", qPrintable(archivo_base()));
+        return 0;
     }
 
     ConjuntoBases conIndice, sinIndice;

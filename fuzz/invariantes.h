@@ -196,6 +196,9 @@ public:
     Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
         return real_->abrirRegistros(sentencia, registros);
     }
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        return real_->recorrer(sentencia, fila);
+    }
     Fallo comenzarLote() override { return real_->comenzarLote(); }
     Fallo confirmarLote() override { return real_->confirmarLote(); }
     void deshacerLote() override { real_->deshacerLote(); }

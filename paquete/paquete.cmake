@@ -24,6 +24,12 @@ endforeach()
 add_custom_target(corvane_documentos ALL DEPENDS ${corvane_comprimidos})
 
 install(TARGETS corvane corvane-simulador RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The windows' module, private to the program: the program looks for it beside
+# itself (a build tree) and then in ../lib/<architecture>/corvane.
+if(TARGET corvane_ventanas)
+  install(TARGETS corvane_ventanas LIBRARY DESTINATION ${CORVANE_DIR_MODULO}
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endif()
 install(FILES ${corvane_paquete_src}/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${corvane_paquete_src}/corvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -17,6 +17,7 @@ dpkg-deb -c "$deb" >"$tmp/contenido"
 esperados=(
   "-rwxr-xr-x ./usr/bin/corvane"
   "-rwxr-xr-x ./usr/bin/corvane-simulador"
+  "-rw-r--r-- ./usr/lib/x86_64-linux-gnu/corvane/corvane-ventanas.so"
   "-rw-r--r-- ./usr/share/applications/corvane.desktop"
   "-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/corvane.svg"
   "-rw-r--r-- ./usr/share/man/man1/corvane.1.gz"
@@ -88,4 +89,11 @@ for programa in corvane corvane-simulador; do
     grep -q -- "$opcion" "$tmp/manual" || falla "la página de manual de $programa no nombra $opcion"
   done
 done
+# The windows' module is found where the package puts it: the unpacked console
+# opens its windows (offscreen) and runs until it is stopped.
+mkdir -p "$tmp/datos"
+estado=0
+QT_QPA_PLATFORM=offscreen timeout 3 "$tmp/raiz/usr/bin/corvane" --carpeta "$tmp/datos" \
+  >"$tmp/ventanas.txt" 2>&1 || estado=$?
+[[ $estado -eq 124 ]] || { cat "$tmp/ventanas.txt" >&2; falla "las ventanas no abren (estado $estado)"; }
 echo "Paquete comprobado: $(basename "$deb"), $(stat -c %s "$deb") bytes"

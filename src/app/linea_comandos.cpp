@@ -22,6 +22,15 @@ int indice_origen(const QString& valor) {
     return n <= 15 ? n + 1 : -1;
 }
 
+// An `aplicar` for a day, AAAA-MM-DD.
+std::function<QString(const QString&)> leer_fecha(QDate& destino) {
+    return [&destino](const QString& v) -> QString {
+        destino = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+        if (!destino.isValid()) return QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(v);
+        return {};
+    };
+}
+
 // Writes 'x' over `texto`'s bytes [desde, hasta).
 void tapar(char* texto, size_t desde, size_t hasta) {
     if (desde < hasta) std::memset(texto + desde, 'x', hasta - desde);
@@ -116,13 +125,11 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              o.cuenta = v;
              return {};
          }},
-        {"fecha", kConValor,
-         [&o](const QString& v) -> QString {
-             o.fecha = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
-             if (!o.fecha.isValid())
-                 return QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(v);
-             return {};
-         }},
+        {"fecha", kConValor, leer_fecha(o.fecha)},
+        {"desde", kConValor, leer_fecha(o.fecha)},
+        {"hasta", kConValor, leer_fecha(o.hasta)},
+        {"todas", kInterruptor, marcar(o.todas)},
+        {"detalle", kInterruptor, marcar(o.detalle)},
         {"origen", kConValor,
          [&o](const QString& v) -> QString {
              o.origen = indice_origen(v);
@@ -167,16 +174,19 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return linea.dadas.contains(QLatin1String(nombre));
     };
     const bool sinVentana = dada("sin-ventana");
+    if (dada("consultar") && o.todas)
+        return fallar(QStringLiteral("--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
-                      (dada("consultar") ? 1 : 0) + (dada("copia") ? 1 : 0);
+                      (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0);
     if (modos > 1)
         return fallar(
             QStringLiteral("--reproducir, --sin-ventana, --consultar y --copia no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
+    const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     const bool dePuerto = dada("velocidad");
     if (!o.archivo.isEmpty())
         o.modo = Modo::Reproducir;
-    else if (!o.cuenta.isEmpty())
+    else if (!o.cuenta.isEmpty() || o.todas)
         o.modo = Modo::Consultar;
     else if (sinVentana)
         o.modo = Modo::SinVentana;
@@ -187,6 +197,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
     if (deConsulta && o.modo != Modo::Consultar)
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
+    if (deIntervalo && o.modo != Modo::Consultar)
+        return fallar(QStringLiteral("--desde, --hasta y --detalle solo sirven con --consultar CUENTA o con --todas"));
+    if (dada("fecha") && dada("desde"))
+        return fallar(QStringLiteral("--fecha y --desde no se combinan: --fecha D es lo mismo que --desde D"));
+    if (dada("hasta") && !dada("fecha") && !dada("desde"))
+        return fallar(QStringLiteral("--hasta necesita --desde"));
+    if (o.csv && o.detalle) return fallar(QStringLiteral("--csv y --detalle no se combinan"));
+    if (o.hasta.isValid() && o.hasta < o.fecha)
+        return fallar(QStringLiteral("el intervalo no es válido: --hasta %1 es anterior a --desde %2")
+                          .arg(o.hasta.toString(QStringLiteral("yyyy-MM-dd")), o.fecha.toString(QStringLiteral("yyyy-MM-dd"))));
     if (dePuerto && o.modo != Modo::SinVentana)
         return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana"));
     if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
@@ -210,6 +230,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     if (dada("puesto") && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--puesto solo sirve con las ventanas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
+    if (o.modo == Modo::Consultar && !o.hasta.isValid()) o.hasta = o.fecha;
     return r;
 }
 
@@ -227,6 +248,13 @@ QString texto_ayuda() {
                "  corvane --consultar CUENTA --fecha AAAA-MM-DD [--origen todos|directo|1..15] "
                "[--csv]\n"
                "                                        lista los eventos de una cuenta en un día\n"
+               "  corvane --consultar CUENTA|--todas --desde AAAA-MM-DD [--hasta AAAA-MM-DD]\n"
+               "          [--origen ...] [--detalle|--csv]\n"
+               "                                        los eventos de una cuenta, o de todas, de\n"
+               "                                        --desde a --hasta (ambos incluidos; por\n"
+               "                                        omisión --hasta es --desde); --detalle añade\n"
+               "                                        evento, descripción, clase, partición y zona;\n"
+               "                                        --csv da todas las columnas en CSV\n"
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"

@@ -20,9 +20,12 @@ struct Opciones {
     QString puerto;    // --puerto: a numbered port (es_puerto_numerado) or a device path
     int velocidad = 0; // --velocidad: one of kVelocidades, bit/s
     QString cuenta;    // --consultar: an account (cuenta_valida)
-    QDate fecha;       // --fecha; today when not given
+    bool todas = false; // --todas: every account instead of one
+    QDate fecha;       // --fecha or --desde: the first day listed; today when not given
+    QDate hasta;       // --hasta: the last day listed, not before fecha; fecha when not given
     int origen = 0;    // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
     bool csv = false;  // --csv
+    bool detalle = false; // --detalle
     QString copia;     // --copia: path of the copy of the event database, a file still to be made
     int vigilancia = kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
     bool vista = false; // --vista: no port; shows what the central server (--base) stores

@@ -9,10 +9,40 @@
 #include "app/modos.h"
 #include "app/servicio.h"
 #ifdef CORVANE_VENTANAS
-#include "app/modo_ventanas.h"
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <QByteArray>
+
+#include "app/entrada_ventanas.h"
 #endif
 
 using namespace corvane;
+
+#ifdef CORVANE_VENTANAS
+namespace {
+
+// The windows' module, loaded and run.
+int abrir_ventanas(int& argc, char* argv[], const Opciones& o) {
+    QByteArray programa(4096, '\0');
+    const ssize_t largo = ::readlink("/proc/self/exe", programa.data(), static_cast<size_t>(programa.size()));
+    programa.truncate(largo > 0 ? largo : 0);
+    const QByteArray carpeta = programa.left(programa.lastIndexOf('/') + 1);
+    // Beside the program in a build tree; in the library folder once installed.
+    QByteArray modulo = carpeta + kModuloVentanas;
+    if (::access(modulo.constData(), F_OK) != 0) modulo = carpeta + CORVANE_MODULO_INSTALADO + kModuloVentanas;
+    void* h = ::dlopen(modulo.constData(), RTLD_NOW | RTLD_LOCAL);
+    const auto entrada = h != nullptr ? reinterpret_cast<EntradaVentanas>(::dlsym(h, kEntradaVentanas)) : nullptr;
+    if (entrada == nullptr) {
+        escribir(stderr, QStringLiteral("corvane: no se pueden abrir las ventanas: %1\n")
+                             .arg(QString::fromLocal8Bit(::dlerror())));
+        return kSalidaError;
+    }
+    return entrada(&argc, argv, &o);
+}
+
+} // namespace
+#endif
 
 int main(int argc, char* argv[]) {
     // A reader of standard output or standard error that goes away (a pipe into
@@ -31,7 +61,7 @@ int main(int argc, char* argv[]) {
     }
     const Opciones& o = linea.opciones;
 #ifdef CORVANE_VENTANAS
-    if (o.modo == Modo::Ventanas) return modo_ventanas(argc, argv, o);
+    if (o.modo == Modo::Ventanas) return abrir_ventanas(argc, argv, o);
 #endif
     switch (o.modo) {
     case Modo::Ayuda:

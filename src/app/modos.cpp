@@ -17,6 +17,7 @@
 #include "app/camino.h"
 #include "common/registro_errores.h"
 #include "consola/boton_consulta.h"
+#include "consola/exportacion.h"
 #include "consola/listado.h"
 #include "reception/manejador.h"
 #include "store/consulta.h"
@@ -29,6 +30,9 @@ namespace {
 // commits few (about 90 for a million packets) and the memory of a batch's
 // pending reports and rows small.
 constexpr qint64 kBloqueLectura = 256 * 1024;
+// Not a number of error.log: a listing whose reader went away, which ends it
+// without a message (as any write to standard output does).
+constexpr qint32 kLectorAusente = -1;
 // Milliseconds the end of a replay waits for a central server that takes no row.
 constexpr int kEsperaFinalMs = 5000;
 
@@ -57,6 +61,49 @@ Fallo comprobar_consulta(const Opciones& o) {
     if (o.base.isEmpty()) return comprobar_base_legible(ruta_base(o));
     std::unique_ptr<BaseDatos> base;
     return abrir_motor(o.base, base);
+}
+
+// A listing's bytes straight to standard output, the buffer of escribir()
+// emptied first. A reader that stopped reading ends the listing quietly.
+Fallo escribir_salida(const QByteArray& bytes) {
+    vaciar_salidas();
+    const char* p = bytes.constData();
+    qsizetype resto = bytes.size();
+    while (resto > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, p, static_cast<size_t>(resto));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EPIPE) return {kLectorAusente, {}};
+        if (n < 0) return {fallos::kMotorGeneral, QStringLiteral("salida estándar: ") + QString::fromLocal8Bit(std::strerror(errno))};
+        p += n;
+        resto -= n;
+    }
+    return {};
+}
+
+// A listing of a range, of every account, detailed or CSV, on standard output.
+// The store is opened once (a server's connection is the check itself); its
+// failures are told, none logged.
+int listar_intervalo(const Opciones& o) {
+    const QString ruta = ruta_base(o);
+    // A file is first read on a read-only connection, so that a missing one is not created.
+    if (o.base.isEmpty()) {
+        if (const Fallo f = comprobar_base_legible(ruta)) return fallar_lectura(ruta, f);
+    }
+    std::unique_ptr<BaseDatos> base;
+    if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
+    const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
+    qint64 filas = 0;
+    Fallo escrito;
+    const Fallo f = escribir_listado(*base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
+                                     [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); },
+                                     filas);
+    if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
+    if (escrito) {
+        fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
+        return kSalidaBaseIlegible;
+    }
+    if (f) return fallar_lectura(ruta, f);
+    return kSalidaCorrecta;
 }
 
 } // namespace
@@ -145,6 +192,10 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
+    // One account's day in the operator's lines is the search button's listing,
+    // over the road as the windows build it; every other listing is written as
+    // it is read, straight from the engine.
+    if (o.csv || o.detalle || o.todas || o.hasta != o.fecha) return listar_intervalo(o);
     if (const Fallo f = comprobar_consulta(o)) return fallar_lectura(ruta_base(o), f);
     Camino camino(o);
     camino.abrirBase();
@@ -153,16 +204,11 @@ int modo_consultar(const Opciones& o) {
     if (bases.abierta[0] == 0)
         return fallar_lectura(ruta_base(o),
                               {fallos::kArchivoNoEncontrado, QStringLiteral("vea error.log")});
-    if (!o.csv) {
-        CajaMemoria text3, text2;
-        text3.ponerTexto(o.cuenta);
-        MensajesConsola mensajes;
-        Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
-        escribir(stdout, text2.texto());
-        return kSalidaCorrecta;
-    }
-    escribir(stdout, consultar_historial(sentencia_historial(o.cuenta, 0, o.origen, o.fecha), 0, 0,
-                                         bases, FormaListado::Csv));
+    CajaMemoria text3, text2;
+    text3.ponerTexto(o.cuenta);
+    MensajesConsola mensajes;
+    Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
+    escribir(stdout, text2.texto());
     return kSalidaCorrecta;
 }
 

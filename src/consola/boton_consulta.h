@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
 #include "common/caja_texto.h"
 #include "common/mensajes.h"
 #include "store/definesBaseDatos.h"
@@ -19,5 +21,15 @@ inline const QString kMensajeCuentaVacia = QStringLiteral("Debe llenar el campo 
 // database slot 0.
 void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
                     CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases);
+
+// The export button ("Exportar…") beside it: the same account and day, with
+// the origin list's index, every column as CSV (exportacion.h) into a file that
+// `elegir` asks for, offering `propuesto` (empty: cancelled, nothing done). An
+// empty account shows "Debe llenar el campo usuario" as the search does; then a
+// message says how many events went to the file, or why none did (the file is
+// only replaced once written whole).
+void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,
+                    const std::function<QString(const QString& propuesto)>& elegir, CajaMensajes& mensajes,
+                    ConjuntoBases& bases);
 
 } // namespace corvane

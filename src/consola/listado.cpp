@@ -3,16 +3,6 @@
 #include "common/reloj.h"
 
 namespace corvane {
-namespace {
-
-QString campo_csv(const QString& valor) {
-    if (!valor.contains(QLatin1Char(',')) && !valor.contains(QLatin1Char('"'))) return valor;
-    QString r = valor;
-    r.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + r + QLatin1Char('"');
-}
-
-} // namespace
 
 QString linea_historial(const FilaHistorial& f) {
     QString linea = QStringLiteral("Cuenta=") + f.abonado + QStringLiteral("  ") + QStringLiteral("Señal=") +
@@ -27,19 +17,8 @@ QString linea_historial(const FilaHistorial& f) {
            QStringLiteral("\r\n");
 }
 
-QString linea_csv(const FilaHistorial& f) {
-    return campo_csv(f.abonado) + QLatin1Char(',') + QString::number(f.nivel) + QLatin1Char(',') +
-           campo_csv(f.origen) + QLatin1Char(',') +
-           (f.momento.isValid() ? f.momento.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
-                                : campo_csv(f.momentoTexto)) +
-           QStringLiteral("\r\n");
-}
-
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases, FormaListado forma) {
-    if (forma == FormaListado::Csv)
-        return kCabeceraCsv +
-               consultar_historial(sentencia, indice, indiceRegistros, bases, linea_csv, QString());
+                            ConjuntoBases& bases) {
     return consultar_historial(sentencia, indice, indiceRegistros, bases, linea_historial, kSinRegistros);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The two forms of an account's listing, shared by the query button and the
-// command line: the operator's lines, and CSV for auditors and spreadsheets.
+// The forms of the listing, shared by the query button, the export and the
+// command line: the operator's lines, the detailed lines, and CSV for auditors
+// and spreadsheets.
 
 #include <QString>
 
@@ -10,14 +11,14 @@
 namespace corvane {
 
 inline const QString kSinRegistros = QStringLiteral("No hay registros para ese abonado");
-inline const QString kCabeceraCsv = QStringLiteral("cuenta,nivel,origen,momento\r\n");
 
 enum class FormaListado {
     // "Cuenta=02bf  Señal=5  Origen=Rep 3   Hora=06/12/2026 14:27:13" and CR LF per
     // row; "No hay registros para ese abonado" when there are none.
     Operador,
-    // kCabeceraCsv, then "02bf,5,3,2026-12-06T14:27:13" and CR LF per row; only the
-    // header when there are none.
+    // The operator's line, then the event's own line (exportacion.h, README).
+    Detalle,
+    // Every stored column, the event's description and class (exportacion.h).
     Csv,
 };
 
@@ -25,14 +26,10 @@ enum class FormaListado {
 // stored when it is not a moment.
 QString linea_historial(const FilaHistorial& f);
 
-// The CSV line of one row: the moment in ISO form; a field holding a comma or a
-// double quote goes between double quotes, its quotes doubled.
-QString linea_csv(const FilaHistorial& f);
-
 // Runs the SELECT `sentencia` on database slot `indice`, parks its recordset in
-// slot `indiceRegistros` and returns the listing in `forma`. A failure is logged
+// slot `indiceRegistros` and returns the operator's listing. A failure is logged
 // under "buscar_ultima_pos_Error" and leaves what was listed before it.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases, FormaListado forma = FormaListado::Operador);
+                            ConjuntoBases& bases);
 
 } // namespace corvane

@@ -194,6 +194,22 @@ Tono ClasificacionEvento::tono() const {
     }
 }
 
+QString nombre_clase(ClaseEvento clase) {
+    switch (clase) {
+    case C::Fuego: return QStringLiteral("Fuego");
+    case C::Panico: return QStringLiteral("Pánico");
+    case C::Medica: return QStringLiteral("Médica");
+    case C::Robo: return QStringLiteral("Robo");
+    case C::Supervision: return QStringLiteral("Supervisión");
+    case C::Averia: return QStringLiteral("Avería");
+    case C::AperturaCierre: return QStringLiteral("Apertura/cierre");
+    case C::Anulacion: return QStringLiteral("Anulación");
+    case C::Prueba: return QStringLiteral("Prueba");
+    case C::Otro: break;
+    }
+    return QStringLiteral("Otro");
+}
+
 ClasificacionEvento clasificar_evento(QStringView evento) {
     ClasificacionEvento r;
     if (evento.size() == 4 && evento.front() == u'E')

@@ -47,6 +47,11 @@ struct ClasificacionEvento {
     Tono tono() const;
 };
 
+// The class's Spanish name, as listings and exports show it: "Fuego", "Pánico",
+// "Médica", "Robo", "Supervisión", "Avería", "Apertura/cierre", "Anulación",
+// "Prueba", "Otro".
+QString nombre_clase(ClaseEvento clase);
+
 // `evento`: type letter and code ("E130", "R401"), or a code alone ("12").
 ClasificacionEvento clasificar_evento(QStringView evento);
 

@@ -59,6 +59,10 @@ public:
         if (Fallo f = abrirServidor()) return f;
         return servidor_->abrirRegistros(sentencia, registros);
     }
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        if (Fallo f = abrirServidor()) return f;
+        return servidor_->recorrer(sentencia, fila);
+    }
 
     qint64 pendientes() override { return inicial_ + encoladas_ - reenvio_->movidas(); }
     std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }

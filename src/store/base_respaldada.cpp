@@ -90,6 +90,10 @@ public:
         if (Fallo f = abrirArchivo()) return f;
         return archivo_->abrirRegistros(sentencia, registros);
     }
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        if (Fallo f = abrirArchivo()) return f;
+        return archivo_->recorrer(sentencia, fila);
+    }
 
     qint64 pendientes() override {
         avanzar();

@@ -1,6 +1,7 @@
 #include "store/consulta.h"
 
 #include "common/comun.h"
+#include "store/esquema.h"
 
 namespace corvane {
 namespace {
@@ -36,6 +37,15 @@ QString sentencia_historial(const QString& cuenta, int senal, int origen, const 
         else s += condicionOrigen;
     }
     return s + QStringLiteral(") order by gral_hora_fecha asc");
+}
+
+QString sentencia_intervalo(const ConsultaIntervalo& c) {
+    QString s = QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from TABLA_GENERAL where (");
+    if (!c.cuenta.isEmpty()) s += QStringLiteral("(gral_numero_abonado='") + c.cuenta + QStringLiteral("') and ");
+    s += QStringLiteral("(gral_hora_fecha>=#") + literal_momento(c.desde, "00:00:00") + QStringLiteral("#) and ") +
+         QStringLiteral("(gral_hora_fecha<=#") + literal_momento(c.hasta, "23:59:59") + QStringLiteral("#)");
+    if (c.origen != 0) s += QStringLiteral(" and (gral_origen='") + valor_filtro(c.origen - 1) + QStringLiteral("')");
+    return s + QStringLiteral(") order by gral_hora_fecha asc, gral_id asc");
 }
 
 } // namespace corvane

@@ -13,4 +13,17 @@ namespace corvane {
 // of `dia` itself, whatever the machine's locale.
 QString sentencia_historial(const QString& cuenta, int senal, int origen, const QDate& dia);
 
+// The listing of a range of days: one account or every one, from 00:00:00 of
+// `desde` to 23:59:59 of `hasta`, optionally one origin.
+struct ConsultaIntervalo {
+    QString cuenta; // empty: every account
+    QDate desde;
+    QDate hasta;
+    int origen = 0; // as for sentencia_historial
+};
+
+// The SELECT of every stored column (esquema::kColumnas, in their order) of the
+// rows of `c`, by moment, then by arrival.
+QString sentencia_intervalo(const ConsultaIntervalo& c);
+
 } // namespace corvane

@@ -105,6 +105,15 @@ inline const QString kCrearIndice = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS indice_abonado_fecha "
     "ON TABLA_GENERAL (gral_numero_abonado, gral_hora_fecha)");
 
+// The listings of every account over a range of days read the rows by moment,
+// then by arrival. SQLite's index carries the row's key (gral_id) after its
+// columns already; PostgreSQL's needs it named.
+inline const QString kIndiceMomento = QStringLiteral("indice_momento");
+inline const QString kCrearIndiceMomentoSQLite = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS indice_momento ON TABLA_GENERAL (gral_hora_fecha)");
+inline const QString kCrearIndiceMomentoPostgreSQL = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS indice_momento ON TABLA_GENERAL (gral_hora_fecha, gral_id)");
+
 // The alarm table, next to the event table on the same database. alar_id is our
 // own key, named by no INSERT; it keeps the order of arrival within a second.
 inline const QString kTablaAlarmas = QStringLiteral("TABLA_ALARMAS");

@@ -9,7 +9,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "common/fallo.h"
@@ -33,6 +35,10 @@ public:
     virtual bool abierto() const = 0;
 };
 
+// The values of one walked row (BaseDatos::recorrer).
+using ValoresFila = std::vector<std::string_view>;
+using FuncionFila = std::function<Fallo(const ValoresFila& valores)>;
+
 class BaseDatos {
 public:
     virtual ~BaseDatos() = default;
@@ -43,6 +49,11 @@ public:
     // Runs one statement text at once; inside a batch it joins the batch's transaction.
     virtual Fallo ejecutar(const QString& sentencia) = 0;
     virtual Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) = 0;
+    // Walks the rows of the SELECT `sentencia` forward, keeping none of them:
+    // `fila` gets each row's values in the SELECT's column order, as UTF-8 bytes
+    // (a NULL as empty), valid during the call only. A failure that `fila`
+    // returns stops the walk and is returned. For listings too long to hold.
+    virtual Fallo recorrer(const QString& sentencia, const FuncionFila& fila) = 0;
 
     // A batch groups the rows of one read of received bytes in one transaction.
     // Each statement inside still runs at once and fails on its own.

@@ -1,6 +1,7 @@
 #include "store/motor_postgresql.h"
 
 #include <QElapsedTimer>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -8,6 +9,9 @@
 #include "store/base_qt.h"
 #include "store/direccion_postgresql.h"
 #include "store/errores_motor.h"
+#include "store/libpq.h"
+#include "store/literales.h"
+#include "store/texto_copia.h"
 
 namespace corvane {
 namespace {
@@ -27,10 +31,75 @@ QString entre_comillas(QString valor) {
     return QLatin1Char('\'') + valor + QLatin1Char('\'');
 }
 
+void cancelar(PGconn* conn) {
+    if (PGcancel* c = pq().PQgetCancel(conn)) {
+        char error[256];
+        pq().PQcancel(c, error, sizeof error);
+        pq().PQfreeCancel(c);
+    }
+}
+
 class BasePostgreSQL : public BaseQt {
 public:
     explicit BasePostgreSQL(std::shared_ptr<Conexion> conexion)
         : BaseQt(std::move(conexion), Dialecto::PostgreSQL) {}
+
+    // The SELECT runs as COPY (SELECT ...) TO STDOUT on the driver's own
+    // connection: the server streams its rows as text, which is read line by line
+    // and never held whole (QPSQL would fetch the whole result first). The driver
+    // sets DATESTYLE to ISO on its connections: a moment comes as
+    // "yyyy-MM-dd HH:mm:ss", as SQLite stores it.
+    // A connection found lost before the first row is opened again and the
+    // statement run once more there (a promoted standby, or the server back).
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        bool dadas = false;
+        Fallo f = copiarFilas(sentencia, fila, dadas);
+        if (f.numero == fallos::kConexionPerdida) alFallar(f);
+        if (f.numero == fallos::kConexionPerdida && !dadas && !enTransaccion()) {
+            f = copiarFilas(sentencia, fila, dadas);
+            if (f.numero == fallos::kConexionPerdida) alFallar(f);
+        }
+        return f;
+    }
+
+private:
+    // The COPY of `sentencia`'s rows; `dadas` becomes true at the first row given.
+    Fallo copiarFilas(const QString& sentencia, const FuncionFila& fila, bool& dadas) {
+        if (Fallo f = alistar()) return f;
+        const QVariant manejador = conexion_->db().driver()->handle();
+        // The type's name as Qt spells it: the typedef's or the struct's.
+        const bool esConexion =
+            qstrcmp(manejador.typeName(), "PGconn*") == 0 || qstrcmp(manejador.typeName(), "pg_conn*") == 0;
+        PGconn* conn = esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
+        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta (%1)").arg(QLatin1String(manejador.typeName()))};
+        if (!pq().cargada) return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
+        const QByteArray copia = QByteArrayLiteral("COPY (") +
+                                 traducir_sentencia(sentencia, Dialecto::PostgreSQL).toUtf8() +
+                                 QByteArrayLiteral(") TO STDOUT");
+        PGresult* inicio = pq().PQexec(conn, copia.constData());
+        const bool copiando = pq().PQresultStatus(inicio) == PGRES_COPY_OUT;
+        Fallo f = copiando ? Fallo{} : fallo_de_resultado(conn, inicio);
+        pq().PQclear(inicio);
+        if (f) return f;
+        LectorCopia lector;
+        for (;;) {
+            char* linea = nullptr;
+            const int largo = pq().PQgetCopyData(conn, &linea, 0);
+            if (largo < 0) break; // -1 the end, -2 a failure told by the result below
+            if (!f) {
+                dadas = true;
+                f = fila(lector.leer(linea, static_cast<size_t>(largo)));
+                // What the server still sends is dropped: a cancelled COPY ends soon.
+                if (f) cancelar(conn);
+            }
+            pq().PQfreemem(linea);
+        }
+        while (PGresult* r = pq().PQgetResult(conn)) {
+            if (!f && pq().PQresultStatus(r) != PGRES_COMMAND_OK) f = fallo_de_resultado(conn, r);
+            pq().PQclear(r);
+        }
+        return f;
+    }
 
 protected:
     // After a lost connection the next statement first reconnects, so storing
@@ -115,7 +184,8 @@ Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
 Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT to_regclass('tabla_general') IS NOT NULL, "
-                               "to_regclass('indice_abonado_fecha') IS NOT NULL")) ||
+                               "to_regclass('indice_abonado_fecha') IS NOT NULL AND "
+                               "to_regclass('indice_momento') IS NOT NULL")) ||
         !q.next())
         return fallo_de(q.lastError(), Dialecto::PostgreSQL);
     const bool tieneTabla = q.value(0).toBool();
@@ -123,7 +193,8 @@ Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
     q.finish();
     if (!tieneTabla || !tieneIndice) {
         if (!db.transaction()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
-        for (const QString& s : {esquema::kBloqueoEsquema, esquema::crear_tabla_postgresql(), esquema::kCrearIndice}) {
+        for (const QString& s : {esquema::kBloqueoEsquema, esquema::crear_tabla_postgresql(), esquema::kCrearIndice,
+                                 esquema::kCrearIndiceMomentoPostgreSQL}) {
             if (Fallo f = ejecutar_en(db, s, Dialecto::PostgreSQL)) {
                 db.rollback();
                 return f;

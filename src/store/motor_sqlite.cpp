@@ -14,6 +14,7 @@
 #include "store/base_qt.h"
 #include "store/errores_motor.h"
 #include "store/fila_sqlite.h"
+#include "store/literales.h"
 
 namespace corvane {
 namespace {
@@ -55,6 +56,23 @@ public:
 private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// The driver's own handle of an open connection, or null.
+sqlite3* manejador_sqlite(const QSqlDatabase& db) {
+    const QVariant manejador = db.driver()->handle();
+    return qstrcmp(manejador.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(manejador.constData())
+                                                          : nullptr;
+}
+
+// A prepared statement finalized on every way out.
+struct SentenciaPreparada {
+    sqlite3_stmt* st = nullptr;
+    ~SentenciaPreparada() { sqlite3_finalize(st); }
+};
+
+Fallo fallo_sqlite(sqlite3* db, int codigo) {
+    return {numero_sqlite(codigo), QString::fromUtf8(sqlite3_errmsg(db))};
+}
 
 // Identity of a file on disk, to notice one removed or replaced under us.
 struct IdentidadArchivo {
@@ -129,6 +147,10 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
         // A read-only file keeps working without the index; only the query is slower.
         [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndice, Dialecto::SQLite);
     }
+    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_momento'"), indices) &&
+        indices.toInt() == 0) {
+        [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndiceMomentoSQLite, Dialecto::SQLite);
+    }
     resultado = std::move(conexion);
     return {};
 }
@@ -139,6 +161,33 @@ public:
     BaseSQLite(std::shared_ptr<Conexion> conexion, QString ruta)
         : BaseQt(std::move(conexion), Dialecto::SQLite), ruta_(std::move(ruta)), archivo_(identidad(ruta_)) {}
 
+    // The statement runs on the driver's own handle: Qt's values (a QVariant per
+    // field) would cost more than reading the file.
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        if (Fallo f = alistar()) return f;
+        sqlite3* db = manejador_sqlite(conexion_->db());
+        if (db == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
+        const QString texto = traducir_sentencia(sentencia, Dialecto::SQLite);
+        SentenciaPreparada p;
+        if (const int c = sqlite3_prepare16_v2(db, texto.utf16(), static_cast<int>(texto.size() * 2), &p.st, nullptr);
+            c != SQLITE_OK)
+            return fallo_sqlite(db, c);
+        if (p.st == nullptr) return {fallos::kSentenciaRechazada, QStringLiteral("sentencia vacía")};
+        ValoresFila valores(static_cast<size_t>(sqlite3_column_count(p.st)));
+        for (;;) {
+            const int c = sqlite3_step(p.st);
+            if (c == SQLITE_DONE) return {};
+            if (c != SQLITE_ROW) return fallo_sqlite(db, c);
+            for (size_t i = 0; i < valores.size(); ++i) {
+                const int col = static_cast<int>(i);
+                const auto* texto8 = reinterpret_cast<const char*>(sqlite3_column_text(p.st, col));
+                valores[i] = texto8 == nullptr ? std::string_view()
+                                               : std::string_view(texto8, static_cast<size_t>(sqlite3_column_bytes(p.st, col)));
+            }
+            if (Fallo f = fila(valores)) return f;
+        }
+    }
+
 protected:
     // Inside a batch the file is checked at its start and before its commit.
     Fallo alistar() override {
@@ -147,10 +196,7 @@ protected:
     }
     Fallo insertar(const FilaEvento& fila) override {
         if (!insercion_) {
-            const QVariant manejador = conexion_->db().driver()->handle();
-            sqlite3* db = qstrcmp(manejador.typeName(), "sqlite3*") == 0
-                              ? *static_cast<sqlite3* const*>(manejador.constData())
-                              : nullptr;
+            sqlite3* db = manejador_sqlite(conexion_->db());
             if (db == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
             insercion_ = std::make_unique<InsercionSQLite>(db);
         }

@@ -1,7 +1,5 @@
 #include "store/reenvio.h"
 
-#include <dlfcn.h>
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -16,6 +14,8 @@
 #include "store/cola_pendientes.h"
 #include "store/errores_motor.h"
 #include "store/esquema.h"
+#include "store/libpq.h"
+#include "store/texto_copia.h"
 
 namespace corvane {
 
@@ -48,35 +48,6 @@ struct EstadoReenvio {
 };
 
 namespace {
-
-// libpq is loaded when the first forwarder starts, not with the program: it
-// brings a dozen libraries (TLS, Kerberos, LDAP) that a console without a
-// central server never needs. The Qt driver loads the same library.
-#define CORVANE_FUNCIONES_PQ(X) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput) X(PQerrorMessage) X(PQfinish) X(PQflush) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendQuery) X(PQsetNoticeProcessor) X(PQsetnonblocking) X(PQsocket) X(PQstatus)
-
-struct Libpq {
-#define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;
-    CORVANE_FUNCIONES_PQ(CORVANE_DECLARAR)
-#undef CORVANE_DECLARAR
-    bool cargada = false;
-};
-
-const Libpq& pq() {
-    static const Libpq libpq = [] {
-        Libpq l;
-        void* h = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
-        if (h == nullptr) return l;
-        bool todas = true;
-#define CORVANE_CARGAR(f)                                                                          \
-    l.f = reinterpret_cast<decltype(&::f)>(::dlsym(h, #f));                                        \
-    todas = todas && l.f != nullptr;
-        CORVANE_FUNCIONES_PQ(CORVANE_CARGAR)
-#undef CORVANE_CARGAR
-        l.cargada = todas;
-        return l;
-    }();
-    return libpq;
-}
 
 // The control record of each queue: the last sequence number the event table holds.
 const char* const kCrearControl =
@@ -124,6 +95,7 @@ public:
         qint64 presentes = 0;
         if (Fallo f = ejecutar("SELECT (to_regclass('tabla_general') IS NOT NULL AND "
                                "to_regclass('indice_abonado_fecha') IS NOT NULL AND "
+                               "to_regclass('indice_momento') IS NOT NULL AND "
                                "to_regclass('corvane_envios') IS NOT NULL)::int",
                                &presentes))
             return f;
@@ -131,7 +103,8 @@ public:
             std::string esquema = "BEGIN; ";
             esquema += esquema::kBloqueoEsquema.toStdString();
             esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
-                       esquema::kCrearIndice.toStdString() + "; " + kCrearControl + "; COMMIT";
+                       esquema::kCrearIndice.toStdString() + "; " +
+                       esquema::kCrearIndiceMomentoPostgreSQL.toStdString() + "; " + kCrearControl + "; COMMIT";
             if (Fallo f = ejecutar(esquema.c_str())) return f;
         }
         // The triggers that keep gral_id in commit order and tell the workstations
@@ -178,20 +151,6 @@ public:
     }
 
 private:
-    // One value of a row in COPY's text form: after a tab unless it is the row's
-    // first; a backslash, tab or line break inside it escaped.
-    static void agregar_copia(QByteArray& datos, const char* valor, size_t largo, bool primera) {
-        if (!primera) datos += '\t';
-        for (size_t i = 0; i < largo; ++i) {
-            const char ch = valor[i];
-            if (ch == '\\') datos += "\\\\";
-            else if (ch == '\t') datos += "\\t";
-            else if (ch == '\n') datos += "\\n";
-            else if (ch == '\r') datos += "\\r";
-            else datos += ch;
-        }
-    }
-
     Fallo fallarConexion() {
         const QString mensaje = QString::fromUtf8(pq().PQerrorMessage(conn_)).trimmed();
         cerrar();
@@ -259,11 +218,7 @@ private:
                 return primero;
             }
             if (s == PGRES_FATAL_ERROR && !primero) {
-                const char* estado = pq().PQresultErrorField(r, PG_DIAG_SQLSTATE);
-                const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
-                primero = {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError
-                                                                          : QSqlError::StatementError),
-                           QString::fromUtf8(pq().PQresultErrorMessage(r)).trimmed()};
+                primero = fallo_de_resultado(conn_, r);
             } else if (s == PGRES_TUPLES_OK && valor != nullptr && pq().PQntuples(r) > 0) {
                 *valor = QByteArray(pq().PQgetvalue(r, 0, 0)).toLongLong();
             }

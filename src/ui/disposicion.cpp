@@ -55,6 +55,12 @@ RectTwips disponer_boton_alarmas(const DisposicionForm1& d, const RectTwips& com
     return {left, d.vsElastic1.top + command4.top, std::min(command4.width, sitio), command4.height};
 }
 
+RectTwips disponer_boton_exportar(const DisposicionForm1& d, float ancho) {
+    const float left = d.command3.left + d.command3.width + 120;
+    const float sitio = std::max(0.0f, d.vsElastic2.width - 120 - left);
+    return {left, d.command3.top, std::min(ancho, sitio), d.command3.height};
+}
+
 DisposicionAlarmas disponer_alarmas(const MedidasAlarmas& m) {
     constexpr float kMargen = 120;
     constexpr float kAnchoBoton = 2895;

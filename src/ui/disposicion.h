@@ -55,6 +55,11 @@ struct DisposicionForm1 {
 // box, origin list, date picker and search button stacked 40 apart.
 DisposicionForm1 disponer_form1(const MedidasForm1& m);
 
+// The export button of the query panel: right of the search button
+// (`d.command3`), on its row and of its height, `ancho` wide, cut to the room
+// the panel leaves 120 from its edge; never negative. Nothing else moves.
+RectTwips disponer_boton_exportar(const DisposicionForm1& d, float ancho);
+
 // What the online account window's layout reads: its inside height (the screen's
 // height less 1000), the top of the log frame and the height of the buttons.
 struct MedidasForm2 {

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,7 @@ constexpr RectTwips kCombo2[2] = {{2040, 360, 4215, 360}, {2040, 840, 4215, 360}
 constexpr RectTwips kDTPicker1{2040, 1320, 2415, 375};
 constexpr RectTwips kCommand3{480, 1920, 3255, 495};
 constexpr RectTwips kText2{1200, 4320, 2775, 390};
+constexpr RectTwips kCommand6{3855, 1920, 1935, 495};
 // The alert strip: above the frames, from the left frame's edge to the right
 // frame's, in the room the top of the window leaves them.
 constexpr float kArribaAviso = 30;
@@ -214,6 +216,8 @@ void Form1::construir() {
     vsElastic2_->ponerEtiqueta(dtPicker1_, QStringLiteral("Fecha"));
     command3_ = boton(vsElastic2_, QStringLiteral("Command3"), QStringLiteral("Realizar Busqueda"),
                       kCommand3);
+    // Right of the search button, where the layout puts it.
+    command6_ = boton(vsElastic2_, QStringLiteral("Command6"), QStringLiteral("Exportar…"), kCommand6);
     text2_ = registro(frame3_, "Text2", kText2);
 
     QWidget* orden[] = {combo1_[1], combo1_[0], command1_, text1_,     command2_, text2_,   text3_,
@@ -226,6 +230,8 @@ void Form1::construir() {
     connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
     setTabOrder(command4_, command5_);
     connect(command5_, &QPushButton::clicked, this, &Form1::Command5_Click);
+    setTabOrder(command3_, command6_);
+    connect(command6_, &QPushButton::clicked, this, &Form1::Command6_Click);
 }
 
 void Form1::Form_Load() {
@@ -307,6 +313,7 @@ void Form1::disponerInterior() {
     colocar(combo2_[1], d.combo2_1);
     colocar(dtPicker1_, d.dtPicker1);
     colocar(command3_, d.command3);
+    colocar(command6_, disponer_boton_exportar(d, kCommand6.width));
     colocar(command5_, disponer_boton_alarmas(d, {kCommand4.left, kCommand4.top,
                                                   ancho_twips(command4_), alto_twips(command4_)}));
     colocar(aviso_, RectTwips{kMargenAviso, kArribaAviso, std::max(0.0F, m.W - 2 * kMargenAviso), kAltoAviso});
@@ -358,6 +365,15 @@ void Form1::Command2_Click() {
 void Form1::Command3_Click() {
     ::corvane::Command3_Click(*text3_, combo2_[0]->currentIndex(), combo2_[1]->currentIndex(),
                               dtPicker1_->date(), *cajaText2_, *mensajes_, estado_.bases);
+}
+
+void Form1::Command6_Click() {
+    const auto elegir = elegirArchivo_ ? elegirArchivo_ : [this](const QString& propuesto) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Exportar consulta"), propuesto,
+                                            QStringLiteral("CSV (*.csv)"));
+    };
+    ::corvane::Exportar_Click(*text3_, combo2_[1]->currentIndex(), dtPicker1_->date(), elegir, *mensajes_,
+                              estado_.bases);
 }
 
 void Form1::Command4_Click() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "common/mensajes.h"
@@ -60,6 +61,13 @@ public:
     void Command3_Click(); // "Realizar Busqueda"
     void Command4_Click(); // "Ver Cuenta OnLine"
     void Command5_Click(); // "Alarmas"
+    void Command6_Click(); // "Exportar…"
+
+    // Where "Exportar…" asks for the file, offered a name; empty: cancelled. By
+    // default a save dialog.
+    void ponerElegirArchivo(std::function<QString(const QString& propuesto)> elegir) {
+        elegirArchivo_ = std::move(elegir);
+    }
 
     // The boxes as the logic sees them: online log, query result, queried
     // account, status line.
@@ -117,6 +125,8 @@ private:
     QComboBox* combo2_[2] = {nullptr, nullptr};
     QDateEdit* dtPicker1_ = nullptr;
     QPushButton* command3_ = nullptr;
+    QPushButton* command6_ = nullptr;
+    std::function<QString(const QString&)> elegirArchivo_;
     QPlainTextEdit* text2_ = nullptr;
 
     std::unique_ptr<CajaRegistroVentana> cajaText1_;

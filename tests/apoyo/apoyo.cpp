@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -60,6 +63,27 @@ QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString&
     QStringList r;
     recorrer(base, sentencia, [&](const Registros& rs) { r << texto_de(rs, campo); });
     return r;
+}
+
+std::vector<QStringList> leer_csv(const QByteArray& csv) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, io, json, sys\n"
+                                 "texto = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
+                                 "json.dump(list(csv.reader(texto, strict=True)), sys.stdout)\n")});
+    EXPECT_TRUE(python.waitForStarted());
+    python.write(csv);
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    std::vector<QStringList> registros;
+    for (const QJsonValue& r : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        QStringList campos;
+        for (const QJsonValue& c : r.toArray()) campos << c.toString();
+        registros.push_back(campos);
+    }
+    return registros;
 }
 
 std::vector<Fila> leer_filas(const QString& base) {

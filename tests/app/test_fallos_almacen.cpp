@@ -769,9 +769,10 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
         ASSERT_TRUE(s.antesDelFallo(pg.url(base))) << avisos(s.errores());
         enviadas = 20;
     }
-    std::unique_ptr<corvane::BaseDatos> directa;
+    std::unique_ptr<corvane::BaseDatos> directa, listado;
     ASSERT_FALSE(corvane::abrir_motor(pg.url(base, true), directa));
     ASSERT_FALSE(directa->ejecutar(QStringLiteral("CREATE TABLE marcas (n INTEGER)")));
+    ASSERT_FALSE(corvane::abrir_motor(pg.url(base, true), listado));
 
     QElapsedTimer reloj;
     reloj.start();
@@ -799,10 +800,19 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     std::iota(esperados.begin(), esperados.end(), 0);
     EXPECT_EQ(numeros_guardados(pg, base), esperados);
     EXPECT_EQ(en_cola(dir.path()), 0);
-    // Its next statements reconnect at once, to the host that takes writes.
+    // Their next statements reconnect at once, to the host that takes writes: a
+    // statement text, and a listing's rows.
     EXPECT_FALSE(directa->ejecutar(QStringLiteral("INSERT INTO marcas VALUES (1)")));
     EXPECT_EQ(valores_de(*directa, QStringLiteral("SELECT count(*) AS n FROM tabla_general"), "n"),
               QStringList{QString::number(enviadas)});
+    int listadas = 0;
+    const corvane::Fallo f = listado->recorrer(QStringLiteral("SELECT gral_id FROM tabla_general"),
+                                               [&](const corvane::ValoresFila&) {
+                                                   ++listadas;
+                                                   return corvane::Fallo{};
+                                               });
+    EXPECT_FALSE(f) << f.detalle.toStdString();
+    EXPECT_EQ(listadas, enviadas);
 
     esperar_que([&] { return s.errores().contains(kDisponible); });
     const QString& e = s.errores();

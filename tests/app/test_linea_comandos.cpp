@@ -87,7 +87,30 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"EsperarPuertoConVentanas", {"--esperar-puerto", "--puerto", "1"}, "--esperar-puerto solo sirve con --sin-ventana"},
         CasoMalo{"EsperarPuertoConReproducir", {"--reproducir", "x", "--esperar-puerto"}, "--esperar-puerto solo sirve"},
         CasoMalo{"EsperarPuertoConValor", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600", "--esperar-puerto=1"},
-                 "la opción --esperar-puerto no lleva valor"}),
+                 "la opción --esperar-puerto no lleva valor"},
+        CasoMalo{"VistaSinBase", {"--vista"}, "--vista necesita --base"},
+        CasoMalo{"VistaConPuerto", {"--vista", "--base", "postgresql://u@h/b", "--puerto", "1"}, "--vista no usa puerto"},
+        CasoMalo{"VistaConConsulta", {"--vista", "--base", "postgresql://u@h/b", "--consultar", "12"},
+                 "--vista solo sirve"},
+        CasoMalo{"PuestoSinVentanas", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600", "--puesto", "a"},
+                 "--puesto solo sirve con las ventanas"},
+        CasoMalo{"PuestoConBlancos", {"--puesto", " a"}, "--puesto espera un nombre"},
+        CasoMalo{"HastaAntesDeDesde", {"--consultar", "12", "--desde", "2026-12-07", "--hasta", "2026-12-06"},
+                 "el intervalo no es válido: --hasta 2026-12-06 es anterior a --desde 2026-12-07"},
+        CasoMalo{"HastaAntesDeFecha", {"--todas", "--fecha", "2027-01-01", "--hasta", "2026-12-31"}, "es anterior a"},
+        CasoMalo{"DesdeInexistente", {"--consultar", "12", "--desde", "2026-02-30"}, "fecha no válida «2026-02-30»"},
+        CasoMalo{"HastaEnPalabras", {"--todas", "--desde", "2026-12-01", "--hasta", "diciembre"}, "fecha no válida «diciembre»"},
+        CasoMalo{"IntervaloSinCuenta", {"--desde", "2026-12-01", "--hasta", "2026-12-31"},
+                 "--desde, --hasta y --detalle solo sirven con --consultar CUENTA o con --todas"},
+        CasoMalo{"DetalleSinCuenta", {"--detalle"}, "solo sirven con --consultar CUENTA o con --todas"},
+        CasoMalo{"IntervaloConReproducir", {"--reproducir", "x", "--desde", "2026-12-01"}, "solo sirven con --consultar CUENTA"},
+        CasoMalo{"CuentaYTodas", {"--consultar", "12", "--todas"}, "--consultar CUENTA y --todas no se combinan"},
+        CasoMalo{"TodasYReproducir", {"--todas", "--reproducir", "x"}, "no se combinan"},
+        CasoMalo{"HastaSinDesde", {"--consultar", "12", "--hasta", "2026-12-01"}, "--hasta necesita --desde"},
+        CasoMalo{"FechaYDesde", {"--consultar", "12", "--fecha", "2026-12-01", "--desde", "2026-12-01"},
+                 "--fecha y --desde no se combinan"},
+        CasoMalo{"CsvYDetalle", {"--todas", "--csv", "--detalle"}, "--csv y --detalle no se combinan"},
+        CasoMalo{"TodasConValor", {"--todas=1"}, "la opción --todas no lleva valor"}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST(LineaBuena, ModosYValores) {
@@ -105,6 +128,37 @@ TEST(LineaBuena, ModosYValores) {
     EXPECT_TRUE(r.opciones.csv);
     EXPECT_EQ(analizar_linea_comandos({"--consultar", "2bf", "--origen", "directo"}).opciones.origen, 1);
     EXPECT_EQ(analizar_linea_comandos({"--consultar", "2bf", "--origen", "todos"}).opciones.origen, 0);
+
+    // A range of days: --hasta defaults to the first day, --fecha is --desde.
+    struct {
+        QStringList argumentos;
+        QString cuenta;
+        bool todas;
+        QDate desde;
+        QDate hasta;
+        bool detalle;
+    } intervalos[] = {
+        {{"--consultar", "2bf", "--fecha", "2026-12-06"}, "2bf", false, {2026, 12, 6}, {2026, 12, 6}, false},
+        {{"--consultar", "2bf", "--desde", "2026-12-06"}, "2bf", false, {2026, 12, 6}, {2026, 12, 6}, false},
+        {{"--consultar", "2bf", "--fecha", "2026-12-31", "--hasta", "2027-01-01", "--detalle"}, "2bf", false,
+         {2026, 12, 31}, {2027, 1, 1}, true},
+        {{"--todas", "--desde=2026-01-01", "--hasta", "2026-12-31"}, "", true, {2026, 1, 1}, {2026, 12, 31}, false},
+        {{"--todas", "--desde", "2026-12-06", "--hasta", "2026-12-06"}, "", true, {2026, 12, 6}, {2026, 12, 6}, false},
+    };
+    for (const auto& c : intervalos) {
+        SCOPED_TRACE(c.argumentos.join(' ').toStdString());
+        r = analizar_linea_comandos(c.argumentos);
+        ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        EXPECT_EQ(r.opciones.modo, Modo::Consultar);
+        EXPECT_EQ(r.opciones.cuenta, c.cuenta);
+        EXPECT_EQ(r.opciones.todas, c.todas);
+        EXPECT_EQ(r.opciones.fecha, c.desde);
+        EXPECT_EQ(r.opciones.hasta, c.hasta);
+        EXPECT_EQ(r.opciones.detalle, c.detalle);
+    }
+    r = analizar_linea_comandos({"--todas"});
+    EXPECT_EQ(r.opciones.fecha, QDate::currentDate());
+    EXPECT_EQ(r.opciones.hasta, r.opciones.fecha);
 
     r = analizar_linea_comandos({"--sin-ventana", "--puerto", "/dev/ttyUSB0", "--velocidad", "19200"});
     ASSERT_TRUE(r.error.isEmpty());

@@ -174,7 +174,17 @@ TEST(Consultar, ListaDelDiaEnTextoYEnCsv) {
                                        "Cuenta=1234  Señal=16  Origen=Rep 1   Hora=06/12/2026 08:00:02\r\n"
                                        "Cuenta=1234  Señal=4  Origen=Rep 10   Hora=06/12/2026 08:00:04\r\n"));
     e = corvane({"--consultar", "1234", "--fecha", "2026-12-06", "--origen", "10", "--csv", "--carpeta", dir.path()});
-    EXPECT_EQ(e.salida, QStringLiteral("cuenta,nivel,origen,momento\r\n1234,4,10,2026-12-06T08:00:04\r\n"));
+    EXPECT_EQ(e.salida, QStringLiteral("gral_numero_abonado,gral_nivel_señal,gral_indicador_paquete,gral_hora_fecha,"
+                                       "gral_origen,gral_origen_todos,gral_evento,gral_particion,gral_zona,"
+                                       "descripcion,clase\r\n"
+                                       "1234,4,00,2026-12-06T08:00:04,10,7b,E130,01,012,Robo,Robo\r\n"));
+    // Every account of a range, in the detailed lines.
+    e = corvane({"--todas", "--desde", "2026-12-05", "--hasta", "2026-12-06", "--detalle", "--carpeta", dir.path()});
+    EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
+    EXPECT_EQ(e.salida.count(QStringLiteral("\r\n")), 12);
+    EXPECT_TRUE(e.salida.contains(QStringLiteral("Cuenta=0500  Señal=10  Origen=Dir     Hora=06/12/2026 08:00:03\r\n"
+                                                 "  Ev=12   Part=---- Zona=---- Otro            Código 12\r\n")))
+        << e.salida.toStdString();
     e = corvane({"--consultar", "0500", "--fecha", "2026-12-07", "--carpeta", dir.path()});
     EXPECT_EQ(e.estado, 0);
     EXPECT_EQ(e.salida, QStringLiteral("No hay registros para ese abonado"));
@@ -217,7 +227,7 @@ TEST_P(ConsultaIlegible, DaEstado3ElMotivoYNoTocaNada) {
     const auto antes = contenido(dir.path());
     QStringList args = {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta", dir.path()};
     if (c.servidor) args << "--base" << kUrlSinServidor;
-    for (const QStringList& forma : {args, args + QStringList{"--csv"}}) {
+    for (const QStringList& forma : {args, args + QStringList{"--csv"}, args + QStringList{"--hasta", "2026-12-07", "--detalle"}}) {
         SCOPED_TRACE(forma.join(' ').toStdString());
         const Ejecucion e = corvane(forma);
         EXPECT_EQ(e.estado, 3) << e.errores.toStdString();

@@ -99,6 +99,17 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     EXPECT_EQ(control<QPlainTextEdit>(&f, "Text2")->toPlainText(),
               en_pantalla(fila + fila + fila + fila));
 
+    // "Exportar…": the same query, every column, into the file chosen.
+    const QString exportado = QDir(dir.path()).filePath(QStringLiteral("exportado.csv"));
+    f.ponerElegirArchivo([&](const QString&) { return exportado; });
+    QTest::mouseClick(control<QPushButton>(&f, "Command6"), Qt::LeftButton);
+    const std::vector<QStringList> csv = leer_csv(leer_archivo(exportado));
+    ASSERT_EQ(csv.size(), 5u);
+    EXPECT_EQ(csv[1].mid(0, 4), (QStringList{"1234", "16", "00", "2026-12-06T14:27:13"}));
+    ASSERT_EQ(mensajes.mensajes.size(), 1u);
+    EXPECT_EQ(mensajes.mensajes[0].texto, QStringLiteral("4 eventos exportados a «%1»").arg(exportado));
+    mensajes.mensajes.clear();
+
     // Closing the port keeps the online window open.
     QTest::mouseClick(puerto, Qt::LeftButton);
     EXPECT_EQ(puerto->text(), QStringLiteral("Abrir COM"));

@@ -2,6 +2,7 @@
 // main window as it is really laid out, within a pixel.
 
 #include <QComboBox>
+#include <algorithm>
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QPushButton>
@@ -74,6 +75,18 @@ TEST_P(DisposicionPrincipal, MitadIzquierdaPuertoYRegistroMitadDerechaConsulta) 
     for (const RectTwips* r : {&d.text3, &d.combo2_1, &d.dtPicker1})
         EXPECT_FLOAT_EQ(r->left + r->width, d.vsElastic2.width - 240);
 
+    // The export button: on the search button's row, right of it, inside the
+    // panel; none where no room is.
+    for (const float ancho : {1935.0f, 90000.0f}) {
+        const RectTwips exportar = disponer_boton_exportar(d, ancho);
+        EXPECT_FLOAT_EQ(exportar.top, d.command3.top);
+        EXPECT_FLOAT_EQ(exportar.height, d.command3.height);
+        EXPECT_GT(exportar.left, d.command3.left + d.command3.width);
+        EXPECT_LE(exportar.left + exportar.width, d.vsElastic2.width);
+        EXPECT_GE(exportar.width, 0);
+        EXPECT_LE(exportar.width, ancho);
+    }
+
     // The alarm button: on the row of the port panel's buttons, right of the
     // panel, inside the frame, never wider than they are (none where no room is).
     const RectTwips alarmas = disponer_boton_alarmas(d, {120, 960, 2295, 375});
@@ -144,6 +157,10 @@ TEST_F(VentanaReal, LaVentanaPrincipalOcupaLaPantallaYSigueLasReglas) {
     comparar(control<QDateEdit>(&f, "DTPicker1"), {L, 725, anchoCampo, 375}, dx, dy);
     comparar(control<QPushButton>(&f, "Command3"),
              {(W / 2 - 240) / 2 - 3255 / 2.0f, 1140, 3255, 495}, dx, dy);
+    // Right of it, 1935 wide or what the panel leaves 120 from its edge.
+    const float exportar = (W / 2 - 240) / 2 + 3255 / 2.0f + 120;
+    comparar(control<QPushButton>(&f, "Command6"),
+             {exportar, 1140, std::min(1935.0f, W / 2 - 240 - 120 - exportar), 495}, dx, dy);
     // The port panel's children keep their design places.
     comparar(control<QComboBox>(&f, "Combo1_1"), {2520, 480, 2295, 360}, dx, dy);
     comparar(control<QPushButton>(&f, "Command1"), {2760, 960, 2295, 375}, dx, dy);

@@ -1,0 +1,34 @@
+#include "store/libpq.h"
+
+#include <dlfcn.h>
+
+#include "store/errores_motor.h"
+
+namespace corvane {
+
+const Libpq& pq() {
+    static const Libpq libpq = [] {
+        Libpq l;
+        void* h = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (h == nullptr) return l;
+        bool todas = true;
+#define CORVANE_CARGAR(f)                                                                          \
+    l.f = reinterpret_cast<decltype(&::f)>(::dlsym(h, #f));                                        \
+    todas = todas && l.f != nullptr;
+        CORVANE_FUNCIONES_PQ(CORVANE_CARGAR)
+#undef CORVANE_CARGAR
+        l.cargada = todas;
+        return l;
+    }();
+    return libpq;
+}
+
+Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
+    const char* estado = r != nullptr ? pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
+    const char* mensaje = r != nullptr ? pq().PQresultErrorMessage(r) : pq().PQerrorMessage(conn);
+    return {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError : QSqlError::StatementError),
+            QString::fromUtf8(mensaje).trimmed()};
+}
+
+} // namespace corvane

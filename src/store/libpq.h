@@ -1,0 +1,35 @@
+#pragma once
+// libpq, loaded at run time (dlopen) the first time a central server is used,
+// not with the program: it brings a dozen libraries (TLS, Kerberos, LDAP) that a
+// console without a central server never needs. The Qt driver loads the same
+// library, so a connection that Qt opened can be driven with these functions too.
+
+#include <libpq-fe.h>
+
+#include "common/fallo.h"
+
+namespace corvane {
+
+#define CORVANE_FUNCIONES_PQ(X)                                                                    \
+    X(PQcancel) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput)               \
+    X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
+    X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples)           \
+    X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage)                  \
+    X(PQresultStatus) X(PQsendQuery) X(PQsetNoticeProcessor) X(PQsetnonblocking) X(PQsocket)        \
+    X(PQstatus)
+
+struct Libpq {
+#define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;
+    CORVANE_FUNCIONES_PQ(CORVANE_DECLARAR)
+#undef CORVANE_DECLARAR
+    bool cargada = false; // every function above was found
+};
+
+// Loaded once, at the first call.
+const Libpq& pq();
+
+// A failed statement's result (or, null, the connection's last failure) as a
+// Fallo numbered by its SQLSTATE; one without a SQLSTATE is the connection's.
+Fallo fallo_de_resultado(PGconn* conn, const PGresult* r);
+
+} // namespace corvane
