@@ -15,7 +15,6 @@ const QString kEtiquetaGuardar = QStringLiteral("guardar_alarma");
 const QString kEtiquetaReconocer = QStringLiteral("reconocer_alarma");
 const QString kEtiquetaLeer = QStringLiteral("leer_alarmas");
 
-const Fallo kSinBase{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
 
 } // namespace
 
@@ -56,7 +55,6 @@ bool RegistroAlarmas::compartido() const {
 }
 
 void RegistroAlarmas::cargar() {
-    pendientes_.clear();
     static_cast<void>(leer(true));
 }
 
@@ -80,7 +78,7 @@ bool RegistroAlarmas::leer(bool inicio) {
     // With a central server every workstation lists every alarm, and those
     // acknowledged lately by any of them.
     const bool todas = compartido();
-    Fallo f = base() != nullptr ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas) : kSinBase;
+    Fallo f = base() != nullptr ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas) : kSinBaseAlarmas;
     if (!f && todas) f = leer_alarmas_reconocidas(*base(), static_cast<int>(kReconocidasMostradas), reconocidas);
     bool fallando = false;
     anotar(f, kEtiquetaLeer, fallando);
@@ -116,7 +114,6 @@ void RegistroAlarmas::reintentar() {
 }
 
 std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& filas) {
-    std::vector<FilaAlarma> guardar;
     std::vector<AlarmaPendiente> escritos;
     for (const FilaEvento& f : filas) {
         FilaAlarma a;
@@ -128,13 +125,12 @@ std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& fila
         a.origen = f.origen;
         a.recibida = f.momento;
         a.puesto = puesto_;
-        escritos.push_back({0, false, a});
-        guardar.push_back(std::move(a));
+        escritos.push_back({0, false, std::move(a)});
     }
     anotar(escritura_.escribir(base(), escritos), kEtiquetaGuardar, fallandoGuardar_);
     std::vector<Alarma> nuevas;
-    for (FilaAlarma& f : guardar) {
-        pendientes_.push_front(nueva(std::move(f)));
+    for (AlarmaPendiente& e : escritos) {
+        pendientes_.push_front(nueva(std::move(e.fila)));
         nuevas.insert(nuevas.begin(), pendientes_.front());
     }
     return nuevas;

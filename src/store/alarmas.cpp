@@ -17,7 +17,6 @@ constexpr int kAlarmasPorMovida = 500;
 constexpr int kPausaInicialMs = 2000;
 constexpr int kPausaMaximaMs = 30000;
 
-const Fallo kSinBase{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
 
 // A text value of a statement: between single quotes, a quote inside doubled.
 QString citar(QString valor) {
@@ -222,7 +221,7 @@ Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendie
     if (alarmas.empty()) return {};
     if (esperando() == 0) {
         std::size_t hechas = 0;
-        const Fallo f = base == nullptr ? kSinBase : aplicar(*base, alarmas, hechas);
+        const Fallo f = base == nullptr ? kSinBaseAlarmas : aplicar(*base, alarmas, hechas);
         if (!f) return {};
         fallar();
         static_cast<void>(guardarEsperando({alarmas.begin() + static_cast<std::ptrdiff_t>(hechas), alarmas.end()}));
@@ -246,7 +245,7 @@ Fallo EscrituraAlarmas::guardarEsperando(const std::vector<AlarmaPendiente>& ala
 Fallo EscrituraAlarmas::reintentar(BaseDatos* base, bool yaMismo) {
     if (esperando() == 0) return {};
     if (!yaMismo && intento_.isValid() && intento_.elapsed() < pausaMs_) return {};
-    Fallo f = base == nullptr ? kSinBase : Fallo{};
+    Fallo f = base == nullptr ? kSinBaseAlarmas : Fallo{};
     if (!f && enCola_ > 0) f = moverCola(*base);
     if (!f && enCola_ == 0) f = moverMemoria(*base);
     if (f) fallar();

@@ -14,11 +14,15 @@
 #include <vector>
 
 #include "common/fallo.h"
+#include "common/registro_errores.h"
 #include "store/cola_pendientes.h"
 #include "store/esquema.h"
 #include "store/motor.h"
 
 namespace corvane {
+
+// The failure of an alarm write or read with no database at hand.
+inline const Fallo kSinBaseAlarmas{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
 
 // Stores `alarmas` (not acknowledged: their acknowledgement fields empty) in one
 // statement; an alarm whose key the table holds already is left as it is.

@@ -80,13 +80,20 @@ QString insert_preparado() {
     return s + QLatin1Char(')');
 }
 
-QString avisos_postgresql() {
-    // Each function body is quoted with $f$ inside the block's $b$. The order lock
-    // is taken before the statement assigns any gral_id and held to its commit.
+namespace {
+
+// The schema lock as a PL/pgSQL statement.
+QString bloqueo_plpgsql() {
     QString bloqueo = kBloqueoEsquema;
     bloqueo.replace(QStringLiteral("SELECT "), QStringLiteral("PERFORM "));
+    return bloqueo;
+}
+
+// The part of a DO block that gives the tables present their triggers. Each
+// function body is quoted with $f$ inside the block's $b$. The order lock is
+// taken before the statement assigns any gral_id and held to its commit.
+QString cuerpo_avisos() {
     return QStringLiteral(
-               "DO $b$BEGIN "
                "IF to_regclass('tabla_general') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
                "WHERE tgname = 'corvane_aviso_eventos') THEN %1; "
                "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_eventos') THEN "
@@ -107,8 +114,26 @@ QString avisos_postgresql() {
                "$f$BEGIN PERFORM pg_notify('%3', ''); RETURN NULL; END$f$; "
                "CREATE TRIGGER corvane_aviso_alarmas AFTER INSERT OR UPDATE ON tabla_alarmas "
                "FOR EACH STATEMENT EXECUTE FUNCTION corvane_aviso_alarmas(); "
-               "END IF; END IF; END$b$")
-        .arg(bloqueo, kCanalEventos, kCanalAlarmas);
+               "END IF; END IF; ")
+        .arg(bloqueo_plpgsql(), kCanalEventos, kCanalAlarmas);
+}
+
+} // namespace
+
+QString avisos_postgresql() {
+    return QStringLiteral("DO $b$BEGIN ") + cuerpo_avisos() + QStringLiteral("END$b$");
+}
+
+QString asegurar_postgresql(bool conControl) {
+    const QString faltan = QStringLiteral(
+                               "to_regclass('tabla_general') IS NULL OR to_regclass('indice_abonado_fecha') IS NULL OR "
+                               "to_regclass('indice_momento') IS NULL") +
+                           (conControl ? QStringLiteral(" OR to_regclass('corvane_envios') IS NULL") : QString());
+    return QStringLiteral("DO $b$BEGIN IF ") + faltan + QStringLiteral(" THEN ") + bloqueo_plpgsql() +
+           QStringLiteral("; ") + crear_tabla_postgresql() + QStringLiteral("; ") + kCrearIndice +
+           QStringLiteral("; ") + kCrearIndiceMomentoPostgreSQL + QStringLiteral("; ") +
+           (conControl ? kCrearControl + QStringLiteral("; ") : QString()) + QStringLiteral("END IF; ") +
+           cuerpo_avisos() + QStringLiteral("END$b$");
 }
 
 QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, kClaveSQLite); }

@@ -157,19 +157,23 @@ inline const QString kCrearIndiceAlarmas = QStringLiteral(
 inline const QString kCanalEventos = QStringLiteral("corvane_eventos");
 inline const QString kCanalAlarmas = QStringLiteral("corvane_alarmas");
 
+// The control record of each queue on a central server: the last sequence
+// number the event table holds.
+inline const QString kCrearControl = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)");
+
 // One statement (a DO block) that gives the central tables present their
 // triggers, when they lack them: the event table's, which make every INSERT wait
 // for the one before to commit, so that gral_id grows in commit order and a
 // reader that fetches "gral_id above the last one seen" misses no row, and then
-// notify kCanalEventos; the alarm table's, which notify kCanalAlarmas. Looked up
-// before anything is created, under the schema lock.
+// notify kCanalEventos; the alarm table's, which notify kCanalAlarmas.
 QString avisos_postgresql();
-// True (1) when the central tables present have their triggers: a SELECT of one
-// value, "avisos".
-inline const QString kAvisosPresentes = QStringLiteral(
-    "SELECT ((to_regclass('tabla_general') IS NULL OR EXISTS (SELECT 1 FROM pg_trigger "
-    "WHERE tgname = 'corvane_aviso_eventos')) AND (to_regclass('tabla_alarmas') IS NULL OR "
-    "EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas')))::int AS avisos");
+// One statement (a DO block) that makes sure of the central schema: the event
+// table and its indexes (with `conControl`, the control table of the queues
+// too), then the triggers of avisos_postgresql. Everything is looked up first and
+// created, under the schema lock, only when missing: on a shared server a
+// CREATE, even one that does nothing, waits for other consoles' batches.
+QString asegurar_postgresql(bool conControl);
 
 } // namespace esquema
 } // namespace corvane

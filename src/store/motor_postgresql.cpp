@@ -182,33 +182,7 @@ Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
 }
 
 Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT to_regclass('tabla_general') IS NOT NULL, "
-                               "to_regclass('indice_abonado_fecha') IS NOT NULL AND "
-                               "to_regclass('indice_momento') IS NOT NULL")) ||
-        !q.next())
-        return fallo_de(q.lastError(), Dialecto::PostgreSQL);
-    const bool tieneTabla = q.value(0).toBool();
-    const bool tieneIndice = q.value(1).toBool();
-    q.finish();
-    if (!tieneTabla || !tieneIndice) {
-        if (!db.transaction()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
-        for (const QString& s : {esquema::kBloqueoEsquema, esquema::crear_tabla_postgresql(), esquema::kCrearIndice,
-                                 esquema::kCrearIndiceMomentoPostgreSQL}) {
-            if (Fallo f = ejecutar_en(db, s, Dialecto::PostgreSQL)) {
-                db.rollback();
-                return f;
-            }
-        }
-        if (!db.commit()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
-    }
-    if (!q.exec(esquema::kAvisosPresentes) || !q.next()) return fallo_de(q.lastError(), Dialecto::PostgreSQL);
-    const bool conAvisos = q.value(0).toInt() == 1;
-    q.finish();
-    if (!conAvisos) {
-        if (Fallo f = ejecutar_en(db, esquema::avisos_postgresql(), Dialecto::PostgreSQL)) return f;
-    }
-    return {};
+    return ejecutar_en(db, esquema::asegurar_postgresql(false), Dialecto::PostgreSQL);
 }
 
 Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {

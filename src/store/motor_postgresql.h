@@ -20,8 +20,8 @@ Fallo abrir_postgresql(const QString& url, std::unique_ptr<BaseDatos>& base);
 // URL's other parameters of `db` (a QPSQL connection, not open) from `url`, one
 // host or several.
 Fallo preparar_postgresql(const QString& url, QSqlDatabase& db);
-// On the open connection `db`: creates the event table and its index when
-// missing, and gives the central tables their triggers (esquema::avisos_postgresql).
+// On the open connection `db`: esquema::asegurar_postgresql without the queues'
+// control table.
 Fallo asegurar_tablas_postgresql(QSqlDatabase& db);
 
 } // namespace corvane

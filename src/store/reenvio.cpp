@@ -49,10 +49,6 @@ struct EstadoReenvio {
 
 namespace {
 
-// The control record of each queue: the last sequence number the event table holds.
-const char* const kCrearControl =
-    "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)";
-
 class Servidor {
 public:
     explicit Servidor(EstadoReenvio& e) : e_(e) {}
@@ -90,28 +86,9 @@ public:
             if (Fallo f = esperar(s == PGRES_POLLING_WRITING, limite)) return perder(f);
         }
         if (pq().PQsetnonblocking(conn_, 1) != 0) return fallarConexion();
-        // The tables are looked up before anything is created: on a shared server a
-        // CREATE, even one that does nothing, waits for other consoles' batches.
-        qint64 presentes = 0;
-        if (Fallo f = ejecutar("SELECT (to_regclass('tabla_general') IS NOT NULL AND "
-                               "to_regclass('indice_abonado_fecha') IS NOT NULL AND "
-                               "to_regclass('indice_momento') IS NOT NULL AND "
-                               "to_regclass('corvane_envios') IS NOT NULL)::int",
-                               &presentes))
-            return f;
-        if (presentes != 1) {
-            std::string esquema = "BEGIN; ";
-            esquema += esquema::kBloqueoEsquema.toStdString();
-            esquema += "; " + esquema::crear_tabla_postgresql().toStdString() + "; " +
-                       esquema::kCrearIndice.toStdString() + "; " +
-                       esquema::kCrearIndiceMomentoPostgreSQL.toStdString() + "; " + kCrearControl + "; COMMIT";
-            if (Fallo f = ejecutar(esquema.c_str())) return f;
-        }
-        // The triggers that keep gral_id in commit order and tell the workstations
-        // that follow the server.
-        if (Fallo f = ejecutar(esquema::kAvisosPresentes.toUtf8().constData(), &presentes)) return f;
-        if (presentes == 1) return {};
-        return ejecutar(esquema::avisos_postgresql().toUtf8().constData());
+        // The schema, the queues' control table and the triggers, each created
+        // only when missing.
+        return ejecutar(esquema::asegurar_postgresql(true).toUtf8().constData());
     }
 
     // Sends `filas` (with sequence numbers above what the server holds for
