@@ -5,6 +5,12 @@ namespace corvane {
 QString Reloj::texto_hora() const { return ahora().toString(kFormatoHora); }
 QString Reloj::texto_fecha() const { return ahora().toString(kFormatoFecha); }
 
+void Reloj::textos(QString& fecha, QString& hora) const {
+    const QDateTime momento = ahora();
+    fecha = momento.toString(kFormatoFecha);
+    hora = momento.toString(kFormatoHora);
+}
+
 void RelojSistema::actualizar() const {
     const qint64 segundo = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (segundo == segundo_) return;
@@ -22,6 +28,12 @@ QString RelojSistema::texto_hora() const {
 QString RelojSistema::texto_fecha() const {
     actualizar();
     return fecha_;
+}
+
+void RelojSistema::textos(QString& fecha, QString& hora) const {
+    actualizar();
+    fecha = fecha_;
+    hora = hora_;
 }
 
 } // namespace corvane

@@ -16,6 +16,9 @@ public:
     virtual QString texto_hora() const;
     // Date part of a stored moment: "2026-12-06".
     virtual QString texto_fecha() const;
+    // Both texts of one reading of the clock: a report's lines and its stored
+    // moment agree, also across a second's or a day's change.
+    virtual void textos(QString& fecha, QString& hora) const;
 };
 
 // The machine's local clock. Its texts are read anew at every call; within one
@@ -25,6 +28,7 @@ public:
     QDateTime ahora() const override { return QDateTime::currentDateTime(); }
     QString texto_hora() const override;
     QString texto_fecha() const override;
+    void textos(QString& fecha, QString& hora) const override;
 
 private:
     void actualizar() const;

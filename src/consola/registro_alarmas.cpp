@@ -26,7 +26,9 @@ BaseDatos* RegistroAlarmas::base() const {
 }
 
 QString RegistroAlarmas::ahora() const {
-    return reloj_.texto_fecha() + QLatin1Char(' ') + reloj_.texto_hora();
+    QString fecha, hora;
+    reloj_.textos(fecha, hora);
+    return fecha + QLatin1Char(' ') + hora;
 }
 
 void RegistroAlarmas::anotar(const Fallo& f, const QString& etiqueta, bool& fallando) {

@@ -65,17 +65,19 @@ void al_registro_seguido(const Informe& i, const CuentaOnline& online, const QSt
 
 // In this order: the detailed line to the followed account's log (in the colour
 // of its event), the short line, the row to slot 0 (and to `guardadas`); returns
-// the short line. The clock is read for each.
+// the short line. The clock is read once: both lines show the stored moment.
 QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
                  std::vector<FilaEvento>* guardadas) {
-    al_registro_seguido(i, online, reloj.texto_hora());
-    const QString corta = linea_corta(i, reloj.texto_hora());
+    QString fecha, hora;
+    reloj.textos(fecha, hora);
+    al_registro_seguido(i, online, hora);
+    const QString corta = linea_corta(i, hora);
 
     FilaEvento fila;
     fila.abonado = i.cuenta;
     fila.nivel = i.nivel;
     fila.indicador = i.indicador;
-    fila.momento = reloj.texto_fecha() + QLatin1Char(' ') + reloj.texto_hora();
+    fila.momento = fecha + QLatin1Char(' ') + hora;
     fila.origen = i.origenGuardado;
     fila.origenTodos = i.origenTodos;
     fila.evento = i.evento;

@@ -195,6 +195,46 @@ TEST_F(Informes, PaqueteDeDiezDelEjemplo) {
     EXPECT_EQ(leer_filas(rutaBase()), esperadas);
 }
 
+// A clock that moves on one second at every reading.
+class RelojQueCorre : public Reloj {
+public:
+    explicit RelojQueCorre(QDateTime m) : m_(std::move(m)) {}
+    QDateTime ahora() const override {
+        const QDateTime r = m_;
+        m_ = m_.addSecs(1);
+        return r;
+    }
+
+private:
+    mutable QDateTime m_;
+};
+
+// A report read as the day changes: its line and its stored moment come from one
+// reading of the clock, and the stored row gives the same line again (as a
+// workstation that follows the server shows it), for both packet kinds.
+TEST_F(Informes, LineaYMomentoGuardadoDeUnaLecturaDelReloj) {
+    struct {
+        const char* paquete;
+        const char* linea;
+    } casos[] = {{"E121f49001", "Cuenta=0500  Señal=10/16  Origen=0  23:59:59\r\n"},
+                 {"largo", "Cuenta=1234  Señal=16/16  Origen=a  23:59:59\r\n"}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.paquete);
+        const RelojQueCorre corre(momento(2026, 12, 6, 23, 59, 59));
+        std::vector<FilaEvento> filas;
+        const QString p = QString::fromLatin1(c.paquete);
+        const QString linea = p == QLatin1String("largo")
+                                  ? procesar_eventos_cid(largo('a', "7b", 'f', "113aa1a121234", ""),
+                                                         eventos(largo('a', "7b", 'f', "113aa1a121234", "")), {},
+                                                         bases, corre, &filas)
+                                  : procesar_paquete_corto(p, {}, bases, corre, &filas);
+        EXPECT_EQ(linea, QString::fromUtf8(c.linea));
+        ASSERT_EQ(filas.size(), 1U);
+        EXPECT_EQ(filas[0].momento, QStringLiteral("2026-12-06 23:59:59"));
+        EXPECT_EQ(informar_fila(filas[0], {}), linea);
+    }
+}
+
 // A handful of well-known codes: their description, class, state, whether they
 // are an alarm to acknowledge and the tone of their line.
 TEST(CodigosDeEvento, DescripcionClaseEstadoYTono) {
