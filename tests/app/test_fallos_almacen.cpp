@@ -358,7 +358,11 @@ public:
         const int desde = qEnvironmentVariableIntValue("CORVANE_PUERTO_PROPIO");
         for (int intento = 0; intento < 4 && !listo; ++intento) {
             const int vuelta = ::getpid() + intento * 2749;
-            puerto_ = desde > 0 ? desde + vuelta % 17 : 21000 + vuelta % 11000;
+            // An even port for each process, and its standby's the odd one after it:
+            // tests started one after the other have neighbouring process ids, and
+            // one's standby must not take the port of another's server while that
+            // server is stopped.
+            puerto_ = desde > 0 ? desde + vuelta % 9 * 2 : 21000 + vuelta % 5500 * 2;
             QStringList args{"iniciar", dir_, QString::number(puerto_)};
             if (reserva_) args << QString::number(puerto_ + 1);
             listo = script(reserva_ ? kReplica : kServidor, args) == 0;
