@@ -1,11 +1,12 @@
 #include "app/camino.h"
-#include "store/cola_pendientes.h"
 
 #include <QDir>
 #include <QSysInfo>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
+#include "cola/almacen_cola.h"
+#include "cola/cola_pendientes.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
 #include "store/funcionesBaseDatos.h"
@@ -25,8 +26,10 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     // Rows the store cannot take yet wait in the data folder; for a central
     // server every row passes through there. A query stores nothing and reads
     // the database directly.
-    if (o.modo != Modo::Consultar && o.modo != Modo::Copia)
+    if (o.modo != Modo::Consultar && o.modo != Modo::Copia) {
         proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
+        proceso_.estado.bases.abrirConCola = &abrir_almacen;
+    }
     if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
     puerto_ = std::make_unique<PuertoSerie>(*manejador_);
     // The port's opening, closing, loss and recovery, and every arrival of

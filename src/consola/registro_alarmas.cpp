@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "decoding/codigos_evento.h"
+#include "cola/almacen_cola.h"
 #include "store/alarmas.h"
 
 namespace corvane {
@@ -19,10 +20,34 @@ const QString kEtiquetaLeer = QStringLiteral("leer_alarmas");
 } // namespace
 
 RegistroAlarmas::RegistroAlarmas(ConjuntoBases& bases, const Reloj& reloj, QString puesto)
-    : bases_(bases), reloj_(reloj), puesto_(std::move(puesto)), escritura_(bases.colaPendientes) {}
+    : bases_(bases), reloj_(reloj), puesto_(std::move(puesto)) {}
 
 BaseDatos* RegistroAlarmas::base() const {
     return bases_.base[0].get();
+}
+
+EscrituraAlarmas* RegistroAlarmas::escritura() const {
+    auto* almacen = dynamic_cast<AlmacenConCola*>(base());
+    return almacen != nullptr ? &almacen->alarmas() : nullptr;
+}
+
+qint64 RegistroAlarmas::esperando() const {
+    const EscrituraAlarmas* e = escritura();
+    return e != nullptr ? e->esperando() : 0;
+}
+
+void RegistroAlarmas::escribir(const std::vector<AlarmaPendiente>& escritos, const QString& etiqueta) {
+    EscrituraAlarmas* e = escritura();
+    std::size_t hechas = 0;
+    const Fallo f = e != nullptr ? e->escribir(base(), escritos)
+                    : base() != nullptr ? aplicar_alarmas(*base(), escritos, hechas)
+                                        : kSinBaseAlarmas;
+    if (f) anotar(f, etiqueta, fallandoEscritura_);
+    revisarEspera();
+}
+
+void RegistroAlarmas::revisarEspera() {
+    if (esperando() == 0) fallandoEscritura_ = false;
 }
 
 QString RegistroAlarmas::ahora() const {
@@ -73,8 +98,6 @@ std::vector<Alarma> RegistroAlarmas::refrescar() {
 }
 
 bool RegistroAlarmas::leer(bool inicio) {
-    // Writes left waiting go first, so that the table answers for as much as it can.
-    anotar(escritura_.reintentar(base(), true), kEtiquetaGuardar, fallandoGuardar_);
     std::vector<FilaAlarma> filas;
     std::vector<FilaAlarma> reconocidas;
     // With a central server every workstation lists every alarm, and those
@@ -87,7 +110,7 @@ bool RegistroAlarmas::leer(bool inicio) {
     // A refresh that cannot read the table keeps the list as it is.
     if (f && !inicio) return false;
     std::vector<AlarmaPendiente> esperando;
-    anotar(escritura_.leerEsperando(esperando), kEtiquetaLeer, fallando);
+    if (EscrituraAlarmas* e = escritura()) anotar(e->leerEsperando(esperando), kEtiquetaLeer, fallando);
     // What still waits is newer than what the table holds: a new alarm of this
     // workstation goes in front, an acknowledgement takes its alarm out.
     for (const AlarmaPendiente& a : esperando) {
@@ -111,8 +134,10 @@ bool RegistroAlarmas::leer(bool inicio) {
 }
 
 void RegistroAlarmas::reintentar() {
-    if (escritura_.esperando() == 0) return;
-    anotar(escritura_.reintentar(base()), kEtiquetaGuardar, fallandoGuardar_);
+    EscrituraAlarmas* e = escritura();
+    if (e == nullptr) return;
+    for (const Fallo& f : e->fallos()) anotar(f, kEtiquetaGuardar, fallandoEscritura_);
+    revisarEspera();
 }
 
 std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& filas) {
@@ -129,7 +154,7 @@ std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& fila
         a.puesto = puesto_;
         escritos.push_back({0, false, std::move(a)});
     }
-    anotar(escritura_.escribir(base(), escritos), kEtiquetaGuardar, fallandoGuardar_);
+    escribir(escritos, kEtiquetaGuardar);
     std::vector<Alarma> nuevas;
     for (AlarmaPendiente& e : escritos) {
         pendientes_.push_front(nueva(std::move(e.fila)));
@@ -169,7 +194,7 @@ void RegistroAlarmas::reconocerYa(std::vector<Alarma> alarmas) {
         a.fila.reconocidaEn = puesto_;
         escritos.push_back({0, true, a.fila});
     }
-    anotar(escritura_.escribir(base(), escritos), kEtiquetaReconocer, fallandoReconocer_);
+    escribir(escritos, kEtiquetaReconocer);
     for (Alarma& a : alarmas) archivar(std::move(a));
 }
 

@@ -8,10 +8,10 @@
 //
 // A failure of the database does not stop the operator: the alarm is listed and
 // acknowledged all the same, and what the table does not take waits in the local
-// queue's file (store/alarmas.h, EscrituraAlarmas) until it does; a start lists
+// queue (cola/escritura_alarmas.h) until the drain loop moves it; a start lists
 // the waiting alarms with those of the table. The failure's number goes to
-// error.log once when writing starts failing (labels "guardar_alarma",
-// "reconocer_alarma", "leer_alarmas"), and again only after a write has succeeded.
+// error.log once per outage (labels "guardar_alarma", "reconocer_alarma",
+// "leer_alarmas"): again only once every waiting write is stored.
 
 #include <QString>
 
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/reloj.h"
+#include "cola/escritura_alarmas.h"
 #include "store/alarmas.h"
 #include "store/definesBaseDatos.h"
 
@@ -61,10 +62,11 @@ public:
     bool reconocer(const QString& clave);
     // Acknowledges every unacknowledged alarm; returns how many.
     std::size_t reconocerTodas();
-    // Tries again the writes that wait for the table (see EscrituraAlarmas).
+    // Logs what the drain loop met moving the writes that wait for the table
+    // (once per outage); about once a second.
     void reintentar();
     // Writes that wait for the table.
-    qint64 esperando() const { return escritura_.esperando(); }
+    qint64 esperando() const;
 
     // Not acknowledged, newest first.
     const std::deque<Alarma>& pendientes() const { return pendientes_; }
@@ -77,8 +79,15 @@ private:
     void archivar(Alarma alarma);
     QString ahora() const;
     BaseDatos* base() const;
+    // The writes through the local queue of the store in slot 0; null when the
+    // store has none (they then go to the table at once, or are lost with a record).
+    EscrituraAlarmas* escritura() const;
+    // Writes `escritos` (`etiqueta`: how a failure is logged).
+    void escribir(const std::vector<AlarmaPendiente>& escritos, const QString& etiqueta);
     // Logs `f` under `etiqueta` when a run of failures starts; a success ends it.
     void anotar(const Fallo& f, const QString& etiqueta, bool& fallando);
+    // The outage of the writes ends once none waits.
+    void revisarEspera();
     void reconocerYa(std::vector<Alarma> alarmas);
     // Lists what the table and the waiting writes hold; false when the table
     // could not be read (at the start the list is then made of what waits).
@@ -87,12 +96,10 @@ private:
     ConjuntoBases& bases_;
     const Reloj& reloj_;
     QString puesto_;
-    EscrituraAlarmas escritura_;
     std::deque<Alarma> pendientes_;
     std::deque<Alarma> reconocidas_;
     qint64 orden_ = 0;
-    bool fallandoGuardar_ = false;
-    bool fallandoReconocer_ = false;
+    bool fallandoEscritura_ = false;
 };
 
 } // namespace corvane

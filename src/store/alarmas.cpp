@@ -1,7 +1,6 @@
 #include "store/alarmas.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <algorithm>
 
@@ -12,10 +11,8 @@
 namespace corvane {
 namespace {
 
-// Waiting writes moved to the database at one attempt.
-constexpr int kAlarmasPorMovida = 500;
-constexpr int kPausaInicialMs = 2000;
-constexpr int kPausaMaximaMs = 30000;
+// Writes of one statement.
+constexpr int kAlarmasPorSentencia = 500;
 
 
 // A text value of a statement: between single quotes, a quote inside doubled.
@@ -163,13 +160,8 @@ Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlar
 } // namespace corvane
 
 namespace corvane {
-namespace {
 
-// Applies `alarmas` to `base` in order, a run of new alarms, or of
-// acknowledgements of one moment and workstation, in one statement; `hechas`
-// tells how many the table holds when it stops at a failure.
-template <typename Lista>
-Fallo aplicar(BaseDatos& base, const Lista& alarmas, std::size_t& hechas) {
+Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas, std::size_t& hechas) {
     hechas = 0;
     while (hechas < alarmas.size()) {
         const AlarmaPendiente& primera = alarmas[hechas];
@@ -179,7 +171,7 @@ Fallo aplicar(BaseDatos& base, const Lista& alarmas, std::size_t& hechas) {
                    (!a.reconocimiento || (a.fila.reconocida == primera.fila.reconocida &&
                                           a.fila.reconocidaEn == primera.fila.reconocidaEn));
         };
-        while (fin < alarmas.size() && fin - hechas < static_cast<std::size_t>(kAlarmasPorMovida) &&
+        while (fin < alarmas.size() && fin - hechas < static_cast<std::size_t>(kAlarmasPorSentencia) &&
                igual(alarmas[fin]))
             ++fin;
         Fallo f;
@@ -196,97 +188,6 @@ Fallo aplicar(BaseDatos& base, const Lista& alarmas, std::size_t& hechas) {
         hechas = fin;
     }
     return {};
-}
-
-} // namespace
-
-EscrituraAlarmas::EscrituraAlarmas(QString cola) : rutaCola_(std::move(cola)) {
-    // Writes left waiting by an earlier run go before any new one.
-    if (!rutaCola_.isEmpty() && QFile::exists(rutaCola_)) static_cast<void>(abrirCola());
-}
-
-Fallo EscrituraAlarmas::abrirCola() {
-    if (cola_.abierta()) return {};
-    if (rutaCola_.isEmpty()) return {fallos::kSinObjeto, QStringLiteral("sin cola local")};
-    if (Fallo f = cola_.abrir(rutaCola_)) return f;
-    return cola_.contar_alarmas(enCola_);
-}
-
-void EscrituraAlarmas::fallar() {
-    pausaMs_ = pausaMs_ == 0 ? kPausaInicialMs : std::min(pausaMs_ * 2, kPausaMaximaMs);
-    intento_.start();
-}
-
-Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendiente>& alarmas) {
-    if (alarmas.empty()) return {};
-    if (esperando() == 0) {
-        std::size_t hechas = 0;
-        const Fallo f = base == nullptr ? kSinBaseAlarmas : aplicar(*base, alarmas, hechas);
-        if (!f) return {};
-        fallar();
-        static_cast<void>(guardarEsperando({alarmas.begin() + static_cast<std::ptrdiff_t>(hechas), alarmas.end()}));
-        return f;
-    }
-    return guardarEsperando(alarmas);
-}
-
-// Behind the writes waiting already: in the queue while memory holds none (the
-// order is kept), else in memory.
-Fallo EscrituraAlarmas::guardarEsperando(const std::vector<AlarmaPendiente>& alarmas) {
-    Fallo f;
-    if (memoria_.empty() && !(f = abrirCola()) && !(f = cola_.encolar_alarmas(alarmas))) {
-        enCola_ += static_cast<qint64>(alarmas.size());
-        return {};
-    }
-    memoria_.insert(memoria_.end(), alarmas.begin(), alarmas.end());
-    return f;
-}
-
-Fallo EscrituraAlarmas::reintentar(BaseDatos* base, bool yaMismo) {
-    if (esperando() == 0) return {};
-    if (!yaMismo && intento_.isValid() && intento_.elapsed() < pausaMs_) return {};
-    Fallo f = base == nullptr ? kSinBaseAlarmas : Fallo{};
-    if (!f && enCola_ > 0) f = moverCola(*base);
-    if (!f && enCola_ == 0) f = moverMemoria(*base);
-    if (f) fallar();
-    else pausaMs_ = 0;
-    return f;
-}
-
-Fallo EscrituraAlarmas::moverCola(BaseDatos& base) {
-    while (enCola_ > 0) {
-        std::vector<AlarmaPendiente> tanda;
-        if (Fallo f = abrirCola()) return f;
-        if (Fallo f = cola_.leer_alarmas(kAlarmasPorMovida, tanda)) return f;
-        if (tanda.empty()) {
-            enCola_ = 0;
-            break;
-        }
-        std::size_t hechas = 0;
-        const Fallo f = aplicar(base, tanda, hechas);
-        if (hechas > 0) {
-            if (Fallo g = cola_.borrar_alarmas_hasta(tanda[hechas - 1].secuencia)) return g;
-            static_cast<void>(cola_.contar_alarmas(enCola_));
-        }
-        if (f) return f;
-    }
-    return {};
-}
-
-Fallo EscrituraAlarmas::moverMemoria(BaseDatos& base) {
-    std::size_t hechas = 0;
-    const Fallo f = aplicar(base, memoria_, hechas);
-    memoria_.erase(memoria_.begin(), memoria_.begin() + static_cast<std::ptrdiff_t>(hechas));
-    return f;
-}
-
-Fallo EscrituraAlarmas::leerEsperando(std::vector<AlarmaPendiente>& alarmas) {
-    alarmas.clear();
-    Fallo f;
-    if ((enCola_ > 0 || QFile::exists(rutaCola_)) && !(f = abrirCola()) && enCola_ > 0)
-        f = cola_.leer_alarmas(static_cast<int>(enCola_), alarmas);
-    alarmas.insert(alarmas.end(), memoria_.begin(), memoria_.end());
-    return f;
 }
 
 } // namespace corvane

@@ -7,15 +7,12 @@
 // finds them missing. Each routine runs on its own, outside any batch of event
 // rows, and returns its failure.
 
-#include <QElapsedTimer>
 #include <QStringList>
 
-#include <deque>
 #include <vector>
 
 #include "common/fallo.h"
 #include "common/registro_errores.h"
-#include "store/cola_pendientes.h"
 #include "store/esquema.h"
 #include "store/motor.h"
 
@@ -42,41 +39,22 @@ Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
 // acknowledgement first.
 Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlarma>& alarmas);
 
-// Alarm-table writes that nothing loses. A write goes to the database at once
-// when no earlier one waits; otherwise, or when the database refuses it, it waits
-// in the local queue's file (in memory, in order, when not even that takes it)
-// and is tried again, oldest first, by reintentar(): the first pause is 2 s,
-// doubled after each failed attempt up to 30 s. Every write is idempotent, so one
-// that reaches the database twice does no harm.
-class EscrituraAlarmas {
-public:
-    // `cola`: the local queue's file; empty: waiting writes are held in memory.
-    explicit EscrituraAlarmas(QString cola);
+// A write of the alarm table: a new alarm, or its acknowledgement.
+struct AlarmaPendiente {
+    qint64 secuencia = 0; // its place in the local queue, where it waits
+    // false: a new alarm (the whole row); true: its acknowledgement (the key, the
+    // moment and the workstation of the acknowledgement).
+    bool reconocimiento = false;
+    FilaAlarma fila;
 
-    // Writes `alarmas` to `base` (null: no database, they wait). Returns the
-    // failure met, of the database or of the queue; the writes wait in either case.
-    Fallo escribir(BaseDatos* base, const std::vector<AlarmaPendiente>& alarmas);
-    // Moves the waiting writes to `base`, when the pause since the last failed
-    // attempt is over or `yaMismo`; returns the failure that stopped it.
-    Fallo reintentar(BaseDatos* base, bool yaMismo = false);
-    // Writes waiting, in the queue and in memory.
-    qint64 esperando() const { return enCola_ + static_cast<qint64>(memoria_.size()); }
-    // The waiting writes, oldest first.
-    Fallo leerEsperando(std::vector<AlarmaPendiente>& alarmas);
-
-private:
-    Fallo abrirCola();
-    Fallo guardarEsperando(const std::vector<AlarmaPendiente>& alarmas);
-    Fallo moverCola(BaseDatos& base);
-    Fallo moverMemoria(BaseDatos& base);
-    void fallar();
-
-    QString rutaCola_;
-    ColaPendientes cola_;
-    qint64 enCola_ = 0;
-    std::deque<AlarmaPendiente> memoria_;
-    QElapsedTimer intento_;
-    int pausaMs_ = 0;
+    bool operator==(const AlarmaPendiente&) const = default;
 };
+
+// Applies `alarmas` to `base` in order, a run of new alarms, or of
+// acknowledgements of one moment and workstation, in one statement. `hechas`:
+// how many the table holds when it stops at a failure. Each write is idempotent
+// (an alarm is inserted once by its key, an acknowledgement marks only an alarm
+// not acknowledged yet), so one applied twice does no harm.
+Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas, std::size_t& hechas);
 
 } // namespace corvane

@@ -40,9 +40,11 @@ struct ConjuntoBases {
     std::array<std::unique_ptr<Registros>, kRegistros> registros;
     // Where the routines log their failures; nothing is logged while it is null.
     const RegistroErrores* errores = nullptr;
-    // The local queue of pending rows (a file in the data folder) through which a
-    // central server is written; empty: the server is written directly.
+    // The local queue of pending rows (a file in the data folder) behind the
+    // store, and the opener of a store with that queue (the road sets both);
+    // without them the engine alone is opened.
     QString colaPendientes;
+    AbrirConCola abrirConCola = nullptr;
     LoteFilas lote;
 };
 

@@ -139,4 +139,16 @@ QString asegurar_postgresql(bool conControl) {
 QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, kClaveSQLite); }
 QString crear_tabla_postgresql() { return crear_tabla(&Columna::tipoPostgreSQL, kClavePostgreSQL); }
 
+QString leer_control(const QString& cola, bool bloquear) {
+    return QStringLiteral("SELECT ultima_secuencia FROM corvane_envios WHERE cola = '%1'").arg(cola) +
+           (bloquear ? QStringLiteral(" FOR UPDATE") : QString());
+}
+
+QString poner_control(const QString& cola, qint64 secuencia) {
+    return QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', %2) "
+                          "ON CONFLICT (cola) DO UPDATE SET ultima_secuencia = excluded.ultima_secuencia")
+        .arg(cola)
+        .arg(secuencia);
+}
+
 } // namespace corvane::esquema

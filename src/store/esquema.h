@@ -157,10 +157,20 @@ inline const QString kCrearIndiceAlarmas = QStringLiteral(
 inline const QString kCanalEventos = QStringLiteral("corvane_eventos");
 inline const QString kCanalAlarmas = QStringLiteral("corvane_alarmas");
 
-// The control record of each queue on a central server: the last sequence
-// number the event table holds.
+// The control record of each local queue, beside the event table on either
+// engine (the event file or a central server): the last sequence number of that
+// queue the event table holds, written in the transaction of the rows it covers,
+// so that rows moved twice (the process killed between the target's commit and
+// the removal from the queue) are stored once. One definition for both engines.
+inline const QString kTablaControl = QStringLiteral("corvane_envios");
 inline const QString kCrearControl = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)");
+// The last sequence number held for queue `cola` (a UUID, never quoted inside);
+// `bloquear`: taken FOR UPDATE (PostgreSQL), so that two movers of one queue wait
+// for each other.
+QString leer_control(const QString& cola, bool bloquear);
+// Sets the control record of `cola` to `secuencia`, creating it when missing.
+QString poner_control(const QString& cola, qint64 secuencia);
 
 // One statement (a DO block) that gives the central tables present their
 // triggers, when they lack them: the event table's, which make every INSERT wait

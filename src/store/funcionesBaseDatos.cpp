@@ -70,7 +70,9 @@ void abrir_base_de_datos(const QString& ruta, qint16 indice, ConjuntoBases& base
         return;
     }
     std::unique_ptr<BaseDatos> base;
-    if (const Fallo f = abrir_motor(ruta, base, bases.colaPendientes)) registrar(bases, f.numero, kEtiquetaAbrir);
+    const bool conCola = !bases.colaPendientes.isEmpty() && bases.abrirConCola != nullptr;
+    if (const Fallo f = conCola ? bases.abrirConCola(ruta, bases.colaPendientes, base) : abrir_motor(ruta, base))
+        registrar(bases, f.numero, kEtiquetaAbrir);
     // A store with a queue behind it exists even when its database does not open yet.
     if (!base) return;
     bases.base[static_cast<size_t>(indice)] = std::move(base);

@@ -89,11 +89,10 @@ inline const QString kBaseEnMemoria = QStringLiteral(":memory:");
 // path of an SQLite file. A missing file is created with the event table; an existing
 // file is never overwritten: one that is not a database fails with kNoEsBaseDeDatos,
 // untouched.
-// With `cola` (the local queue's file), nothing received is lost to the store:
-// a server is reached through the queue (every row is committed there first and
-// moved by a forwarder thread), and an SQLite file sends the rows it refuses to
-// the queue until it takes them again. Then `base` is set even when the open
-// fails (the failure is returned to be logged; the store keeps trying).
-Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base, const QString& cola = {});
+Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base);
+
+// Opens the store of `ruta` with the local queue file `cola` behind it (the
+// queue's room provides it): `base` is set even when the open fails.
+using AbrirConCola = Fallo (*)(const QString& ruta, const QString& cola, std::unique_ptr<BaseDatos>& base);
 
 } // namespace corvane

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -199,6 +201,12 @@ bool esperar_que(const std::function<bool()>& condicion, int ms) {
     t.start();
     while (!condicion()) {
         if (t.elapsed() > ms) return false;
+        // Without an application object there is no event loop to run: the
+        // condition is only looked at again.
+        if (QCoreApplication::instance() == nullptr) {
+            QThread::msleep(10);
+            continue;
+        }
         QEventLoop bucle;
         QTimer::singleShot(10, &bucle, &QEventLoop::quit);
         bucle.exec();

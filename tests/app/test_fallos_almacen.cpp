@@ -34,7 +34,7 @@
 
 #include "apoyo/apoyo.h"
 #include "common/registro_errores.h"
-#include "store/cola_pendientes.h"
+#include "cola/cola_pendientes.h"
 #include "tools/generador.h"
 
 using namespace corvane::pruebas;

@@ -9,6 +9,8 @@
 
 #include "apoyo/apoyo.h"
 #include "decoding/moduloCid.h"
+#include "cola/cola_pendientes.h"
+#include "cola/escritura_alarmas.h"
 #include "store/alarmas.h"
 #include "store/direccion_postgresql.h"
 #include "store/errores_motor.h"
@@ -223,33 +225,41 @@ TEST_P(Almacen, EscriturasDeAlarmasRechazadasEsperanYLleganUnaVez) {
     }
     const std::vector<AlarmaPendiente> esperadas{{1, false, a1}, {2, true, r1}};
     {
-        EscrituraAlarmas e(cola);
+        Drenaje parado; // never started: what waits stays in the queue
+        EscrituraAlarmas e(cola, base->ruta(), parado);
         EXPECT_TRUE(e.escribir(&b, {{0, false, a1}}));
         EXPECT_FALSE(e.escribir(&b, {{0, true, r1}})); // behind the one waiting
-        EXPECT_TRUE(e.reintentar(&b, true));
         EXPECT_EQ(e.esperando(), 2);
     }
-    EscrituraAlarmas e(cola);
+    Drenaje drenaje;
+    EscrituraAlarmas e(cola, base->ruta(), drenaje);
     std::vector<AlarmaPendiente> leidas;
     ASSERT_FALSE(e.leerEsperando(leidas));
     EXPECT_EQ(leidas, esperadas);
     EXPECT_FALSE(e.escribir(nullptr, {{0, true, r2}})); // behind, with no database at hand
     EXPECT_EQ(e.esperando(), 3);
+    // The drain loop meets the refusal and keeps trying; the outage is told once.
+    drenaje.iniciar();
+    ASSERT_TRUE(esperar_que([&] { return e.fallando(); }));
 
     for (const char* que : {"INSERT", "UPDATE"}) {
         ASSERT_FALSE(b.ejecutar(pg ? QStringLiteral("DROP TRIGGER rechazo ON TABLA_ALARMAS")
                                    : QStringLiteral("DROP TRIGGER rechazo%1").arg(QLatin1String(que))));
         if (pg) break;
     }
-    EXPECT_FALSE(e.reintentar(&b, true));
-    EXPECT_EQ(e.esperando(), 0);
+    EXPECT_TRUE(esperar_que([&] { return e.esperando() == 0; }, 20000));
+    EXPECT_EQ(e.fallos().size(), 1u);
+    drenaje.detener();
     // The queue still holding writes the table has (killed before their removal).
     ColaPendientes repetida;
     ASSERT_FALSE(repetida.abrir(cola));
     ASSERT_FALSE(repetida.encolar_alarmas(esperadas));
-    EscrituraAlarmas tras(cola);
-    EXPECT_FALSE(tras.reintentar(&b, true));
-    EXPECT_EQ(tras.esperando(), 0);
+    Drenaje otro;
+    EscrituraAlarmas tras(cola, base->ruta(), otro);
+    EXPECT_EQ(tras.esperando(), 2);
+    otro.iniciar();
+    EXPECT_TRUE(esperar_que([&] { return tras.esperando() == 0; }));
+    EXPECT_FALSE(tras.fallando());
     const QString historial = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
     EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_clave")), (QStringList{"k2", "k1"}));
     EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_reconocida")),

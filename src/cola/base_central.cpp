@@ -1,24 +1,28 @@
-#include "store/base_central.h"
+#include "cola/base_central.h"
 
+#include "cola/almacen_cola.h"
+#include "cola/cola_pendientes.h"
 #include "common/registro_errores.h"
-#include "store/cola_pendientes.h"
 #include "store/motor_postgresql.h"
-#include "store/reenvio.h"
+#include "cola/reenvio.h"
 
 namespace corvane {
 namespace {
 
-// Milliseconds the forwarder gets to finish when the store closes.
-constexpr int kCierreMs = 1500;
-
-class BaseCentral : public BaseDatos {
+class BaseCentral : public BaseDatos, public AlmacenConCola {
 public:
     BaseCentral(QString url, QString cola) : url_(std::move(url)), rutaCola_(std::move(cola)) {
         // A queue that cannot be opened now is tried again at every batch.
         static_cast<void>(abrirCola());
         reenvio_ = std::make_unique<Reenvio>(rutaCola_, url_);
+        alarmas_ = std::make_unique<EscrituraAlarmas>(rutaCola_, url_, drenaje_);
+        drenaje_.iniciar();
     }
-    ~BaseCentral() override { reenvio_->detener(kCierreMs); }
+    ~BaseCentral() override {
+        reenvio_->detener(kCierreDrenajeMs);
+        drenaje_.detener();
+    }
+    EscrituraAlarmas& alarmas() override { return *alarmas_; }
 
     Dialecto dialecto() const override { return Dialecto::PostgreSQL; }
     bool guardaSiempre() const override { return true; }
@@ -66,7 +70,10 @@ public:
 
     qint64 pendientes() override { return inicial_ + encoladas_ - reenvio_->movidas(); }
     std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }
-    void cerrar() override { reenvio_->detener(kCierreMs); }
+    void cerrar() override {
+        reenvio_->detener(kCierreDrenajeMs);
+        drenaje_.detener();
+    }
     bool fallando() override { return reenvio_->fallando(); }
     qint32 ultimoFallo() override { return reenvio_->ultimoFallo(); }
 
@@ -97,6 +104,8 @@ private:
     qint64 enLote_ = 0; // 1 + rows of the open batch; 0 outside a batch
     std::unique_ptr<Reenvio> reenvio_;
     std::unique_ptr<BaseDatos> servidor_;
+    Drenaje drenaje_;
+    std::unique_ptr<EscrituraAlarmas> alarmas_;
 };
 
 } // namespace

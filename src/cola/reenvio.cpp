@@ -1,4 +1,4 @@
-#include "store/reenvio.h"
+#include "cola/reenvio.h"
 
 #include <poll.h>
 
@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "common/registro_errores.h"
-#include "store/cola_pendientes.h"
+#include "cola/cola_pendientes.h"
 #include "store/errores_motor.h"
 #include "store/esquema.h"
 #include "store/libpq.h"

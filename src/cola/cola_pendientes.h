@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/fallo.h"
+#include "store/alarmas.h"
 #include "store/esquema.h"
 
 struct sqlite3;
@@ -41,17 +42,6 @@ struct FilasPendientes {
 
     // The same rows as event rows, in order.
     std::vector<FilaEvento> filas() const;
-};
-
-// An alarm-table write waiting in the queue.
-struct AlarmaPendiente {
-    qint64 secuencia = 0;
-    // false: a new alarm (the whole row); true: its acknowledgement (the key, the
-    // moment and the workstation of the acknowledgement).
-    bool reconocimiento = false;
-    FilaAlarma fila;
-
-    bool operator==(const AlarmaPendiente&) const = default;
 };
 
 class ColaPendientes {

@@ -1,7 +1,7 @@
 #pragma once
 // The event store of a central PostgreSQL server, through the local queue of
 // pending rows (the outbox): every row is first committed to the queue, in the
-// batch of its read, and a forwarder thread moves it to the server. The receive
+// batch of its read, and a drain loop moves it to the server. The receive
 // road never waits on the network; statement texts and recordsets (the history
 // query) go to the server directly.
 

@@ -2,13 +2,12 @@
 // The embedded event file with the local queue of pending rows behind it: rows go
 // straight to the file as always; a row the file refuses (locked past a short
 // wait, disk full, file unusable, a table with other columns) goes to the queue,
-// and from then on every newer row too, so that order is kept. At the start of
-// each batch, and each second from the caller's watch, the queue is moved back
-// into the file (oldest first, a few thousand rows at a time, with a control
-// record of the last moved sequence number in the same transaction, so a row is
-// never stored twice), spaced 2 s at first and at most 30 s while the file keeps
-// refusing. If even the queue cannot be written, rows wait in memory, in order,
-// up to kFilasEnMemoria; past that each dropped row is counted.
+// and from then on every newer row too, so that order is kept, until the drain
+// loop has moved every waiting row back into the file (oldest first, a few
+// thousand rows at a time, with the control record of the last moved sequence
+// number in the same transaction, so a row is never stored twice). If even the
+// queue cannot be written, rows wait in memory, in order, up to kFilasEnMemoria;
+// past that each dropped row is counted.
 
 #include "store/motor.h"
 

@@ -1,4 +1,4 @@
-#include "store/cola_pendientes.h"
+#include "cola/cola_pendientes.h"
 
 #include <QFile>
 #include <QUuid>

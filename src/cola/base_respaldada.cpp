@@ -1,0 +1,235 @@
+#include "cola/base_respaldada.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+#include "cola/almacen_cola.h"
+#include "cola/cola_pendientes.h"
+#include "cola/flujo_eventos.h"
+#include "common/registro_errores.h"
+#include "store/motor_sqlite.h"
+
+namespace corvane {
+namespace {
+
+class BaseRespaldada : public BaseDatos, public AlmacenConCola {
+public:
+    BaseRespaldada(const QString& ruta, const QString& cola, Fallo& apertura)
+        : espera_(std::make_shared<EsperaEventos>()) {
+        espera_->ruta = ruta;
+        espera_->cola = cola;
+        // A file that cannot be opened now is told once (the caller logs it) and
+        // tried again; meanwhile rows wait in the queue.
+        apertura = abrirArchivo();
+        if (apertura) {
+            respaldando_ = true;
+            ultimoNumero_ = apertura.numero;
+        }
+        // Rows left by an earlier run go before any new one.
+        if (QFile::exists(cola) && !abrirCola()) {
+            qint64 n = 0;
+            if (!cola_.contar(n) && n > 0) {
+                espera_->esperando.store(n);
+                respaldando_ = true;
+            }
+        }
+        flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosArchivo>(espera_));
+        alarmas_ = std::make_unique<EscrituraAlarmas>(cola, ruta, drenaje_);
+        drenaje_.iniciar();
+    }
+    ~BaseRespaldada() override { drenaje_.detener(); }
+
+    Dialecto dialecto() const override { return Dialecto::SQLite; }
+    bool guardaSiempre() const override { return true; }
+    EscrituraAlarmas& alarmas() override { return *alarmas_; }
+
+    Fallo guardar(const FilaEvento& fila) override {
+        if (enLote_) lote_.agregar(fila);
+        if (respaldando_ || !archivo_) return respaldar(fila);
+        if (enLote_ && !archivoEnLote_) {
+            if (Fallo f = archivo_->comenzarLote()) return desviar(f, fila);
+            archivoEnLote_ = true;
+        }
+        if (Fallo f = archivo_->guardar(fila)) return desviar(f, fila);
+        return {};
+    }
+
+    Fallo comenzarLote() override {
+        revisar();
+        enLote_ = true;
+        lote_.clear();
+        return {};
+    }
+    Fallo confirmarLote() override {
+        enLote_ = false;
+        if (archivoEnLote_) {
+            archivoEnLote_ = false;
+            if (Fallo f = archivo_->confirmarLote()) {
+                // Nothing of the batch is in the file: all of it waits, in order.
+                anotar(f);
+                respaldando_ = true;
+                for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
+            }
+        }
+        terminarColaEnLote();
+        lote_.clear();
+        return {};
+    }
+    void deshacerLote() override {
+        // The receive road never undoes a batch of this store: it never fails.
+        enLote_ = false;
+        if (archivoEnLote_) archivo_->deshacerLote();
+        archivoEnLote_ = false;
+        terminarColaEnLote();
+        lote_.clear();
+    }
+
+    Fallo ejecutar(const QString& sentencia) override {
+        if (Fallo f = abrirArchivo()) return f;
+        return archivo_->ejecutar(sentencia);
+    }
+    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
+        if (Fallo f = abrirArchivo()) return f;
+        return archivo_->abrirRegistros(sentencia, registros);
+    }
+    Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
+        if (Fallo f = abrirArchivo()) return f;
+        return archivo_->recorrer(sentencia, fila);
+    }
+
+    qint64 pendientes() override {
+        revisar();
+        return espera_->esperando.load();
+    }
+    std::vector<Fallo> fallosDiferidos() override {
+        // The drain loop's failures join the outage the receive road began: one
+        // record each, not one for each side.
+        for (Fallo& f : drenaje_.fallos(flujo_)) anotar(f);
+        std::vector<Fallo> r;
+        r.swap(fallos_);
+        return r;
+    }
+    qint64 descartadas() override { return espera_->descartadas.load(); }
+    bool fallando() override { return respaldando_; }
+    qint32 ultimoFallo() override { return ultimoNumero_; }
+    void cerrar() override { drenaje_.detener(); }
+
+private:
+    Fallo abrirArchivo() {
+        if (archivo_) return {};
+        return abrir_sqlite(espera_->ruta, archivo_);
+    }
+    Fallo abrirCola() {
+        if (cola_.abierta()) return {};
+        return cola_.abrir(espera_->cola);
+    }
+
+    // Outside a batch: once the drain loop has moved every waiting row, new rows
+    // go straight to the file again.
+    void revisar() {
+        if (!respaldando_ || enLote_ || espera_->esperando.load() > 0) return;
+        if (Fallo f = abrirArchivo()) {
+            anotar(f);
+            return;
+        }
+        respaldando_ = false;
+        ultimoNumero_ = 0;
+    }
+
+    // A failure is told once per outage: the same number again is the same failure.
+    void anotar(const Fallo& f) {
+        if (respaldando_ && f.numero == ultimoNumero_) return;
+        ultimoNumero_ = f.numero;
+        fallos_.push_back(f);
+    }
+
+    // The file refused `fila` inside or outside a batch: the rows of the batch
+    // stored so far are undone there and wait, with `fila`, in the queue.
+    Fallo desviar(const Fallo& f, const FilaEvento& fila) {
+        anotar(f);
+        respaldando_ = true;
+        const bool enTransaccion = archivoEnLote_;
+        if (enTransaccion) archivo_->deshacerLote();
+        archivoEnLote_ = false;
+        // A file removed or replaced is opened anew at the next attempt.
+        if (f.numero == fallos::kArchivoNoEncontrado || f.numero == fallos::kNoEsBaseDeDatos) archivo_.reset();
+        if (!enTransaccion) return respaldar(fila);
+        for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
+        return {};
+    }
+
+    // `fila` into the queue, or into memory when the queue cannot take it (or
+    // memory holds rows already: they go first).
+    Fallo respaldar(const FilaEvento& fila) {
+        EsperaEventos& e = *espera_;
+        const std::lock_guard<std::mutex> l(e.mutex);
+        if (e.memoria.empty() && !abrirCola()) {
+            if (!colaEnLote_ && enLote_) colaEnLote_ = !cola_.comenzar();
+            if (!cola_.encolar(fila)) {
+                if (colaEnLote_) {
+                    enColaLote_.push_back(fila);
+                } else {
+                    e.esperando.fetch_add(1);
+                    drenaje_.avisar();
+                }
+                return {};
+            }
+        }
+        return enMemoria(fila);
+    }
+    // Under the shared mutex.
+    Fallo enMemoria(const FilaEvento& fila) {
+        EsperaEventos& e = *espera_;
+        if (static_cast<qint64>(e.memoria.size()) >= kFilasEnMemoria) {
+            e.descartadas.fetch_add(1);
+            return {};
+        }
+        e.memoria.push_back(fila);
+        e.esperando.fetch_add(1);
+        drenaje_.avisar();
+        return {};
+    }
+
+    void terminarColaEnLote() {
+        if (!colaEnLote_) return;
+        colaEnLote_ = false;
+        EsperaEventos& e = *espera_;
+        const std::lock_guard<std::mutex> l(e.mutex);
+        if (Fallo f = cola_.confirmar()) {
+            anotar(f);
+            // Not committed: these rows wait in memory, before any later one.
+            e.memoria.insert(e.memoria.begin(), enColaLote_.begin(), enColaLote_.end());
+        }
+        e.esperando.fetch_add(static_cast<qint64>(enColaLote_.size()));
+        enColaLote_.clear();
+        drenaje_.avisar();
+    }
+
+    std::shared_ptr<EsperaEventos> espera_;
+    std::unique_ptr<BaseDatos> archivo_;
+    ColaPendientes cola_; // the receive road's connection to the queue file
+    bool respaldando_ = false; // rows wait: every new row joins them
+    FilasCompactas lote_;      // rows of the open batch
+    bool enLote_ = false;
+    bool archivoEnLote_ = false;
+    bool colaEnLote_ = false;
+    std::vector<FilaEvento> enColaLote_;
+    std::vector<Fallo> fallos_;
+    qint32 ultimoNumero_ = 0;
+    Drenaje drenaje_;
+    std::size_t flujo_ = 0;
+    std::unique_ptr<EscrituraAlarmas> alarmas_;
+};
+
+} // namespace
+
+Fallo abrir_respaldada(const QString& ruta, const QString& cola, std::unique_ptr<BaseDatos>& base) {
+    Fallo apertura;
+    base = std::make_unique<BaseRespaldada>(ruta, cola, apertura);
+    return apertura;
+}
+
+} // namespace corvane
