@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Corvane needs to build, run, test and pack
 # (the Debian package and its checks: dpkg-shlibdeps, lintian,
-# desktop-file-validate, systemd-analyze), only those that are missing. Safe to
-# run again: with everything present it does nothing but ask dpkg.
+# desktop-file-validate, systemd-analyze), only those that are missing, and
+# generates the es_ES.UTF-8 locale (a test server answers in Spanish with it).
+# Safe to run again: with everything present it does nothing but ask dpkg and
+# list the locales.
 set -euo pipefail
 
 PAQUETES=(
@@ -14,7 +16,7 @@ PAQUETES=(
   libgtest-dev libbenchmark-dev
   postgresql sqlite3 libsqlite3-dev libpq-dev
   xvfb xauth
-  ccache
+  ccache locales
   dpkg-dev file lintian desktop-file-utils systemd man-db
 )
 # clang and its runtime serve the fuzz targets; they are optional.
@@ -25,11 +27,22 @@ for p in "${PAQUETES[@]}"; do
   estado=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$estado" == "install ok installed" ]] || faltan+=("$p")
 done
-[[ ${#faltan[@]} -eq 0 ]] && exit 0
 
-echo "Instalando paquetes que faltan: ${faltan[*]}"
 SUDO=""
 [[ $(id -u) -ne 0 ]] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${faltan[@]}"
+if [[ ${#faltan[@]} -gt 0 ]]; then
+  echo "Instalando paquetes que faltan: ${faltan[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${faltan[@]}"
+fi
+
+# locale -a spells it es_ES.utf8. Debian's way: the line of /etc/locale.gen
+# uncommented (or added), then locale-gen, which builds every locale listed
+# there, so that a later locale-gen keeps it.
+if ! locale -a | grep -qix 'es_ES\.utf-\?8'; then
+  echo "Generando la configuración regional es_ES.UTF-8"
+  $SUDO sed -i 's/^# *\(es_ES\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'es_ES.UTF-8 UTF-8' /etc/locale.gen || echo 'es_ES.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi

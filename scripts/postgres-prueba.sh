@@ -9,6 +9,9 @@
 #   postgres-prueba.sh descongelar DIR      SIGCONT to them
 #   postgres-prueba.sh psql DIR BASE ARG... psql on database BASE, unaligned, tuples only
 # As root it runs as the postgres user (initdb refuses root); otherwise as you.
+# CORVANE_PG_IDIOMA (say es_ES.UTF-8, a locale of the system) given to iniciar
+# makes the server write its messages in that language (lc_messages), at every
+# start of that server; without it they are in English.
 set -euo pipefail
 
 accion=${1:?iniciar, parar, detener, arrancar, congelar, descongelar o psql}
@@ -20,8 +23,11 @@ como() {
   if [[ $(id -u) -eq 0 ]]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
 arrancar() {
+  local idioma
+  idioma=$(cat "$dir/idioma" 2>/dev/null || true)
+  [[ -n "$idioma" ]] && idioma="-c lc_messages=$idioma"
   como "$bin/pg_ctl" -D "$dir/datos" -l "$dir/servidor.log" -w -t 60 \
-    -o "-p $(cat "$dir/puerto") -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
+    -o "-p $(cat "$dir/puerto") -k $dir -c listen_addresses=127.0.0.1 -c fsync=off $idioma" start >/dev/null
 }
 senal() {
   local padre
@@ -35,6 +41,7 @@ case "$accion" in
     puerto=${3:?puerto}
     rm -rf "$dir"; mkdir -p "$dir"
     echo "$puerto" > "$dir/puerto"
+    echo "${CORVANE_PG_IDIOMA:-}" > "$dir/idioma"
     [[ $(id -u) -eq 0 ]] && chown postgres "$dir"
     como "$bin/initdb" -D "$dir/datos" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
       || como "$bin/initdb" -D "$dir/datos" -A trust -U postgres -E UTF8 --no-locale >"$dir/initdb.log" 2>&1

@@ -65,11 +65,13 @@ void Camino::seguir(bool conEventos, std::function<void()> alarmas) {
             manejador_->mostrar_filas(filas);
             vaciar_salidas(); // standard output of the modes without windows is buffered
         });
-        QObject::connect(s, &Seguimiento::conexion, s, [this](bool disponible, const QString& causa) {
+        QObject::connect(s, &Seguimiento::conexion, s, [this](bool disponible, qint32 causa) {
             const QString hora = proceso_.reloj.texto_hora();
             if (disponible && avisoCentral_.isEmpty()) return;
+            // The cause in our words, whatever language the server speaks.
             avisoCentral_ = disponible ? QString()
-                                       : QStringLiteral("Base central no disponible desde %1 (%2)").arg(hora, causa);
+                                       : QStringLiteral("Base central no disponible desde %1 (%2)")
+                                             .arg(hora, mensaje_de_error(causa));
             text4_.ponerTexto(disponible ? QStringLiteral("Base central disponible de nuevo a las ") + hora
                                          : avisoCentral_);
             mostrarAvisos();

@@ -6,7 +6,7 @@
 #include "app/tabla_opciones.h"
 #include "common/reglas.h"
 #include "reception/puerto_serie.h"
-#include "store/direccion_postgresql.h"
+#include "store/conexion_postgresql.h"
 
 namespace corvane {
 namespace {
@@ -93,8 +93,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              if (!es_url_postgresql(v))
                  return QStringLiteral(
                      "--base espera una dirección postgresql://usuario@servidor:puerto/base");
-             DireccionPostgreSQL d;
-             if (const Fallo f = leer_direccion_postgresql(v, d)) return QStringLiteral("--base: ") + f.detalle;
+             ConexionPostgreSQL c;
+             if (const Fallo f = ConexionPostgreSQL::leer(v, {}, c)) return QStringLiteral("--base: ") + f.detalle;
              o.base = v;
              return {};
          }},

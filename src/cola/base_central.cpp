@@ -14,14 +14,11 @@ public:
     BaseCentral(QString url, QString cola) : url_(std::move(url)), rutaCola_(std::move(cola)) {
         // A queue that cannot be opened now is tried again at every batch.
         static_cast<void>(abrirCola());
-        reenvio_ = std::make_unique<Reenvio>(rutaCola_, url_);
+        flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosServidor>(rutaCola_, url_, drenaje_.parada()));
         alarmas_ = std::make_unique<EscrituraAlarmas>(rutaCola_, url_, drenaje_);
         drenaje_.iniciar();
     }
-    ~BaseCentral() override {
-        reenvio_->detener(kCierreDrenajeMs);
-        drenaje_.detener();
-    }
+    ~BaseCentral() override { drenaje_.detener(); }
     EscrituraAlarmas& alarmas() override { return *alarmas_; }
 
     Dialecto dialecto() const override { return Dialecto::PostgreSQL; }
@@ -68,14 +65,11 @@ public:
         return servidor_->recorrer(sentencia, fila);
     }
 
-    qint64 pendientes() override { return inicial_ + encoladas_ - reenvio_->movidas(); }
-    std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }
-    void cerrar() override {
-        reenvio_->detener(kCierreDrenajeMs);
-        drenaje_.detener();
-    }
-    bool fallando() override { return reenvio_->fallando(); }
-    qint32 ultimoFallo() override { return reenvio_->ultimoFallo(); }
+    qint64 pendientes() override { return inicial_ + encoladas_ - drenaje_.movidos(flujo_); }
+    std::vector<Fallo> fallosDiferidos() override { return drenaje_.fallos(flujo_); }
+    void cerrar() override { drenaje_.detener(); }
+    bool fallando() override { return drenaje_.fallando(flujo_); }
+    qint32 ultimoFallo() override { return drenaje_.ultimoFallo(flujo_); }
 
 private:
     Fallo abrirCola() {
@@ -84,8 +78,8 @@ private:
         return cola_.contar(inicial_);
     }
     Fallo abrirServidor() {
-        if (reenvio_->fallando()) {
-            const qint32 n = reenvio_->ultimoFallo();
+        if (drenaje_.fallando(flujo_)) {
+            const qint32 n = drenaje_.ultimoFallo(flujo_);
             return {n != 0 ? n : fallos::kConexionPerdida, QStringLiteral("el servidor no está disponible")};
         }
         if (servidor_) return {};
@@ -93,7 +87,7 @@ private:
     }
     void avisar(qint64 filas) {
         encoladas_ += filas;
-        if (filas > 0) reenvio_->avisar();
+        if (filas > 0) drenaje_.avisar();
     }
 
     QString url_;
@@ -102,9 +96,9 @@ private:
     qint64 inicial_ = 0;
     qint64 encoladas_ = 0;
     qint64 enLote_ = 0; // 1 + rows of the open batch; 0 outside a batch
-    std::unique_ptr<Reenvio> reenvio_;
     std::unique_ptr<BaseDatos> servidor_;
     Drenaje drenaje_;
+    std::size_t flujo_ = 0;
     std::unique_ptr<EscrituraAlarmas> alarmas_;
 };
 

@@ -13,7 +13,7 @@ namespace {
 using Monotono = std::chrono::steady_clock;
 
 constexpr int kPausaInicialMs = 2000;
-constexpr int kPausaMaximaMs = 30000;
+constexpr int kPausaMaximaMs = 15000;
 // A stream with nothing to send is looked at again after this long even with no
 // notice, so that items queued by another process (a restarted console) move too.
 constexpr int kVistazoMs = 1000;
@@ -150,6 +150,8 @@ std::vector<Fallo> Drenaje::fallos(std::size_t i) {
     r.swap(estado_->flujos.at(i)->fallos);
     return r;
 }
+
+const std::atomic<bool>& Drenaje::parada() const { return estado_->parar; }
 
 qint64 Drenaje::movidos(std::size_t i) const { return estado_->flujos.at(i)->movidos.load(); }
 bool Drenaje::fallando(std::size_t i) const { return estado_->flujos.at(i)->fallando.load(); }

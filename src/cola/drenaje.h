@@ -6,7 +6,8 @@
 // nothing of tables or targets.
 //
 // Retry policy: after a failed batch a stream waits 2 s, then twice as long
-// after each further failure, at most 30 s; a batch that goes through resets
+// after each further failure, at most 15 s (a target back is found within
+// about 20 s, a connection attempt included); a batch that goes through resets
 // it. A failure is told once per outage: the same number again, before a batch
 // has gone through, is the same failure. Streams are independent: one whose
 // target refuses does not hold back the others.
@@ -63,6 +64,10 @@ public:
     void avisar();
     // Stops the thread, waiting at most `ms` for it.
     void detener(int ms = kCierreDrenajeMs);
+
+    // The stop request, set by detener(): a stream's long waits watch it. Valid as
+    // long as the streams live.
+    const std::atomic<bool>& parada() const;
 
     // Failures met by stream `i` since the last call, in order, once per outage.
     std::vector<Fallo> fallos(std::size_t i);

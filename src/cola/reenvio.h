@@ -1,54 +1,40 @@
 #pragma once
-// The forwarder: a thread of its own that moves the rows of the local queue of
-// pending rows to the central PostgreSQL event table, oldest first, in batches
-// sent with COPY, and removes them from the queue once the server has committed
-// them. The batch and the queue's control record (the last sequence number the
-// server holds for this queue) are committed in one transaction, so a row is
-// never stored twice, whatever moment the process is killed at.
+// The event stream's target a central PostgreSQL server: the drain loop moves
+// the rows of the local queue to the server's event table, oldest first, in
+// batches sent with COPY, and removes them from the queue once the server has
+// committed them. The batch and the queue's control record (the last sequence
+// number the server holds for this queue) are committed in one transaction, so a
+// row is never stored twice, whatever moment the process is killed at.
 //
-// Nothing here ever blocks the caller's thread: every wait on the server is
-// bounded and watched for the stop request, so a frozen, unreachable or slow
-// server costs the caller nothing, and detener() returns within its limit. What
-// the server refuses (down, unreachable, login refused, database missing, table
-// with other columns) is retried, every 2 s at first and at most every 30 s.
+// The server is connected to at the start and watched while no row waits (a
+// look every kVistazoServidorMs), so that a server that is down or goes away is
+// noticed without traffic, and its return too. Every wait on the server is
+// bounded and watches the loop's stop request.
 
 #include <QString>
 
 #include <memory>
-#include <vector>
 
-#include "common/fallo.h"
+#include "cola/drenaje.h"
 
 namespace corvane {
 
-struct EstadoReenvio;
+// Milliseconds between two looks at an idle server.
+inline constexpr int kVistazoServidorMs = 5000;
 
-class Reenvio {
+class FlujoEventosServidor : public Flujo {
 public:
-    // `cola`: the queue file; `url`: the server, as --base gives it.
-    Reenvio(QString cola, QString url);
-    ~Reenvio();
-    Reenvio(const Reenvio&) = delete;
-    Reenvio& operator=(const Reenvio&) = delete;
-
-    // New rows were committed to the queue: move them now.
-    void avisar();
-    // Stops the thread, waiting at most `ms` for it; a thread still inside a call
-    // to the server is left to end with the process. Rows not moved stay queued.
-    void detener(int ms);
-
-    // Failures met since the last call, in order, each as the number error.log
-    // records (already told once each: the caller decides what to log).
-    std::vector<Fallo> fallos();
-    // Rows moved since the start.
-    qint64 movidas() const;
-    // The number of the last failure met.
-    qint32 ultimoFallo() const;
-    // True while the last attempt failed and rows wait.
-    bool fallando() const;
+    // `cola`: the queue file; `url`: the server, as --base gives it; `parar`: the
+    // drain loop's stop request (Drenaje::parada), which every wait watches.
+    FlujoEventosServidor(QString cola, QString url, const std::atomic<bool>& parar);
+    ~FlujoEventosServidor() override;
+    Fallo enviarTanda(const std::atomic<bool>& parar, qint64& movidos) override;
+    void soltar() override;
+    void cerrar() override;
 
 private:
-    std::shared_ptr<EstadoReenvio> estado_;
+    struct Partes;
+    std::unique_ptr<Partes> p_;
 };
 
 } // namespace corvane

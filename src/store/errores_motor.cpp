@@ -48,15 +48,17 @@ qint32 numero_postgresql(const QString& estado, QSqlError::ErrorType tipo) {
 }
 
 Fallo fallo_de(const QSqlError& error, Dialecto dialecto) {
-    qint32 numero = fallos::kMotorGeneral;
     if (dialecto == Dialecto::PostgreSQL) {
-        numero = numero_postgresql(error.nativeErrorCode(), error.type());
-    } else {
-        bool ok = false;
-        const int codigo = error.nativeErrorCode().toInt(&ok);
-        if (ok) numero = numero_sqlite(codigo);
-        else if (error.type() == QSqlError::ConnectionError) numero = fallos::kArchivoNoEncontrado;
+        // The server's text is in its own language: the detail names the SQLSTATE.
+        const QString sqlstate = error.nativeErrorCode();
+        return {numero_postgresql(sqlstate, error.type()),
+                sqlstate.isEmpty() ? QString() : QStringLiteral("SQLSTATE ") + sqlstate};
     }
+    qint32 numero = fallos::kMotorGeneral;
+    bool ok = false;
+    const int codigo = error.nativeErrorCode().toInt(&ok);
+    if (ok) numero = numero_sqlite(codigo);
+    else if (error.type() == QSqlError::ConnectionError) numero = fallos::kArchivoNoEncontrado;
     if (numero == 0) numero = fallos::kMotorGeneral;
     return {numero, error.text()};
 }

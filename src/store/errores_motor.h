@@ -16,7 +16,8 @@ qint32 numero_sqlite(int codigo);
 // error often comes without any SQLSTATE).
 qint32 numero_postgresql(const QString& sqlstate, QSqlError::ErrorType tipo);
 
-// A Qt SQL error of either engine as a Fallo; never number 0.
+// A Qt SQL error of either engine as a Fallo; never number 0. A PostgreSQL
+// one's detail is its SQLSTATE, never the server's text.
 Fallo fallo_de(const QSqlError& error, Dialecto dialecto);
 
 } // namespace corvane

@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <QRegularExpression>
+
+#include "common/registro_errores.h"
 #include "store/errores_motor.h"
 
 namespace corvane {
@@ -23,12 +26,39 @@ const Libpq& pq() {
     return libpq;
 }
 
+namespace {
+
+// The SQLSTATE of the last server message in libpq's verbose form
+// ("SEVERIDAD:  XXXXX: texto"); empty when there is none.
+QString sqlstate_del_mensaje(const char* mensaje) {
+    static const QRegularExpression patron(QStringLiteral(":  ([0-9A-Z]{5}): "));
+    QString ultimo;
+    for (auto i = patron.globalMatch(QString::fromUtf8(mensaje != nullptr ? mensaje : "")); i.hasNext();)
+        ultimo = i.next().captured(1);
+    return ultimo;
+}
+
+QString detalle_de(const QString& sqlstate) {
+    return sqlstate.isEmpty() ? QString() : QStringLiteral("SQLSTATE ") + sqlstate;
+}
+
+} // namespace
+
 Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
     const char* estado = r != nullptr ? pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    const QString sqlstate = QString::fromLatin1(estado != nullptr ? estado : "");
-    const char* mensaje = r != nullptr ? pq().PQresultErrorMessage(r) : pq().PQerrorMessage(conn);
-    return {numero_postgresql(sqlstate, sqlstate.isEmpty() ? QSqlError::ConnectionError : QSqlError::StatementError),
-            QString::fromUtf8(mensaje).trimmed()};
+    const QString sqlstate = estado != nullptr ? QString::fromLatin1(estado)
+                             : r == nullptr   ? sqlstate_del_mensaje(pq().PQerrorMessage(conn))
+                                              : QString();
+    return {numero_postgresql(sqlstate, r == nullptr || sqlstate.isEmpty() ? QSqlError::ConnectionError
+                                                                            : QSqlError::StatementError),
+            detalle_de(sqlstate)};
+}
+
+Fallo fallo_de_conexion(PGconn* conn) {
+    if (pq().PQconnectionNeedsPassword(conn) != 0)
+        return {fallos::kAccesoRechazado, QStringLiteral("el servidor pide una contraseña")};
+    const QString sqlstate = sqlstate_del_mensaje(pq().PQerrorMessage(conn));
+    return {numero_postgresql(sqlstate, QSqlError::ConnectionError), detalle_de(sqlstate)};
 }
 
 } // namespace corvane

@@ -11,12 +11,12 @@
 namespace corvane {
 
 #define CORVANE_FUNCIONES_PQ(X)                                                                    \
-    X(PQcancel) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconsumeInput)               \
-    X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
+    X(PQcancel) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconnectionNeedsPassword)    \
+    X(PQconsumeInput) X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
     X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples)           \
     X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage)                  \
-    X(PQresultStatus) X(PQsendQuery) X(PQsetNoticeProcessor) X(PQsetnonblocking) X(PQsocket)        \
-    X(PQstatus)
+    X(PQresultStatus) X(PQsendQuery) X(PQsetErrorVerbosity) X(PQsetNoticeProcessor) X(PQsetnonblocking) \
+    X(PQsocket) X(PQstatus)
 
 struct Libpq {
 #define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;
@@ -30,6 +30,14 @@ const Libpq& pq();
 
 // A failed statement's result (or, null, the connection's last failure) as a
 // Fallo numbered by its SQLSTATE; one without a SQLSTATE is the connection's.
+// The detail names the SQLSTATE, never the server's text (in its language).
 Fallo fallo_de_resultado(PGconn* conn, const PGresult* r);
+
+// A failed connection attempt (PQconnectPoll gave PGRES_POLLING_FAILED) as a
+// Fallo: the SQLSTATE of the server's FATAL that ended it (the connection's
+// error verbosity PQERRORS_VERBOSE puts it in the message: "FATAL:  3D000: ...";
+// of several hosts tried, the last one's), or a password the server asked for
+// and none was given: the login refused; no SQLSTATE: no server there.
+Fallo fallo_de_conexion(PGconn* conn);
 
 } // namespace corvane

@@ -7,7 +7,7 @@
 
 #include "common/registro_errores.h"
 #include "store/base_qt.h"
-#include "store/direccion_postgresql.h"
+#include "store/conexion_postgresql.h"
 #include "store/errores_motor.h"
 #include "store/libpq.h"
 #include "store/literales.h"
@@ -16,20 +16,9 @@
 namespace corvane {
 namespace {
 
-// Seconds a connection attempt may take.
-constexpr int kEsperaConexionS = 5;
 // Seconds between two attempts to reconnect to a server that went away, so that a
 // batch of rows does not wait for one connection timeout per row.
 constexpr int kPausaReconexionS = 2;
-// The port of a host the URI names none for.
-constexpr int kPuertoPorOmision = 5432;
-
-// A value of libpq's connection string: in single quotes, a quote or backslash
-// inside escaped with a backslash.
-QString entre_comillas(QString valor) {
-    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
-    return QLatin1Char('\'') + valor + QLatin1Char('\'');
-}
 
 void cancelar(PGconn* conn) {
     if (PGcancel* c = pq().PQgetCancel(conn)) {
@@ -41,8 +30,8 @@ void cancelar(PGconn* conn) {
 
 class BasePostgreSQL : public BaseQt {
 public:
-    explicit BasePostgreSQL(std::shared_ptr<Conexion> conexion)
-        : BaseQt(std::move(conexion), Dialecto::PostgreSQL) {}
+    BasePostgreSQL(std::shared_ptr<Conexion> conexion, ConexionPostgreSQL parametros)
+        : BaseQt(std::move(conexion), Dialecto::PostgreSQL), parametros_(std::move(parametros)) {}
 
     // The SELECT runs as COPY (SELECT ...) TO STDOUT on the driver's own
     // connection: the server streams its rows as text, which is read line by line
@@ -112,7 +101,7 @@ protected:
         ultimoIntento_.start();
         QSqlDatabase db = conexion_->db();
         db.close();
-        if (!db.open()) return fallo_de(db.lastError(), Dialecto::PostgreSQL);
+        if (Fallo f = parametros_.abrir(db)) return f;
         reconectar_ = false;
         return {};
     }
@@ -143,6 +132,7 @@ protected:
     }
 
 private:
+    ConexionPostgreSQL parametros_;
     bool reconectar_ = false;
     QElapsedTimer ultimoIntento_;
     std::unique_ptr<QSqlQuery> insercion_;
@@ -150,52 +140,19 @@ private:
 
 } // namespace
 
-Fallo preparar_postgresql(const QString& ruta, QSqlDatabase& db) {
-    DireccionPostgreSQL d;
-    if (Fallo f = leer_direccion_postgresql(ruta, d)) return f;
-    // The driver writes host, port, user, password and database into libpq's
-    // connection string, quoted; the options follow them as they are, each ";"
-    // turned into a space. Ports that differ between hosts, and the URI's other
-    // parameters, go there, after the connection timeout so that the URI's own wins.
-    // The server keeps its notices and warnings (one as it shuts down under the
-    // connection) to itself: libpq would print them, in English, on standard error.
-    QStringList opciones{QStringLiteral("connect_timeout=%1").arg(kEsperaConexionS),
-                         QStringLiteral("options='-c client_min_messages=error'")};
-    QStringList puertos;
-    for (const QString& p : d.puertos) puertos << (p.isEmpty() ? QString::number(kPuertoPorOmision) : p);
-    // One port for every host goes as the driver's port.
-    if (puertos.count(puertos.front()) == puertos.size()) puertos = puertos.mid(0, 1);
-    if (puertos.size() > 1) opciones << QStringLiteral("port=") + entre_comillas(puertos.join(QLatin1Char(',')));
-    for (const auto& [nombre, valor] : d.parametros) {
-        if (valor.contains(QLatin1Char(';')))
-            return {fallos::kArchivoNoEncontrado,
-                    QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
-        opciones << nombre + QLatin1Char('=') + entre_comillas(valor);
-    }
-    db.setHostName(QStringList(d.servidores.begin(), d.servidores.end()).join(QLatin1Char(',')));
-    if (puertos.size() == 1) db.setPort(puertos.front().toInt());
-    db.setUserName(d.usuario);
-    if (!d.clave.isEmpty()) db.setPassword(d.clave);
-    db.setDatabaseName(d.base);
-    db.setConnectOptions(opciones.join(QLatin1Char(' ')));
-    return {};
-}
-
 Fallo asegurar_tablas_postgresql(QSqlDatabase& db) {
     return ejecutar_en(db, esquema::asegurar_postgresql(false), Dialecto::PostgreSQL);
 }
 
 Fallo abrir_postgresql(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+    ConexionPostgreSQL parametros;
+    if (Fallo f = ConexionPostgreSQL::leer(ruta, {}, parametros)) return f;
     auto conexion = std::make_shared<Conexion>(QStringLiteral("QPSQL"));
     QSqlDatabase db = conexion->db();
-    if (Fallo f = preparar_postgresql(ruta, db)) return f;
-    if (!db.open()) {
-        Fallo f = fallo_de(db.lastError(), Dialecto::PostgreSQL);
-        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kConexionPerdida;
-        return f;
-    }
+    parametros.ajustar(db);
+    if (Fallo f = parametros.abrir(db)) return f;
     if (Fallo f = asegurar_tablas_postgresql(db)) return f;
-    base = std::make_unique<BasePostgreSQL>(std::move(conexion));
+    base = std::make_unique<BasePostgreSQL>(std::move(conexion), std::move(parametros));
     return {};
 }
 

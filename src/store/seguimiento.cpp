@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "store/base_qt.h"
+#include "store/conexion_postgresql.h"
 #include "store/errores_motor.h"
 #include "store/funcionesBaseDatos.h"
 #include "store/motor_postgresql.h"
@@ -22,10 +23,8 @@ constexpr int kFilasPorLectura = 5000;
 // the pause between attempts to connect again.
 constexpr int kMiradaMs = 1000;
 
-QString causa(const QSqlError& error) {
-    const QString texto = error.databaseText().trimmed();
-    return texto.isEmpty() ? error.text().trimmed() : texto;
-}
+// A failure of the server as the number the operator is told of.
+qint32 numero(const QSqlError& error) { return fallo_de(error, Dialecto::PostgreSQL).numero; }
 
 } // namespace
 
@@ -50,42 +49,43 @@ public:
 private:
     void mirar() {
         if (!conexion_) {
-            QString porQue;
+            qint32 porQue = 0;
             if (!conectar(porQue)) {
                 conexion_.reset();
                 avisar(false, porQue);
                 return;
             }
-            avisar(true, {});
+            avisar(true, 0);
             // Whatever the alarm table did while there was no connection.
             Q_EMIT fuera_.alarmas();
         }
         leer();
     }
 
-    void avisar(bool disponible, const QString& porQue) {
+    void avisar(bool disponible, qint32 porQue) {
         if (disponible == disponible_ && (disponible || porQue == causa_)) return;
         disponible_ = disponible;
         causa_ = porQue;
         Q_EMIT fuera_.conexion(disponible, porQue);
     }
 
-    bool conectar(QString& porQue) {
-        conexion_ = std::make_unique<Conexion>(QStringLiteral("QPSQL"));
-        QSqlDatabase db = conexion_->db();
-        if (Fallo f = preparar_postgresql(url_, db)) {
-            porQue = f.detalle;
+    bool conectar(qint32& porQue) {
+        // The name the server lists the connection under (pg_stat_activity).
+        ConexionPostgreSQL parametros;
+        if (Fallo f = ConexionPostgreSQL::leer(url_, QStringLiteral("corvane_vista"), parametros)) {
+            porQue = f.numero;
             return false;
         }
-        // The name the server lists the connection under (pg_stat_activity).
-        db.setConnectOptions(db.connectOptions() + QStringLiteral(";application_name=corvane_vista"));
-        if (!db.open()) {
-            porQue = causa(db.lastError());
+        conexion_ = std::make_unique<Conexion>(QStringLiteral("QPSQL"));
+        QSqlDatabase db = conexion_->db();
+        parametros.ajustar(db);
+        if (Fallo f = parametros.abrir(db)) {
+            porQue = f.numero;
             return false;
         }
         // The tables and their triggers, for a server no console has written to yet.
         if (Fallo f = asegurar_tablas_postgresql(db)) {
-            porQue = f.detalle;
+            porQue = f.numero;
             return false;
         }
         QSqlDriver* driver = db.driver();
@@ -95,7 +95,7 @@ private:
         });
         if ((conEventos_ && !driver->subscribeToNotification(esquema::kCanalEventos)) ||
             !driver->subscribeToNotification(esquema::kCanalAlarmas)) {
-            porQue = causa(driver->lastError());
+            porQue = numero(driver->lastError());
             return false;
         }
         if (!conEventos_ || ultima_ >= 0) return true;
@@ -105,7 +105,7 @@ private:
         ultima_ = 0;
         if (!q.exec(QStringLiteral("SELECT gral_id FROM tabla_general ORDER BY gral_id DESC OFFSET %1 LIMIT 1")
                         .arg(iniciales_))) {
-            porQue = causa(q.lastError());
+            porQue = numero(q.lastError());
             ultima_ = -1;
             return false;
         }
@@ -125,7 +125,7 @@ private:
             q.setForwardOnly(true);
             if (!q.exec(consulta.arg(ultima_))) {
                 // The connection is made again at the next look.
-                const QString porQue = causa(q.lastError());
+                const qint32 porQue = numero(q.lastError());
                 conexion_.reset();
                 avisar(false, porQue);
                 return;
@@ -160,7 +160,7 @@ private:
     std::unique_ptr<Conexion> conexion_;
     qint64 ultima_ = -1; // the last gral_id given; -1 before the first read
     bool disponible_ = true;
-    QString causa_;
+    qint32 causa_ = 0;
 };
 
 Seguimiento::Seguimiento(QString url, int iniciales, bool conEventos, QObject* parent)

@@ -38,8 +38,9 @@ Q_SIGNALS:
     void filas(const std::vector<corvane::FilaEvento>& filas);
     // The alarm table changed (or may have: after a new connection).
     void alarmas();
-    // The connection was lost (`causa`, in Spanish) or made again (empty causa).
-    void conexion(bool disponible, const QString& causa);
+    // The connection was lost (`causa`: its failure number, common/registro_errores.h)
+    // or made again (causa 0).
+    void conexion(bool disponible, qint32 causa);
 
 private:
     QThread hilo_;

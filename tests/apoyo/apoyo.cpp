@@ -23,6 +23,7 @@
 
 #include <ostream>
 
+#include "store/conexion_postgresql.h"
 #include "store/motor.h"
 
 namespace corvane::pruebas {
@@ -135,13 +136,11 @@ QString nueva_base_postgresql() {
         QStringLiteral("p_") + QUuid::createUuid().toString(QUuid::Id128).left(20);
     const QString conexion = QStringLiteral("admin-") + nombre;
     {
-        const QUrl u(url);
+        corvane::ConexionPostgreSQL parametros;
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conexion);
-        db.setHostName(u.host());
-        db.setPort(u.port(5432));
-        db.setUserName(u.userName());
-        db.setDatabaseName(u.path().mid(1));
-        if (!db.open()) {
+        if (const corvane::Fallo f = corvane::ConexionPostgreSQL::leer(url, {}, parametros)) {
+            ADD_FAILURE() << f.detalle.toStdString();
+        } else if (parametros.ajustar(db); !db.open()) {
             ADD_FAILURE() << db.lastError().text().toStdString();
         } else {
             QSqlQuery q(db);

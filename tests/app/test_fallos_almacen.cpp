@@ -511,6 +511,9 @@ bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
     const QLatin1String a(accion);
     const QString sentencia = (a == "borrar" ? "DROP DATABASE " : "CREATE DATABASE ") + base;
     if (a == "borrar" || a == "crear") return pg.psql("postgres", sentencia) != "error";
+    // The console logs in as the case's role, which is missing (a refused login) until created.
+    if (a == "sin_rol") return pg.psql("postgres", "DROP ROLE IF EXISTS " + base) != "error";
+    if (a == "con_rol") return pg.psql("postgres", "CREATE ROLE " + base + " LOGIN SUPERUSER") != "error";
     if (a == "cortar")
         return pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
                              "WHERE application_name='corvane'") == "1";
@@ -526,8 +529,20 @@ struct CasoServidor {
     qint32 numero;       // what error.log says of them
 };
 
+// What a failure numbered `n` makes the operator read, whatever language the
+// server speaks: the status line's cause, --consultar's reason and the viewer's
+// alert (`consulta` and `vista`, taken while the fault lasts).
+void causas_dichas(qint32 n, const QString& errores, const QString& consulta, const QString& vista) {
+    const QString texto = corvane::mensaje_de_error(n);
+    EXPECT_TRUE(errores.contains(QStringLiteral("Causa: (%1)").arg(texto))) << avisos(errores);
+    EXPECT_TRUE(consulta.contains(QStringLiteral("»: ") + texto[0].toLower() + texto.mid(1))) << consulta.toStdString();
+    EXPECT_TRUE(vista.contains(QStringLiteral(" (%1)").arg(texto))) << vista.toStdString();
+}
+
 void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     const QString base = QString::fromLatin1(c.nombre).toLower();
+    QString url = pg.url(base);
+    if (QLatin1String(c.empieza) == "sin_rol") url.replace(QStringLiteral("//postgres:"), "//" + base + ":");
     const auto hay = [&](int n) { return esperar_que([&] { return pg.filas(base) == n; }, 60000); };
     const bool cortes = QLatin1String(c.empieza) == "cortar",
                congelado = QLatin1String(c.empieza) == "congelar";
@@ -536,7 +551,18 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     QTemporaryDir dir;
     QElapsedTimer reloj;
     reloj.start();
-    auto s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
+    auto s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", url});
+    QTemporaryDir dirVista;
+    std::unique_ptr<Servicio> vista;
+    QString consulta;
+    if (c.alArrancar) {
+        vista = std::make_unique<Servicio>(dirVista.path(), QStringList{"--base", url}, true);
+        QProcess q;
+        q.start(QStringLiteral(CORVANE_BINARIO), {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
+                                                  dirVista.path(), "--base", url});
+        q.waitForFinished(30000);
+        consulta = QString::fromUtf8(q.readAllStandardError());
+    }
     // With a fault from the start, the first rows come after the first status
     // checks, as on a quiet line.
     if (c.alArrancar) pausa(2500);
@@ -565,7 +591,7 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
         EXPECT_EQ(avisos(s->errores()), "");
     }
     ASSERT_TRUE(!c.termina || paso(pg, base, c.termina));
-    if (congelado) s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", pg.url(base)});
+    if (congelado) s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", url});
     ASSERT_TRUE(hay(t.hasta(3))) << pg.filas(base) << avisos(s->errores());
     s->escribir(t.trozos[4]);
     ASSERT_TRUE(hay(t.hasta(4))) << pg.filas(base);
@@ -590,22 +616,42 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     EXPECT_TRUE(c.numero == 0 || log.contains(QStringLiteral("Error: %1 ").arg(c.numero)))
         << log.toStdString();
     EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
+    if (vista) causas_dichas(c.numero, e, consulta, vista->errores());
+    EXPECT_FALSE(consulta.contains(ServidorPropio::kClave));
     EXPECT_EQ(s->detener(), 0);
 }
+
+// Faults from the start (alArrancar) are also the rows that a server speaking
+// Spanish must give the same numbers and texts for.
+const CasoServidor kCasosServidor[] = {
+    {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
+    {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
+    {"ConexionesCortadas", false, "cortar", nullptr, 3, corvane::fallos::kConexionPerdida},
+    {"Congelado", false, "congelar", "descongelar", 0, 0},
+    {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
+    {"RolInexistente", true, "sin_rol", "con_rol", 1, corvane::fallos::kAccesoRechazado},
+};
 
 TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
     REQUIERE_SERVIDOR_PROPIO(pg);
     const Trafico t = trafico();
     ASSERT_EQ(static_cast<int>(t.referencia.size()), t.hasta(4)); // as the simulator counts them
-    const CasoServidor casos[] = {
-        {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
-        {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1,
-         corvane::fallos::kConexionPerdida},
-        {"ConexionesCortadas", false, "cortar", nullptr, 3, corvane::fallos::kConexionPerdida},
-        {"Congelado", false, "congelar", "descongelar", 0, 0},
-        {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
-    };
-    for (const CasoServidor& c : casos) {
+    for (const CasoServidor& c : kCasosServidor) {
+        SCOPED_TRACE(c.nombre);
+        probar(pg, c, t);
+        pg.reanudar();
+    }
+}
+
+// The server's messages in Spanish (lc_messages) change no number and no text.
+TEST(FallosAlmacen, ServidorPostgreSQLEnCastellano) {
+    qputenv("CORVANE_PG_IDIOMA", "es_ES.UTF-8");
+    REQUIERE_SERVIDOR_PROPIO(pg);
+    qunsetenv("CORVANE_PG_IDIOMA");
+    ASSERT_EQ(pg.psql("postgres", "SHOW lc_messages"), "es_ES.UTF-8");
+    const Trafico t = trafico();
+    for (const CasoServidor& c : kCasosServidor) {
+        if (!c.alArrancar) continue;
         SCOPED_TRACE(c.nombre);
         probar(pg, c, t);
         pg.reanudar();

@@ -1,0 +1,102 @@
+#include "store/conexion_postgresql.h"
+
+#include <QSqlError>
+#include <QStringList>
+
+#include <atomic>
+
+#include "common/registro_errores.h"
+#include "store/cliente_pq.h"
+#include "store/direccion_postgresql.h"
+
+namespace corvane {
+namespace {
+
+// The port of a host the URL names none for.
+const QString kPuertoPorOmision = QStringLiteral("5432");
+
+// A value of libpq's connection string: in single quotes, a quote or backslash
+// inside escaped with a backslash.
+QString entre_comillas(QString valor) {
+    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + valor + QLatin1Char('\'');
+}
+
+} // namespace
+
+Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, ConexionPostgreSQL& c) {
+    c.pares_.clear();
+    DireccionPostgreSQL d;
+    if (Fallo f = leer_direccion_postgresql(url, d)) return f;
+    const auto poner = [&c](const char* clave, const QString& valor) {
+        if (!valor.isEmpty()) c.pares_.emplace_back(QString::fromLatin1(clave), valor);
+    };
+    QStringList puertos;
+    for (const QString& p : d.puertos) puertos << (p.isEmpty() ? kPuertoPorOmision : p);
+    // One port for every host is given once.
+    if (puertos.count(puertos.front()) == puertos.size()) puertos = puertos.mid(0, 1);
+    poner("host", QStringList(d.servidores.begin(), d.servidores.end()).join(QLatin1Char(',')));
+    poner("port", puertos.join(QLatin1Char(',')));
+    poner("dbname", d.base);
+    poner("user", d.usuario);
+    poner("password", d.clave);
+    poner("connect_timeout", QStringLiteral("5"));
+    poner("keepalives", QStringLiteral("1"));
+    poner("keepalives_idle", QStringLiteral("5"));
+    poner("keepalives_interval", QStringLiteral("2"));
+    poner("keepalives_count", QStringLiteral("3"));
+    poner("tcp_user_timeout", QStringLiteral("10000"));
+    poner("options", QStringLiteral("-c client_min_messages=error"));
+    for (const auto& [nombre, valor] : d.parametros) {
+        if (valor.contains(QLatin1Char(';')))
+            return {fallos::kArchivoNoEncontrado,
+                    QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
+        c.pares_.emplace_back(nombre, valor);
+    }
+    poner("application_name", aplicacion);
+    return {};
+}
+
+void ConexionPostgreSQL::ajustar(QSqlDatabase& db) const {
+    // The driver writes host, port, user, password and database into libpq's
+    // connection string, quoted; the options follow them as they are, each ";"
+    // turned into a space.
+    QStringList opciones;
+    for (const auto& [clave, valor] : pares_) {
+        if (clave == QLatin1String("host")) db.setHostName(valor);
+        else if (clave == QLatin1String("port") && !valor.contains(QLatin1Char(','))) db.setPort(valor.toInt());
+        else if (clave == QLatin1String("dbname")) db.setDatabaseName(valor);
+        else if (clave == QLatin1String("user")) db.setUserName(valor);
+        else if (clave == QLatin1String("password")) db.setPassword(valor);
+        else opciones << clave + QLatin1Char('=') + entre_comillas(valor);
+    }
+    db.setConnectOptions(opciones.join(QLatin1Char(' ')));
+}
+
+Fallo ConexionPostgreSQL::abrir(QSqlDatabase& db) const {
+    if (db.open()) return {};
+    static const std::atomic<bool> nunca{false};
+    ClientePq cliente(nunca);
+    Fallo f = cliente.conectar(*this, kEsperaConexionPqMs);
+    // A server that took this attempt was not there for Qt's a moment ago.
+    return f ? f : Fallo{fallos::kConexionPerdida, {}};
+}
+
+void ConexionPostgreSQL::parametros(ParametrosPq& p) const {
+    p.textos.clear();
+    p.textos.reserve(pares_.size() * 2);
+    for (const auto& [clave, valor] : pares_) {
+        p.textos.push_back(clave.toUtf8());
+        p.textos.push_back(valor.toUtf8());
+    }
+    p.claves.clear();
+    p.valores.clear();
+    for (size_t i = 0; i < p.textos.size(); i += 2) {
+        p.claves.push_back(p.textos[i].constData());
+        p.valores.push_back(p.textos[i + 1].constData());
+    }
+    p.claves.push_back(nullptr);
+    p.valores.push_back(nullptr);
+}
+
+} // namespace corvane
