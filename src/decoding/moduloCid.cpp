@@ -95,7 +95,8 @@ void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCi
     extraer_bloques(paquete, eventosCid);
 }
 
-std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
+std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete,
+                                             const std::vector<EventoCid>& eventosCid,
                                              const Reloj& reloj) {
     // The origin character is stored as its decimal value; the lines show it
     // back as received (evento/informe.h).

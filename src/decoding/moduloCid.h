@@ -47,7 +47,8 @@ qint16 decodificar_bloque(EventoCid& registro, const QString& codigo, qint16 pos
 
 // The rows of the records of `eventosCid` for `paquete`, in index order. Each
 // row's moment is one reading of `reloj`, taken when its record is reached.
-std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
+std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete,
+                                             const std::vector<EventoCid>& eventosCid,
                                              const Reloj& reloj);
 
 // Status text of a four-character packet ("Rx=10   Señal=16/16   14:27:13").

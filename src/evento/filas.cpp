@@ -2,7 +2,9 @@
 
 namespace corvane {
 
-bool de_paquete_corto(const FilaEvento& fila) { return fila.origenTodos == kRelleno; }
+bool de_paquete_corto(const FilaEvento& fila) {
+    return fila.origenTodos == kRelleno;
+}
 
 QString origen_mostrado(const FilaEvento& fila) {
     if (de_paquete_corto(fila)) return fila.origen;
@@ -10,7 +12,9 @@ QString origen_mostrado(const FilaEvento& fila) {
     return QString::number(fila.origen.toInt(), 16);
 }
 
-QString hora_de(const FilaEvento& fila) { return fila.momento.mid(11, 8); }
+QString hora_de(const FilaEvento& fila) {
+    return fila.momento.mid(11, 8);
+}
 
 void FilasCompactas::agregar(const FilaEvento& fila) {
     if (inicios_.empty()) inicios_.push_back(0);

@@ -30,8 +30,9 @@ struct FilaEvento {
 
     // The eight texts, in the order of the table's columns.
     static constexpr std::array<QString FilaEvento::*, 8> kTextos = {
-        &FilaEvento::abonado, &FilaEvento::indicador, &FilaEvento::momento, &FilaEvento::origen,
-        &FilaEvento::origenTodos, &FilaEvento::evento, &FilaEvento::particion, &FilaEvento::zona};
+        &FilaEvento::abonado,   &FilaEvento::indicador,   &FilaEvento::momento,
+        &FilaEvento::origen,    &FilaEvento::origenTodos, &FilaEvento::evento,
+        &FilaEvento::particion, &FilaEvento::zona};
 
     bool operator==(const FilaEvento&) const = default;
 };
@@ -77,7 +78,8 @@ struct FilaAlarma {
     QString recibida;     // alar_recibida: "yyyy-MM-dd HH:mm:ss" of reception
     QString puesto;       // alar_puesto: host name of the receiving workstation
     QString reconocida;   // alar_reconocida: moment of acknowledgement; empty (NULL) until then
-    QString reconocidaEn; // alar_puesto_reconocimiento: host name of the workstation that acknowledged it
+    QString reconocidaEn; // alar_puesto_reconocimiento: host name of the workstation that
+                          // acknowledged it
 
     bool operator==(const FilaAlarma&) const = default;
 };

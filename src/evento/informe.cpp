@@ -9,9 +9,11 @@ LineasInforme lineas_informe(const FilaEvento& fila) {
     const QString origen = origen_mostrado(fila);
     const QString hora = QStringLiteral("  ") + hora_de(fila) + kFinLinea;
     LineasInforme l;
-    l.detallada = cabeza + QStringLiteral("/16  Or=") + origen + QStringLiteral("  Ev=") + fila.evento;
+    l.detallada =
+        cabeza + QStringLiteral("/16  Or=") + origen + QStringLiteral("  Ev=") + fila.evento;
     if (!de_paquete_corto(fila))
-        l.detallada += QStringLiteral("  Part=") + fila.particion + QStringLiteral("  Zona=") + fila.zona;
+        l.detallada +=
+            QStringLiteral("  Part=") + fila.particion + QStringLiteral("  Zona=") + fila.zona;
     l.detallada += hora;
     l.corta = cabeza + QStringLiteral("/16  Origen=") + origen + hora;
     return l;

@@ -96,8 +96,10 @@ void ManejadorRx::informar(const std::vector<FilaEvento>& filas, bool guardar) {
         NuevoDato(fila, 0, e_.bases);
         if (c.alarma() && avisoAlarmas_) alarmas_.push_back(fila);
     }
-    if (conColor) text1_.anteponerConTonos(cortas, tonos);
-    else text1_.anteponer(cortas);
+    if (conColor)
+        text1_.anteponerConTonos(cortas, tonos);
+    else
+        text1_.anteponer(cortas);
 }
 
 void ManejadorRx::mostrar_estado(const QString& texto) {

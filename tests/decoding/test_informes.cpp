@@ -21,8 +21,11 @@ QString largo(char origen, const char* todos, char senal, const char* principal,
 
 // A row as the store reads it back, every column as text.
 Fila como_fila(const FilaEvento& f) {
-    return {f.abonado,     QString::number(f.nivel), f.indicador, f.momento, f.origen,
-            f.origenTodos, f.evento,                 f.particion, f.zona};
+    return {f.abonado,   QString::number(f.nivel),
+            f.indicador, f.momento,
+            f.origen,    f.origenTodos,
+            f.evento,    f.particion,
+            f.zona};
 }
 
 // The short lines of a packet's rows as the online log takes them: the row of
@@ -40,7 +43,9 @@ protected:
         decodificar_largo(p, e);
         return e;
     }
-    std::vector<FilaEvento> filas(const QString& p) { return procesar_eventos_cid(p, eventos(p), reloj); }
+    std::vector<FilaEvento> filas(const QString& p) {
+        return procesar_eventos_cid(p, eventos(p), reloj);
+    }
 
     RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
 };
@@ -75,9 +80,11 @@ TEST_F(Informes, SenalYOrigenSeMuestranYSeGuardan) {
         const LineasInforme l = lineas_informe(f[0]);
         const QString nivel = QString::fromLatin1(c.nivel);
         const QString origen(QLatin1Char(c.origen));
-        EXPECT_EQ(l.corta, QStringLiteral("Cuenta=0005  Señal=") + nivel + QStringLiteral("/16  Origen=") + origen +
+        EXPECT_EQ(l.corta, QStringLiteral("Cuenta=0005  Señal=") + nivel +
+                               QStringLiteral("/16  Origen=") + origen +
                                QStringLiteral("  14:27:13\r\n"));
-        EXPECT_EQ(l.detallada, QStringLiteral("Cuenta=0005  Señal=") + nivel + QStringLiteral("/16  Or=") + origen +
+        EXPECT_EQ(l.detallada, QStringLiteral("Cuenta=0005  Señal=") + nivel +
+                                   QStringLiteral("/16  Or=") + origen +
                                    QStringLiteral("  Ev=E130  Part=01  Zona=005  14:27:13\r\n"));
         EXPECT_EQ(como_fila(f[0]).nivel, nivel);
         EXPECT_EQ(f[0].origen, QString::fromLatin1(c.origenGuardado));
@@ -93,13 +100,16 @@ TEST_F(Informes, PaqueteDeDiezDelEjemplo) {
         const char* detallada;
         Fila fila;
     } casos[] = {
-        {"E121f49001", "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n",
+        {"E121f49001",
+         "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n",
          "Cuenta=0500  Señal=10/16  Or=0  Ev=12  14:27:13\r\n",
          {"0500", "10", "01", "2026-12-06 14:27:13", "0", "----", "12", "----", "----"}},
-        {"mabfffa0b3", "Cuenta=4095  Señal=11/16  Origen=11  14:27:13\r\n",
+        {"mabfffa0b3",
+         "Cuenta=4095  Señal=11/16  Origen=11  14:27:13\r\n",
          "Cuenta=4095  Señal=11/16  Or=11  Ev=ab  14:27:13\r\n",
          {"4095", "11", "b3", "2026-12-06 14:27:13", "11", "----", "ab", "----", "----"}},
-        {"t0000000a0", "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n",
+        {"t0000000a0",
+         "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n",
          "Cuenta=0000  Señal=1/16  Or=10  Ev=00  14:27:13\r\n",
          {"0000", "1", "a0", "2026-12-06 14:27:13", "10", "----", "00", "----", "----"}},
     };
@@ -139,9 +149,10 @@ TEST_F(Informes, LineaYMomentoGuardadoDeUnaLecturaDelReloj) {
         const RelojQueCorre corre(momento(2026, 12, 6, 23, 59, 59));
         const QString p = QString::fromLatin1(c.paquete);
         const QString paqueteLargo = largo('a', "7b", 'f', "113aa1a121234", "");
-        const std::vector<FilaEvento> f = p == QLatin1String("largo")
-                                              ? procesar_eventos_cid(paqueteLargo, eventos(paqueteLargo), corre)
-                                              : std::vector<FilaEvento>{procesar_paquete_corto(p, corre)};
+        const std::vector<FilaEvento> f =
+            p == QLatin1String("largo")
+                ? procesar_eventos_cid(paqueteLargo, eventos(paqueteLargo), corre)
+                : std::vector<FilaEvento>{procesar_paquete_corto(p, corre)};
         ASSERT_EQ(f.size(), 1U);
         EXPECT_EQ(f[0].momento, QStringLiteral("2026-12-06 23:59:59"));
         EXPECT_EQ(lineas_informe(f[0]).corta, QString::fromUtf8(c.linea));

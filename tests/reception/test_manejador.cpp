@@ -16,8 +16,10 @@ const QByteArray kLargo = "123456140000100000f113aa1a1212343413aa13";
 
 // A framed long packet built by position: origin at 13, all-origins field at
 // 15-16, signal at 19, the main event at 20-32 and the sub-blocks from 33.
-QByteArray largo(char origen, const char* todos, char senal, const char* principal, const char* bloques = "") {
-    return QByteArray("\n123456ff0000") + origen + '0' + todos + "00" + senal + principal + bloques + "\r";
+QByteArray largo(char origen, const char* todos, char senal, const char* principal,
+                 const char* bloques = "") {
+    return QByteArray("\n123456ff0000") + origen + '0' + todos + "00" + senal + principal +
+           bloques + "\r";
 }
 
 // A box that remembers whether anyone touched it.
@@ -212,7 +214,8 @@ struct CasoSeguimiento {
     bool copiado;
 };
 
-class SeguimientoDeCuenta : public Manejador, public testing::WithParamInterface<CasoSeguimiento> {};
+class SeguimientoDeCuenta : public Manejador,
+                            public testing::WithParamInterface<CasoSeguimiento> {};
 
 TEST_P(SeguimientoDeCuenta, CopiaSoloLaCuentaSeguida) {
     const CasoSeguimiento& c = GetParam();
@@ -235,14 +238,17 @@ TEST_P(SeguimientoDeCuenta, CopiaSoloLaCuentaSeguida) {
 
 INSTANTIATE_TEST_SUITE_P(
     Casos, SeguimientoDeCuenta,
-    testing::Values(
-        CasoSeguimiento{"VacioSigueA0000", true, "", largo('0', "00", '0', "113a01005aaaa"), true},
-        CasoSeguimiento{"VacioNoSigueOtra", true, "", largo('0', "00", '0', "113a01005a2bf"), false},
-        CasoSeguimiento{"TresDigitosSigue02bf", true, "2bf", largo('0', "00", '0', "113a01005a2bf"), true},
-        CasoSeguimiento{"DiezCaracteres500Sigue0500", true, "500", "E121f49001", true},
-        CasoSeguimiento{"DiezCaracteres1f4NoSigue", true, "1f4", "E121f49001", false},
-        CasoSeguimiento{"BanderaApagadaLargo", false, "2bf", largo('0', "00", '0', "113a01005a2bf"), false},
-        CasoSeguimiento{"BanderaApagadaDiez", false, "500", "E121f49001", false}),
+    testing::Values(CasoSeguimiento{"VacioSigueA0000", true, "",
+                                    largo('0', "00", '0', "113a01005aaaa"), true},
+                    CasoSeguimiento{"VacioNoSigueOtra", true, "",
+                                    largo('0', "00", '0', "113a01005a2bf"), false},
+                    CasoSeguimiento{"TresDigitosSigue02bf", true, "2bf",
+                                    largo('0', "00", '0', "113a01005a2bf"), true},
+                    CasoSeguimiento{"DiezCaracteres500Sigue0500", true, "500", "E121f49001", true},
+                    CasoSeguimiento{"DiezCaracteres1f4NoSigue", true, "1f4", "E121f49001", false},
+                    CasoSeguimiento{"BanderaApagadaLargo", false, "2bf",
+                                    largo('0', "00", '0', "113a01005a2bf"), false},
+                    CasoSeguimiento{"BanderaApagadaDiez", false, "500", "E121f49001", false}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 TEST_F(Manejador, ElRegistroSeguidoSeCortaA50000) {
@@ -253,8 +259,11 @@ TEST_F(Manejador, ElRegistroSeguidoSeCortaA50000) {
     m.recibir(largo('0', "00", '0', "113a01005aaaa"));
     const QString t = registro.texto();
     EXPECT_TRUE(t.startsWith(QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130")));
-    EXPECT_EQ(t.size(),
-              QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130  Part=01  Zona=005  14:27:13\r\n").size() + 50000);
+    EXPECT_EQ(
+        t.size(),
+        QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130  Part=01  Zona=005  14:27:13\r\n")
+                .size() +
+            50000);
 }
 
 TEST_F(Manejador, InsertQueFallaDejaLasLineasYUnRegistroNuevoDato) {
@@ -301,15 +310,22 @@ TEST_F(Manejador, LaVistaMuestraLoMismoQueLaConsolaQueLoRecibio) {
         const char* seguida; // the account typed in both followed-account windows
         const char* corta;   // the receiving console's first short line
     } casos[] = {
-        {"Directo", largo('0', "00", '4', "113a01005a2bf"), "2bf", "Cuenta=02bf  Señal=5/16  Origen=0  14:27:13\r\n"},
-        {"Repetidor1", largo('1', "01", 'f', "113a01005a2bf"), "2bf", "Cuenta=02bf  Señal=16/16  Origen=1  14:27:13\r\n"},
-        {"Repetidor9", largo('9', "09", '7', "113a01005a2bf"), "2bf", "Cuenta=02bf  Señal=8/16  Origen=9  14:27:13\r\n"},
-        {"Repetidor10", largo('a', "0a", 'f', "113a01005a2bf"), "2bf", "Cuenta=02bf  Señal=16/16  Origen=a  14:27:13\r\n"},
+        {"Directo", largo('0', "00", '4', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=5/16  Origen=0  14:27:13\r\n"},
+        {"Repetidor1", largo('1', "01", 'f', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=16/16  Origen=1  14:27:13\r\n"},
+        {"Repetidor9", largo('9', "09", '7', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=8/16  Origen=9  14:27:13\r\n"},
+        {"Repetidor10", largo('a', "0a", 'f', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=16/16  Origen=a  14:27:13\r\n"},
         {"Repetidor15ConSubbloques", largo('f', "7b", 'f', "113aa1a121234", "035566037788"), "5566",
          "Cuenta=7788  Señal=16/16  Origen=f  14:27:13\r\n"},
-        {"DiezCaracteresDirecto", "E121f49001", "500", "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n"},
-        {"DiezCaracteresRepetidor10", "t0000000a0", "0", "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n"},
-        {"DiezCaracteresRepetidor15", "E121f490f1", "500", "Cuenta=0500  Señal=10/16  Origen=15  14:27:13\r\n"},
+        {"DiezCaracteresDirecto", "E121f49001", "500",
+         "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n"},
+        {"DiezCaracteresRepetidor10", "t0000000a0", "0",
+         "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n"},
+        {"DiezCaracteresRepetidor15", "E121f490f1", "500",
+         "Cuenta=0500  Señal=10/16  Origen=15  14:27:13\r\n"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
@@ -331,8 +347,8 @@ TEST_F(Manejador, LaVistaMuestraLoMismoQueLaConsolaQueLoRecibio) {
         // The rows as the store gives them back, every column as text.
         std::vector<FilaEvento> leidas;
         for (const Fila& f : leer_filas(ruta))
-            leidas.push_back({f.abonado, f.nivel.toInt(), f.indicador, f.momento, f.origen, f.origenTodos, f.evento,
-                              f.particion, f.zona});
+            leidas.push_back({f.abonado, f.nivel.toInt(), f.indicador, f.momento, f.origen,
+                              f.origenTodos, f.evento, f.particion, f.zona});
         ASSERT_EQ(leidas.size(), static_cast<size_t>(t1.texto().count(QStringLiteral("\r\n"))));
         ManejadorRx vista(ve, vistaT1, vistaT4, reloj);
         vista.ponerVentanaOnline(&vistaCuenta, &vistaRegistro);
