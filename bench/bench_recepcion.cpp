@@ -9,6 +9,7 @@
 #include <string>
 
 #include "decoding/moduloCid.h"
+#include "evento/informe.h"
 #include "reception/tramas.h"
 #include "store/funcionesBaseDatos.h"
 #include "tools/generador.h"
@@ -46,18 +47,17 @@ void BM_EnmarcarPorCaracter(benchmark::State& state) {
 }
 BENCHMARK(BM_EnmarcarPorCaracter);
 
-// Fields, sub-blocks, both lines and the statement text of each record; no
-// database behind slot 0, so nothing is stored (and nothing is logged).
+// Fields, sub-blocks, the row and both lines of each record; nothing is stored.
 void BM_DecodificarPaqueteLargo(benchmark::State& state) {
     const std::vector<QString> paquetes = paquetes_largos(2000);
     RelojFijo reloj(QDateTime(QDate(2026, 12, 6), QTime(14, 27, 13)));
-    ConjuntoBases bases;
     std::vector<EventoCid> eventos;
     size_t i = 0;
     for (auto _ : state) {
         const QString& p = paquetes[i++ % paquetes.size()];
         decodificar_largo(p, eventos);
-        benchmark::DoNotOptimize(procesar_eventos_cid(p, eventos, {}, bases, reloj));
+        for (const FilaEvento& f : procesar_eventos_cid(p, eventos, reloj))
+            benchmark::DoNotOptimize(lineas_informe(f));
     }
     state.SetItemsProcessed(state.iterations());
 }

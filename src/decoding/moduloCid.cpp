@@ -1,13 +1,9 @@
 #include "decoding/moduloCid.h"
 
 #include "common/comun.h"
-#include "decoding/codigos_evento.h"
-#include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 namespace {
-
-const QString kFinLinea = QStringLiteral("\r\n");
 
 // Every field taken from the packet writes its digit zero as "a".
 QString campo(const QString& paquete, qsizetype desde, qsizetype largo) {
@@ -20,72 +16,14 @@ int numero(const QString& texto, int baseOrigen, int ancho) {
     return convertir_base_con_ceros(texto, baseOrigen, 10, ancho).toInt();
 }
 
-// True when the online account window follows `cuenta`: its key is the typed
-// account as four lower-case hex digits.
-bool seguida(const CuentaOnline& online, const QString& cuenta) {
-    if (!online.verCuentaOnline || online.cuenta == nullptr || online.registro == nullptr) return false;
-    return convertir_base_con_ceros(online.cuenta->texto(), 16, 16, 4) == cuenta;
-}
-
-// What one report says, as its two lines and its stored row give it.
-struct Informe {
-    QString cuenta;
-    int nivel = 0;
-    QString textoNivel;
-    QString origenMostrado; // long packet: the character as received; ten-character: decimal
-    QString origenGuardado; // decimal, no leading zero
-    QString evento;         // type letter and code
-    const EventoCid* zona;  // partition and zone of a long packet's record; null for ten characters
-    QString indicador;
-    QString origenTodos;
-};
-
-const QString kRelleno = QStringLiteral("----");
-
-// The two lines of a report, each ended by CR LF: the detailed line of the
-// followed account's log (partition and zone only for a long packet's record) and
-// the short line of the online log.
-QString linea_detallada(const Informe& i, const QString& hora) {
-    QString detalle = QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
-                      QStringLiteral("/16  Or=") + i.origenMostrado + QStringLiteral("  Ev=") + i.evento;
-    if (i.zona != nullptr)
-        detalle += QStringLiteral("  Part=") + i.zona->particion + QStringLiteral("  Zona=") + i.zona->zona;
-    return detalle + QStringLiteral("  ") + hora + kFinLinea;
-}
-
-QString linea_corta(const Informe& i, const QString& hora) {
-    return QStringLiteral("Cuenta=") + i.cuenta + QStringLiteral("  Señal=") + i.textoNivel +
-           QStringLiteral("/16  Origen=") + i.origenMostrado + QStringLiteral("  ") + hora + kFinLinea;
-}
-
-void al_registro_seguido(const Informe& i, const CuentaOnline& online, const QString& hora) {
-    if (seguida(online, i.cuenta))
-        online.registro->anteponerConTonos(linea_detallada(i, hora), {clasificar_evento(i.evento).tono()});
-}
-
-// In this order: the detailed line to the followed account's log (in the colour
-// of its event), the short line, the row to slot 0 (and to `guardadas`); returns
-// the short line. The clock is read once: both lines show the stored moment.
-QString informar(const Informe& i, const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
-                 std::vector<FilaEvento>* guardadas) {
+// A row stamped with one reading of the clock: its lines and its stored moment
+// agree, also across a second's or a day's change.
+FilaEvento fila_con_momento(const Reloj& reloj) {
     QString fecha, hora;
     reloj.textos(fecha, hora);
-    al_registro_seguido(i, online, hora);
-    const QString corta = linea_corta(i, hora);
-
     FilaEvento fila;
-    fila.abonado = i.cuenta;
-    fila.nivel = i.nivel;
-    fila.indicador = i.indicador;
     fila.momento = fecha + QLatin1Char(' ') + hora;
-    fila.origen = i.origenGuardado;
-    fila.origenTodos = i.origenTodos;
-    fila.evento = i.evento;
-    fila.particion = i.zona != nullptr ? i.zona->particion : kRelleno;
-    fila.zona = i.zona != nullptr ? i.zona->zona : kRelleno;
-    NuevoDato(fila, 0, bases);
-    if (guardadas != nullptr) guardadas->push_back(std::move(fila));
-    return corta;
+    return fila;
 }
 
 } // namespace
@@ -157,43 +95,30 @@ void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCi
     extraer_bloques(paquete, eventosCid);
 }
 
-QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
-                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
-                             std::vector<FilaEvento>* guardadas) {
-    Informe informe;
-    const QString origen = caracter(paquete, 13);
-    informe.nivel = numero(caracter(paquete, 19), 16, 3) + 1;
-    informe.textoNivel = QString::number(informe.nivel);
-    informe.origenMostrado = origen;
-    informe.origenGuardado = QString::number(numero(origen, 16, 2));
-    informe.indicador = subcadena(paquete, 9, 2);
-    informe.origenTodos = subcadena(paquete, 15, 2);
-    QString resultado;
+std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete,
+                                             const std::vector<EventoCid>& eventosCid,
+                                             const Reloj& reloj) {
+    // The origin character is stored as its decimal value; the lines show it
+    // back as received (evento/informe.h).
+    const int nivel = numero(caracter(paquete, 19), 16, 3) + 1;
+    const QString origen = QString::number(numero(caracter(paquete, 13), 16, 2));
+    const QString indicador = subcadena(paquete, 9, 2);
+    const QString origenTodos = subcadena(paquete, 15, 2);
+    std::vector<FilaEvento> filas;
+    filas.reserve(eventosCid.size());
     for (const EventoCid& e : eventosCid) {
-        informe.cuenta = e.cuenta();
-        informe.evento = e.tipoEvento + e.evento;
-        informe.zona = &e;
-        resultado.prepend(informar(informe, online, bases, reloj, guardadas));
+        FilaEvento fila = fila_con_momento(reloj);
+        fila.abonado = e.cuenta();
+        fila.nivel = nivel;
+        fila.indicador = indicador;
+        fila.origen = origen;
+        fila.origenTodos = origenTodos;
+        fila.evento = e.tipoEvento + e.evento;
+        fila.particion = e.particion;
+        fila.zona = e.zona;
+        filas.push_back(std::move(fila));
     }
-    return resultado;
-}
-
-QString informar_fila(const FilaEvento& fila, const CuentaOnline& online) {
-    // A ten-character packet stores "----" for all origins; a long packet's origin
-    // was one hex digit, as the receiver sends it (lower case).
-    const bool diez = fila.origenTodos == kRelleno;
-    EventoCid zona;
-    zona.particion = fila.particion;
-    zona.zona = fila.zona;
-    Informe i;
-    i.cuenta = fila.abonado;
-    i.textoNivel = QString::number(fila.nivel);
-    i.origenMostrado = diez ? fila.origen : QString::number(fila.origen.toInt(), 16);
-    i.evento = fila.evento;
-    i.zona = diez ? nullptr : &zona;
-    const QString hora = fila.momento.mid(11, 8);
-    al_registro_seguido(i, online, hora);
-    return linea_corta(i, hora);
+    return filas;
 }
 
 QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj) {
@@ -204,19 +129,19 @@ QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj) {
            QString::number(nivel) + QStringLiteral("/16   ") + reloj.texto_hora();
 }
 
-QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
-                               ConjuntoBases& bases, const Reloj& reloj,
-                               std::vector<FilaEvento>* guardadas) {
-    Informe informe;
-    informe.cuenta = convertir_base_con_ceros(subcadena(paquete, 4, 3), 16, 10, 4);
-    informe.nivel = numero(caracter(paquete, 7), 16, 2) + 1;
-    informe.textoNivel = QString::number(informe.nivel);
-    informe.origenMostrado = informe.origenGuardado = QString::number(numero(caracter(paquete, 9), 16, 2));
-    informe.evento = subcadena(paquete, 2, 2);
-    informe.zona = nullptr;
-    informe.indicador = subcadena(paquete, 9, 2);
-    informe.origenTodos = kRelleno;
-    return informar(informe, online, bases, reloj, guardadas);
+FilaEvento procesar_paquete_corto(const QString& paquete, const Reloj& reloj) {
+    // The account in decimal; the origin (position 9) in decimal, shown and
+    // stored alike; the columns the packet does not carry hold the filler.
+    FilaEvento fila = fila_con_momento(reloj);
+    fila.abonado = convertir_base_con_ceros(subcadena(paquete, 4, 3), 16, 10, 4);
+    fila.nivel = numero(caracter(paquete, 7), 16, 2) + 1;
+    fila.indicador = subcadena(paquete, 9, 2);
+    fila.origen = QString::number(numero(caracter(paquete, 9), 16, 2));
+    fila.origenTodos = kRelleno;
+    fila.evento = subcadena(paquete, 2, 2);
+    fila.particion = kRelleno;
+    fila.zona = kRelleno;
+    return fila;
 }
 
 } // namespace corvane

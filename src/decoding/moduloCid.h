@@ -1,16 +1,16 @@
 #pragma once
-// moduloCid: packet decoding. A framed long packet becomes the list eventosCid
-// (the main event and one record per sub-block); every record, and every
-// ten-character packet, becomes a detailed line, a short line and one stored
-// row. Four-character packets become a status text.
+// moduloCid: packet decoding, pure: packet text in, typed rows and report
+// texts out. A framed long packet becomes the list eventosCid (the main event
+// and one record per sub-block) and one event row per record; a ten-character
+// packet one event row; a four-character packet a status text. Showing the
+// rows' lines (evento/informe.h) and storing the rows is the receive handler's.
 
 #include <QString>
 
 #include <vector>
 
-#include "common/caja_texto.h"
 #include "common/reloj.h"
-#include "store/definesBaseDatos.h"
+#include "evento/filas.h"
 
 namespace corvane {
 
@@ -45,33 +45,16 @@ void decodificar_largo(const QString& paquete, std::vector<EventoCid>& eventosCi
 qint16 decodificar_bloque(EventoCid& registro, const QString& codigo, qint16 pos,
                           const QString& paquete, const std::vector<EventoCid>& eventosCid);
 
-// The online account window as the decoders see it: its account box and its log.
-// Both are read and written only while verCuentaOnline is set.
-struct CuentaOnline {
-    bool verCuentaOnline = false;
-    CajaTexto* cuenta = nullptr;
-    CajaTexto* registro = nullptr;
-};
-
-// Reports and stores every record of `eventosCid` for `paquete`; returns the short
-// lines, the line of the highest index first. `guardadas`, when given, receives
-// each stored row, in index order.
-QString procesar_eventos_cid(const QString& paquete, const std::vector<EventoCid>& eventosCid,
-                             const CuentaOnline& online, ConjuntoBases& bases, const Reloj& reloj,
-                             std::vector<FilaEvento>* guardadas = nullptr);
-
-// The report of a stored row as the console that received it gave it, at the
-// row's time: its detailed line to the followed account's log (when it is
-// followed) and, returned, its short line. Nothing is stored.
-QString informar_fila(const FilaEvento& fila, const CuentaOnline& online);
+// The rows of the records of `eventosCid` for `paquete`, in index order. Each
+// row's moment is one reading of `reloj`, taken when its record is reached.
+std::vector<FilaEvento> procesar_eventos_cid(const QString& paquete,
+                                             const std::vector<EventoCid>& eventosCid,
+                                             const Reloj& reloj);
 
 // Status text of a four-character packet ("Rx=10   Señal=16/16   14:27:13").
 QString procesar_paquete_rx(const QString& paquete, const Reloj& reloj);
 
-// Reports and stores a ten-character packet; returns its short line. `guardadas`,
-// when given, receives the stored row.
-QString procesar_paquete_corto(const QString& paquete, const CuentaOnline& online,
-                               ConjuntoBases& bases, const Reloj& reloj,
-                               std::vector<FilaEvento>* guardadas = nullptr);
+// The row of a ten-character packet, at one reading of `reloj`.
+FilaEvento procesar_paquete_corto(const QString& paquete, const Reloj& reloj);
 
 } // namespace corvane

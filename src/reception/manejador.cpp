@@ -1,6 +1,8 @@
 #include "reception/manejador.h"
 
+#include "common/comun.h"
 #include "decoding/codigos_evento.h"
+#include "evento/informe.h"
 #include "store/funcionesBaseDatos.h"
 
 namespace corvane {
@@ -18,8 +20,9 @@ void ManejadorRx::ponerVentanaOnline(CajaTexto* cuenta, CajaTexto* registro) {
     registroOnline_ = registro ? std::make_unique<CajaDiferida>(*registro, diferidas_) : nullptr;
 }
 
-CuentaOnline ManejadorRx::cuenta_online() {
-    return {e_.verCuentaOnline, cuentaOnline_, registroOnline_.get()};
+bool ManejadorRx::seguida(const QString& cuenta) const {
+    if (!e_.verCuentaOnline || cuentaOnline_ == nullptr || !registroOnline_) return false;
+    return convertir_base_con_ceros(cuentaOnline_->texto(), 16, 16, 4) == cuenta;
 }
 
 void ManejadorRx::MSComm1_OnComm(int commEvent, const QByteArray& input) {
@@ -40,18 +43,7 @@ void ManejadorRx::recibir(const QByteArray& bytes) {
 
 void ManejadorRx::mostrar_filas(const std::vector<FilaEvento>& filas) {
     if (filas.empty()) return;
-    QString lineas;
-    Tonos tonos;
-    tonos.reserve(filas.size());
-    // The followed account's log gets each line in front, oldest first; the
-    // online log one text, newest first, as a read's reports come.
-    QStringList cortas;
-    for (const FilaEvento& f : filas) cortas << informar_fila(f, cuenta_online());
-    for (qsizetype i = cortas.size() - 1; i >= 0; --i) {
-        lineas += cortas[i];
-        tonos.push_back(clasificar_evento(filas[static_cast<std::size_t>(i)].evento).tono());
-    }
-    text1_.anteponerConTonos(lineas, tonos);
+    informar(filas, false);
     diferidas_.soltar();
 }
 
@@ -77,30 +69,37 @@ void ManejadorRx::procesar_caracter(char c) {
 
 void ManejadorRx::procesar_largo(const QString& paquete) {
     decodificar_largo(paquete, e_.eventosCid);
-    filas_.clear();
-    anteponer_informes(
-        procesar_eventos_cid(paquete, e_.eventosCid, cuenta_online(), e_.bases, reloj_, &filas_));
+    informar(procesar_eventos_cid(paquete, e_.eventosCid, reloj_), true);
     mostrar_estado(paquete);
 }
 
 void ManejadorRx::procesar_diez(const QString& paquete) {
-    filas_.clear();
-    anteponer_informes(procesar_paquete_corto(paquete, cuenta_online(), e_.bases, reloj_, &filas_));
+    informar({procesar_paquete_corto(paquete, reloj_)}, true);
     mostrar_estado(paquete);
 }
 
-void ManejadorRx::anteponer_informes(const QString& lineas) {
-    // The lines come newest row first.
-    Tonos tonos(filas_.size(), Tono::Normal);
+void ManejadorRx::informar(const std::vector<FilaEvento>& filas, bool guardar) {
+    // Every row shown is a row handed to the store: both happen in one step.
+    // The rows go into the read's batch; the boxes' writes wait for its commit.
+    QString cortas;
+    Tonos tonos(filas.size(), Tono::Normal);
     bool conColor = false;
-    for (std::size_t i = 0; i < filas_.size(); ++i) {
-        const ClasificacionEvento c = clasificar_evento(filas_[i].evento);
-        tonos[filas_.size() - 1 - i] = c.tono();
+    for (std::size_t i = 0; i < filas.size(); ++i) {
+        const FilaEvento& fila = filas[i];
+        const LineasInforme lineas = lineas_informe(fila);
+        const ClasificacionEvento c = clasificar_evento(fila.evento);
+        if (seguida(fila.abonado)) registroOnline_->anteponerConTonos(lineas.detallada, {c.tono()});
+        cortas.prepend(lineas.corta);
+        tonos[filas.size() - 1 - i] = c.tono();
         conColor = conColor || c.tono() != Tono::Normal;
-        if (c.alarma() && avisoAlarmas_) alarmas_.push_back(std::move(filas_[i]));
+        if (!guardar) continue;
+        NuevoDato(fila, 0, e_.bases);
+        if (c.alarma() && avisoAlarmas_) alarmas_.push_back(fila);
     }
-    if (conColor) text1_.anteponerConTonos(lineas, tonos);
-    else text1_.anteponer(lineas);
+    if (conColor)
+        text1_.anteponerConTonos(cortas, tonos);
+    else
+        text1_.anteponer(cortas);
 }
 
 void ManejadorRx::mostrar_estado(const QString& texto) {

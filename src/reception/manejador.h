@@ -12,6 +12,7 @@
 
 #include "common/caja_texto.h"
 #include "common/reloj.h"
+#include "evento/filas.h"
 #include "reception/estado_proceso.h"
 
 namespace corvane {
@@ -53,11 +54,16 @@ private:
     void procesar_caracter(char c);
     void procesar_largo(const QString& paquete);
     void procesar_diez(const QString& paquete);
-    // Puts the short lines of the rows in filas_ at the top of the online log,
-    // each in the colour of its event, and keeps their alarms for the notice.
-    void anteponer_informes(const QString& lineas);
+    // The reports of `filas` (one packet's rows, or rows a viewer read), in
+    // order: each row's detailed line to the followed account's log, and, with
+    // `guardar`, the row to slot 0 and its alarm kept for the notice; then their
+    // short lines, newest first, to the online log, each in the colour of its
+    // event.
+    void informar(const std::vector<FilaEvento>& filas, bool guardar);
     void mostrar_estado(const QString& texto);
-    CuentaOnline cuenta_online();
+    // True when the online account window is open and its account box, read
+    // as four lower-case hex digits, names `cuenta` exactly.
+    bool seguida(const QString& cuenta) const;
 
     EstadoProceso& e_;
     const Reloj& reloj_;
@@ -66,7 +72,6 @@ private:
     CajaDiferida text4_;
     CajaTexto* cuentaOnline_ = nullptr;
     std::unique_ptr<CajaDiferida> registroOnline_;
-    std::vector<FilaEvento> filas_;   // the rows of the packet at hand
     std::vector<FilaEvento> alarmas_; // the new alarms of the read at hand
     AvisoAlarmas avisoAlarmas_;
 };

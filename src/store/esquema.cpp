@@ -1,38 +1,5 @@
 #include "store/esquema.h"
 
-namespace corvane {
-
-void FilasCompactas::agregar(const FilaEvento& fila) {
-    if (inicios_.empty()) inicios_.push_back(0);
-    for (const esquema::Columna& c : esquema::kColumnas) {
-        if (c.texto == nullptr) continue;
-        textos_ += fila.*c.texto;
-        inicios_.push_back(static_cast<qint32>(textos_.size()));
-    }
-    niveles_.push_back(fila.nivel);
-}
-
-FilaEvento FilasCompactas::fila(size_t i) const {
-    FilaEvento f;
-    f.nivel = niveles_[i];
-    size_t k = i * (esquema::kColumnas.size() - 1);
-    for (const esquema::Columna& c : esquema::kColumnas) {
-        if (c.texto == nullptr) continue;
-        f.*c.texto = textos_.mid(inicios_[k], inicios_[k + 1] - inicios_[k]);
-        if ((f.*c.texto).isNull()) f.*c.texto = QLatin1String("");
-        ++k;
-    }
-    return f;
-}
-
-void FilasCompactas::clear() {
-    textos_.clear();
-    inicios_.clear();
-    niveles_.clear();
-}
-
-} // namespace corvane
-
 namespace corvane::esquema {
 namespace {
 

@@ -1,66 +1,16 @@
 #pragma once
-// The event table: its row, its one column list, its index and the statements
-// the engines run to create them. Text columns are wide enough for the longest
-// value a writer produces (the filler "----" included); gral_id is our own key
-// and no INSERT names it.
+// The event table and the alarm table: their one column lists over the rows of
+// evento/filas.h, their indexes and the statements the engines run to create
+// them. Text columns are wide enough for the longest value a writer produces
+// (the filler "----" included); gral_id is our own key and no INSERT names it.
 
 #include <QString>
 
 #include <array>
-#include <vector>
 
-namespace corvane {
+#include "evento/filas.h"
 
-// One row of the event table as the decoders fill it and the engines bind it.
-struct FilaEvento {
-    QString abonado;     // gral_numero_abonado: four characters
-    int nivel = 0;       // gral_nivel_señal: 1 to 16
-    QString indicador;   // gral_indicador_paquete: packet characters 9-10
-    QString momento;     // gral_hora_fecha: "yyyy-MM-dd HH:mm:ss" of storage
-    QString origen;      // gral_origen: 0 direct, 1 to 15 a repeater, no leading zero
-    QString origenTodos; // gral_origen_todos: two packet characters, or "----"
-    QString evento;      // gral_evento: event type letter and code
-    QString particion;   // gral_particion, or "----"
-    QString zona;        // gral_zona, or "----"
-
-    bool operator==(const FilaEvento&) const = default;
-};
-
-// Rows kept in memory while a batch may still need them again: their texts one
-// after the other in one buffer, a fraction of the memory of whole rows (a
-// batch of a replayed capture holds some ten thousand).
-class FilasCompactas {
-public:
-    void agregar(const FilaEvento& fila);
-    FilaEvento fila(size_t i) const;
-    size_t size() const { return niveles_.size(); }
-    bool empty() const { return niveles_.empty(); }
-    void clear();
-
-private:
-    QString textos_;                  // the eight texts of each row, in column order
-    std::vector<qint32> inicios_;     // where each text starts; one more at the end
-    std::vector<int> niveles_;
-};
-
-// One row of the alarm table: a new event of an alarm class, as the console that
-// received it stored it, and its acknowledgement.
-struct FilaAlarma {
-    QString clave;        // alar_clave: unique, given by the receiving console
-    QString abonado;      // alar_numero_abonado, as gral_numero_abonado
-    QString evento;       // alar_evento: type letter and code, as gral_evento
-    QString particion;    // alar_particion
-    QString zona;         // alar_zona
-    QString origen;       // alar_origen: 0 direct, 1 to 15 a repeater
-    QString recibida;     // alar_recibida: "yyyy-MM-dd HH:mm:ss" of reception
-    QString puesto;       // alar_puesto: host name of the receiving workstation
-    QString reconocida;   // alar_reconocida: moment of acknowledgement; empty (NULL) until then
-    QString reconocidaEn; // alar_puesto_reconocimiento: host name of the workstation that acknowledged it
-
-    bool operator==(const FilaAlarma&) const = default;
-};
-
-namespace esquema {
+namespace corvane::esquema {
 
 inline const QString kTabla = QStringLiteral("TABLA_GENERAL");
 inline const QString kIndice = QStringLiteral("indice_abonado_fecha");
@@ -185,5 +135,4 @@ QString avisos_postgresql();
 // CREATE, even one that does nothing, waits for other consoles' batches.
 QString asegurar_postgresql(bool conControl);
 
-} // namespace esquema
-} // namespace corvane
+} // namespace corvane::esquema

@@ -14,6 +14,33 @@ namespace {
 
 const QByteArray kLargo = "123456140000100000f113aa1a1212343413aa13";
 
+// A framed long packet built by position: origin at 13, all-origins field at
+// 15-16, signal at 19, the main event at 20-32 and the sub-blocks from 33.
+QByteArray largo(char origen, const char* todos, char senal, const char* principal,
+                 const char* bloques = "") {
+    return QByteArray("\n123456ff0000") + origen + '0' + todos + "00" + senal + principal +
+           bloques + "\r";
+}
+
+// A box that remembers whether anyone touched it.
+class CajaEspia : public CajaMemoria {
+public:
+    QString texto() const override {
+        ++lecturas;
+        return CajaMemoria::texto();
+    }
+    void ponerTexto(const QString& t) override {
+        ++escrituras;
+        CajaMemoria::ponerTexto(t);
+    }
+    void anteponer(const QString& n) override {
+        ++escrituras;
+        CajaMemoria::anteponer(n);
+    }
+    mutable int lecturas = 0;
+    int escrituras = 0;
+};
+
 class Manejador : public testing::Test {
 protected:
     void SetUp() override {
@@ -23,6 +50,8 @@ protected:
     void recibir(const QByteArray& flujo) {
         for (const char c : flujo) m.MSComm1_OnComm(kEventoRecepcion, QByteArray(1, c));
     }
+    QString rutaBase() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
+    QString log() const { return leer_texto(errores.ruta()); }
     QTemporaryDir dir;
     RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
     RegistroErrores errores{dir.path(), reloj};
@@ -174,6 +203,160 @@ TEST_F(Manejador, CadaLineaConSuTonoYLasAlarmasTrasConfirmar) {
         const size_t despues = leer_filas(ruta).size();
         EXPECT_EQ(filasAlAvisar, c.alarmas.isEmpty() ? std::vector<size_t>{} : std::vector<size_t>{despues});
         EXPECT_GT(despues, antes);
+    }
+}
+
+struct CasoSeguimiento {
+    const char* nombre;
+    bool ver;
+    QString tecleado;
+    QByteArray flujo; // a long packet, or a ten-character one
+    bool copiado;
+};
+
+class SeguimientoDeCuenta : public Manejador,
+                            public testing::WithParamInterface<CasoSeguimiento> {};
+
+TEST_P(SeguimientoDeCuenta, CopiaSoloLaCuentaSeguida) {
+    const CasoSeguimiento& c = GetParam();
+    CajaEspia cuenta, registro;
+    cuenta.ponerTexto(c.tecleado);
+    cuenta.lecturas = 0;
+    registro.escrituras = 0;
+    estado.verCuentaOnline = c.ver;
+    m.ponerVentanaOnline(&cuenta, &registro);
+    m.recibir(c.flujo);
+    EXPECT_EQ(registro.escrituras, c.copiado ? 1 : 0);
+    EXPECT_EQ(registro.texto().isEmpty(), !c.copiado);
+    if (!c.ver) {
+        EXPECT_EQ(cuenta.lecturas, 0);
+    }
+    // Followed or not, the report is in the online log and its row is stored.
+    EXPECT_EQ(text1.texto().count(QStringLiteral("\r\n")), 1);
+    EXPECT_EQ(leer_filas(rutaBase()).size(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, SeguimientoDeCuenta,
+    testing::Values(CasoSeguimiento{"VacioSigueA0000", true, "",
+                                    largo('0', "00", '0', "113a01005aaaa"), true},
+                    CasoSeguimiento{"VacioNoSigueOtra", true, "",
+                                    largo('0', "00", '0', "113a01005a2bf"), false},
+                    CasoSeguimiento{"TresDigitosSigue02bf", true, "2bf",
+                                    largo('0', "00", '0', "113a01005a2bf"), true},
+                    CasoSeguimiento{"DiezCaracteres500Sigue0500", true, "500", "E121f49001", true},
+                    CasoSeguimiento{"DiezCaracteres1f4NoSigue", true, "1f4", "E121f49001", false},
+                    CasoSeguimiento{"BanderaApagadaLargo", false, "2bf",
+                                    largo('0', "00", '0', "113a01005a2bf"), false},
+                    CasoSeguimiento{"BanderaApagadaDiez", false, "500", "E121f49001", false}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
+
+TEST_F(Manejador, ElRegistroSeguidoSeCortaA50000) {
+    CajaMemoria cuenta, registro;
+    registro.ponerTexto(QString(60000, QLatin1Char('x')));
+    estado.verCuentaOnline = true;
+    m.ponerVentanaOnline(&cuenta, &registro);
+    m.recibir(largo('0', "00", '0', "113a01005aaaa"));
+    const QString t = registro.texto();
+    EXPECT_TRUE(t.startsWith(QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130")));
+    EXPECT_EQ(
+        t.size(),
+        QStringLiteral("Cuenta=0000  Señal=1/16  Or=0  Ev=E130  Part=01  Zona=005  14:27:13\r\n")
+                .size() +
+            50000);
+}
+
+TEST_F(Manejador, InsertQueFallaDejaLasLineasYUnRegistroNuevoDato) {
+    const QByteArray p = largo('3', "00", '4', "113aa1a121234");
+    m.recibir(p);
+    const QString esperado = text1.texto();
+    ASSERT_EQ(esperado.count(QStringLiteral("\r\n")), 1);
+    EXPECT_TRUE(log().isEmpty());
+    text1.ponerTexto({});
+    ejecutar_directo(rutaBase(), {QStringLiteral("DROP TABLE TABLA_GENERAL")});
+    m.recibir(p);
+    EXPECT_EQ(text1.texto(), esperado);
+    const QString l = log();
+    EXPECT_EQ(l.count(QStringLiteral("****** Error *******")), 1);
+    EXPECT_TRUE(l.endsWith(QStringLiteral("\r\nNuevoDato\r\n")));
+}
+
+// The followed account's detailed line comes with the tone of its event.
+TEST_F(Manejador, LaLineaSeguidaLlevaElTonoDeSuEvento) {
+    class CajaConTonosSeguida : public CajaMemoria {
+    public:
+        void anteponerConTonos(const QString& n, const Tonos& t) override {
+            tonos = t;
+            anteponer(n);
+        }
+        Tonos tonos;
+    } cuenta, registro;
+    estado.verCuentaOnline = true;
+    m.ponerVentanaOnline(&cuenta, &registro);
+    m.recibir(largo('0', "00", '0', "211aa1a120000"));
+    EXPECT_TRUE(registro.texto().contains(QStringLiteral("Ev=R110")));
+    EXPECT_EQ(registro.tonos, Tonos{Tono::Restauracion});
+}
+
+// A workstation that follows a central server shows the rows it reads back
+// exactly as the console that received them showed their packets: the online
+// log and the followed account's log, byte for byte, direct reports and every
+// repeater alike. Here the rows are read back from the receiving console's
+// database file; the viewer stores nothing.
+TEST_F(Manejador, LaVistaMuestraLoMismoQueLaConsolaQueLoRecibio) {
+    struct {
+        const char* nombre;
+        QByteArray flujo;
+        const char* seguida; // the account typed in both followed-account windows
+        const char* corta;   // the receiving console's first short line
+    } casos[] = {
+        {"Directo", largo('0', "00", '4', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=5/16  Origen=0  14:27:13\r\n"},
+        {"Repetidor1", largo('1', "01", 'f', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=16/16  Origen=1  14:27:13\r\n"},
+        {"Repetidor9", largo('9', "09", '7', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=8/16  Origen=9  14:27:13\r\n"},
+        {"Repetidor10", largo('a', "0a", 'f', "113a01005a2bf"), "2bf",
+         "Cuenta=02bf  Señal=16/16  Origen=a  14:27:13\r\n"},
+        {"Repetidor15ConSubbloques", largo('f', "7b", 'f', "113aa1a121234", "035566037788"), "5566",
+         "Cuenta=7788  Señal=16/16  Origen=f  14:27:13\r\n"},
+        {"DiezCaracteresDirecto", "E121f49001", "500",
+         "Cuenta=0500  Señal=10/16  Origen=0  14:27:13\r\n"},
+        {"DiezCaracteresRepetidor10", "t0000000a0", "0",
+         "Cuenta=0000  Señal=1/16  Origen=10  14:27:13\r\n"},
+        {"DiezCaracteresRepetidor15", "E121f490f1", "500",
+         "Cuenta=0500  Señal=10/16  Origen=15  14:27:13\r\n"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        QTemporaryDir carpeta;
+        const QString ruta = QDir(carpeta.path()).filePath(QStringLiteral("baseTolm.mdb"));
+        EstadoProceso recibe, ve;
+        recibe.bases.errores = ve.bases.errores = &errores;
+        abrir_base_de_datos(ruta, 0, recibe.bases);
+        CajaMemoria t1, t4, cuenta, registro, vistaT1, vistaT4, vistaCuenta, vistaRegistro;
+        cuenta.ponerTexto(QString::fromLatin1(c.seguida));
+        vistaCuenta.ponerTexto(QString::fromLatin1(c.seguida));
+        recibe.verCuentaOnline = ve.verCuentaOnline = true;
+        ManejadorRx consola(recibe, t1, t4, reloj);
+        consola.ponerVentanaOnline(&cuenta, &registro);
+        consola.recibir(c.flujo);
+        EXPECT_TRUE(t1.texto().startsWith(QString::fromUtf8(c.corta)));
+        ASSERT_FALSE(registro.texto().isEmpty());
+
+        // The rows as the store gives them back, every column as text.
+        std::vector<FilaEvento> leidas;
+        for (const Fila& f : leer_filas(ruta))
+            leidas.push_back({f.abonado, f.nivel.toInt(), f.indicador, f.momento, f.origen,
+                              f.origenTodos, f.evento, f.particion, f.zona});
+        ASSERT_EQ(leidas.size(), static_cast<size_t>(t1.texto().count(QStringLiteral("\r\n"))));
+        ManejadorRx vista(ve, vistaT1, vistaT4, reloj);
+        vista.ponerVentanaOnline(&vistaCuenta, &vistaRegistro);
+        vista.mostrar_filas(leidas);
+        EXPECT_EQ(vistaT1.texto(), t1.texto());
+        EXPECT_EQ(vistaRegistro.texto(), registro.texto());
+        EXPECT_EQ(leer_filas(ruta).size(), leidas.size());
+        EXPECT_TRUE(log().isEmpty());
     }
 }
 
