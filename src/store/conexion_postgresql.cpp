@@ -14,6 +14,8 @@ namespace {
 
 // The port of a host the URL names none for.
 const QString kPuertoPorOmision = QStringLiteral("5432");
+// Seconds a connection attempt may take for each host (connect_timeout).
+constexpr int kEsperaConexionS = 5;
 
 // A value of libpq's connection string: in single quotes, a quote or backslash
 // inside escaped with a backslash.
@@ -28,6 +30,7 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, Co
     c.pares_.clear();
     DireccionPostgreSQL d;
     if (Fallo f = leer_direccion_postgresql(url, d)) return f;
+    c.servidores_ = static_cast<int>(d.servidores.size());
     const auto poner = [&c](const char* clave, const QString& valor) {
         if (!valor.isEmpty()) c.pares_.emplace_back(QString::fromLatin1(clave), valor);
     };
@@ -40,7 +43,7 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, Co
     poner("dbname", d.base);
     poner("user", d.usuario);
     poner("password", d.clave);
-    poner("connect_timeout", QStringLiteral("5"));
+    poner("connect_timeout", QString::number(kEsperaConexionS));
     poner("keepalives", QStringLiteral("1"));
     poner("keepalives_idle", QStringLiteral("5"));
     poner("keepalives_interval", QStringLiteral("2"));
@@ -77,7 +80,9 @@ Fallo ConexionPostgreSQL::abrir(QSqlDatabase& db) const {
     if (db.open()) return {};
     static const std::atomic<bool> nunca{false};
     ClientePq cliente(nunca);
-    Fallo f = cliente.conectar(*this, kEsperaConexionPqMs);
+    // libpq's non-blocking start leaves connect_timeout to its caller: the attempt
+    // is bounded as Qt's blocking one is, for each host.
+    Fallo f = cliente.conectar(*this, kEsperaConexionS * 1000 * servidores_);
     // A server that took this attempt was not there for Qt's a moment ago.
     return f ? f : Fallo{fallos::kConexionPerdida, {}};
 }
