@@ -20,13 +20,15 @@ constexpr int kEsperaConexionS = 5;
 // A value of libpq's connection string: in single quotes, a quote or backslash
 // inside escaped with a backslash.
 QString entre_comillas(QString valor) {
-    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\''), QLatin1String("\\'"));
     return QLatin1Char('\'') + valor + QLatin1Char('\'');
 }
 
 } // namespace
 
-Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, ConexionPostgreSQL& c) {
+Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion,
+                               ConexionPostgreSQL& c) {
     c.pares_.clear();
     DireccionPostgreSQL d;
     if (Fallo f = leer_direccion_postgresql(url, d)) return f;
@@ -52,8 +54,9 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, Co
     poner("options", QStringLiteral("-c client_min_messages=error"));
     for (const auto& [nombre, valor] : d.parametros) {
         if (valor.contains(QLatin1Char(';')))
-            return {fallos::kArchivoNoEncontrado,
-                    QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
+            return {
+                fallos::kArchivoNoEncontrado,
+                QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
         c.pares_.emplace_back(nombre, valor);
     }
     poner("application_name", aplicacion);
@@ -66,12 +69,18 @@ void ConexionPostgreSQL::ajustar(QSqlDatabase& db) const {
     // turned into a space.
     QStringList opciones;
     for (const auto& [clave, valor] : pares_) {
-        if (clave == QLatin1String("host")) db.setHostName(valor);
-        else if (clave == QLatin1String("port") && !valor.contains(QLatin1Char(','))) db.setPort(valor.toInt());
-        else if (clave == QLatin1String("dbname")) db.setDatabaseName(valor);
-        else if (clave == QLatin1String("user")) db.setUserName(valor);
-        else if (clave == QLatin1String("password")) db.setPassword(valor);
-        else opciones << clave + QLatin1Char('=') + entre_comillas(valor);
+        if (clave == QLatin1String("host"))
+            db.setHostName(valor);
+        else if (clave == QLatin1String("port") && !valor.contains(QLatin1Char(',')))
+            db.setPort(valor.toInt());
+        else if (clave == QLatin1String("dbname"))
+            db.setDatabaseName(valor);
+        else if (clave == QLatin1String("user"))
+            db.setUserName(valor);
+        else if (clave == QLatin1String("password"))
+            db.setPassword(valor);
+        else
+            opciones << clave + QLatin1Char('=') + entre_comillas(valor);
     }
     db.setConnectOptions(opciones.join(QLatin1Char(' ')));
 }
