@@ -33,11 +33,13 @@ void ClientePq::cerrar() {
 
 Fallo ClientePq::conectar(const ConexionPostgreSQL& c, int limiteMs) {
     cerrar();
-    if (!pq().cargada) return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
+    if (!pq().cargada)
+        return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
     ParametrosPq p;
     c.parametros(p);
     conn_ = pq().PQconnectStartParams(p.claves.data(), p.valores.data(), 0);
-    if (conn_ == nullptr) return {fallos::kConexionPerdida, QStringLiteral("sin memoria para conectar")};
+    if (conn_ == nullptr)
+        return {fallos::kConexionPerdida, QStringLiteral("sin memoria para conectar")};
     // A FATAL of the server during the start (login refused, no such database,
     // shutting down) then carries its SQLSTATE in the connection's message,
     // whatever the server's language.
@@ -45,7 +47,8 @@ Fallo ClientePq::conectar(const ConexionPostgreSQL& c, int limiteMs) {
     // The server's notices are not for the operator: libpq would print them, in
     // the server's language, on standard error. What fails is told through the
     // failure.
-    pq().PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    pq().PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     const auto limite = Monotono::now() + std::chrono::milliseconds(limiteMs);
     for (;;) {
         const PostgresPollingStatusType s = pq().PQconnectPoll(conn_);
@@ -77,12 +80,15 @@ Fallo ClientePq::perderConexion() {
 Fallo ClientePq::esperar(bool escribir, Limite limite) {
     for (;;) {
         if (parar_.load()) return {fallos::kConexionPerdida, QStringLiteral("detenido")};
-        const auto resto = std::chrono::duration_cast<std::chrono::milliseconds>(limite - Monotono::now()).count();
-        if (resto <= 0) return {fallos::kConexionPerdida, QStringLiteral("el servidor no responde")};
+        const auto resto =
+            std::chrono::duration_cast<std::chrono::milliseconds>(limite - Monotono::now()).count();
+        if (resto <= 0)
+            return {fallos::kConexionPerdida, QStringLiteral("el servidor no responde")};
         pollfd p{pq().PQsocket(conn_), static_cast<short>(escribir ? POLLOUT : POLLIN), 0};
         const int r = ::poll(&p, 1, static_cast<int>(std::min<qint64>(resto, 200)));
         if (r > 0) return {};
-        if (r < 0 && errno != EINTR) return {fallos::kConexionPerdida, QStringLiteral("error de espera")};
+        if (r < 0 && errno != EINTR)
+            return {fallos::kConexionPerdida, QStringLiteral("error de espera")};
     }
 }
 
@@ -120,7 +126,8 @@ Fallo ClientePq::resultados(Limite limite, qint64* valor, bool* copiaLista) {
             *valor = QByteArray(pq().PQgetvalue(r, 0, 0)).toLongLong();
         }
         pq().PQclear(r);
-        if (pq().PQstatus(conn_) == CONNECTION_BAD) return primero ? perder(primero) : perderConexion();
+        if (pq().PQstatus(conn_) == CONNECTION_BAD)
+            return primero ? perder(primero) : perderConexion();
     }
 }
 
@@ -145,7 +152,8 @@ Fallo ClientePq::copiar(const char* sentencia, const QByteArray& datos) {
     qsizetype enviado = 0;
     while (enviado < datos.size()) {
         const qsizetype trozo = std::min<qsizetype>(datos.size() - enviado, kTrozoCopia);
-        const int r = pq().PQputCopyData(conn_, datos.constData() + enviado, static_cast<int>(trozo));
+        const int r =
+            pq().PQputCopyData(conn_, datos.constData() + enviado, static_cast<int>(trozo));
         if (r < 0) return perderConexion();
         if (r == 0) {
             if (Fallo f = esperar(true, limite)) return perder(f);

@@ -14,20 +14,25 @@ namespace {
 
 // The port of a host the URL names none for.
 const QString kPuertoPorOmision = QStringLiteral("5432");
+// Seconds a connection attempt may take for each host (connect_timeout).
+constexpr int kEsperaConexionS = 5;
 
 // A value of libpq's connection string: in single quotes, a quote or backslash
 // inside escaped with a backslash.
 QString entre_comillas(QString valor) {
-    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
+    valor.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\''), QLatin1String("\\'"));
     return QLatin1Char('\'') + valor + QLatin1Char('\'');
 }
 
 } // namespace
 
-Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, ConexionPostgreSQL& c) {
+Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion,
+                               ConexionPostgreSQL& c) {
     c.pares_.clear();
     DireccionPostgreSQL d;
     if (Fallo f = leer_direccion_postgresql(url, d)) return f;
+    c.servidores_ = static_cast<int>(d.servidores.size());
     const auto poner = [&c](const char* clave, const QString& valor) {
         if (!valor.isEmpty()) c.pares_.emplace_back(QString::fromLatin1(clave), valor);
     };
@@ -40,7 +45,7 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, Co
     poner("dbname", d.base);
     poner("user", d.usuario);
     poner("password", d.clave);
-    poner("connect_timeout", QStringLiteral("5"));
+    poner("connect_timeout", QString::number(kEsperaConexionS));
     poner("keepalives", QStringLiteral("1"));
     poner("keepalives_idle", QStringLiteral("5"));
     poner("keepalives_interval", QStringLiteral("2"));
@@ -49,8 +54,9 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion, Co
     poner("options", QStringLiteral("-c client_min_messages=error"));
     for (const auto& [nombre, valor] : d.parametros) {
         if (valor.contains(QLatin1Char(';')))
-            return {fallos::kArchivoNoEncontrado,
-                    QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
+            return {
+                fallos::kArchivoNoEncontrado,
+                QStringLiteral("dirección de base no válida: «;» en el parámetro %1").arg(nombre)};
         c.pares_.emplace_back(nombre, valor);
     }
     poner("application_name", aplicacion);
@@ -63,12 +69,18 @@ void ConexionPostgreSQL::ajustar(QSqlDatabase& db) const {
     // turned into a space.
     QStringList opciones;
     for (const auto& [clave, valor] : pares_) {
-        if (clave == QLatin1String("host")) db.setHostName(valor);
-        else if (clave == QLatin1String("port") && !valor.contains(QLatin1Char(','))) db.setPort(valor.toInt());
-        else if (clave == QLatin1String("dbname")) db.setDatabaseName(valor);
-        else if (clave == QLatin1String("user")) db.setUserName(valor);
-        else if (clave == QLatin1String("password")) db.setPassword(valor);
-        else opciones << clave + QLatin1Char('=') + entre_comillas(valor);
+        if (clave == QLatin1String("host"))
+            db.setHostName(valor);
+        else if (clave == QLatin1String("port") && !valor.contains(QLatin1Char(',')))
+            db.setPort(valor.toInt());
+        else if (clave == QLatin1String("dbname"))
+            db.setDatabaseName(valor);
+        else if (clave == QLatin1String("user"))
+            db.setUserName(valor);
+        else if (clave == QLatin1String("password"))
+            db.setPassword(valor);
+        else
+            opciones << clave + QLatin1Char('=') + entre_comillas(valor);
     }
     db.setConnectOptions(opciones.join(QLatin1Char(' ')));
 }
@@ -77,7 +89,9 @@ Fallo ConexionPostgreSQL::abrir(QSqlDatabase& db) const {
     if (db.open()) return {};
     static const std::atomic<bool> nunca{false};
     ClientePq cliente(nunca);
-    Fallo f = cliente.conectar(*this, kEsperaConexionPqMs);
+    // libpq's non-blocking start leaves connect_timeout to its caller: the attempt
+    // is bounded as Qt's blocking one is, for each host.
+    Fallo f = cliente.conectar(*this, kEsperaConexionS * 1000 * servidores_);
     // A server that took this attempt was not there for Qt's a moment ago.
     return f ? f : Fallo{fallos::kConexionPerdida, {}};
 }

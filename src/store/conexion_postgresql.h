@@ -3,7 +3,8 @@
 // libpq's alike, is built here from one postgresql:// URL
 // (store/direccion_postgresql.h), with the same hosts, ports, user, database and
 // options:
-//  - connect_timeout 5 s for each host; keepalives every 2 s after 5 s idle, 3
+//  - connect_timeout 5 s for each host (libpq's non-blocking start leaves it to
+//    the caller's own bound); keepalives every 2 s after 5 s idle, 3
 //    lost ones and a 10 s user timeout end a connection whose peer vanished;
 //  - the server's notices and warnings (one as it shuts down under the
 //    connection) kept by the server (client_min_messages=error): libpq would
@@ -58,6 +59,7 @@ public:
 private:
     // In libpq's order: a later keyword replaces an earlier one.
     std::vector<std::pair<QString, QString>> pares_;
+    int servidores_ = 1;
 };
 
 } // namespace corvane
