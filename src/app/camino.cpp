@@ -65,21 +65,24 @@ void Camino::seguir(bool conEventos, std::function<void()> alarmas) {
             manejador_->mostrar_filas(filas);
             vaciar_salidas(); // standard output of the modes without windows is buffered
         });
-        QObject::connect(s, &Seguimiento::conexion, s, [this](bool disponible, qint32 causa) {
-            const QString hora = proceso_.reloj.texto_hora();
-            if (disponible && avisoCentral_.isEmpty()) return;
-            // The cause in our words, whatever language the server speaks.
-            avisoCentral_ = disponible ? QString()
-                                       : QStringLiteral("Base central no disponible desde %1 (%2)")
-                                             .arg(hora, mensaje_de_error(causa));
-            text4_.ponerTexto(disponible ? QStringLiteral("Base central disponible de nuevo a las ") + hora
-                                         : avisoCentral_);
-            mostrarAvisos();
-            vaciar_salidas();
-        });
+        QObject::connect(s, &Seguimiento::conexion, s,
+                         [this](bool disponible, qint32 causa) { estadoCentral(disponible, causa); });
     }
     if (alarmas) QObject::connect(s, &Seguimiento::alarmas, s, std::move(alarmas));
     s->iniciar();
+}
+
+void Camino::estadoCentral(bool disponible, qint32 causa) {
+    const QString hora = proceso_.reloj.texto_hora();
+    if (disponible == avisoCentral_.isEmpty()) return;
+    // The cause in our words, whatever language the server speaks.
+    avisoCentral_ = disponible ? QString()
+                               : QStringLiteral("Base central no disponible desde %1 (%2)")
+                                     .arg(hora, mensaje_de_error(causa != 0 ? causa : fallos::kConexionPerdida));
+    text4_.ponerTexto(disponible ? QStringLiteral("Base central disponible de nuevo a las ") + hora
+                                 : avisoCentral_);
+    mostrarAvisos();
+    vaciar_salidas(); // standard error of the modes without windows is buffered
 }
 
 Camino::~Camino() {
@@ -157,6 +160,10 @@ void Camino::revisarPendientes() {
     // The windows keep the alert in sight, its count current, until the last row
     // is stored; the receive line's states are looked at too.
     avisoBase_ = sinBase_ ? noDisponible + detalle : QString();
+    // A receiving console's central server is watched by the drain loop even
+    // with no rows to move: its loss and its return are told as a viewer's are.
+    if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() && !vista_)
+        estadoCentral(!base->fallando(), base->ultimoFallo());
     aplicar(vigilado_.revisar(proceso_.reloj.ahora()));
     mostrarAvisos();
 }

@@ -125,6 +125,11 @@ private:
     void aplicar(const CambioVigilado& c);
     // The alerts that last, into the box of ponerAviso.
     void mostrarAvisos();
+    // The central server's state changed (a viewer's follower, or a receiving
+    // console's drain loop): "Base central no disponible desde HH:mm:ss (causa)"
+    // on the status line and in the alert strip while it lasts, "Base central
+    // disponible de nuevo a las HH:mm:ss" when it ends. Repeated states say nothing.
+    void estadoCentral(bool disponible, qint32 causa);
 
     QString base_;
     bool vista_ = false;
