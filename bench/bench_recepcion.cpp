@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/caja_texto.h"
 #include "decoding/moduloCid.h"
 #include "evento/informe.h"
 #include "reception/tramas.h"
