@@ -29,7 +29,7 @@
 #include <numeric>
 
 #include "apoyo/apoyo.h"
-#include "apoyo/servidor_propio.h"
+#include "apoyo/procesos.h"
 #include "common/registro_errores.h"
 #include "store/cola_pendientes.h"
 #include "tools/generador.h"
@@ -275,7 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const QString& base) -> std::function<void()> {
                         auto otro = std::make_shared<Proceso>();
                         otro->iniciar(QStringLiteral("sqlite3"), {base});
-                        otro->escribir("BEGIN IMMEDIATE;\nINSERT INTO TABLA_GENERAL (gral_numero_abonado) VALUES ('x');\n");
+                        otro->escribir("BEGIN IMMEDIATE;\nINSERT INTO TABLA_GENERAL "
+                                       "(gral_numero_abonado) VALUES ('x');\n");
                         otro->esperarEscrito(30000);
                         pausa(300);
                         return [otro] {
@@ -318,8 +319,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Rows waiting in the local queue of `carpeta`, read by the sqlite3 shell.
 int en_cola(const QString& carpeta) {
     bool ok = false;
-    const int n = ejecutar(QStringLiteral("sqlite3"), {QDir(carpeta).filePath(corvane::kArchivoPendientes),
-                                                       QStringLiteral("select count(*) from pendientes")},
+    const int n = ejecutar(QStringLiteral("sqlite3"),
+                           {QDir(carpeta).filePath(corvane::kArchivoPendientes),
+                            QStringLiteral("select count(*) from pendientes")},
                            {}, 30000)
                       .salida.trimmed()
                       .toInt(&ok);
@@ -618,8 +620,9 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     QStringList recibidas; // the lines the receiving consoles showed
     if (c.atrasadas > 0) {
         // A replay whose server is nowhere leaves its rows in the queue (exit 3).
-        const Ejecucion e = ejecutar(kCorvane, {"--reproducir", "-", "--carpeta", dir.path(), "--base",
-                                                "postgresql://postgres@127.0.0.1:1/x"},
+        const Ejecucion e = ejecutar(kCorvane,
+                                     {"--reproducir", "-", "--carpeta", dir.path(), "--base",
+                                      "postgresql://postgres@127.0.0.1:1/x"},
                                      numerados(0, c.atrasadas));
         ASSERT_EQ(e.estado, 3);
         recibidas = lineas_de_eventos(e.salida);

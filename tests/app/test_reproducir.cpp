@@ -80,7 +80,8 @@ TEST(Reproducir, VariasConsolasCreanLaTablaCentralALaVez) {
     std::array<QTemporaryDir, kConsolas> carpetas;
     std::array<Proceso, kConsolas> consolas;
     for (size_t i = 0; i < kConsolas; ++i)
-        consolas[i].iniciar(kCorvane, {"--reproducir", kFlujo, "--carpeta", carpetas[i].path(), "--base", url});
+        consolas[i].iniciar(
+            kCorvane, {"--reproducir", kFlujo, "--carpeta", carpetas[i].path(), "--base", url});
     for (Proceso& c : consolas) {
         ASSERT_TRUE(c.esperarFin(60000));
         EXPECT_EQ(c.estado(), 0) << c.errores().toStdString();

@@ -42,13 +42,6 @@ bool carpeta_vacia(const QString& carpeta) {
     return QDir(carpeta).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty();
 }
 
-// Waits up to `ms` for `minimo` lines on the service's standard output, then
-// stops it with SIGTERM, which must end it cleanly with status 0.
-void parar_tras_lineas(Proceso& sv, qsizetype minimo, int ms) {
-    sv.esperar([&] { return lineas(sv.texto()).size() >= minimo; }, ms);
-    EXPECT_EQ(sv.parar(SIGTERM), 0) << sv.errores().toStdString();
-}
-
 struct Referencia {
     QString salida;
     QString errores;
@@ -69,10 +62,14 @@ Referencia reproducir(std::uint32_t semilla, int paquetes, const QString& carpet
         flujo.append(p.bytes.data(), static_cast<qsizetype>(p.bytes.size()));
     }
     if (flujoEscrito != nullptr) *flujoEscrito = flujo;
-    const QByteArray escrito = ejecutar(kSimulador, {"--salida", "-", "--rapido", "--paquetes", QString::number(paquetes),
-                                                     "--semilla", QString::number(semilla)},
-                                        {}, 30000)
-                                   .bytes;
+    const QStringList simular{"--salida",
+                              "-",
+                              "--rapido",
+                              "--paquetes",
+                              QString::number(paquetes),
+                              "--semilla",
+                              QString::number(semilla)};
+    const QByteArray escrito = ejecutar(kSimulador, simular, {}, 30000).bytes;
     EXPECT_EQ(escrito, flujo);
     const Ejecucion e = ejecutar(kCorvane, {"--reproducir", "-", "--carpeta", carpeta}, escrito);
     EXPECT_EQ(e.estado, 0);
@@ -96,26 +93,26 @@ TEST_P(Servicio, GuardaYMuestraLoMismoQueLaReproduccionYParaLimpio) {
     ASSERT_FALSE(ref.filas.empty());
 
     Proceso sim, sv;
-    ASSERT_TRUE(sim.iniciar(kSimulador, {"--velocidad", "19200", "--paquetes", QString::number(c.paquetes),
-                                         "--semilla", QString::number(c.semilla)}));
+    ASSERT_TRUE(
+        sim.iniciar(kSimulador, {"--velocidad", "19200", "--paquetes", QString::number(c.paquetes),
+                                 "--semilla", QString::number(c.semilla)}));
     const QString pty = sim.primeraLinea(); // the pseudo-terminal it writes to
     ASSERT_TRUE(pty.startsWith(QStringLiteral("/dev/"))) << pty.toStdString();
 
-    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "19200", "--carpeta", dir.path()}));
+    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "19200",
+                                      "--carpeta", dir.path()}));
     ASSERT_TRUE(sim.esperarFin(60000));
     EXPECT_EQ(sim.estado(), 0);
 
     // Wait until standard output has gone quiet (500 ms) with everything the replay printed.
     const qsizetype esperadas = lineas(ref.salida).size();
-    qsizetype vista = -1;
-    QElapsedTimer quieta;
-    sv.esperar([&] {
-        if (sv.salida().size() != vista) {
-            vista = sv.salida().size();
-            quieta.start();
-        }
-        return quieta.elapsed() >= 500 && lineas(sv.texto()).size() >= esperadas;
-    }, 60000);
+    QElapsedTimer limite;
+    limite.start();
+    while (limite.elapsed() < 60000 && sv.enMarcha()) {
+        const qsizetype n = sv.salida().size();
+        const bool llego = sv.esperar([&] { return sv.salida().size() != n; }, 500);
+        if (!llego && lineas(sv.texto()).size() >= esperadas) break;
+    }
     ASSERT_TRUE(sv.enMarcha()) << sv.errores().toStdString();
     EXPECT_EQ(sv.parar(c.senal), 0) << sv.errores().toStdString();
     const QString errores = sv.errores();
@@ -148,8 +145,10 @@ TEST(Servicio, ParaEnPlenaRecepcionConCadaFilaDeLoMostrado) {
     Proceso sim, sv;
     ASSERT_TRUE(sim.iniciar(kSimulador, {"--velocidad", "4800", "--semilla", "5"})); // without end
     const QString pty = sim.primeraLinea();
-    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "4800", "--carpeta", dir.path()}));
-    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 20, 20000));
+    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "4800",
+                                      "--carpeta", dir.path()}));
+    sv.esperar([&] { return lineas(sv.texto()).size() >= 20; }, 20000);
+    EXPECT_EQ(sv.parar(), 0) << sv.errores().toStdString(); // SIGTERM ends it cleanly
     const auto filas = leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")));
     EXPECT_GE(filas.size(), 20u);
     EXPECT_EQ(static_cast<qsizetype>(filas.size()), lineas(sv.texto()).size());
@@ -171,8 +170,8 @@ TEST(Servicio, UnReceptorCalladoSeAvisaAlEmpezarYAlTerminar) {
     Proceso sim, sv;
     ASSERT_TRUE(sim.iniciar(kSimulador, {"--realista", "--pausa", "13@16", "--semilla", "9"}));
     const QString pty = sim.primeraLinea();
-    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "19200", "--vigilancia", "10",
-                                      "--carpeta", dir.path()}));
+    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--puerto", pty, "--velocidad", "19200",
+                                      "--vigilancia", "10", "--carpeta", dir.path()}));
     const QString vuelve = QStringLiteral("*** Receptor activo de nuevo a las ");
     sv.esperar([&] { return sv.errores().contains(vuelve); }, 40000);
     const int estado = sv.parar(SIGTERM);
@@ -229,9 +228,10 @@ TEST_P(PuertoMalo, DaElMensajeEstado2YNoCreaNada) {
         QFile f(puerto);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    const Ejecucion e =
-        ejecutar(kCorvane, {"--sin-ventana", "--puerto", puerto, "--velocidad", "9600", "--carpeta", dir.path()}, {},
-                 30000);
+    const Ejecucion e = ejecutar(
+        kCorvane,
+        {"--sin-ventana", "--puerto", puerto, "--velocidad", "9600", "--carpeta", dir.path()}, {},
+        30000);
     EXPECT_EQ(e.estado, 2);
     EXPECT_TRUE(e.bytes.isEmpty());
     const QString& errores = e.errores;
@@ -255,8 +255,8 @@ TEST(Servicio, ConEsperarPuertoEsperaElPuertoQueNoEsta) {
     QTemporaryDir dir, otra;
     const QString enlace = otra.filePath(QStringLiteral("ttyUSB-tarde"));
     Proceso sv;
-    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--esperar-puerto", "--puerto", enlace, "--velocidad", "9600",
-                                      "--carpeta", dir.path()}));
+    ASSERT_TRUE(sv.iniciar(kCorvane, {"--sin-ventana", "--esperar-puerto", "--puerto", enlace,
+                                      "--velocidad", "9600", "--carpeta", dir.path()}));
     const auto esperar_en_errores = [&](const QString& texto) {
         return sv.esperar([&] { return sv.errores().contains(texto); }, 20000);
     };
@@ -267,7 +267,8 @@ TEST(Servicio, ConEsperarPuertoEsperaElPuertoQueNoEsta) {
     ASSERT_TRUE(esperar_en_errores(QStringLiteral("*** Puerto %1 recuperado a las ").arg(enlace)))
         << sv.errores().toStdString();
     ASSERT_TRUE(pty.escribir(leer_archivo(QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"))));
-    ASSERT_NO_FATAL_FAILURE(parar_tras_lineas(sv, 6, 10000));
+    sv.esperar([&] { return lineas(sv.texto()).size() >= 6; }, 10000);
+    EXPECT_EQ(sv.parar(), 0) << sv.errores().toStdString();
     const QString errores = sv.errores();
     EXPECT_EQ(lineas(sv.texto()).size(), 6);
     EXPECT_EQ(leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"))).size(), 6u);
@@ -386,26 +387,34 @@ TEST_P(Vista, MuestraCadaFilaDeDosConsolasUnaVez) {
     ASSERT_FALSE(corvane::abrir_motor(url, directa));
     QTemporaryDir dirVista, dirA, dirB;
     Proceso vista;
-    ASSERT_TRUE(vista.iniciar(kCorvane, {"--base", url, "--vista", "--sin-ventana", "--carpeta", dirVista.path()}));
+    ASSERT_TRUE(vista.iniciar(
+        kCorvane, {"--base", url, "--vista", "--sin-ventana", "--carpeta", dirVista.path()}));
     // Listening once it looks for rows above the last one.
     const QString escuchando = QStringLiteral(
         "SELECT count(*) AS n FROM pg_stat_activity WHERE application_name = 'corvane_vista' "
         "AND datname = current_database() AND query LIKE 'SELECT gral_id,%'");
-    ASSERT_TRUE(esperar_que([&] { return valores_de(*directa, escuchando, QStringLiteral("n")) == QStringList{"1"}; },
-                            20000));
+    ASSERT_TRUE(esperar_que(
+        [&] { return valores_de(*directa, escuchando, QStringLiteral("n")) == QStringList{"1"}; },
+        20000));
     QStringList recibido;
     int semilla = 21;
     for (QTemporaryDir* dir : {&dirA, &dirB}) {
         const QString flujo = QDir(dir->path()).filePath(QStringLiteral("flujo"));
-        ASSERT_NE(ejecutar(kSimulador, {"--salida", flujo, "--rapido", "--paquetes", "1500", "--semilla",
-                                        QString::number(semilla++)}, {}, 30000)
-                      .estado,
-                  -1);
-        const Ejecucion consola = ejecutar(kCorvane, {"--base", url, "--reproducir", flujo, "--carpeta", dir->path()});
+        const QStringList simular{"--salida",
+                                  flujo,
+                                  "--rapido",
+                                  "--paquetes",
+                                  "1500",
+                                  "--semilla",
+                                  QString::number(semilla++)};
+        ASSERT_NE(ejecutar(kSimulador, simular, {}, 30000).estado, -1);
+        const Ejecucion consola =
+            ejecutar(kCorvane, {"--base", url, "--reproducir", flujo, "--carpeta", dir->path()});
         ASSERT_EQ(consola.estado, 0) << consola.errores.toStdString();
         recibido += lineas_cortas(consola.bytes);
         if (GetParam().cortar && dir == &dirA) {
-            EXPECT_TRUE(vista.esperar([&] { return lineas_cortas(vista.salida()).size() == recibido.size(); }, 20000));
+            EXPECT_TRUE(vista.esperar(
+                [&] { return lineas_cortas(vista.salida()).size() == recibido.size(); }, 20000));
             valores_de(*directa,
                        QStringLiteral("SELECT pg_terminate_backend(pid) AS x FROM pg_stat_activity "
                                       "WHERE application_name = 'corvane_vista' AND datname = current_database()"),
@@ -416,7 +425,8 @@ TEST_P(Vista, MuestraCadaFilaDeDosConsolasUnaVez) {
     ASSERT_FALSE(recibido.isEmpty());
     EXPECT_EQ(valores_de(*directa, QStringLiteral("SELECT count(*) AS n FROM tabla_general"), QStringLiteral("n")),
               QStringList{QString::number(recibido.size())});
-    EXPECT_TRUE(vista.esperar([&] { return lineas_cortas(vista.salida()).size() >= recibido.size(); }, 20000));
+    EXPECT_TRUE(vista.esperar(
+        [&] { return lineas_cortas(vista.salida()).size() >= recibido.size(); }, 20000));
     ASSERT_NE(vista.parar(SIGTERM), -1);
     EXPECT_EQ(lineas_cortas(vista.salida()), recibido);
     const QString errores = vista.errores();

@@ -26,14 +26,15 @@ inline void PrintTo(const Resumen& r, std::ostream* os) {
 } // namespace corvane::simulador
 
 using namespace corvane::simulador;
-using corvane::pruebas::Ejecucion;
-using corvane::pruebas::Proceso;
+using namespace corvane::pruebas;
 
 namespace {
 
 const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
 
-Ejecucion simulador(const QStringList& argumentos) { return corvane::pruebas::ejecutar(kSimulador, argumentos); }
+Ejecucion simulador(const QStringList& argumentos) {
+    return ejecutar(kSimulador, argumentos);
+}
 
 QByteArray esperado(std::uint32_t semilla, int paquetes, Resumen* resumen = nullptr) {
     Generador g(semilla);
@@ -205,7 +206,8 @@ TEST(Simulador, PseudoterminalAlRitmoDeLaVelocidad) {
     QElapsedTimer reloj;
     reloj.start();
     Proceso p;
-    ASSERT_TRUE(p.iniciar(kSimulador, {"--velocidad", "19200", "--paquetes", "40", "--semilla", "4", "--resumen"}));
+    ASSERT_TRUE(p.iniciar(
+        kSimulador, {"--velocidad", "19200", "--paquetes", "40", "--semilla", "4", "--resumen"}));
     const QString ruta = p.primeraLinea();
     ASSERT_TRUE(ruta.startsWith(QStringLiteral("/dev/"))) << ruta.toStdString();
     const int fd = open(ruta.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
@@ -216,7 +218,8 @@ TEST(Simulador, PseudoterminalAlRitmoDeLaVelocidad) {
     ASSERT_TRUE(p.esperarFin(30000));
     EXPECT_EQ(p.estado(), 0);
     EXPECT_EQ(recibido, flujo);
-    EXPECT_TRUE(p.salida().mid(p.salida().indexOf('\n') + 1).isEmpty()) << "solo la ruta va a la salida estándar";
+    EXPECT_TRUE(p.salida().mid(p.salida().indexOf('\n') + 1).isEmpty())
+        << "solo la ruta va a la salida estándar";
     bool completo = false;
     EXPECT_EQ(leer_resumen(p.errores(), completo), r);
 
@@ -235,8 +238,8 @@ TEST(Simulador, EscribeEnUnDispositivo) {
     QElapsedTimer reloj;
     reloj.start();
     Proceso p;
-    ASSERT_TRUE(p.iniciar(kSimulador, {"--dispositivo", QString::fromLocal8Bit(nombre), "--rapido", "--paquetes",
-                                       "300", "--semilla", "2"}));
+    ASSERT_TRUE(p.iniciar(kSimulador, {"--dispositivo", QString::fromLocal8Bit(nombre), "--rapido",
+                                       "--paquetes", "300", "--semilla", "2"}));
     const QByteArray recibido = leer_hasta_cierre(maestro, 30000, reloj, nullptr, flujo.size());
     EXPECT_TRUE(p.esperarFin(30000));
     EXPECT_EQ(p.estado(), 0);
@@ -251,7 +254,8 @@ class ParadaDelSimulador : public testing::TestWithParam<int> {};
 
 TEST_P(ParadaDelSimulador, TerminaAlFinalDeUnPaquete) {
     Proceso p;
-    ASSERT_TRUE(p.iniciar(kSimulador, {"--salida", "-", "--velocidad", "19200", "--semilla", "8", "--resumen"}));
+    ASSERT_TRUE(p.iniciar(
+        kSimulador, {"--salida", "-", "--velocidad", "19200", "--semilla", "8", "--resumen"}));
     ASSERT_TRUE(p.esperar([&] { return p.salida().size() >= 300; }, 10000));
     ASSERT_EQ(p.parar(GetParam(), 10000), 0);
     const QByteArray& salida = p.salida();
