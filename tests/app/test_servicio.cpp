@@ -62,13 +62,8 @@ Referencia reproducir(std::uint32_t semilla, int paquetes, const QString& carpet
         flujo.append(p.bytes.data(), static_cast<qsizetype>(p.bytes.size()));
     }
     if (flujoEscrito != nullptr) *flujoEscrito = flujo;
-    const QStringList simular{"--salida",
-                              "-",
-                              "--rapido",
-                              "--paquetes",
-                              QString::number(paquetes),
-                              "--semilla",
-                              QString::number(semilla)};
+    const QString n = QString::number(paquetes), sem = QString::number(semilla);
+    const QStringList simular{"--salida", "-", "--rapido", "--paquetes", n, "--semilla", sem};
     const QByteArray escrito = ejecutar(kSimulador, simular, {}, 30000).bytes;
     EXPECT_EQ(escrito, flujo);
     const Ejecucion e = ejecutar(kCorvane, {"--reproducir", "-", "--carpeta", carpeta}, escrito);
@@ -400,14 +395,9 @@ TEST_P(Vista, MuestraCadaFilaDeDosConsolasUnaVez) {
     int semilla = 21;
     for (QTemporaryDir* dir : {&dirA, &dirB}) {
         const QString flujo = QDir(dir->path()).filePath(QStringLiteral("flujo"));
-        const QStringList simular{"--salida",
-                                  flujo,
-                                  "--rapido",
-                                  "--paquetes",
-                                  "1500",
-                                  "--semilla",
-                                  QString::number(semilla++)};
-        ASSERT_NE(ejecutar(kSimulador, simular, {}, 30000).estado, -1);
+        const QString n = QString::number(semilla++);
+        const QStringList args{"--salida", flujo, "--rapido", "--paquetes", "1500", "--semilla", n};
+        ASSERT_NE(ejecutar(kSimulador, args, {}, 30000).estado, -1);
         const Ejecucion consola =
             ejecutar(kCorvane, {"--base", url, "--reproducir", flujo, "--carpeta", dir->path()});
         ASSERT_EQ(consola.estado, 0) << consola.errores.toStdString();
