@@ -19,6 +19,10 @@
 
 namespace corvane::pruebas {
 
+// The console and the simulator of this build.
+inline const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
+inline const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
+
 // QProcess and the waits need an application object and its event loop: made once,
 // unless the test program made its own.
 inline void asegurar_aplicacion() {

@@ -78,8 +78,7 @@ TEST(Fallos, ReproduccionMatadaEnVeinteMomentosNoPierdeNadaMostrado) {
         const QString carpeta = QDir(dir.path()).filePath(QStringLiteral("v%1").arg(vuelta));
         QDir().mkpath(carpeta);
         Proceso p;
-        ASSERT_TRUE(p.iniciar(QStringLiteral(CORVANE_BINARIO),
-                              {"--reproducir", "-", "--carpeta", carpeta}));
+        ASSERT_TRUE(p.iniciar(kCorvane, {"--reproducir", "-", "--carpeta", carpeta}));
         const int hasta = 1 + static_cast<int>(azar.bounded(pedazos - 1));
         for (int i = 0; i < hasta; ++i) {
             p.escribir(flujo.mid(i * kPedazo, kPedazo));

@@ -38,8 +38,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
-
 // The service's rows reach the database in batches: waits on them allow 20 s.
 constexpr int kEspera = 20000;
 

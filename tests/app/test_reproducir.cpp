@@ -20,8 +20,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
-
 Ejecucion corvane(const QStringList& argumentos, const QByteArray& entrada = {}) {
     return ejecutar(kCorvane, argumentos, entrada);
 }

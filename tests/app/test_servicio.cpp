@@ -23,8 +23,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-const QString kCorvane = QStringLiteral(CORVANE_BINARIO);
-const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
 const QString kMensajePuerto =
     QStringLiteral("Error al abrir puerto serie,verifique el numero de com");
 

@@ -30,8 +30,6 @@ using namespace corvane::pruebas;
 
 namespace {
 
-const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
-
 Ejecucion simulador(const QStringList& argumentos) {
     return ejecutar(kSimulador, argumentos);
 }
