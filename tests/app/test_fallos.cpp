@@ -1,15 +1,12 @@
 // Faults survived with nothing lost: the replay killed at random moments.
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +14,7 @@
 #include <tuple>
 
 #include "apoyo/apoyo.h"
+#include "apoyo/procesos.h"
 #include "tools/generador.h"
 
 using namespace corvane::pruebas;
@@ -79,25 +77,20 @@ TEST(Fallos, ReproduccionMatadaEnVeinteMomentosNoPierdeNadaMostrado) {
         SCOPED_TRACE(vuelta);
         const QString carpeta = QDir(dir.path()).filePath(QStringLiteral("v%1").arg(vuelta));
         QDir().mkpath(carpeta);
-        const QString salida = QDir(carpeta).filePath(QStringLiteral("salida.txt"));
-        QProcess p;
-        p.setStandardOutputFile(salida);
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", carpeta});
-        ASSERT_TRUE(p.waitForStarted());
+        Proceso p;
+        ASSERT_TRUE(p.iniciar(kCorvane, {"--reproducir", "-", "--carpeta", carpeta}));
         const int hasta = 1 + static_cast<int>(azar.bounded(pedazos - 1));
         for (int i = 0; i < hasta; ++i) {
-            p.write(flujo.mid(i * kPedazo, kPedazo));
-            p.waitForBytesWritten(10000);
+            p.escribir(flujo.mid(i * kPedazo, kPedazo));
+            p.esperarEscrito(10000);
         }
         // A moment for the last pieces to be at work, then SIGKILL: no chance to finish anything.
-        p.waitForFinished(static_cast<int>(azar.bounded(50)));
-        p.kill();
-        p.waitForFinished(10000);
+        p.esperarFin(static_cast<int>(azar.bounded(50)));
+        p.parar(SIGKILL, 10000);
         QString integridad;
         const QString base = QDir(carpeta).filePath(QStringLiteral("baseTolm.mdb"));
         const auto filas = filas_guardadas(base, integridad);
-        const auto mostrados = informes_mostrados(leer_texto(salida));
+        const auto mostrados = informes_mostrados(p.texto());
         if (QFile::exists(base)) {
             EXPECT_EQ(integridad, QStringLiteral("ok"));
         }

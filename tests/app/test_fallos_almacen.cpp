@@ -6,16 +6,12 @@
 // and its standby promoted), every row shown reaches the server once, in arrival
 // order, and each outage is logged once.
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +29,7 @@
 #include <numeric>
 
 #include "apoyo/apoyo.h"
+#include "apoyo/procesos.h"
 #include "common/registro_errores.h"
 #include "cola/cola_pendientes.h"
 #include "tools/generador.h"
@@ -40,14 +37,6 @@
 using namespace corvane::pruebas;
 
 namespace {
-
-// QProcess and the waits below need an application object and its event loop.
-void asegurar_aplicacion() {
-    static int argc = 1;
-    static char nombre[] = "pruebas";
-    static char* argv[] = {nombre, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-}
 
 // The service's rows reach the database in batches: waits on them allow 20 s.
 constexpr int kEspera = 20000;
@@ -80,22 +69,11 @@ QStringList lineas_de_eventos(const QString& salida) {
 class Servicio {
 public:
     Servicio(const QString& carpeta, const QStringList& extra = {}, bool vista = false) {
-        asegurar_aplicacion();
         if (pty_.ruta().isEmpty()) return;
         QStringList args{"--sin-ventana", "--carpeta", carpeta};
         if (vista) args << "--vista";
         else args << "--puerto" << pty_.ruta() << "--velocidad" << "19200";
-        args << extra;
-        QObject::connect(&p_, &QProcess::readyReadStandardOutput, [this] { salida_ += p_.readAllStandardOutput(); });
-        QObject::connect(&p_, &QProcess::readyReadStandardError, [this] { errores_ += QString::fromUtf8(p_.readAllStandardError()); });
-        p_.start(QStringLiteral(CORVANE_BINARIO), args);
-        p_.waitForStarted();
-    }
-    ~Servicio() {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.terminate();
-            p_.waitForFinished(10000);
-        }
+        p_.iniciar(kCorvane, args + extra);
     }
     // `n` numbered ten-character packets from `desde` on: one report and one row each.
     void enviar(int desde, int n) { pty_.escribir(numerados(desde, n)); }
@@ -110,22 +88,16 @@ public:
         enviar(0, 20);
         return esperarInformes(20) && esperar_que([&] { return filas(base) == 20; }, kEspera);
     }
-    int informes() const { return static_cast<int>(salida_.count("\r\n")); }
+    int informes() const { return static_cast<int>(p_.salida().count("\r\n")); }
     bool esperarInformes(int n) { return esperar_que([&] { return informes() >= n; }, kEspera); }
-    int detener() {
-        p_.terminate();
-        p_.waitForFinished(10000);
-        return p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -1;
-    }
-    const QString& errores() const { return errores_; }
+    int detener() { return p_.parar(SIGTERM, 10000); }
+    QString errores() const { return p_.errores(); }
     // The event lines shown so far, sorted.
-    QStringList lineas() const { return lineas_de_eventos(QString::fromUtf8(salida_)); }
+    QStringList lineas() const { return lineas_de_eventos(p_.texto()); }
 
 private:
     Pty pty_;
-    QProcess p_;
-    QByteArray salida_; // bytes: a read may end inside a character
-    QString errores_;
+    Proceso p_; // stopped before the pseudo-terminal closes
 };
 
 
@@ -299,15 +271,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Another process holds the write lock of the file.
         CasoArchivo{"BloqueadaPorOtroProceso",
                     [](const QString& base) -> std::function<void()> {
-                        auto otro = std::make_shared<QProcess>();
-                        otro->start(QStringLiteral("sqlite3"), {base});
-                        otro->waitForStarted();
-                        otro->write("BEGIN IMMEDIATE;\nINSERT INTO TABLA_GENERAL (gral_numero_abonado) VALUES ('x');\n");
-                        otro->waitForBytesWritten();
-                        esperar_que([] { return false; }, 300);
-                        return [otro, base] {
-                            otro->write("ROLLBACK;\n.quit\n");
-                            otro->waitForFinished(5000);
+                        auto otro = std::make_shared<Proceso>();
+                        otro->iniciar(QStringLiteral("sqlite3"), {base});
+                        otro->escribir("BEGIN IMMEDIATE;\nINSERT INTO TABLA_GENERAL "
+                                       "(gral_numero_abonado) VALUES ('x');\n");
+                        otro->esperarEscrito(30000);
+                        pausa(300);
+                        return [otro] {
+                            otro->escribir("ROLLBACK;\n.quit\n");
+                            otro->esperarFin(5000);
                         };
                     },
                     false, corvane::fallos::kBloqueada},
@@ -342,114 +314,15 @@ INSTANTIATE_TEST_SUITE_P(
                     true, corvane::fallos::kSentenciaRechazada}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
-// A PostgreSQL server of the test's own (scripts/postgres-prueba.sh), which the test
-// stops, starts, freezes and cuts; or a primary with a synchronous standby
-// (scripts/replica-prueba.sh), whose primary the test kills and whose standby it
-// promotes. It trusts loopback: the password in its URLs is one that must never
-// be shown or logged.
-class ServidorPropio {
-public:
-    // Ports below the system's range for outgoing connections (from 32768), which
-    // a client socket of another test may hold at any moment; another port is
-    // tried when one is taken. CORVANE_PUERTO_PROPIO names the first of 18 ports to
-    // take them from instead.
-    explicit ServidorPropio(bool conReserva = false) : reserva_(conReserva) {
-        asegurar_aplicacion();
-        const int desde = qEnvironmentVariableIntValue("CORVANE_PUERTO_PROPIO");
-        for (int intento = 0; intento < 4 && !listo; ++intento) {
-            const int vuelta = ::getpid() + intento * 2749;
-            // An even port for each process, and its standby's the odd one after it:
-            // tests started one after the other have neighbouring process ids, and
-            // one's standby must not take the port of another's server while that
-            // server is stopped.
-            puerto_ = desde > 0 ? desde + vuelta % 9 * 2 : 21000 + vuelta % 5500 * 2;
-            QStringList args{"iniciar", dir_, QString::number(puerto_)};
-            if (reserva_) args << QString::number(puerto_ + 1);
-            listo = script(reserva_ ? kReplica : kServidor, args) == 0;
-        }
-    }
-    ~ServidorPropio() { script(reserva_ ? kReplica : kServidor, {"parar", dir_}); }
-    // With a standby: both hosts, the standby first when `reservaPrimero`; libpq
-    // picks the one that takes writes.
-    QString url(const QString& base, bool reservaPrimero = false) const {
-        const QString u = QStringLiteral("postgresql://postgres:%1@127.0.0.1:%2/%3");
-        if (!reserva_) return u.arg(kClave, QString::number(puerto_), base);
-        QStringList puertos{QString::number(puerto_), QString::number(puerto_ + 1)};
-        if (reservaPrimero) std::reverse(puertos.begin(), puertos.end());
-        return u.arg(kClave, puertos.join(QStringLiteral(",127.0.0.1:")), base) +
-               QStringLiteral("?target_session_attrs=read-write");
-    }
-    // detener, arrancar, congelar, descongelar; with a standby, matar (the primary)
-    // and promover (the standby): 0 when done.
-    int hacer(const char* accion) {
-        const QLatin1String a(accion);
-        if (a != "matar" && a != "promover") return script(kServidor, {a, primario()});
-        const int r = script(kReplica, {a, dir_});
-        promovida_ = promovida_ || (r == 0 && a == "promover");
-        return r;
-    }
-    // One statement through psql on the primary: its output, or "error".
-    QString psql(const QString& base, const QString& sentencia) {
-        QString salida;
-        return script(kServidor, {"psql", primario(), base, "-c", sentencia}, &salida) == 0
-                   ? salida.trimmed()
-                   : "error";
-    }
-    // Rows of the event table, -1 while there is none.
-    int filas(const QString& base) {
-        bool ok = false;
-        const int n = psql(base, QStringLiteral("select count(*) from tabla_general")).toInt(&ok);
-        return ok ? n : -1;
-    }
-    // Running again, whatever a case left.
-    void reanudar() {
-        hacer("descongelar");
-        hacer("arrancar");
-    }
-
-    static inline const QString kClave = QStringLiteral("ClaveSecreta99");
-    bool listo = false;
-
-private:
-    static inline const QString kServidor = QStringLiteral(CORVANE_RAIZ "/scripts/postgres-prueba.sh");
-    static inline const QString kReplica = QStringLiteral(CORVANE_RAIZ "/scripts/replica-prueba.sh");
-
-    static int script(const QString& programa, const QStringList& args, QString* salida = nullptr) {
-        QProcess p;
-        p.start(programa, args);
-        if (!p.waitForFinished(120000)) return -1;
-        if (salida != nullptr) *salida = QString::fromUtf8(p.readAllStandardOutput());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-    // The server that takes writes: with a standby, the standby once promoted.
-    QString primario() const {
-        if (!reserva_) return dir_;
-        return dir_ + (promovida_ ? QStringLiteral("/reserva") : QStringLiteral("/primario"));
-    }
-
-    QString dir_ = QStringLiteral("/tmp/corvane-pg-fallo-%1").arg(::getpid());
-    int puerto_ = 0;
-    bool reserva_ = false;
-    bool promovida_ = false;
-};
-
-// Skips the test, with the reason, unless it may run a server of its own; then
-// starts it as `pg` (with a standby: `pg`, true).
-#define REQUIERE_SERVIDOR_PROPIO(pg, ...)                                                          \
-    if (::geteuid() != 0 && qEnvironmentVariableIsEmpty("CORVANE_PG_PROPIO"))                      \
-        GTEST_SKIP()                                                                               \
-            << "arrancar y detener un servidor propio requiere ser root o CORVANE_PG_PROPIO";      \
-    ServidorPropio pg{__VA_ARGS__};                                                                \
-    ASSERT_TRUE(pg.listo)
-
 // Rows waiting in the local queue of `carpeta`, read by the sqlite3 shell.
 int en_cola(const QString& carpeta) {
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QDir(carpeta).filePath(corvane::kArchivoPendientes),
-                                        QStringLiteral("select count(*) from pendientes")});
-    p.waitForFinished();
     bool ok = false;
-    const int n = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt(&ok);
+    const int n = ejecutar(QStringLiteral("sqlite3"),
+                           {QDir(carpeta).filePath(corvane::kArchivoPendientes),
+                            QStringLiteral("select count(*) from pendientes")},
+                           {}, 30000)
+                      .salida.trimmed()
+                      .toInt(&ok);
     return ok ? n : -1;
 }
 
@@ -484,12 +357,8 @@ Trafico trafico() {
         t.filas[i] = static_cast<int>(r.filas);
     }
     QTemporaryDir dir;
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", dir.path()});
-    for (const QByteArray& trozo : t.trozos) p.write(trozo);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
+    ejecutar(kCorvane, {"--reproducir", "-", "--carpeta", dir.path()},
+             std::accumulate(t.trozos.begin(), t.trozos.end(), QByteArray()));
     t.referencia =
         sin_momentos(leer_filas(QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"))));
     return t;
@@ -633,7 +502,7 @@ const CasoServidor kCasosServidor[] = {
 };
 
 TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
-    REQUIERE_SERVIDOR_PROPIO(pg);
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg);
     const Trafico t = trafico();
     ASSERT_EQ(static_cast<int>(t.referencia.size()), t.hasta(4)); // as the simulator counts them
     for (const CasoServidor& c : kCasosServidor) {
@@ -684,36 +553,32 @@ void probar(ServidorPropio& pg, const CasoChoque& c) {
         ASSERT_EQ(pg.hacer("detener"), 0);
     }
     QTemporaryDir dir;
-    const QString salida = QDir(dir.path()).filePath(QStringLiteral("salida.txt"));
     QRandomGenerator azar(20261208);
+    int lineas = 0; // the reports the last replay showed
     // A replay of `datos` (none: an empty input), SIGKILLed after `ms` unless it
     // ended: its exit status, -1 when killed. The input goes in 16 KiB at a time, as
     // a line brings it, so that the kill finds the replay storing, showing, moving.
     const auto reproducir = [&](const QByteArray& datos, int ms) {
-        QProcess p;
-        p.setStandardOutputFile(salida);
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.start(QStringLiteral(CORVANE_BINARIO),
-                {"--reproducir", "-", "--base", pg.url(base), "--carpeta", dir.path()});
+        Proceso p;
+        p.iniciar(kCorvane, {"--reproducir", "-", "--base", pg.url(base), "--carpeta", dir.path()});
         QElapsedTimer t;
         t.start();
         for (qsizetype i = 0; i < datos.size() && t.elapsed() < ms; i += 16384) {
-            p.write(datos.mid(i, 16384));
-            p.waitForFinished(10);
+            p.escribir(datos.mid(i, 16384));
+            p.esperarFin(10);
         }
-        p.closeWriteChannel();
-        if (p.waitForFinished(static_cast<int>(std::max<qint64>(0, ms - t.elapsed()))))
-            return p.exitCode();
-        p.kill();
-        p.waitForFinished(10000);
-        return -1;
+        p.cerrarEntrada();
+        const bool termino = p.esperarFin(static_cast<int>(std::max<qint64>(0, ms - t.elapsed())));
+        if (!termino) p.parar(SIGKILL, 10000);
+        lineas = static_cast<int>(p.salida().count("\r\n"));
+        return termino ? p.estado() : -1;
     };
     constexpr int kVueltas = 8, kPorVuelta = 10000;
     std::array<int, kVueltas> mostradas{};
     for (size_t v = 0; v < kVueltas; ++v) {
         reproducir(numerados(static_cast<int>(v) * kPorVuelta, kPorVuelta),
                    static_cast<int>(azar.bounded(250)));
-        mostradas[v] = static_cast<int>(leer_texto(salida).count(QStringLiteral("\r\n")));
+        mostradas[v] = lineas;
     }
     if (!c.enMarcha) {
         ASSERT_EQ(pg.hacer("arrancar"), 0);
@@ -722,14 +587,14 @@ void probar(ServidorPropio& pg, const CasoChoque& c) {
         // The queue's write lock held for 6 s, as a long batch of the receive road
         // holds it: the server commits a batch, the queue keeps it until the lock
         // goes, and the console is killed meanwhile. Waiting for the lock is no failure.
-        QProcess bloqueo;
-        bloqueo.start(QStringLiteral("sh"),
-                      {"-c", "(echo 'BEGIN EXCLUSIVE;'; sleep 6; echo 'COMMIT;') | sqlite3 " +
-                                 QDir(dir.path()).filePath(corvane::kArchivoPendientes)});
+        Proceso bloqueo;
+        bloqueo.iniciar(QStringLiteral("sh"),
+                        {"-c", "(echo 'BEGIN EXCLUSIVE;'; sleep 6; echo 'COMMIT;') | sqlite3 " +
+                                   QDir(dir.path()).filePath(corvane::kArchivoPendientes)});
         pausa(300);
         EXPECT_EQ(reproducir({}, 4000), -1);
         EXPECT_GT(pg.filas(base), 0);
-        EXPECT_TRUE(bloqueo.waitForFinished(10000));
+        EXPECT_TRUE(bloqueo.esperarFin(10000));
     }
     // Starts with an empty input move the queue, killed while they do, until one
     // ends with it empty.
@@ -755,7 +620,7 @@ void probar(ServidorPropio& pg, const CasoChoque& c) {
 }
 
 TEST(FallosAlmacen, ServidorPostgreSQLConLaConsolaMatada) {
-    REQUIERE_SERVIDOR_PROPIO(pg);
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg);
     const CasoChoque casos[] = {
         {"FilasPendientes", false, false},
         {"FilasMoviendose", true, false},
@@ -785,7 +650,7 @@ class Conmutacion : public testing::TestWithParam<CasoConmutacion> {};
 
 TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     const CasoConmutacion& c = GetParam();
-    REQUIERE_SERVIDOR_PROPIO(pg, true);
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg, true);
     const QString base = QStringLiteral("corvane_prueba");
     QTemporaryDir dir, dirVista;
     Servicio vista(dirVista.path(), {"--base", pg.url(base)}, true);
@@ -799,16 +664,12 @@ TEST_P(Conmutacion, LaReservaPromovidaGuardaCadaFilaUnaVez) {
     QStringList recibidas; // the lines the receiving consoles showed
     if (c.atrasadas > 0) {
         // A replay whose server is nowhere leaves its rows in the queue (exit 3).
-        QProcess p;
-        const QString salida = QDir(dirVista.path()).filePath(QStringLiteral("salida.txt"));
-        p.setStandardOutputFile(salida);
-        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "-", "--carpeta", dir.path(), "--base",
-                                                   "postgresql://postgres@127.0.0.1:1/x"});
-        p.write(numerados(0, c.atrasadas));
-        p.closeWriteChannel();
-        ASSERT_TRUE(p.waitForFinished(60000));
-        ASSERT_EQ(p.exitCode(), 3);
-        recibidas = lineas_de_eventos(leer_texto(salida));
+        const Ejecucion e = ejecutar(kCorvane,
+                                     {"--reproducir", "-", "--carpeta", dir.path(), "--base",
+                                      "postgresql://postgres@127.0.0.1:1/x"},
+                                     numerados(0, c.atrasadas));
+        ASSERT_EQ(e.estado, 3);
+        recibidas = lineas_de_eventos(e.salida);
         QFile::remove(QDir(dir.path()).filePath(QStringLiteral("error.log")));
         enviadas = c.atrasadas;
     }

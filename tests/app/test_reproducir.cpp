@@ -3,37 +3,25 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <memory>
 
 #include "apoyo/apoyo.h"
+#include "apoyo/procesos.h"
 
 using namespace corvane::pruebas;
 
 namespace {
 
-struct Ejecucion {
-    int estado = -1;
-    QString salida;
-    QString errores;
-};
-
 Ejecucion corvane(const QStringList& argumentos, const QByteArray& entrada = {}) {
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_BINARIO), argumentos);
-    EXPECT_TRUE(p.waitForStarted());
-    if (!entrada.isEmpty()) p.write(entrada);
-    p.closeWriteChannel();
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return ejecutar(kCorvane, argumentos, entrada);
 }
 
 const QString kFlujo = QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo");
@@ -87,17 +75,14 @@ TEST(Reproducir, VariasConsolasCreanLaTablaCentralALaVez) {
     const QString url = nueva_base_postgresql();
     ASSERT_FALSE(url.isEmpty());
     constexpr int kConsolas = 6;
-    std::vector<std::unique_ptr<QTemporaryDir>> carpetas;
-    std::vector<std::unique_ptr<QProcess>> consolas;
-    for (int i = 0; i < kConsolas; ++i) {
-        carpetas.push_back(std::make_unique<QTemporaryDir>());
-        consolas.push_back(std::make_unique<QProcess>());
-        consolas.back()->start(QStringLiteral(CORVANE_BINARIO),
-                               {"--reproducir", kFlujo, "--carpeta", carpetas.back()->path(), "--base", url});
-    }
-    for (auto& c : consolas) {
-        ASSERT_TRUE(c->waitForFinished(60000));
-        EXPECT_EQ(c->exitCode(), 0) << c->readAllStandardError().toStdString();
+    std::array<QTemporaryDir, kConsolas> carpetas;
+    std::array<Proceso, kConsolas> consolas;
+    for (size_t i = 0; i < kConsolas; ++i)
+        consolas[i].iniciar(
+            kCorvane, {"--reproducir", kFlujo, "--carpeta", carpetas[i].path(), "--base", url});
+    for (Proceso& c : consolas) {
+        ASSERT_TRUE(c.esperarFin(60000));
+        EXPECT_EQ(c.estado(), 0) << c.errores().toStdString();
     }
     EXPECT_EQ(leer_filas(url).size(), static_cast<size_t>(6 * kConsolas));
 }
@@ -121,12 +106,10 @@ TEST(Reproducir, ColaMovidaConMuertesAlAzarNoPierdeNiRepite) {
     std::srand(7);
     int muertes = 0;
     for (; muertes < 40; ++muertes) {
-        QProcess p;
-        p.start(QStringLiteral(CORVANE_BINARIO), {"--reproducir", "/dev/null", "--carpeta", dir.path()});
-        ASSERT_TRUE(p.waitForStarted());
-        if (p.waitForFinished(std::rand() % 80)) break;
-        p.kill();
-        p.waitForFinished();
+        Proceso p;
+        ASSERT_TRUE(p.iniciar(kCorvane, {"--reproducir", "/dev/null", "--carpeta", dir.path()}));
+        if (p.esperarFin(std::rand() % 80)) break;
+        p.parar(SIGKILL);
     }
     // One start left alone moves what remains.
     const Ejecucion ultima = corvane({"--reproducir", "/dev/null", "--carpeta", dir.path()});

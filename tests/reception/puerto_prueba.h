@@ -3,7 +3,6 @@
 // button's tests share it: a database in a temporary folder, the receive handler
 // writing in-memory boxes, and the port's changes recorded with their reasons.
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "apoyo/apoyo.h"
+#include "apoyo/procesos.h"
 #include "common/registro_errores.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
@@ -21,12 +21,7 @@ namespace corvane::pruebas {
 
 class PuertoPrueba : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char nombre[] = "pruebas";
-        static char* argv[] = {nombre, nullptr};
-        if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { asegurar_aplicacion(); }
     void SetUp() override {
         estado.bases.errores = &errores;
         abrir_base_de_datos(base(), 0, estado.bases);

@@ -1,7 +1,6 @@
 // corvane-simulador as a program: its destinations, pacing, options and summary.
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -16,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "apoyo/apoyo.h"
+#include "apoyo/procesos.h"
 #include "tools/generador.h"
 #include "tools/realista.h"
 
@@ -26,24 +26,12 @@ inline void PrintTo(const Resumen& r, std::ostream* os) {
 } // namespace corvane::simulador
 
 using namespace corvane::simulador;
+using namespace corvane::pruebas;
 
 namespace {
 
-const QString kSimulador = QStringLiteral(CORVANE_SIMULADOR);
-
-struct Ejecucion {
-    int estado = -1;
-    QByteArray salida;
-    QString errores;
-};
-
 Ejecucion simulador(const QStringList& argumentos) {
-    QProcess p;
-    p.start(kSimulador, argumentos);
-    EXPECT_TRUE(p.waitForStarted());
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError())};
+    return ejecutar(kSimulador, argumentos);
 }
 
 QByteArray esperado(std::uint32_t semilla, int paquetes, Resumen* resumen = nullptr) {
@@ -104,14 +92,14 @@ TEST(Simulador, LaSalidaEstandarEsElFlujoDeLaSemillaYElResumenLoCuenta) {
             QStringList{"--salida", "-", "--paquetes", "500", "--semilla", "11", "--resumen"} +
             rapido);
         EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
-        EXPECT_EQ(e.salida, flujo);
+        EXPECT_EQ(e.bytes, flujo);
         bool completo = false;
         EXPECT_EQ(leer_resumen(e.errores, completo), r);
         EXPECT_TRUE(completo) << e.errores.toStdString();
     }
     // Without --resumen nothing goes to standard error.
     const Ejecucion e = simulador({"--salida", "-", "--rapido", "--paquetes", "3"});
-    EXPECT_EQ(e.salida, esperado(1, 3)) << "la semilla por omisión es 1";
+    EXPECT_EQ(e.bytes, esperado(1, 3)) << "la semilla por omisión es 1";
     EXPECT_TRUE(e.errores.isEmpty());
 }
 
@@ -127,7 +115,7 @@ TEST(Simulador, ElModoRealistaEsElDeLaSemilla) {
     const Ejecucion e = simulador({"--salida", "-", "--rapido", "--realista", "--paquetes", "400", "--semilla",
                                    "12", "--pausa", "1@100"});
     EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
-    EXPECT_EQ(e.salida, flujo);
+    EXPECT_EQ(e.bytes, flujo);
 }
 
 TEST(Simulador, EscribeEnUnArchivo) {
@@ -150,7 +138,7 @@ class OpcionesMalas : public testing::TestWithParam<CasoOpciones> {};
 TEST_P(OpcionesMalas, DanMensajeEnEspanolYEstado2) {
     const Ejecucion e = simulador(GetParam().argumentos);
     EXPECT_EQ(e.estado, 2);
-    EXPECT_TRUE(e.salida.isEmpty());
+    EXPECT_TRUE(e.bytes.isEmpty());
     EXPECT_TRUE(e.errores.startsWith(QStringLiteral("corvane-simulador: ")))
         << e.errores.toStdString();
     EXPECT_TRUE(e.errores.contains(QString::fromUtf8(GetParam().fragmento)))
@@ -199,7 +187,7 @@ TEST(Simulador, LaAyudaExplicaLasOpciones) {
     for (const char* opcion : {"--ayuda", "--help"}) {
         const Ejecucion e = simulador({QString::fromLatin1(opcion)});
         EXPECT_EQ(e.estado, 0);
-        const QString t = QString::fromUtf8(e.salida);
+        const QString& t = e.salida;
         for (const char* o : {"--semilla", "--paquetes", "--velocidad", "--rapido", "--dispositivo",
                               "--salida", "--resumen", "--realista", "--pausa", "pseudoterminal", "19200"})
             EXPECT_TRUE(t.contains(QString::fromLatin1(o))) << o;
@@ -215,25 +203,23 @@ TEST(Simulador, PseudoterminalAlRitmoDeLaVelocidad) {
     const QByteArray flujo = esperado(4, 40, &r);
     QElapsedTimer reloj;
     reloj.start();
-    QProcess p;
-    p.start(kSimulador,
-            {"--velocidad", "19200", "--paquetes", "40", "--semilla", "4", "--resumen"});
-    ASSERT_TRUE(p.waitForStarted());
-    while (!p.canReadLine() && p.waitForReadyRead(10000)) {
-    }
-    const QString ruta = QString::fromUtf8(p.readLine()).trimmed();
+    Proceso p;
+    ASSERT_TRUE(p.iniciar(
+        kSimulador, {"--velocidad", "19200", "--paquetes", "40", "--semilla", "4", "--resumen"}));
+    const QString ruta = p.primeraLinea();
     ASSERT_TRUE(ruta.startsWith(QStringLiteral("/dev/"))) << ruta.toStdString();
     const int fd = open(ruta.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     qint64 ultimoMs = 0;
     const QByteArray recibido = leer_hasta_cierre(fd, 30000, reloj, &ultimoMs);
     close(fd);
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 0);
+    ASSERT_TRUE(p.esperarFin(30000));
+    EXPECT_EQ(p.estado(), 0);
     EXPECT_EQ(recibido, flujo);
-    EXPECT_TRUE(p.readAllStandardOutput().isEmpty()) << "solo la ruta va a la salida estándar";
+    EXPECT_TRUE(p.salida().mid(p.salida().indexOf('\n') + 1).isEmpty())
+        << "solo la ruta va a la salida estándar";
     bool completo = false;
-    EXPECT_EQ(leer_resumen(QString::fromUtf8(p.readAllStandardError()), completo), r);
+    EXPECT_EQ(leer_resumen(p.errores(), completo), r);
 
     const double programadoMs = (flujo.size() - 1) * 10.0 * 1000.0 / 19200.0;
     EXPECT_GE(static_cast<double>(ultimoMs), programadoMs * 0.95);
@@ -249,13 +235,12 @@ TEST(Simulador, EscribeEnUnDispositivo) {
     const QByteArray flujo = esperado(2, 300);
     QElapsedTimer reloj;
     reloj.start();
-    QProcess p;
-    p.start(kSimulador, {"--dispositivo", QString::fromLocal8Bit(nombre), "--rapido", "--paquetes",
-                         "300", "--semilla", "2"});
-    ASSERT_TRUE(p.waitForStarted());
+    Proceso p;
+    ASSERT_TRUE(p.iniciar(kSimulador, {"--dispositivo", QString::fromLocal8Bit(nombre), "--rapido",
+                                       "--paquetes", "300", "--semilla", "2"}));
     const QByteArray recibido = leer_hasta_cierre(maestro, 30000, reloj, nullptr, flujo.size());
-    EXPECT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.esperarFin(30000));
+    EXPECT_EQ(p.estado(), 0);
     EXPECT_EQ(recibido, flujo);
     close(maestro);
     close(esclavo);
@@ -266,17 +251,12 @@ TEST(Simulador, EscribeEnUnDispositivo) {
 class ParadaDelSimulador : public testing::TestWithParam<int> {};
 
 TEST_P(ParadaDelSimulador, TerminaAlFinalDeUnPaquete) {
-    QProcess p;
-    p.start(kSimulador, {"--salida", "-", "--velocidad", "19200", "--semilla", "8", "--resumen"});
-    ASSERT_TRUE(p.waitForStarted());
-    QByteArray salida;
-    while (salida.size() < 300 && p.waitForReadyRead(10000)) salida += p.readAllStandardOutput();
-    ASSERT_GE(salida.size(), 300);
-    ASSERT_EQ(kill(static_cast<pid_t>(p.processId()), GetParam()), 0);
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
-    salida += p.readAllStandardOutput();
+    Proceso p;
+    ASSERT_TRUE(p.iniciar(
+        kSimulador, {"--salida", "-", "--velocidad", "19200", "--semilla", "8", "--resumen"}));
+    ASSERT_TRUE(p.esperar([&] { return p.salida().size() >= 300; }, 10000));
+    ASSERT_EQ(p.parar(GetParam(), 10000), 0);
+    const QByteArray& salida = p.salida();
 
     Generador g(8);
     Resumen r;
@@ -288,7 +268,7 @@ TEST_P(ParadaDelSimulador, TerminaAlFinalDeUnPaquete) {
     }
     EXPECT_EQ(salida, hecho);
     bool completo = false;
-    EXPECT_EQ(leer_resumen(QString::fromUtf8(p.readAllStandardError()), completo), r);
+    EXPECT_EQ(leer_resumen(p.errores(), completo), r);
     EXPECT_TRUE(completo);
 }
 
