@@ -251,4 +251,19 @@ Fallo abrir_sqlite(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
     return {};
 }
 
+Fallo abrir_sqlite_lectura(const QString& uri, int esperaBloqueoMs, std::unique_ptr<BaseDatos>& base) {
+    auto conexion = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = conexion->db();
+    db.setDatabaseName(uri);
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(esperaBloqueoMs));
+    if (!db.open()) {
+        Fallo f = fallo_de(db.lastError(), Dialecto::SQLite);
+        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kArchivoNoEncontrado;
+        return f;
+    }
+    base = std::make_unique<BaseSQLite>(std::move(conexion), QString());
+    return {};
+}
+
 } // namespace corvane
