@@ -55,10 +55,12 @@ int fallar_lectura(const QString& ruta, const Fallo& f) {
 }
 
 // The store of a query, opened without creating or changing anything: the
-// SQLite file read-only, a server directly (not through the local queue).
+// SQLite file read-only, a server directly (not through the local queue). An
+// event table with other columns fails here, whatever the listing.
 Fallo abrir_consulta(const Opciones& o, std::unique_ptr<BaseDatos>& base) {
-    if (o.base.isEmpty()) return abrir_base_lectura(ruta_base(o), base);
-    return abrir_motor(o.base, base);
+    if (const Fallo f = o.base.isEmpty() ? abrir_base_lectura(ruta_base(o), base) : abrir_motor(o.base, base))
+        return f;
+    return base->recorrer(sentencia_columnas(), [](const ValoresFila&) { return Fallo{}; });
 }
 
 // A listing's bytes straight to standard output, the buffer of escribir()

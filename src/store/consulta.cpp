@@ -48,4 +48,9 @@ QString sentencia_intervalo(const ConsultaIntervalo& c) {
     return s + QStringLiteral(") order by gral_hora_fecha asc, gral_id asc");
 }
 
+QString sentencia_columnas() {
+    return QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from ") + esquema::kTabla +
+           QStringLiteral(" where 1=0");
+}
+
 } // namespace corvane

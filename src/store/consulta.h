@@ -26,4 +26,8 @@ struct ConsultaIntervalo {
 // rows of `c`, by moment, then by arrival.
 QString sentencia_intervalo(const ConsultaIntervalo& c);
 
+// A SELECT of every stored column that gives no row: it fails on an event table
+// with other columns, which a day without rows would not show.
+QString sentencia_columnas();
+
 } // namespace corvane
