@@ -8,9 +8,6 @@
 namespace corvane {
 namespace {
 
-// Milliseconds the forwarder gets to finish when the store closes.
-constexpr int kCierreMs = 1500;
-
 class BaseCentral : public BaseDatos {
 public:
     BaseCentral(QString url, QString cola) : url_(std::move(url)), rutaCola_(std::move(cola)) {
@@ -18,7 +15,7 @@ public:
         static_cast<void>(abrirCola());
         reenvio_ = std::make_unique<Reenvio>(rutaCola_, url_);
     }
-    ~BaseCentral() override { reenvio_->detener(kCierreMs); }
+    ~BaseCentral() override { reenvio_->detener(Reenvio::kCierreMs); }
 
     Dialecto dialecto() const override { return Dialecto::PostgreSQL; }
     bool guardaSiempre() const override { return true; }
@@ -66,7 +63,7 @@ public:
 
     qint64 pendientes() override { return inicial_ + encoladas_ - reenvio_->movidas(); }
     std::vector<Fallo> fallosDiferidos() override { return reenvio_->fallos(); }
-    void cerrar() override { reenvio_->detener(kCierreMs); }
+    void cerrar() override { reenvio_->detener(Reenvio::kCierreMs); }
     bool fallando() override { return reenvio_->fallando(); }
     qint32 ultimoFallo() override { return reenvio_->ultimoFallo(); }
 

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include "common/registro_errores.h"
 #include "store/errores_motor.h"
 
 namespace corvane {
@@ -9,7 +10,7 @@ namespace corvane {
 const Libpq& pq() {
     static const Libpq libpq = [] {
         Libpq l;
-        void* h = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        void* h = ::dlopen(kArchivoLibpq, RTLD_NOW | RTLD_LOCAL);
         if (h == nullptr) return l;
         bool todas = true;
 #define CORVANE_CARGAR(f)                                                                          \
@@ -21,6 +22,10 @@ const Libpq& pq() {
         return l;
     }();
     return libpq;
+}
+
+Fallo fallo_sin_libpq() {
+    return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar %1").arg(QLatin1String(kArchivoLibpq))};
 }
 
 Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {

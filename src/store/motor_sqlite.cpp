@@ -124,7 +124,7 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
     // Reading the schema is the first access to the file: a file that is not a
     // database fails here, before anything could be written to it.
     QVariant tablas;
-    if (Fallo f = consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='TABLA_GENERAL'"), tablas))
+    if (Fallo f = consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'").arg(esquema::kTabla), tablas))
         return f;
     // WAL with synchronous=FULL: a committed row survives a power cut. The answer
     // is the mode in force: a file that cannot take WAL (a read-only file, a file
@@ -142,12 +142,12 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
         if (Fallo f = ejecutar_en(db, esquema::crear_tabla_sqlite(), Dialecto::SQLite)) return f;
     }
     QVariant indices;
-    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_abonado_fecha'"), indices) &&
+    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'").arg(esquema::kIndice), indices) &&
         indices.toInt() == 0) {
         // A read-only file keeps working without the index; only the query is slower.
         [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndice, Dialecto::SQLite);
     }
-    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_momento'"), indices) &&
+    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'").arg(esquema::kIndiceMomento), indices) &&
         indices.toInt() == 0) {
         [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndiceMomentoSQLite, Dialecto::SQLite);
     }

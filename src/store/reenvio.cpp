@@ -64,7 +64,7 @@ public:
     Fallo conectar() {
         cerrar();
         if (!pq().cargada)
-            return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
+            return fallo_sin_libpq();
         const QByteArray url = e_.url.toUtf8();
         // Keepalives and a user timeout notice a peer that vanished; the client
         // side waits below bound a server that stopped answering.
@@ -117,7 +117,7 @@ public:
             mayor = secuencia;
         }
         if (!datos.isEmpty()) {
-            const std::string copia = "COPY TABLA_GENERAL (" + esquema::lista_columnas().toStdString() + ") FROM STDIN";
+            const std::string copia = "COPY " + esquema::kTabla.toStdString() + " (" + esquema::lista_columnas().toStdString() + ") FROM STDIN";
             if (Fallo f = copiar(copia.c_str(), datos)) return f;
         }
         const std::string fin = "UPDATE corvane_envios SET ultima_secuencia = " + std::to_string(mayor) +
@@ -339,7 +339,7 @@ Reenvio::Reenvio(QString cola, QString url) : estado_(std::make_shared<EstadoRee
     std::thread(trabajar, estado_).detach();
 }
 
-Reenvio::~Reenvio() { detener(1500); }
+Reenvio::~Reenvio() { detener(kCierreMs); }
 
 void Reenvio::avisar() {
     const std::lock_guard<std::mutex> l(estado_->mutex);

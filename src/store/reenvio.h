@@ -36,6 +36,8 @@ public:
     // Stops the thread, waiting at most `ms` for it; a thread still inside a call
     // to the server is left to end with the process. Rows not moved stay queued.
     void detener(int ms);
+    // Milliseconds the thread gets when its store closes (and at destruction).
+    static constexpr int kCierreMs = 1500;
 
     // Failures met since the last call, in order, each as the number error.log
     // records (already told once each: the caller decides what to log).
