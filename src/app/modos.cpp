@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "store/archivo_base.h"
 #include "app/cajas_consola.h"
 #include "app/camino.h"
 #include "common/registro_errores.h"
@@ -20,6 +19,7 @@
 #include "consola/exportacion.h"
 #include "consola/listado.h"
 #include "reception/manejador.h"
+#include "store/archivo_base.h"
 #include "store/consulta.h"
 #include "store/motor.h"
 
@@ -58,7 +58,8 @@ int fallar_lectura(const QString& ruta, const Fallo& f) {
 // SQLite file read-only, a server directly (not through the local queue). An
 // event table with other columns fails here, whatever the listing.
 Fallo abrir_consulta(const Opciones& o, std::unique_ptr<BaseDatos>& base) {
-    if (const Fallo f = o.base.isEmpty() ? abrir_base_lectura(ruta_base(o), base) : abrir_motor(o.base, base))
+    if (const Fallo f =
+            o.base.isEmpty() ? abrir_base_lectura(ruta_base(o), base) : abrir_motor(o.base, base))
         return f;
     return base->recorrer(sentencia_columnas(), [](const ValoresFila&) { return Fallo{}; });
 }
@@ -86,9 +87,9 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
     const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
     qint64 filas = 0;
     Fallo escrito;
-    const Fallo f = escribir_listado(base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
-                                     [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); },
-                                     filas);
+    const Fallo f = escribir_listado(
+        base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
+        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas);
     if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
     if (escrito) {
         fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));

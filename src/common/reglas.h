@@ -45,9 +45,13 @@ inline constexpr int kRepetidoras = 15;
 // at indice_filtro_origen(n).
 inline constexpr int kOrigenesTodos = 0;
 inline constexpr int kOrigenDirecto = 1;
-constexpr int indice_filtro_origen(int origen) { return kOrigenDirecto + origen; }
+constexpr int indice_filtro_origen(int origen) {
+    return kOrigenDirecto + origen;
+}
 // The origin that filter index `indice` (not kOrigenesTodos) keeps.
-constexpr int origen_filtrado(int indice) { return indice - kOrigenDirecto; }
+constexpr int origen_filtrado(int indice) {
+    return indice - kOrigenDirecto;
+}
 
 // True when `ruta` addresses a central PostgreSQL database
 // ("postgresql://usuario@servidor:puerto/base" or "postgres://..."); anything else

@@ -14,7 +14,8 @@ void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& 
         mensajes.mostrar(kMensajeCuentaVacia, kTituloMensajes, IconoMensaje::Informacion);
         return;
     }
-    text2.ponerTexto(consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases, fallo));
+    text2.ponerTexto(
+        consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases, fallo));
 }
 
 void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,

@@ -21,7 +21,8 @@ inline const QString kMensajeCuentaVacia = QStringLiteral("Debe llenar el campo 
 // database slot 0. A failed query is logged and leaves in the box what was listed
 // before it; `fallo`, when given, receives the failure (the command line tells it).
 void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
-                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases, Fallo* fallo = nullptr);
+                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases,
+                    Fallo* fallo = nullptr);
 
 // The export button ("Exportar…") beside it: the same account and day, with
 // the origin list's index, every column as CSV (exportacion.h) into a file that

@@ -41,8 +41,8 @@ public:
         if (!info.isFile())
             return {fallos::kArchivoNoEncontrado, QStringLiteral("no es un archivo")};
         const QByteArray nombre = uri.isEmpty() ? QFile::encodeName(ruta) : uri.toUtf8();
-        const int codigo = sqlite3_open_v2(nombre.constData(), &db_,
-                                           banderas | (uri.isEmpty() ? 0 : SQLITE_OPEN_URI), nullptr);
+        const int codigo = sqlite3_open_v2(
+            nombre.constData(), &db_, banderas | (uri.isEmpty() ? 0 : SQLITE_OPEN_URI), nullptr);
         if (codigo != SQLITE_OK) return fallo(codigo);
         sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
         return {};
@@ -95,7 +95,8 @@ QString uri_lectura(const QString& ruta, bool inmutable) {
 Fallo abrir_lectura(Conexion& c, const QString& ruta, QString& uri) {
     uri = uri_lectura(ruta, false);
     if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;
-    const int primera = sqlite3_exec(c.db(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    const int primera =
+        sqlite3_exec(c.db(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if ((primera & 0xff) == SQLITE_CANTOPEN && !QFileInfo::exists(ruta + QStringLiteral("-wal"))) {
         uri = uri_lectura(ruta, true);
         if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;

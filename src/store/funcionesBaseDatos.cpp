@@ -162,9 +162,11 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
     };
 
     if (!indice_valido(indice, kBasesDatos))
-        return fallar({fallos::kIndiceFueraDeRango, QStringLiteral("no hay base de datos en la posición %1").arg(indice)});
+        return fallar({fallos::kIndiceFueraDeRango,
+                       QStringLiteral("no hay base de datos en la posición %1").arg(indice)});
     BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
-    if (base == nullptr) return fallar({fallos::kSinObjeto, QStringLiteral("la base de datos no está abierta")});
+    if (base == nullptr)
+        return fallar({fallos::kSinObjeto, QStringLiteral("la base de datos no está abierta")});
     std::unique_ptr<Registros> abiertos;
     if (const Fallo f = base->abrirRegistros(sentencia, abiertos)) return fallar(f);
     if (!indice_valido(indiceRegistros, kRegistros)) {
@@ -181,7 +183,8 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
     } else {
         while (!rs->alFinal()) {
             QVariant abonado, nivel, origen, momento;
-            if (Fallo f = rs->valor(QStringLiteral("gral_numero_abonado"), abonado)) return fallar(f);
+            if (Fallo f = rs->valor(QStringLiteral("gral_numero_abonado"), abonado))
+                return fallar(f);
             if (Fallo f = rs->valor(QStringLiteral("gral_nivel_señal"), nivel)) return fallar(f);
             if (Fallo f = rs->valor(QStringLiteral("gral_origen"), origen)) return fallar(f);
             if (Fallo f = rs->valor(QStringLiteral("gral_hora_fecha"), momento)) return fallar(f);
@@ -194,7 +197,8 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
             // A level that is not a number or an origin that cannot be compared
             // with 0 is a conversion failure, as the engine would report it.
             if (!nivelOk || !origenOk)
-                return fallar({fallos::kSentenciaRechazada, QStringLiteral("nivel u origen que no es un número")});
+                return fallar({fallos::kSentenciaRechazada,
+                               QStringLiteral("nivel u origen que no es un número")});
             fila.momento = momento_guardado(momento);
             fila.momentoTexto = momento.toString();
             resultado += linea(fila);
