@@ -12,14 +12,14 @@ namespace corvane {
 namespace {
 
 int indice_origen(const QString& valor) {
-    if (valor == QLatin1String("todos")) return 0;
-    if (valor == QLatin1String("directo")) return 1;
-    // Repeaters 1 to 15, written plainly.
+    if (valor == QLatin1String("todos")) return kOrigenesTodos;
+    if (valor == QLatin1String("directo")) return kOrigenDirecto;
+    // A repeater's number, written plainly.
     if (valor.isEmpty() || valor.size() > 2 || valor.startsWith(QLatin1Char('0'))) return -1;
     for (const QChar c : valor)
         if (c.unicode() < u'0' || c.unicode() > u'9') return -1;
     const int n = valor.toInt();
-    return n <= 15 ? n + 1 : -1;
+    return n <= kRepetidoras ? indice_filtro_origen(n) : -1;
 }
 
 // An `aplicar` for a day, AAAA-MM-DD.
@@ -135,8 +135,9 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              o.origen = indice_origen(v);
              if (o.origen < 0)
                  return QStringLiteral(
-                            "origen no válido «%1»: se espera todos, directo o de 1 a 15")
-                     .arg(v);
+                            "origen no válido «%1»: se espera todos, directo o de 1 a %2")
+                     .arg(v)
+                     .arg(kRepetidoras);
              return {};
          }},
         {"csv", kInterruptor, marcar(o.csv)},

@@ -23,7 +23,7 @@ struct Opciones {
     bool todas = false; // --todas: every account instead of one
     QDate fecha;       // --fecha or --desde: the first day listed; today when not given
     QDate hasta;       // --hasta: the last day listed, not before fecha; fecha when not given
-    int origen = 0;    // --origen as the origin list's index: 0 all, 1 direct, 1 + n repeater n
+    int origen = 0;    // --origen as the origin filter's index (common/reglas.h)
     bool csv = false;  // --csv
     bool detalle = false; // --detalle
     QString copia;     // --copia: path of the copy of the event database, a file still to be made

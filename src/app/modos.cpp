@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/archivo_base.h"
 #include "app/cajas_consola.h"
 #include "app/camino.h"
 #include "common/registro_errores.h"
@@ -20,6 +19,7 @@
 #include "consola/exportacion.h"
 #include "consola/listado.h"
 #include "reception/manejador.h"
+#include "store/archivo_base.h"
 #include "store/consulta.h"
 #include "store/motor.h"
 
@@ -54,13 +54,14 @@ int fallar_lectura(const QString& ruta, const Fallo& f) {
     return kSalidaBaseIlegible;
 }
 
-// Opens the store of a query once, to see that it can be read, without creating
-// anything: the SQLite file read-only, a server directly (not through the local
-// queue).
-Fallo comprobar_consulta(const Opciones& o) {
-    if (o.base.isEmpty()) return comprobar_base_legible(ruta_base(o));
-    std::unique_ptr<BaseDatos> base;
-    return abrir_motor(o.base, base);
+// The store of a query, opened without creating or changing anything: the
+// SQLite file read-only, a server directly (not through the local queue). An
+// event table with other columns fails here, whatever the listing.
+Fallo abrir_consulta(const Opciones& o, std::unique_ptr<BaseDatos>& base) {
+    if (const Fallo f =
+            o.base.isEmpty() ? abrir_base_lectura(ruta_base(o), base) : abrir_motor(o.base, base))
+        return f;
+    return base->recorrer(sentencia_columnas(), [](const ValoresFila&) { return Fallo{}; });
 }
 
 // A listing's bytes straight to standard output, the buffer of escribir()
@@ -80,29 +81,21 @@ Fallo escribir_salida(const QByteArray& bytes) {
     return {};
 }
 
-// A listing of a range, of every account, detailed or CSV, on standard output.
-// The store is opened once (a server's connection is the check itself); its
-// failures are told, none logged.
-int listar_intervalo(const Opciones& o) {
-    const QString ruta = ruta_base(o);
-    // A file is first read on a read-only connection, so that a missing one is not created.
-    if (o.base.isEmpty()) {
-        if (const Fallo f = comprobar_base_legible(ruta)) return fallar_lectura(ruta, f);
-    }
-    std::unique_ptr<BaseDatos> base;
-    if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
+// A listing of a range, of every account, detailed or CSV, of `base` on
+// standard output.
+int listar_intervalo(const Opciones& o, BaseDatos& base) {
     const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
     qint64 filas = 0;
     Fallo escrito;
-    const Fallo f = escribir_listado(*base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
-                                     [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); },
-                                     filas);
+    const Fallo f = escribir_listado(
+        base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
+        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas);
     if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
     if (escrito) {
         fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
         return kSalidaBaseIlegible;
     }
-    if (f) return fallar_lectura(ruta, f);
+    if (f) return fallar_lectura(ruta_base(o), f);
     return kSalidaCorrecta;
 }
 
@@ -192,23 +185,24 @@ int modo_reproducir(const Opciones& o) {
 int modo_consultar(const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
-    // One account's day in the operator's lines is the search button's listing,
-    // over the road as the windows build it; every other listing is written as
+    const QString ruta = ruta_base(o);
+    std::unique_ptr<BaseDatos> base;
+    if (const Fallo f = abrir_consulta(o, base)) return fallar_lectura(ruta, f);
+    // Every listing but one account's day in the operator's lines is written as
     // it is read, straight from the engine.
-    if (o.csv || o.detalle || o.todas || o.hasta != o.fecha) return listar_intervalo(o);
-    if (const Fallo f = comprobar_consulta(o)) return fallar_lectura(ruta_base(o), f);
-    Camino camino(o);
-    camino.abrirBase();
-    ConjuntoBases& bases = camino.estado().bases;
-    // Gone between the check and the open: the reason is in error.log.
-    if (bases.abierta[0] == 0)
-        return fallar_lectura(ruta_base(o),
-                              {fallos::kArchivoNoEncontrado, QStringLiteral("vea error.log")});
+    if (o.csv || o.detalle || o.todas || o.hasta != o.fecha) return listar_intervalo(o, *base);
+    // That one is the search button's listing, on a handle set with no error
+    // log: the failure is told here instead, after what was listed before it.
+    ConjuntoBases bases;
+    bases.base[0] = std::move(base);
+    bases.abierta[0] = 1;
     CajaMemoria text3, text2;
     text3.ponerTexto(o.cuenta);
     MensajesConsola mensajes;
-    Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases);
+    Fallo fallo;
+    Command3_Click(text3, 0, o.origen, o.fecha, text2, mensajes, bases, &fallo);
     escribir(stdout, text2.texto());
+    if (fallo) return fallar_lectura(ruta, fallo);
     return kSalidaCorrecta;
 }
 

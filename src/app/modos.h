@@ -47,13 +47,15 @@ bool preparar_carpeta(const Opciones& o, QString& error);
 int fallar(const QString& mensaje);
 
 int modo_reproducir(const Opciones& o);
-// Lists one account's day. The database must be there and readable: an SQLite
-// file that is missing, is not a database or has no event table, or a server
-// that cannot be reached, gives "no se puede leer la base de datos" and exit 3,
-// and nothing is created (no database, no local queue, no error.log).
+// Lists one account's day, or a range. The database must be there and readable:
+// an SQLite file that is missing, is not a database or has no event table, an
+// event table with other columns, a statement that fails, or a server that
+// cannot be reached, gives "no se puede leer la base de datos" and exit 3, after
+// what was listed before the failure. Nothing is created or written (no
+// database, no local queue, no error.log; the file is opened read-only).
 int modo_consultar(const Opciones& o);
 // Writes --copia, a new file, as a consistent copy of baseTolm.mdb of the data
-// folder (archivo_base.h), also while a console writes it. A destination that
+// folder (store/archivo_base.h), also while a console writes it. A destination that
 // exists or whose folder does not gives exit 2; a source that cannot be read, or
 // a copy that fails (its file then removed), exit 3. The source is never created.
 int modo_copia(const Opciones& o);

@@ -7,13 +7,15 @@
 namespace corvane {
 
 void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
-                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases) {
+                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases, Fallo* fallo) {
+    if (fallo != nullptr) *fallo = {};
     const QString cuenta = text3.texto();
     if (cuenta.isEmpty()) {
         mensajes.mostrar(kMensajeCuentaVacia, kTituloMensajes, IconoMensaje::Informacion);
         return;
     }
-    text2.ponerTexto(consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases));
+    text2.ponerTexto(
+        consultar_historial(sentencia_historial(cuenta, senal, origen, dia), 0, 0, bases, fallo));
 }
 
 void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,

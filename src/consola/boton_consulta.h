@@ -18,9 +18,11 @@ inline const QString kMensajeCuentaVacia = QStringLiteral("Debe llenar el campo 
 // Reads the account box, the two list indexes (see sentencia_historial) and the
 // day; an empty account shows "Debe llenar el campo usuario" titled "Brisca" and
 // runs nothing; otherwise the result box receives the operator's listing of
-// database slot 0.
+// database slot 0. A failed query is logged and leaves in the box what was listed
+// before it; `fallo`, when given, receives the failure (the command line tells it).
 void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& dia,
-                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases);
+                    CajaTexto& text2, CajaMensajes& mensajes, ConjuntoBases& bases,
+                    Fallo* fallo = nullptr);
 
 // The export button ("Exportar…") beside it: the same account and day, with
 // the origin list's index, every column as CSV (exportacion.h) into a file that

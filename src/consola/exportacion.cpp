@@ -245,6 +245,9 @@ Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado
     Fallo f = base.recorrer(sentencia_intervalo(c), [&escritor](const ValoresFila& v) { return escritor.fila(v); });
     filas = escritor.filas();
     if (!f && filas == 0 && forma != FormaListado::Csv) escritor.bloque() += kSinRegistros.toUtf8();
+    // A statement that fails before its first row lists nothing, not even the
+    // CSV header: a header alone reads as a day without events.
+    if (f && filas == 0) escritor.bloque().clear();
     // What was listed before a failure is still written.
     const Fallo escrito = escritor.vaciar();
     return f ? f : escrito;

@@ -27,7 +27,8 @@ QByteArray cabecera_csv();
 // counts the rows listed. With no row, the operator's and the detailed forms
 // write "No hay registros para ese abonado" and CSV its header alone. A value
 // that the operator's line cannot read as a number (the level, the origin) is a
-// kSentenciaRechazada failure, as for the account-day listing.
+// kSentenciaRechazada failure, as for the account-day listing. What was listed
+// before a failure is written; a failure before the first row writes nothing.
 Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
                        qint64& filas);
 

@@ -18,8 +18,9 @@ QString linea_historial(const FilaHistorial& f) {
 }
 
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases) {
-    return consultar_historial(sentencia, indice, indiceRegistros, bases, linea_historial, kSinRegistros);
+                            ConjuntoBases& bases, Fallo* fallo) {
+    return consultar_historial(sentencia, indice, indiceRegistros, bases, linea_historial,
+                               kSinRegistros, fallo);
 }
 
 } // namespace corvane

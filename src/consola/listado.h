@@ -28,8 +28,9 @@ QString linea_historial(const FilaHistorial& f);
 
 // Runs the SELECT `sentencia` on database slot `indice`, parks its recordset in
 // slot `indiceRegistros` and returns the operator's listing. A failure is logged
-// under "buscar_ultima_pos_Error" and leaves what was listed before it.
+// under "buscar_ultima_pos_Error" and leaves what was listed before it; `fallo`,
+// when given, receives it.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
-                            ConjuntoBases& bases);
+                            ConjuntoBases& bases, Fallo* fallo = nullptr);
 
 } // namespace corvane

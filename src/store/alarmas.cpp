@@ -28,11 +28,14 @@ QString valor(const FilaAlarma& fila, const esquema::ColumnaAlarma& c) {
 }
 
 Fallo existe_tabla(BaseDatos& base, bool& existe) {
-    const QString consulta = base.dialecto() == Dialecto::PostgreSQL
-                                 ? QStringLiteral("SELECT CASE WHEN to_regclass('tabla_alarmas') "
-                                                  "IS NULL THEN 0 ELSE 1 END AS existe")
-                                 : QStringLiteral("SELECT count(*) AS existe FROM sqlite_master "
-                                                  "WHERE type='table' AND name='TABLA_ALARMAS'");
+    const QString consulta =
+        base.dialecto() == Dialecto::PostgreSQL
+            ? QStringLiteral(
+                  "SELECT CASE WHEN to_regclass('%1') IS NULL THEN 0 ELSE 1 END AS existe")
+                  .arg(esquema::kTablaAlarmas)
+            : QStringLiteral("SELECT count(*) AS existe FROM sqlite_master "
+                             "WHERE type='table' AND name='%1'")
+                  .arg(esquema::kTablaAlarmas);
     std::unique_ptr<Registros> rs;
     if (Fallo f = base.abrirRegistros(consulta, rs)) return f;
     QVariant v;
@@ -73,9 +76,9 @@ Fallo escribir(BaseDatos& base, const QString& sentencia) {
 
 Fallo marcar_reconocidas(BaseDatos& base, const QString& condicion, const QString& momento,
                          const QString& puesto) {
-    return escribir(base, QStringLiteral("UPDATE TABLA_ALARMAS SET alar_reconocida=") +
-                              citar(momento) + QStringLiteral(",alar_puesto_reconocimiento=") +
-                              citar(puesto) +
+    return escribir(base, QStringLiteral("UPDATE ") + esquema::kTablaAlarmas +
+                              QStringLiteral(" SET alar_reconocida=") + citar(momento) +
+                              QStringLiteral(",alar_puesto_reconocimiento=") + citar(puesto) +
                               QStringLiteral(" WHERE alar_reconocida IS NULL AND ") + condicion);
 }
 
@@ -83,8 +86,8 @@ Fallo marcar_reconocidas(BaseDatos& base, const QString& condicion, const QStrin
 
 Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas) {
     if (alarmas.empty()) return {};
-    QString s = QStringLiteral("INSERT INTO TABLA_ALARMAS (") + esquema::lista_columnas_alarma() +
-                QStringLiteral(") VALUES ");
+    QString s = QStringLiteral("INSERT INTO ") + esquema::kTablaAlarmas + QStringLiteral(" (") +
+                esquema::lista_columnas_alarma() + QStringLiteral(") VALUES ");
     for (std::size_t i = 0; i < alarmas.size(); ++i) {
         s += i == 0 ? QStringLiteral("(") : QStringLiteral(",(");
         for (std::size_t k = 0; k < esquema::kColumnasAlarma.size(); ++k)
@@ -110,8 +113,9 @@ namespace {
 Fallo leer_alarmas(BaseDatos& base, const QString& condicion, std::vector<FilaAlarma>& alarmas) {
     alarmas.clear();
     std::unique_ptr<Registros> rs;
-    const QString consulta =
-        QStringLiteral("SELECT ") + esquema::lista_columnas_alarma() + QStringLiteral(" FROM TABLA_ALARMAS WHERE ") + condicion;
+    const QString consulta = QStringLiteral("SELECT ") + esquema::lista_columnas_alarma() +
+                             QStringLiteral(" FROM ") + esquema::kTablaAlarmas +
+                             QStringLiteral(" WHERE ") + condicion;
     if (const Fallo f = base.abrirRegistros(consulta, rs)) {
         bool existe = true;
         if (existe_tabla(base, existe) || existe) return f;

@@ -34,7 +34,7 @@ void ClientePq::cerrar() {
 Fallo ClientePq::conectar(const ConexionPostgreSQL& c, int limiteMs) {
     cerrar();
     if (!pq().cargada)
-        return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
+        return fallo_sin_libpq();
     ParametrosPq p;
     c.parametros(p);
     conn_ = pq().PQconnectStartParams(p.claves.data(), p.valores.data(), 0);

@@ -1,6 +1,7 @@
 #include "store/consulta.h"
 
 #include "common/comun.h"
+#include "common/reglas.h"
 #include "store/esquema.h"
 
 namespace corvane {
@@ -20,19 +21,20 @@ QString valor_filtro(int valor) {
 } // namespace
 
 QString sentencia_historial(const QString& cuenta, int senal, int origen, const QDate& dia) {
-    QString s = QStringLiteral("select * from TABLA_GENERAL where (") +
+    QString s = QStringLiteral("select * from ") + esquema::kTabla + QStringLiteral(" where (") +
                 QStringLiteral("(gral_numero_abonado='") + cuenta + QStringLiteral("') and ") +
                 QStringLiteral("(gral_hora_fecha>=#") + literal_momento(dia, "00:00:00") +
                 QStringLiteral("#) and ") + QStringLiteral("(gral_hora_fecha<=#") +
                 literal_momento(dia, "23:59:59");
     const QString condicionNivel = QStringLiteral("(gral_nivel_señal<=") + valor_filtro(senal) + QStringLiteral(")");
-    const QString condicionOrigen =
-        QStringLiteral("(gral_origen='") + valor_filtro(origen - 1) + QStringLiteral("')");
-    if (senal == 0 && origen == 0) {
+    const QString condicionOrigen = QStringLiteral("(gral_origen='") +
+                                    valor_filtro(origen_filtrado(origen)) + QStringLiteral("')");
+    if (senal == 0 && origen == kOrigenesTodos) {
         s += QStringLiteral("#)");
     } else {
         s += QStringLiteral("#) and ");
-        if (senal != 0 && origen != 0) s += condicionNivel + QStringLiteral(" and ") + condicionOrigen;
+        if (senal != 0 && origen != kOrigenesTodos)
+            s += condicionNivel + QStringLiteral(" and ") + condicionOrigen;
         else if (senal != 0) s += condicionNivel;
         else s += condicionOrigen;
     }
@@ -40,12 +42,20 @@ QString sentencia_historial(const QString& cuenta, int senal, int origen, const 
 }
 
 QString sentencia_intervalo(const ConsultaIntervalo& c) {
-    QString s = QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from TABLA_GENERAL where (");
+    QString s = QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from ") +
+                esquema::kTabla + QStringLiteral(" where (");
     if (!c.cuenta.isEmpty()) s += QStringLiteral("(gral_numero_abonado='") + c.cuenta + QStringLiteral("') and ");
     s += QStringLiteral("(gral_hora_fecha>=#") + literal_momento(c.desde, "00:00:00") + QStringLiteral("#) and ") +
          QStringLiteral("(gral_hora_fecha<=#") + literal_momento(c.hasta, "23:59:59") + QStringLiteral("#)");
-    if (c.origen != 0) s += QStringLiteral(" and (gral_origen='") + valor_filtro(c.origen - 1) + QStringLiteral("')");
+    if (c.origen != kOrigenesTodos)
+        s += QStringLiteral(" and (gral_origen='") + valor_filtro(origen_filtrado(c.origen)) +
+             QStringLiteral("')");
     return s + QStringLiteral(") order by gral_hora_fecha asc, gral_id asc");
+}
+
+QString sentencia_columnas() {
+    return QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from ") +
+           esquema::kTabla + QStringLiteral(" where 1=0");
 }
 
 } // namespace corvane

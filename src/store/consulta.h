@@ -8,8 +8,8 @@
 namespace corvane {
 
 // The SELECT for `cuenta` on `dia`. `senal` is the index of the signal list (0: no
-// condition, k: level at most k); `origen` the index of the origin list (0: no
-// condition, 1: direct, 1 + n: repeater n). The day runs from 00:00:00 to 23:59:59
+// condition, k: level at most k); `origen` the index of the origin filter
+// (common/reglas.h). The day runs from 00:00:00 to 23:59:59
 // of `dia` itself, whatever the machine's locale.
 QString sentencia_historial(const QString& cuenta, int senal, int origen, const QDate& dia);
 
@@ -25,5 +25,9 @@ struct ConsultaIntervalo {
 // The SELECT of every stored column (esquema::kColumnas, in their order) of the
 // rows of `c`, by moment, then by arrival.
 QString sentencia_intervalo(const ConsultaIntervalo& c);
+
+// A SELECT of every stored column that gives no row: it fails on an event table
+// with other columns, which a day without rows would not show.
+QString sentencia_columnas();
 
 } // namespace corvane

@@ -42,7 +42,8 @@ QString crear_tabla_alarmas_postgresql() {
 }
 
 QString insert_preparado() {
-    QString s = QStringLiteral("INSERT INTO TABLA_GENERAL (") + lista_columnas() + QStringLiteral(") values(");
+    QString s = QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") + lista_columnas() +
+                QStringLiteral(") values(");
     for (size_t i = 0; i < kColumnas.size(); ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
     return s + QLatin1Char(')');
 }
@@ -61,28 +62,35 @@ QString bloqueo_plpgsql() {
 // taken before the statement assigns any gral_id and held to its commit.
 QString cuerpo_avisos() {
     return QStringLiteral(
-               "IF to_regclass('tabla_general') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
+               "IF to_regclass('%4') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
                "WHERE tgname = 'corvane_aviso_eventos') THEN %1; "
-               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_eventos') THEN "
-               "CREATE OR REPLACE FUNCTION corvane_orden_eventos() RETURNS trigger LANGUAGE plpgsql AS "
+               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_eventos') "
+               "THEN "
+               "CREATE OR REPLACE FUNCTION corvane_orden_eventos() RETURNS trigger LANGUAGE "
+               "plpgsql AS "
                "$f$BEGIN PERFORM pg_advisory_xact_lock(7405112027); RETURN NULL; END$f$; "
-               "CREATE OR REPLACE FUNCTION corvane_aviso_eventos() RETURNS trigger LANGUAGE plpgsql AS "
-               "$f$BEGIN PERFORM pg_notify('%2', coalesce((SELECT max(gral_id) FROM nuevas)::text, '')); "
+               "CREATE OR REPLACE FUNCTION corvane_aviso_eventos() RETURNS trigger LANGUAGE "
+               "plpgsql AS "
+               "$f$BEGIN PERFORM pg_notify('%2', coalesce((SELECT max(gral_id) FROM nuevas)::text, "
+               "'')); "
                "RETURN NULL; END$f$; "
-               "CREATE TRIGGER corvane_orden_eventos BEFORE INSERT ON tabla_general "
+               "CREATE TRIGGER corvane_orden_eventos BEFORE INSERT ON %4 "
                "FOR EACH STATEMENT EXECUTE FUNCTION corvane_orden_eventos(); "
-               "CREATE TRIGGER corvane_aviso_eventos AFTER INSERT ON tabla_general "
-               "REFERENCING NEW TABLE AS nuevas FOR EACH STATEMENT EXECUTE FUNCTION corvane_aviso_eventos(); "
+               "CREATE TRIGGER corvane_aviso_eventos AFTER INSERT ON %4 "
+               "REFERENCING NEW TABLE AS nuevas FOR EACH STATEMENT EXECUTE FUNCTION "
+               "corvane_aviso_eventos(); "
                "END IF; END IF; "
-               "IF to_regclass('tabla_alarmas') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
+               "IF to_regclass('%5') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
                "WHERE tgname = 'corvane_aviso_alarmas') THEN %1; "
-               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas') THEN "
-               "CREATE OR REPLACE FUNCTION corvane_aviso_alarmas() RETURNS trigger LANGUAGE plpgsql AS "
+               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas') "
+               "THEN "
+               "CREATE OR REPLACE FUNCTION corvane_aviso_alarmas() RETURNS trigger LANGUAGE "
+               "plpgsql AS "
                "$f$BEGIN PERFORM pg_notify('%3', ''); RETURN NULL; END$f$; "
-               "CREATE TRIGGER corvane_aviso_alarmas AFTER INSERT OR UPDATE ON tabla_alarmas "
+               "CREATE TRIGGER corvane_aviso_alarmas AFTER INSERT OR UPDATE ON %5 "
                "FOR EACH STATEMENT EXECUTE FUNCTION corvane_aviso_alarmas(); "
                "END IF; END IF; ")
-        .arg(bloqueo_plpgsql(), kCanalEventos, kCanalAlarmas);
+        .arg(bloqueo_plpgsql(), kCanalEventos, kCanalAlarmas, kTabla, kTablaAlarmas);
 }
 
 } // namespace
@@ -92,10 +100,11 @@ QString avisos_postgresql() {
 }
 
 QString asegurar_postgresql(bool conControl) {
-    const QString faltan = QStringLiteral(
-                               "to_regclass('tabla_general') IS NULL OR to_regclass('indice_abonado_fecha') IS NULL OR "
-                               "to_regclass('indice_momento') IS NULL") +
-                           (conControl ? QStringLiteral(" OR to_regclass('corvane_envios') IS NULL") : QString());
+    const QString faltan =
+        QStringLiteral("to_regclass('%1') IS NULL OR to_regclass('%2') IS NULL OR "
+                       "to_regclass('%3') IS NULL")
+            .arg(kTabla, kIndice, kIndiceMomento) +
+        (conControl ? QStringLiteral(" OR to_regclass('corvane_envios') IS NULL") : QString());
     return QStringLiteral("DO $b$BEGIN IF ") + faltan + QStringLiteral(" THEN ") + bloqueo_plpgsql() +
            QStringLiteral("; ") + crear_tabla_postgresql() + QStringLiteral("; ") + kCrearIndice +
            QStringLiteral("; ") + kCrearIndiceMomentoPostgreSQL + QStringLiteral("; ") +

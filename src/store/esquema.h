@@ -51,18 +51,17 @@ QString crear_tabla_postgresql();
 // EXISTS running together can still collide on the type of the table.
 inline const QString kBloqueoEsquema = QStringLiteral("SELECT pg_advisory_xact_lock(7405112026)");
 
-inline const QString kCrearIndice = QStringLiteral(
-    "CREATE INDEX IF NOT EXISTS indice_abonado_fecha "
-    "ON TABLA_GENERAL (gral_numero_abonado, gral_hora_fecha)");
+inline const QString kCrearIndice = QStringLiteral("CREATE INDEX IF NOT EXISTS indice_abonado_fecha ON ") + kTabla +
+                                     QStringLiteral(" (gral_numero_abonado, gral_hora_fecha)");
 
 // The listings of every account over a range of days read the rows by moment,
 // then by arrival. SQLite's index carries the row's key (gral_id) after its
 // columns already; PostgreSQL's needs it named.
 inline const QString kIndiceMomento = QStringLiteral("indice_momento");
-inline const QString kCrearIndiceMomentoSQLite = QStringLiteral(
-    "CREATE INDEX IF NOT EXISTS indice_momento ON TABLA_GENERAL (gral_hora_fecha)");
-inline const QString kCrearIndiceMomentoPostgreSQL = QStringLiteral(
-    "CREATE INDEX IF NOT EXISTS indice_momento ON TABLA_GENERAL (gral_hora_fecha, gral_id)");
+inline const QString kCrearIndiceMomentoSQLite =
+    QStringLiteral("CREATE INDEX IF NOT EXISTS indice_momento ON ") + kTabla + QStringLiteral(" (gral_hora_fecha)");
+inline const QString kCrearIndiceMomentoPostgreSQL = QStringLiteral("CREATE INDEX IF NOT EXISTS indice_momento ON ") +
+                                                     kTabla + QStringLiteral(" (gral_hora_fecha, gral_id)");
 
 // The alarm table, next to the event table on the same database. alar_id is our
 // own key, named by no INSERT; it keeps the order of arrival within a second.
@@ -97,9 +96,8 @@ QString crear_tabla_alarmas_sqlite();
 QString crear_tabla_alarmas_postgresql();
 
 // The start's read: a workstation's alarms not yet acknowledged.
-inline const QString kCrearIndiceAlarmas = QStringLiteral(
-    "CREATE INDEX IF NOT EXISTS indice_alarmas_puesto "
-    "ON TABLA_ALARMAS (alar_puesto, alar_reconocida)");
+inline const QString kCrearIndiceAlarmas = QStringLiteral("CREATE INDEX IF NOT EXISTS indice_alarmas_puesto ON ") +
+                                            kTablaAlarmas + QStringLiteral(" (alar_puesto, alar_reconocida)");
 
 // What workstations that follow a central server listen to. On the event
 // channel the payload is the largest gral_id that a committed INSERT (or COPY)

@@ -152,23 +152,29 @@ QDateTime momento_guardado(const QVariant& valor) {
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases,
                             const std::function<QString(const FilaHistorial&)>& linea,
-                            const QString& sinFilas) {
+                            const QString& sinFilas, Fallo* fallo) {
     QString resultado;
     Registros* rs = nullptr;
-    const auto fallar = [&](qint32 numero) {
+    if (fallo != nullptr) *fallo = {};
+    const auto fallar = [&](const Fallo& f) {
         if (rs != nullptr && rs->abierto()) rs->cerrar();
-        registrar(bases, numero, kEtiquetaConsulta);
+        registrar(bases, f.numero, kEtiquetaConsulta);
+        if (fallo != nullptr) *fallo = f;
         return resultado;
     };
 
-    if (!indice_valido(indice, kBasesDatos)) return fallar(fallos::kIndiceFueraDeRango);
+    if (!indice_valido(indice, kBasesDatos))
+        return fallar({fallos::kIndiceFueraDeRango,
+                       QStringLiteral("no hay base de datos en la posición %1").arg(indice)});
     BaseDatos* base = bases.base[static_cast<size_t>(indice)].get();
-    if (base == nullptr) return fallar(fallos::kSinObjeto);
+    if (base == nullptr)
+        return fallar({fallos::kSinObjeto, QStringLiteral("la base de datos no está abierta")});
     std::unique_ptr<Registros> abiertos;
-    if (const Fallo f = base->abrirRegistros(sentencia, abiertos)) return fallar(f.numero);
+    if (const Fallo f = base->abrirRegistros(sentencia, abiertos)) return fallar(f);
     if (!indice_valido(indiceRegistros, kRegistros)) {
         abiertos->cerrar();
-        return fallar(fallos::kIndiceFueraDeRango);
+        return fallar({fallos::kIndiceFueraDeRango,
+                       QStringLiteral("no hay consulta en la posición %1").arg(indiceRegistros)});
     }
     auto& ranura = bases.registros[static_cast<size_t>(indiceRegistros)];
     ranura = std::move(abiertos);
@@ -179,10 +185,11 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
     } else {
         while (!rs->alFinal()) {
             QVariant abonado, nivel, origen, momento;
-            if (Fallo f = rs->valor(QStringLiteral("gral_numero_abonado"), abonado)) return fallar(f.numero);
-            if (Fallo f = rs->valor(QStringLiteral("gral_nivel_señal"), nivel)) return fallar(f.numero);
-            if (Fallo f = rs->valor(QStringLiteral("gral_origen"), origen)) return fallar(f.numero);
-            if (Fallo f = rs->valor(QStringLiteral("gral_hora_fecha"), momento)) return fallar(f.numero);
+            if (Fallo f = rs->valor(QStringLiteral("gral_numero_abonado"), abonado))
+                return fallar(f);
+            if (Fallo f = rs->valor(QStringLiteral("gral_nivel_señal"), nivel)) return fallar(f);
+            if (Fallo f = rs->valor(QStringLiteral("gral_origen"), origen)) return fallar(f);
+            if (Fallo f = rs->valor(QStringLiteral("gral_hora_fecha"), momento)) return fallar(f);
             FilaHistorial fila;
             bool nivelOk = false, origenOk = false;
             fila.abonado = abonado.toString();
@@ -191,11 +198,13 @@ QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indi
             fila.origenNumero = fila.origen.trimmed().toDouble(&origenOk);
             // A level that is not a number or an origin that cannot be compared
             // with 0 is a conversion failure, as the engine would report it.
-            if (!nivelOk || !origenOk) return fallar(fallos::kSentenciaRechazada);
+            if (!nivelOk || !origenOk)
+                return fallar({fallos::kSentenciaRechazada,
+                               QStringLiteral("nivel u origen que no es un número")});
             fila.momento = momento_guardado(momento);
             fila.momentoTexto = momento.toString();
             resultado += linea(fila);
-            if (Fallo f = rs->siguiente()) return fallar(f.numero);
+            if (Fallo f = rs->siguiente()) return fallar(f);
         }
     }
     rs->cerrar();

@@ -62,11 +62,13 @@ struct FilaHistorial {
 // Runs a SELECT on database slot `indice`, parks its recordset in recordset slot
 // `indiceRegistros` and returns the listing: `linea` of each row in order, or
 // `sinFilas` when there is none. On failure it logs "buscar_ultima_pos_Error" and
-// returns the lines built so far. The listing's forms are in consola/listado.h.
+// returns the lines built so far. `fallo`, when given, receives the failure (none
+// when the listing is whole), for a caller that must tell it. The listing's forms
+// are in consola/listado.h.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases,
                             const std::function<QString(const FilaHistorial&)>& linea,
-                            const QString& sinFilas);
+                            const QString& sinFilas, Fallo* fallo = nullptr);
 
 // A stored moment read back: SQLite gives the stored text, PostgreSQL a timestamp.
 QDateTime momento_guardado(const QVariant& valor);

@@ -12,7 +12,7 @@ namespace corvane {
 const Libpq& pq() {
     static const Libpq libpq = [] {
         Libpq l;
-        void* h = ::dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        void* h = ::dlopen(kArchivoLibpq, RTLD_NOW | RTLD_LOCAL);
         if (h == nullptr) return l;
         bool todas = true;
 #define CORVANE_CARGAR(f)                                                                          \
@@ -43,6 +43,10 @@ QString detalle_de(const QString& sqlstate) {
 }
 
 } // namespace
+
+Fallo fallo_sin_libpq() {
+    return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar %1").arg(QLatin1String(kArchivoLibpq))};
+}
 
 Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
     const char* estado = r != nullptr ? pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;

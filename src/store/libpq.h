@@ -28,6 +28,10 @@ struct Libpq {
 // Loaded once, at the first call.
 const Libpq& pq();
 
+// The library's file; the failure of every use of libpq when it could not be loaded.
+inline constexpr const char* kArchivoLibpq = "libpq.so.5";
+Fallo fallo_sin_libpq();
+
 // A failed statement's result (or, null, the connection's last failure) as a
 // Fallo numbered by its SQLSTATE; one without a SQLSTATE is the connection's.
 // The detail names the SQLSTATE, never the server's text (in its language).

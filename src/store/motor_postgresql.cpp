@@ -61,7 +61,7 @@ private:
             qstrcmp(manejador.typeName(), "PGconn*") == 0 || qstrcmp(manejador.typeName(), "pg_conn*") == 0;
         PGconn* conn = esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
         if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta (%1)").arg(QLatin1String(manejador.typeName()))};
-        if (!pq().cargada) return {fallos::kConexionPerdida, QStringLiteral("no se pudo cargar libpq.so.5")};
+        if (!pq().cargada) return fallo_sin_libpq();
         const QByteArray copia = QByteArrayLiteral("COPY (") +
                                  traducir_sentencia(sentencia, Dialecto::PostgreSQL).toUtf8() +
                                  QByteArrayLiteral(") TO STDOUT");

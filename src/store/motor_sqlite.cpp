@@ -124,7 +124,10 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
     // Reading the schema is the first access to the file: a file that is not a
     // database fails here, before anything could be written to it.
     QVariant tablas;
-    if (Fallo f = consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='TABLA_GENERAL'"), tablas))
+    if (Fallo f = consultar(db,
+                            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'")
+                                .arg(esquema::kTabla),
+                            tablas))
         return f;
     // WAL with synchronous=FULL: a committed row survives a power cut. The answer
     // is the mode in force: a file that cannot take WAL (a read-only file, a file
@@ -142,12 +145,18 @@ Fallo conectar(const QString& ruta, std::shared_ptr<Conexion>& resultado) {
         if (Fallo f = ejecutar_en(db, esquema::crear_tabla_sqlite(), Dialecto::SQLite)) return f;
     }
     QVariant indices;
-    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_abonado_fecha'"), indices) &&
+    if (!consultar(db,
+                   QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'")
+                       .arg(esquema::kIndice),
+                   indices) &&
         indices.toInt() == 0) {
         // A read-only file keeps working without the index; only the query is slower.
         [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndice, Dialecto::SQLite);
     }
-    if (!consultar(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='indice_momento'"), indices) &&
+    if (!consultar(db,
+                   QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name='%1'")
+                       .arg(esquema::kIndiceMomento),
+                   indices) &&
         indices.toInt() == 0) {
         [[maybe_unused]] const Fallo ignorado = ejecutar_en(db, esquema::kCrearIndiceMomentoSQLite, Dialecto::SQLite);
     }
@@ -248,6 +257,23 @@ Fallo abrir_sqlite(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
     if (Fallo f = conectar(ruta, conexion)) return f;
     // An in-memory database has no file to watch.
     base = std::make_unique<BaseSQLite>(std::move(conexion), ruta == kBaseEnMemoria ? QString() : ruta);
+    return {};
+}
+
+Fallo abrir_sqlite_lectura(const QString& uri, int esperaBloqueoMs,
+                           std::unique_ptr<BaseDatos>& base) {
+    auto conexion = std::make_shared<Conexion>(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = conexion->db();
+    db.setDatabaseName(uri);
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
+            .arg(esperaBloqueoMs));
+    if (!db.open()) {
+        Fallo f = fallo_de(db.lastError(), Dialecto::SQLite);
+        if (f.numero == fallos::kMotorGeneral) f.numero = fallos::kArchivoNoEncontrado;
+        return f;
+    }
+    base = std::make_unique<BaseSQLite>(std::move(conexion), QString());
     return {};
 }
 

@@ -103,8 +103,8 @@ private:
         // newest `iniciales` ones.
         QSqlQuery q(db);
         ultima_ = 0;
-        if (!q.exec(QStringLiteral("SELECT gral_id FROM tabla_general ORDER BY gral_id DESC OFFSET %1 LIMIT 1")
-                        .arg(iniciales_))) {
+        if (!q.exec(QStringLiteral("SELECT gral_id FROM %1 ORDER BY gral_id DESC OFFSET %2 LIMIT 1")
+                        .arg(esquema::kTabla, QString::number(iniciales_)))) {
             porQue = numero(q.lastError());
             ultima_ = -1;
             return false;
@@ -118,7 +118,7 @@ private:
         if (!conexion_ || !conEventos_ || ultima_ < 0) return;
         QSqlDatabase db = conexion_->db();
         const QString consulta = QStringLiteral("SELECT gral_id,") + esquema::lista_columnas() +
-                                 QStringLiteral(" FROM tabla_general WHERE gral_id > %1 ORDER BY gral_id LIMIT ") +
+                                 QStringLiteral(" FROM ") + esquema::kTabla + QStringLiteral(" WHERE gral_id > %1 ORDER BY gral_id LIMIT ") +
                                  QString::number(kFilasPorLectura);
         for (;;) {
             QSqlQuery q(db);

@@ -58,7 +58,6 @@ constexpr float kAltoAviso = 300;
 constexpr float kMargenAviso = 240;
 
 constexpr int kNivelesSenal = 16;
-constexpr int kRepetidoras = 15;
 
 QGroupBox* marco(QWidget* padre, const char* nombre, const QString& titulo, const RectTwips& r) {
     auto* m = new Marco(titulo, padre);

@@ -515,7 +515,7 @@ TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
 // The server's messages in Spanish (lc_messages) change no number and no text.
 TEST(FallosAlmacen, ServidorPostgreSQLEnCastellano) {
     qputenv("CORVANE_PG_IDIOMA", "es_ES.UTF-8");
-    REQUIERE_SERVIDOR_PROPIO(pg);
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg);
     qunsetenv("CORVANE_PG_IDIOMA");
     ASSERT_EQ(pg.psql("postgres", "SHOW lc_messages"), "es_ES.UTF-8");
     const Trafico t = trafico();

@@ -229,6 +229,32 @@ TEST_P(Consulta, CuentaVaciaMuestraElMensajeYNoEjecutaNada) {
     EXPECT_EQ(text2.texto(), QStringLiteral("anterior"));
 }
 
+// A statement that the engine rejects (the table lost a column): the button
+// shows what it showed before, the failure is logged once per query as ever, and
+// the caller that asks for it receives it too.
+TEST_P(Consulta, FalloDeLaSentenciaSeRegistraYSeEntrega) {
+    guardar("02bf", "2026-12-06 10:00:00", "0");
+    ASSERT_FALSE(bases.base[0]->ejecutar(
+        QStringLiteral("ALTER TABLE TABLA_GENERAL RENAME COLUMN gral_numero_abonado TO otra")));
+    EXPECT_EQ(buscar("02bf"), QString());
+    CajaMemoria text3, text2;
+    text3.ponerTexto(QStringLiteral("02bf"));
+    Fallo fallo{fallos::kMotorGeneral, QStringLiteral("anterior")};
+    Command3_Click(text3, 0, 0, kDia, text2, mensajes, bases, &fallo);
+    EXPECT_EQ(text2.texto(), QString());
+    EXPECT_EQ(fallo.numero, fallos::kSentenciaRechazada) << fallo.detalle.toStdString();
+    EXPECT_TRUE(fallo.detalle.contains(QStringLiteral("gral_numero_abonado")))
+        << fallo.detalle.toStdString();
+    EXPECT_EQ(log().count(QStringLiteral("buscar_ultima_pos_Error")), 2);
+    // A query that lists is whole: no failure.
+    ASSERT_FALSE(bases.base[0]->ejecutar(
+        QStringLiteral("ALTER TABLE TABLA_GENERAL RENAME COLUMN otra TO gral_numero_abonado")));
+    Command3_Click(text3, 0, 0, kDia, text2, mensajes, bases, &fallo);
+    EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
+    EXPECT_EQ(text2.texto(),
+              QStringLiteral("Cuenta=02bf  Señal=5  Origen=Dir     Hora=06/12/2026 10:00:00\r\n"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Motores, Consulta, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
 
 // A server whose dates are written day first: the listings still read the
@@ -291,7 +317,9 @@ TEST(ConsultaSinBase, RegistraUnFalloYDevuelveVacio) {
                              "buscar_ultima_pos_Error\r\n"));
     // Slot indexes out of range.
     EXPECT_EQ(consultar_historial(QStringLiteral("select 1"), 3, 0, bases), QString());
-    EXPECT_EQ(consultar_historial(QStringLiteral("select 1"), 0, 4, bases), QString());
+    Fallo fallo;
+    EXPECT_EQ(consultar_historial(QStringLiteral("select 1"), 0, 4, bases, &fallo), QString());
+    EXPECT_EQ(fallo.numero, fallos::kSinObjeto);
     EXPECT_EQ(leer_texto(errores.ruta()).count(QStringLiteral("buscar_ultima_pos_Error")), 3);
 }
 

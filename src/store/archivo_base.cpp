@@ -1,14 +1,16 @@
-#include "app/archivo_base.h"
+#include "store/archivo_base.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <sqlite3.h>
 
 #include "common/registro_errores.h"
 #include "store/errores_motor.h"
 #include "store/esquema.h"
+#include "store/motor_sqlite.h"
 
 namespace corvane {
 namespace {
@@ -29,18 +31,25 @@ public:
     Conexion& operator=(const Conexion&) = delete;
 
     // `banderas`: SQLITE_OPEN_READONLY or SQLITE_OPEN_READWRITE, never
-    // SQLITE_OPEN_CREATE: the file must exist.
-    Fallo abrir(const QString& ruta, int banderas) {
+    // SQLITE_OPEN_CREATE: the file must exist. With `uri`, the file is opened by
+    // that SQLite URI of it instead of by its path.
+    Fallo abrir(const QString& ruta, int banderas, const QString& uri = {}) {
+        cerrar();
         const QFileInfo info(ruta);
         if (!info.exists())
             return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo no existe")};
         if (!info.isFile())
             return {fallos::kArchivoNoEncontrado, QStringLiteral("no es un archivo")};
-        const int codigo =
-            sqlite3_open_v2(QFile::encodeName(ruta).constData(), &db_, banderas, nullptr);
+        const QByteArray nombre = uri.isEmpty() ? QFile::encodeName(ruta) : uri.toUtf8();
+        const int codigo = sqlite3_open_v2(
+            nombre.constData(), &db_, banderas | (uri.isEmpty() ? 0 : SQLITE_OPEN_URI), nullptr);
         if (codigo != SQLITE_OK) return fallo(codigo);
         sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
         return {};
+    }
+    void cerrar() {
+        sqlite3_close(db_);
+        db_ = nullptr;
     }
     // The failure of SQLite's `codigo`, with SQLite's own text as its detail.
     static Fallo fallo(int codigo) {
@@ -71,18 +80,51 @@ Fallo comprobar_tabla(const Conexion& c) {
     return {};
 }
 
+// The SQLite URI that opens `ruta` read-only; `inmutable`: as a file that nobody
+// changes while it is read, with no lock and no "-wal" or "-shm" file.
+QString uri_lectura(const QString& ruta, bool inmutable) {
+    QUrl url = QUrl::fromLocalFile(QFileInfo(ruta).absoluteFilePath());
+    url.setQuery(inmutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"));
+    return url.toString(QUrl::FullyEncoded);
+}
+
+// Opens `ruta` read-only and checks it (comprobar_tabla); `uri` receives the
+// URI that read it. A WAL file whose "-wal" and "-shm" files SQLite can neither
+// find nor make fails its first read with SQLITE_CANTOPEN: with no "-wal" file
+// every committed row is in the file itself, which is then read immutable.
+Fallo abrir_lectura(Conexion& c, const QString& ruta, QString& uri) {
+    uri = uri_lectura(ruta, false);
+    if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;
+    const int primera =
+        sqlite3_exec(c.db(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if ((primera & 0xff) == SQLITE_CANTOPEN && !QFileInfo::exists(ruta + QStringLiteral("-wal"))) {
+        uri = uri_lectura(ruta, true);
+        if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;
+    }
+    return comprobar_tabla(c);
+}
+
 } // namespace
 
 Fallo comprobar_base_legible(const QString& ruta) {
     Conexion c;
-    if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY)) return f;
-    return comprobar_tabla(c);
+    QString uri;
+    return abrir_lectura(c, ruta, uri);
+}
+
+Fallo abrir_base_lectura(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
+    QString uri;
+    {
+        Conexion c;
+        if (Fallo f = abrir_lectura(c, ruta, uri)) return f;
+    }
+    return abrir_sqlite_lectura(uri, kEsperaBloqueoMs, base);
 }
 
 Fallo copiar_base(const QString& origen, const QString& destino) {
     Conexion fuente;
-    if (Fallo f = fuente.abrir(origen, SQLITE_OPEN_READONLY)) return f;
-    if (Fallo f = comprobar_tabla(fuente)) return f;
+    QString uri;
+    if (Fallo f = abrir_lectura(fuente, origen, uri)) return f;
     Conexion copia;
     if (Fallo f = copia.abrir(destino, SQLITE_OPEN_READWRITE)) return f;
     sqlite3_backup* respaldo = sqlite3_backup_init(copia.db(), "main", fuente.db(), "main");

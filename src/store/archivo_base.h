@@ -1,13 +1,19 @@
 #pragma once
-// The event file of the data folder read from outside the receive road, through
-// SQLite's own interface on a connection opened read-only (SQLITE_OPEN_READONLY):
-// the file is never created, changed or locked for writing, and a console that
-// is writing it at the same time goes on unhindered. SQLite itself may leave
-// empty "-wal" and "-shm" files beside a WAL file that it found without them.
+// The event file of the data folder read from outside the receive road, on a
+// connection opened read-only (SQLITE_OPEN_READONLY): the file is never created,
+// changed or locked for writing, and a console that is writing it at the same
+// time goes on unhindered. SQLite itself may leave empty "-wal" and "-shm" files
+// beside a WAL file that it found without them, where the folder lets it. Where
+// it cannot make them (a read-only folder or medium) and no "-wal" file is there,
+// no console can be writing the file: it is then read as it stands (SQLite's
+// immutable open), which needs neither.
 
 #include <QString>
 
+#include <memory>
+
 #include "common/fallo.h"
+#include "store/motor.h"
 
 namespace corvane {
 
@@ -17,6 +23,11 @@ namespace corvane {
 // number of SQLite's code otherwise (a file locked for longer than about 5 s:
 // kBloqueada). The detail: the check's own Spanish reason, or SQLite's text.
 Fallo comprobar_base_legible(const QString& ruta);
+
+// The store of a query over the event file `ruta`, checked as
+// comprobar_base_legible checks it: it reads and lists, and writes nothing (no
+// journal mode set, no table or index created; a statement that writes fails).
+Fallo abrir_base_lectura(const QString& ruta, std::unique_ptr<BaseDatos>& base);
 
 // Copies the event database `origen` into `destino`, an existing empty file,
 // with SQLite's online backup: every row committed when the copy starts, those
