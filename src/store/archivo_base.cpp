@@ -90,14 +90,19 @@ QString uri_lectura(const QString& ruta, bool inmutable) {
 
 // Opens `ruta` read-only and checks it (comprobar_tabla); `uri` receives the
 // URI that read it. A WAL file whose "-wal" and "-shm" files SQLite can neither
-// find nor make fails its first read with SQLITE_CANTOPEN: with no "-wal" file
-// every committed row is in the file itself, which is then read immutable.
+// find nor make (a read-only folder or medium) fails its first read, with
+// SQLITE_CANTOPEN or SQLITE_READONLY. With no "-wal" file every committed row is
+// in the file itself, which is then read immutable; not so with a "-journal"
+// file, the undo of a writer that stopped mid-transaction, which a read must
+// apply first.
 Fallo abrir_lectura(Conexion& c, const QString& ruta, QString& uri) {
     uri = uri_lectura(ruta, false);
     if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;
     const int primera =
-        sqlite3_exec(c.db(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if ((primera & 0xff) == SQLITE_CANTOPEN && !QFileInfo::exists(ruta + QStringLiteral("-wal"))) {
+        sqlite3_exec(c.db(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) & 0xff;
+    if ((primera == SQLITE_CANTOPEN || primera == SQLITE_READONLY) &&
+        !QFileInfo::exists(ruta + QStringLiteral("-wal")) &&
+        !QFileInfo::exists(ruta + QStringLiteral("-journal"))) {
         uri = uri_lectura(ruta, true);
         if (Fallo f = c.abrir(ruta, SQLITE_OPEN_READONLY, uri)) return f;
     }

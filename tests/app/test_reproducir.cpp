@@ -372,7 +372,14 @@ TEST_P(ConsultaSoloLectura, ListaSinEscribirNada) {
         if (!soloLectura->lista())
             GTEST_SKIP() << "no se pudo montar la carpeta de solo lectura (root sin CAP_SYS_ADMIN)";
     }
-    const auto antes = contenido(dir.path());
+    // A console's "-shm" file is the shared memory of every connection to the
+    // file, where a reader keeps its place among the writer's: not stored data.
+    const auto guardado = [&] {
+        auto archivos = contenido(dir.path());
+        if (c.escritor) archivos.erase(QStringLiteral("baseTolm.mdb-shm"));
+        return archivos;
+    };
+    const auto antes = guardado();
     struct Forma {
         QStringList argumentos;
         int lineas; // with CR LF, for each copy of the stored rows (a CSV's header once)
@@ -393,7 +400,7 @@ TEST_P(ConsultaSoloLectura, ListaSinEscribirNada) {
         EXPECT_TRUE(e.errores.isEmpty()) << e.errores.toStdString();
         EXPECT_EQ(e.salida.count(QStringLiteral("\r\n")), f.lineas * copias + f.cabecera)
             << e.salida.toStdString();
-        EXPECT_EQ(contenido(dir.path()), antes);
+        EXPECT_EQ(guardado(), antes);
     }
     EXPECT_TRUE(corvane(dia + QStringList{"--carpeta", dir.path()})
                     .salida.startsWith(QStringLiteral(
