@@ -10,7 +10,7 @@
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
 #include "store/funcionesBaseDatos.h"
-#include "store/seguimiento.h"
+#include "reception/seguimiento.h"
 
 namespace corvane {
 

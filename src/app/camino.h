@@ -76,7 +76,7 @@ public:
     // unlocked.
     void cerrar();
 
-    // With a central server (--base), follows what it stores (store/seguimiento.h):
+    // With a central server (--base), follows what it stores (reception/seguimiento.h):
     // `alarmas` is told each time the alarm table changes. With `conEventos` (a
     // workstation without a port, --vista) the rows that every console stores are
     // shown through the handler as if received here, the newest kFilasIniciales

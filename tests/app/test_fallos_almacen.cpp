@@ -435,6 +435,10 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     // With a fault from the start, the first rows come after the first status
     // checks, as on a quiet line.
     if (c.alArrancar) pausa(2500);
+    // A server away from the start is told before any row arrives, in our words.
+    const QString caida = QStringLiteral("Base central no disponible desde ");
+    EXPECT_TRUE(!c.alArrancar || esperar_que([&] { return s->errores().contains(caida); }, 10000))
+        << avisos(s->errores());
     s->escribir(t.trozos[0]);
     ASSERT_TRUE(c.alArrancar || hay(t.filas[0])) << avisos(s->errores());
     ASSERT_TRUE(c.alArrancar || paso(pg, base, c.empieza));
@@ -462,6 +466,9 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     ASSERT_TRUE(!c.termina || paso(pg, base, c.termina));
     if (congelado) s = std::make_unique<Servicio>(dir.path(), QStringList{"--base", url});
     ASSERT_TRUE(hay(t.hasta(3))) << pg.filas(base) << avisos(s->errores());
+    EXPECT_TRUE(!c.alArrancar || esperar_que([&] {
+        return s->errores().contains(QStringLiteral("Base central disponible de nuevo a las "));
+    }, 30000)) << avisos(s->errores());
     s->escribir(t.trozos[4]);
     ASSERT_TRUE(hay(t.hasta(4))) << pg.filas(base);
 

@@ -1,4 +1,4 @@
-#include "store/seguimiento.h"
+#include "reception/seguimiento.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
