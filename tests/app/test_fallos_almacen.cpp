@@ -426,11 +426,11 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     QString consulta;
     if (c.alArrancar) {
         vista = std::make_unique<Servicio>(dirVista.path(), QStringList{"--base", url}, true);
-        QProcess q;
-        q.start(QStringLiteral(CORVANE_BINARIO), {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
-                                                  dirVista.path(), "--base", url});
-        q.waitForFinished(30000);
-        consulta = QString::fromUtf8(q.readAllStandardError());
+        consulta = ejecutar(kCorvane,
+                            {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
+                             dirVista.path(), "--base", url},
+                            {}, 30000)
+                       .errores;
     }
     // With a fault from the start, the first rows come after the first status
     // checks, as on a quiet line.
@@ -515,7 +515,7 @@ TEST(FallosAlmacen, ServidorPostgreSQLCaidoCortadoOCongelado) {
 // The server's messages in Spanish (lc_messages) change no number and no text.
 TEST(FallosAlmacen, ServidorPostgreSQLEnCastellano) {
     qputenv("CORVANE_PG_IDIOMA", "es_ES.UTF-8");
-    REQUIERE_SERVIDOR_PROPIO(pg);
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg);
     qunsetenv("CORVANE_PG_IDIOMA");
     ASSERT_EQ(pg.psql("postgres", "SHOW lc_messages"), "es_ES.UTF-8");
     const Trafico t = trafico();
