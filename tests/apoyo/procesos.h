@@ -148,11 +148,9 @@ public:
     // Ports below the system's range for outgoing connections (from 32768), which
     // a client socket of another test may hold at any moment; another port is
     // tried when one is taken. CORVANE_PUERTO_PROPIO names the first of 18 ports to
-    // take them from instead. `ajustes`: server settings as ALTER SYSTEM SET takes
-    // them (say "lc_messages = 'es_ES.UTF-8'"), written into each server, which
-    // then starts again.
-    explicit ServidorPropio(bool conReserva = false, const QStringList& ajustes = {})
-        : reserva_(conReserva) {
+    // take them from instead. CORVANE_PG_IDIOMA, set while it is made, is the
+    // language of the server's messages (scripts/postgres-prueba.sh).
+    explicit ServidorPropio(bool conReserva = false) : reserva_(conReserva) {
         const int desde = qEnvironmentVariableIntValue("CORVANE_PUERTO_PROPIO");
         for (int intento = 0; intento < 4 && !listo; ++intento) {
             const int vuelta = ::getpid() + intento * 2749;
@@ -165,16 +163,6 @@ public:
             if (reserva_) args << QString::number(puerto_ + 1);
             listo = script(reserva_ ? kReplica : kServidor, args) == 0;
         }
-        if (ajustes.isEmpty()) return;
-        QStringList alterar;
-        for (const QString& a : ajustes)
-            alterar << "-c"
-                    << "ALTER SYSTEM SET " + a;
-        for (const QString& s :
-             reserva_ ? QStringList{dir_ + "/primario", dir_ + "/reserva"} : QStringList{dir_})
-            listo = listo && script(kServidor, QStringList{"psql", s, "postgres"} + alterar) == 0 &&
-                    script(kServidor, {"detener", s}) == 0 &&
-                    script(kServidor, {"arrancar", s}) == 0;
     }
     ~ServidorPropio() { script(reserva_ ? kReplica : kServidor, {"parar", dir_}); }
 

@@ -426,11 +426,11 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     QString consulta;
     if (c.alArrancar) {
         vista = std::make_unique<Servicio>(dirVista.path(), QStringList{"--base", url}, true);
-        QProcess q;
-        q.start(QStringLiteral(CORVANE_BINARIO), {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
-                                                  dirVista.path(), "--base", url});
-        q.waitForFinished(30000);
-        consulta = QString::fromUtf8(q.readAllStandardError());
+        consulta = ejecutar(kCorvane,
+                            {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
+                             dirVista.path(), "--base", url},
+                            {}, 30000)
+                       .errores;
     }
     // With a fault from the start, the first rows come after the first status
     // checks, as on a quiet line.
