@@ -21,6 +21,15 @@ using Monotono = std::chrono::steady_clock;
 
 // Rows sent in one COPY: a few hundred kilobytes, one commit each.
 constexpr int kFilasPorEnvio = 20000;
+// The longest wait for the answer to a look at an idle server: a frozen or
+// unreachable server is told within about 10 s (a look every 5 s).
+constexpr int kRespuestaVistazoMs = 4000;
+// A look that fails sooner than this found the connection cut, not the server
+// away: a new connection is tried at once.
+constexpr int kCorteRapidoMs = 1000;
+// The longest connection attempt while no row waits, so that a server that does
+// not answer is told within about 10 s of the start.
+constexpr int kConexionVistazoMs = 8000;
 
 // The event table's side of the server: the schema made sure of at each
 // connection, and the batches sent with their control record.
@@ -31,18 +40,20 @@ public:
     void cerrar() { cliente_.cerrar(); }
     bool conectado() const { return cliente_.conectado(); }
 
-    // Connects and makes sure of the tables; on failure the connection is closed.
-    Fallo conectar() {
+    // Connects within `limiteMs` and makes sure of the tables; on failure the
+    // connection is closed.
+    Fallo conectar(int limiteMs = kEsperaConexionPqMs) {
         ConexionPostgreSQL c;
         if (Fallo f = ConexionPostgreSQL::leer(url_, QStringLiteral("corvane"), c)) return f;
-        if (Fallo f = cliente_.conectar(c, kEsperaConexionPqMs)) return f;
+        if (Fallo f = cliente_.conectar(c, limiteMs)) return f;
         // The schema, the queues' control table and the triggers, each created
         // only when missing.
         return cliente_.ejecutar(esquema::asegurar_postgresql(true).toUtf8().constData());
     }
 
-    // A look at an idle connection: one statement the server answers.
-    Fallo mirar() { return cliente_.ejecutar("SELECT 1"); }
+    // A look at an idle connection: one statement the server answers within
+    // kRespuestaVistazoMs.
+    Fallo mirar() { return cliente_.ejecutar("SELECT 1", nullptr, kRespuestaVistazoMs); }
 
     // Sends `filas` (with sequence numbers above what the server holds for
     // `identidad`) and the control record in one transaction. `hasta`: the last
@@ -124,11 +135,14 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
             return {};
         p.ultimoVistazo = ahora;
         if (p.servidor.conectado()) {
-            // A connection cut while the server is there is no outage: a new one is tried at once.
-            if (!p.servidor.mirar()) return {};
+            const Fallo f = p.servidor.mirar();
+            if (!f) return {};
             p.servidor.cerrar();
+            // A connection cut while the server is there is no outage: a new one
+            // is tried at once. A server that did not answer in time is away.
+            if (Monotono::now() - ahora >= std::chrono::milliseconds(kCorteRapidoMs)) return f;
         }
-        return p.servidor.conectar();
+        return p.servidor.conectar(kConexionVistazoMs);
     }
     if (!p.servidor.conectado()) {
         if (Fallo f = p.servidor.conectar()) return f;

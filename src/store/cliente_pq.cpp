@@ -15,13 +15,11 @@ using Monotono = std::chrono::steady_clock;
 
 namespace {
 
-// Longest wait for one answer of the server before the connection is given up.
-constexpr int kEsperaRespuestaMs = 20000;
 // Bytes handed to libpq at a time during a COPY.
 constexpr qsizetype kTrozoCopia = 256 * 1024;
 
-Monotono::time_point limite_de_respuesta() {
-    return Monotono::now() + std::chrono::milliseconds(kEsperaRespuestaMs);
+Monotono::time_point limite_de_respuesta(int ms = kEsperaRespuestaMs) {
+    return Monotono::now() + std::chrono::milliseconds(ms);
 }
 
 } // namespace
@@ -131,8 +129,8 @@ Fallo ClientePq::resultados(Limite limite, qint64* valor, bool* copiaLista) {
     }
 }
 
-Fallo ClientePq::ejecutar(const char* sentencia, qint64* valor) {
-    const auto limite = limite_de_respuesta();
+Fallo ClientePq::ejecutar(const char* sentencia, qint64* valor, int limiteMs) {
+    const auto limite = limite_de_respuesta(limiteMs);
     if (!pq().PQsendQuery(conn_, sentencia)) return perderConexion();
     if (Fallo f = vaciar(limite)) return f;
     Fallo f = resultados(limite, valor);

@@ -20,6 +20,8 @@ namespace corvane {
 
 class ConexionPostgreSQL;
 
+// Longest wait for one answer of the server before the connection is given up.
+inline constexpr int kEsperaRespuestaMs = 20000;
 // Milliseconds a connection attempt may take, every host of the URL included.
 inline constexpr int kEsperaConexionPqMs = 20000;
 
@@ -42,7 +44,8 @@ public:
     // Runs `sentencia` (one statement or several separated by ";"); the first
     // failure wins. With `valor`, the first column of the first row read as a
     // number.
-    Fallo ejecutar(const char* sentencia, qint64* valor = nullptr);
+    // `limiteMs`: the longest wait for the answer.
+    Fallo ejecutar(const char* sentencia, qint64* valor = nullptr, int limiteMs = kEsperaRespuestaMs);
     // `sentencia`, a COPY ... FROM STDIN, with `datos` in COPY's text form.
     Fallo copiar(const char* sentencia, const QByteArray& datos);
     // After a failed statement inside a transaction: undo it, or drop the connection.
