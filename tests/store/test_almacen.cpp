@@ -9,6 +9,7 @@
 
 #include "apoyo/apoyo.h"
 #include "decoding/moduloCid.h"
+#include "cola/almacen_cola.h"
 #include "cola/cola_pendientes.h"
 #include "cola/escritura_alarmas.h"
 #include "store/alarmas.h"
@@ -266,6 +267,57 @@ TEST_P(Almacen, EscriturasDeAlarmasRechazadasEsperanYLleganUnaVez) {
               (QStringList{"2026-12-06 14:31:00", "2026-12-06 14:30:00"}));
     EXPECT_EQ(valores_de(b, historial, QStringLiteral("alar_puesto_reconocimiento")),
               (QStringList{"consola-1", "consola-2"}));
+}
+
+// The event stream through the drain loop, on either target (the file, a
+// server): rows the event table refuses wait in the local queue, the outage is
+// told once however often the loop tries, and once the table takes rows again
+// each arrives once, in order.
+TEST_P(Almacen, EventosRechazadosEsperanEnLaColaYLleganUnaVez) {
+    BaseDatos& b = *bases.base[0];
+    const bool pg = GetParam() == Motor::PostgreSQL;
+    if (pg) {
+        ASSERT_FALSE(b.ejecutar(QStringLiteral("CREATE FUNCTION rechazo() RETURNS trigger LANGUAGE plpgsql AS "
+                                               "$$BEGIN RAISE EXCEPTION 'rechazada'; END$$")));
+    }
+    ASSERT_FALSE(b.ejecutar(
+        pg ? QStringLiteral("CREATE TRIGGER rechazo BEFORE INSERT ON TABLA_GENERAL FOR EACH ROW EXECUTE FUNCTION rechazo()")
+           : QStringLiteral("CREATE TRIGGER rechazo BEFORE INSERT ON TABLA_GENERAL BEGIN SELECT RAISE(ABORT,'rechazada'); END")));
+    std::unique_ptr<BaseDatos> almacen;
+    const Fallo apertura = abrir_almacen(base->ruta(), QDir(carpetaLog.path()).filePath(QStringLiteral("pendientes.db")), almacen);
+    ASSERT_TRUE(almacen);
+    EXPECT_FALSE(apertura) << apertura.detalle.toStdString();
+    const auto fila = [](const char* abonado) {
+        return FilaEvento{QString::fromLatin1(abonado), 5, "00", "2026-12-06 14:27:13", "0", "00", "E130", "01", "012"};
+    };
+    std::vector<Fallo> fallos;
+    const auto recoger = [&] {
+        for (Fallo& f : almacen->fallosDiferidos()) fallos.push_back(std::move(f));
+    };
+    for (const QStringList& lote : {QStringList{"0001", "0002", "0003"}, QStringList{"0004", "0005"}}) {
+        ASSERT_FALSE(almacen->comenzarLote());
+        for (const QString& a : lote) EXPECT_FALSE(almacen->guardar(fila(a.toLatin1().constData())));
+        ASSERT_FALSE(almacen->confirmarLote());
+    }
+    EXPECT_EQ(almacen->pendientes(), 5);
+    ASSERT_TRUE(esperar_que([&] { return almacen->fallando(); }));
+    // Two further attempts of the loop (after 2 s, then 4 s) meet the same refusal.
+    esperar_que([&] {
+        recoger();
+        return false;
+    }, 6500);
+    EXPECT_EQ(fallos.size(), 1u);
+    EXPECT_EQ(almacen->pendientes(), 5);
+
+    ASSERT_FALSE(b.ejecutar(pg ? QStringLiteral("DROP TRIGGER rechazo ON TABLA_GENERAL")
+                               : QStringLiteral("DROP TRIGGER rechazo")));
+    EXPECT_TRUE(esperar_que([&] { return almacen->pendientes() == 0; }, 20000));
+    recoger();
+    EXPECT_EQ(fallos.size(), 1u);
+    almacen.reset();
+    EXPECT_EQ(valores_de(b, QStringLiteral("select * from TABLA_GENERAL order by gral_id"),
+                         QStringLiteral("gral_numero_abonado")),
+              (QStringList{"0001", "0002", "0003", "0004", "0005"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Almacen, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
