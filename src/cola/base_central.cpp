@@ -2,9 +2,9 @@
 
 #include "cola/almacen_cola.h"
 #include "cola/cola_pendientes.h"
+#include "cola/reenvio.h"
 #include "common/registro_errores.h"
 #include "store/motor_postgresql.h"
-#include "cola/reenvio.h"
 
 namespace corvane {
 namespace {
@@ -14,7 +14,8 @@ public:
     BaseCentral(QString url, QString cola) : url_(std::move(url)), rutaCola_(std::move(cola)) {
         // A queue that cannot be opened now is tried again at every batch.
         static_cast<void>(abrirCola());
-        flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosServidor>(rutaCola_, url_, drenaje_.parada()));
+        flujo_ = drenaje_.agregar(
+            std::make_unique<FlujoEventosServidor>(rutaCola_, url_, drenaje_.parada()));
         alarmas_ = std::make_unique<EscrituraAlarmas>(rutaCola_, url_, drenaje_);
         drenaje_.iniciar();
     }
@@ -27,8 +28,10 @@ public:
     Fallo guardar(const FilaEvento& fila) override {
         if (Fallo f = abrirCola()) return f;
         if (Fallo f = cola_.encolar(fila)) return f;
-        if (!enLote_) avisar(1);
-        else ++enLote_;
+        if (!enLote_)
+            avisar(1);
+        else
+            ++enLote_;
         return {};
     }
     Fallo comenzarLote() override {
@@ -80,7 +83,8 @@ private:
     Fallo abrirServidor() {
         if (drenaje_.fallando(flujo_)) {
             const qint32 n = drenaje_.ultimoFallo(flujo_);
-            return {n != 0 ? n : fallos::kConexionPerdida, QStringLiteral("el servidor no está disponible")};
+            return {n != 0 ? n : fallos::kConexionPerdida,
+                    QStringLiteral("el servidor no está disponible")};
         }
         if (servidor_) return {};
         return abrir_postgresql(url_, servidor_);

@@ -71,7 +71,8 @@ public:
                 // Nothing of the batch is in the file: all of it waits, in order.
                 anotar(f);
                 respaldando_ = true;
-                for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
+                for (size_t i = 0; i < lote_.size(); ++i)
+                    static_cast<void>(respaldar(lote_.fila(i)));
             }
         }
         terminarColaEnLote();
@@ -155,7 +156,8 @@ private:
         if (enTransaccion) archivo_->deshacerLote();
         archivoEnLote_ = false;
         // A file removed or replaced is opened anew at the next attempt.
-        if (f.numero == fallos::kArchivoNoEncontrado || f.numero == fallos::kNoEsBaseDeDatos) archivo_.reset();
+        if (f.numero == fallos::kArchivoNoEncontrado || f.numero == fallos::kNoEsBaseDeDatos)
+            archivo_.reset();
         if (!enTransaccion) return respaldar(fila);
         for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
         return {};
@@ -210,7 +212,7 @@ private:
 
     std::shared_ptr<EsperaEventos> espera_;
     std::unique_ptr<BaseDatos> archivo_;
-    ColaPendientes cola_; // the receive road's connection to the queue file
+    ColaPendientes cola_;      // the receive road's connection to the queue file
     bool respaldando_ = false; // rows wait: every new row joins them
     FilasCompactas lote_;      // rows of the open batch
     bool enLote_ = false;

@@ -17,21 +17,27 @@ namespace {
 constexpr int kEsperaBloqueoMs = 300;
 
 QString crear_tabla() {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS pendientes (secuencia INTEGER PRIMARY KEY AUTOINCREMENT");
-    for (const esquema::Columna& c : esquema::kColumnas) s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
+    QString s = QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS pendientes (secuencia INTEGER PRIMARY KEY AUTOINCREMENT");
+    for (const esquema::Columna& c : esquema::kColumnas)
+        s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
     return s + QLatin1Char(')');
 }
 
 QString crear_tabla_alarmas() {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS alarmas (secuencia INTEGER PRIMARY KEY AUTOINCREMENT,"
-                               "reconocimiento INTEGER NOT NULL");
-    for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) s += QLatin1Char(',') + c.nombre + QStringLiteral(" TEXT");
+    QString s = QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS alarmas (secuencia INTEGER PRIMARY KEY AUTOINCREMENT,"
+        "reconocimiento INTEGER NOT NULL");
+    for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
+        s += QLatin1Char(',') + c.nombre + QStringLiteral(" TEXT");
     return s + QLatin1Char(')');
 }
 
 QString insercion() {
-    QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() + QStringLiteral(") values(");
-    for (size_t i = 0; i < esquema::kColumnas.size(); ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() +
+                QStringLiteral(") values(");
+    for (size_t i = 0; i < esquema::kColumnas.size(); ++i)
+        s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
     return s + QLatin1Char(')');
 }
 
@@ -57,8 +63,10 @@ std::vector<FilaEvento> FilasPendientes::filas() const {
         for (const esquema::Columna& c : esquema::kColumnas) {
             const qsizetype fin = valores.indexOf('\0', desde);
             const QString texto = QString::fromUtf8(valores.constData() + desde, fin - desde);
-            if (c.texto == nullptr) f.nivel = texto.toInt();
-            else f.*c.texto = texto.isNull() ? QString(QLatin1String("")) : texto;
+            if (c.texto == nullptr)
+                f.nivel = texto.toInt();
+            else
+                f.*c.texto = texto.isNull() ? QString(QLatin1String("")) : texto;
             desde = fin + 1;
         }
         r.push_back(std::move(f));
@@ -66,7 +74,9 @@ std::vector<FilaEvento> FilasPendientes::filas() const {
     return r;
 }
 
-ColaPendientes::~ColaPendientes() { cerrar(); }
+ColaPendientes::~ColaPendientes() {
+    cerrar();
+}
 
 void ColaPendientes::cerrar() {
     sqlite3_finalize(insercion_);
@@ -77,7 +87,8 @@ void ColaPendientes::cerrar() {
 }
 
 Fallo ColaPendientes::fallo(int codigo) const {
-    return {numero_sqlite(codigo), db_ != nullptr ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString()};
+    return {numero_sqlite(codigo),
+            db_ != nullptr ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString()};
 }
 
 Fallo ColaPendientes::ejecutar(const char* sentencia) {
@@ -88,8 +99,9 @@ Fallo ColaPendientes::ejecutar(const char* sentencia) {
 Fallo ColaPendientes::abrir(const QString& ruta) {
     cerrar();
     const QByteArray nombre = QFile::encodeName(ruta);
-    int r = sqlite3_open_v2(nombre.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                            nullptr);
+    int r =
+        sqlite3_open_v2(nombre.constData(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     Fallo f;
     const auto fallar = [&](Fallo error) {
         cerrar();
@@ -100,7 +112,8 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     // The first read of the schema fails on a file that is not a database, before
     // anything is written to it.
     if ((f = ejecutar("SELECT count(*) FROM sqlite_master"))) return fallar(f);
-    if ((f = ejecutar("PRAGMA journal_mode=WAL")) || (f = ejecutar("PRAGMA synchronous=FULL"))) return fallar(f);
+    if ((f = ejecutar("PRAGMA journal_mode=WAL")) || (f = ejecutar("PRAGMA synchronous=FULL")))
+        return fallar(f);
     const QByteArray tabla = crear_tabla().toUtf8();
     const QByteArray alarmas = crear_tabla_alarmas().toUtf8();
     if ((f = ejecutar(tabla.constData())) || (f = ejecutar(alarmas.constData())) ||
@@ -113,14 +126,15 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     if (r != SQLITE_OK) return fallar(fallo(r));
     if (identidad_.isEmpty()) {
         identidad_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        const QByteArray alta = QStringLiteral("INSERT INTO identidad (nombre) VALUES ('%1')").arg(identidad_).toUtf8();
+        const QByteArray alta =
+            QStringLiteral("INSERT INTO identidad (nombre) VALUES ('%1')").arg(identidad_).toUtf8();
         if ((f = ejecutar(alta.constData()))) return fallar(f);
     }
     const QString i = insercion(), l = lectura();
-    if ((r = sqlite3_prepare16_v3(db_, i.utf16(), static_cast<int>(i.size() * 2), SQLITE_PREPARE_PERSISTENT,
-                                  &insercion_, nullptr)) != SQLITE_OK ||
-        (r = sqlite3_prepare16_v3(db_, l.utf16(), static_cast<int>(l.size() * 2), SQLITE_PREPARE_PERSISTENT,
-                                  &lectura_, nullptr)) != SQLITE_OK)
+    if ((r = sqlite3_prepare16_v3(db_, i.utf16(), static_cast<int>(i.size() * 2),
+                                  SQLITE_PREPARE_PERSISTENT, &insercion_, nullptr)) != SQLITE_OK ||
+        (r = sqlite3_prepare16_v3(db_, l.utf16(), static_cast<int>(l.size() * 2),
+                                  SQLITE_PREPARE_PERSISTENT, &lectura_, nullptr)) != SQLITE_OK)
         return fallar(fallo(r));
     return {};
 }
@@ -172,13 +186,18 @@ Fallo ColaPendientes::leer(qint64 despues, int maximo, FilasPendientes& filas) {
 
 Fallo ColaPendientes::borrar_hasta(qint64 secuencia) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QByteArray s = QStringLiteral("DELETE FROM pendientes WHERE secuencia <= %1").arg(secuencia).toUtf8();
+    const QByteArray s =
+        QStringLiteral("DELETE FROM pendientes WHERE secuencia <= %1").arg(secuencia).toUtf8();
     return ejecutar(s.constData());
 }
 
-Fallo ColaPendientes::contar(qint64& cantidad) { return contar_en("pendientes", cantidad); }
+Fallo ColaPendientes::contar(qint64& cantidad) {
+    return contar_en("pendientes", cantidad);
+}
 
-Fallo ColaPendientes::contar_alarmas(qint64& cantidad) { return contar_en("alarmas", cantidad); }
+Fallo ColaPendientes::contar_alarmas(qint64& cantidad) {
+    return contar_en("alarmas", cantidad);
+}
 
 Fallo ColaPendientes::contar_en(const char* tabla, qint64& cantidad) {
     cantidad = 0;
@@ -186,7 +205,8 @@ Fallo ColaPendientes::contar_en(const char* tabla, qint64& cantidad) {
     sqlite3_stmt* st = nullptr;
     const QByteArray s = QByteArrayLiteral("SELECT count(*) FROM ") + tabla;
     int r = sqlite3_prepare_v2(db_, s.constData(), -1, &st, nullptr);
-    if (r == SQLITE_OK && (r = sqlite3_step(st)) == SQLITE_ROW) cantidad = sqlite3_column_int64(st, 0);
+    if (r == SQLITE_OK && (r = sqlite3_step(st)) == SQLITE_ROW)
+        cantidad = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return r == SQLITE_ROW ? Fallo{} : fallo(r);
 }
@@ -194,8 +214,8 @@ Fallo ColaPendientes::contar_en(const char* tabla, qint64& cantidad) {
 Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarmas) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     if (alarmas.empty()) return {};
-    QString s = QStringLiteral("INSERT INTO alarmas (reconocimiento,") + esquema::lista_columnas_alarma() +
-                QStringLiteral(") VALUES (?");
+    QString s = QStringLiteral("INSERT INTO alarmas (reconocimiento,") +
+                esquema::lista_columnas_alarma() + QStringLiteral(") VALUES (?");
     for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) s += QStringLiteral(",?");
     s += QLatin1Char(')');
     sqlite3_stmt* st = nullptr;
@@ -210,7 +230,8 @@ Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarma
         int i = 2;
         for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) {
             const QString& v = a.fila.*c.texto;
-            sqlite3_bind_text16(st, i++, v.isNull() ? reinterpret_cast<const ushort*>(u"") : v.utf16(),
+            sqlite3_bind_text16(st, i++,
+                                v.isNull() ? reinterpret_cast<const ushort*>(u"") : v.utf16(),
                                 static_cast<int>(v.size() * 2), SQLITE_STATIC);
         }
         r = sqlite3_step(st);
@@ -229,7 +250,8 @@ Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarma
 Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& alarmas) {
     alarmas.clear();
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QString s = QStringLiteral("SELECT secuencia,reconocimiento,") + esquema::lista_columnas_alarma() +
+    const QString s = QStringLiteral("SELECT secuencia,reconocimiento,") +
+                      esquema::lista_columnas_alarma() +
                       QStringLiteral(" FROM alarmas ORDER BY secuencia LIMIT %1").arg(maximo);
     sqlite3_stmt* st = nullptr;
     int r = sqlite3_prepare16_v2(db_, s.utf16(), static_cast<int>(s.size() * 2), &st, nullptr);
@@ -239,7 +261,8 @@ Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& ala
         a.secuencia = sqlite3_column_int64(st, 0);
         a.reconocimiento = sqlite3_column_int(st, 1) != 0;
         int i = 2;
-        for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) a.fila.*c.texto = texto_columna(st, i++);
+        for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
+            a.fila.*c.texto = texto_columna(st, i++);
         alarmas.push_back(std::move(a));
     }
     sqlite3_finalize(st);
@@ -248,7 +271,8 @@ Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& ala
 
 Fallo ColaPendientes::borrar_alarmas_hasta(qint64 secuencia) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QByteArray s = QStringLiteral("DELETE FROM alarmas WHERE secuencia <= %1").arg(secuencia).toUtf8();
+    const QByteArray s =
+        QStringLiteral("DELETE FROM alarmas WHERE secuencia <= %1").arg(secuencia).toUtf8();
     return ejecutar(s.constData());
 }
 

@@ -113,7 +113,9 @@ void trabajar(const std::shared_ptr<EstadoDrenaje>& estado) {
 
 Drenaje::Drenaje() : estado_(std::make_shared<EstadoDrenaje>()) {}
 
-Drenaje::~Drenaje() { detener(); }
+Drenaje::~Drenaje() {
+    detener();
+}
 
 std::size_t Drenaje::agregar(std::unique_ptr<Flujo> flujo) {
     auto s = std::make_unique<EstadoFlujo>();
@@ -151,10 +153,18 @@ std::vector<Fallo> Drenaje::fallos(std::size_t i) {
     return r;
 }
 
-const std::atomic<bool>& Drenaje::parada() const { return estado_->parar; }
+const std::atomic<bool>& Drenaje::parada() const {
+    return estado_->parar;
+}
 
-qint64 Drenaje::movidos(std::size_t i) const { return estado_->flujos.at(i)->movidos.load(); }
-bool Drenaje::fallando(std::size_t i) const { return estado_->flujos.at(i)->fallando.load(); }
-qint32 Drenaje::ultimoFallo(std::size_t i) const { return estado_->flujos.at(i)->ultimoNumero.load(); }
+qint64 Drenaje::movidos(std::size_t i) const {
+    return estado_->flujos.at(i)->movidos.load();
+}
+bool Drenaje::fallando(std::size_t i) const {
+    return estado_->flujos.at(i)->fallando.load();
+}
+qint32 Drenaje::ultimoFallo(std::size_t i) const {
+    return estado_->flujos.at(i)->ultimoNumero.load();
+}
 
 } // namespace corvane

@@ -61,7 +61,8 @@ public:
         {
             const std::lock_guard<std::mutex> l(e_->mutex);
             const std::size_t n = std::min<std::size_t>(e_->memoria.size(), kAlarmasPorTanda);
-            memoria.assign(e_->memoria.begin(), e_->memoria.begin() + static_cast<std::ptrdiff_t>(n));
+            memoria.assign(e_->memoria.begin(),
+                           e_->memoria.begin() + static_cast<std::ptrdiff_t>(n));
             // Nothing left anywhere: the count follows what the queue holds.
             qint64 enCola = 0;
             if (memoria.empty() && !sinCola && !cola_.contar_alarmas(enCola) && enCola == 0)
@@ -78,7 +79,8 @@ public:
             e_->esperando.fetch_sub(static_cast<qint64>(hechas));
         }
         const std::lock_guard<std::mutex> l(e_->mutex);
-        e_->memoria.erase(e_->memoria.begin(), e_->memoria.begin() + static_cast<std::ptrdiff_t>(hechas));
+        e_->memoria.erase(e_->memoria.begin(),
+                          e_->memoria.begin() + static_cast<std::ptrdiff_t>(hechas));
         movidos = static_cast<qint64>(hechas);
         return hechas == memoria.size() ? Fallo{} : f;
     }
@@ -120,11 +122,17 @@ EscrituraAlarmas::EscrituraAlarmas(const QString& cola, const QString& destino, 
 
 EscrituraAlarmas::~EscrituraAlarmas() = default;
 
-qint64 EscrituraAlarmas::esperando() const { return espera_->esperando.load(); }
+qint64 EscrituraAlarmas::esperando() const {
+    return espera_->esperando.load();
+}
 
-std::vector<Fallo> EscrituraAlarmas::fallos() { return drenaje_.fallos(flujo_); }
+std::vector<Fallo> EscrituraAlarmas::fallos() {
+    return drenaje_.fallos(flujo_);
+}
 
-bool EscrituraAlarmas::fallando() const { return drenaje_.fallando(flujo_); }
+bool EscrituraAlarmas::fallando() const {
+    return drenaje_.fallando(flujo_);
+}
 
 Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendiente>& alarmas) {
     if (alarmas.empty()) return {};
@@ -134,7 +142,8 @@ Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendie
         f = base == nullptr ? kSinBaseAlarmas : aplicar_alarmas(*base, alarmas, hechas);
         if (!f) return {};
     }
-    const Fallo g = guardarEsperando({alarmas.begin() + static_cast<std::ptrdiff_t>(hechas), alarmas.end()});
+    const Fallo g =
+        guardarEsperando({alarmas.begin() + static_cast<std::ptrdiff_t>(hechas), alarmas.end()});
     drenaje_.avisar();
     return f ? f : g;
 }
@@ -164,9 +173,11 @@ Fallo EscrituraAlarmas::leerEsperando(std::vector<AlarmaPendiente>& alarmas) {
     EsperaAlarmas& e = *espera_;
     const std::lock_guard<std::mutex> l(e.mutex);
     Fallo f;
-    if (!e.colaProductor.abierta() && !e.cola.isEmpty() && QFile::exists(e.cola)) f = e.colaProductor.abrir(e.cola);
+    if (!e.colaProductor.abierta() && !e.cola.isEmpty() && QFile::exists(e.cola))
+        f = e.colaProductor.abrir(e.cola);
     qint64 enCola = 0;
-    if (!f && e.colaProductor.abierta() && !(f = e.colaProductor.contar_alarmas(enCola)) && enCola > 0)
+    if (!f && e.colaProductor.abierta() && !(f = e.colaProductor.contar_alarmas(enCola)) &&
+        enCola > 0)
         f = e.colaProductor.leer_alarmas(static_cast<int>(enCola), alarmas);
     alarmas.insert(alarmas.end(), e.memoria.begin(), e.memoria.end());
     return f;

@@ -40,7 +40,9 @@ FlujoEventosArchivo::~FlujoEventosArchivo() = default;
 
 // The next attempt opens the file anew: a file removed, or a table dropped or
 // renamed meanwhile, is created again.
-void FlujoEventosArchivo::soltar() { c_->archivo.reset(); }
+void FlujoEventosArchivo::soltar() {
+    c_->archivo.reset();
+}
 
 void FlujoEventosArchivo::cerrar() {
     c_->archivo.reset();
@@ -51,7 +53,8 @@ namespace {
 
 // The rows above the file's control record for this queue, and the record, in
 // one transaction. `hasta`: the last sequence number the file holds afterwards.
-Fallo guardar_con_control(BaseDatos& archivo, const QString& cola, const FilasPendientes& pendientes, qint64& hasta) {
+Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
+                          const FilasPendientes& pendientes, qint64& hasta) {
     const std::vector<FilaEvento> filas = pendientes.filas();
     const std::vector<qint64>& secuencias = pendientes.secuencias;
     if (Fallo f = archivo.ejecutar(esquema::kCrearControl)) return f;
@@ -98,7 +101,8 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
         if (!filas.secuencias.empty()) {
             if (Fallo f = abrirArchivo()) return f;
             qint64 hasta = 0;
-            if (Fallo f = guardar_con_control(*c_->archivo, cola.identidad(), filas, hasta)) return f;
+            if (Fallo f = guardar_con_control(*c_->archivo, cola.identidad(), filas, hasta))
+                return f;
             if (Fallo f = borrar_movidas(cola, hasta, parar)) return f;
             movidos = static_cast<qint64>(filas.secuencias.size());
             e.esperando.fetch_sub(movidos);
@@ -146,7 +150,8 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
         e.esperando.fetch_sub(static_cast<qint64>(memoria.size()));
     }
     const std::lock_guard<std::mutex> l(e.mutex);
-    e.memoria.erase(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(memoria.size()));
+    e.memoria.erase(e.memoria.begin(),
+                    e.memoria.begin() + static_cast<std::ptrdiff_t>(memoria.size()));
     movidos = static_cast<qint64>(memoria.size());
     return {};
 }

@@ -59,8 +59,9 @@ public:
     // `identidad`) and the control record in one transaction. `hasta`: the last
     // sequence number the server holds afterwards.
     Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
-        const std::string inicio = "BEGIN; INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('" +
-                                   identidad.toStdString() + "', 0) ON CONFLICT (cola) DO NOTHING";
+        const std::string inicio =
+            "BEGIN; INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('" +
+            identidad.toStdString() + "', 0) ON CONFLICT (cola) DO NOTHING";
         if (Fallo f = cliente_.ejecutar(inicio.c_str())) return f;
         qint64 ultima = 0;
         const std::string consulta = esquema::leer_control(identidad, true).toStdString();
@@ -98,21 +99,25 @@ private:
 } // namespace
 
 struct FlujoEventosServidor::Partes {
-    Partes(QString c, QString url, const std::atomic<bool>& parar) : rutaCola(std::move(c)), servidor(std::move(url), parar) {}
+    Partes(QString c, QString url, const std::atomic<bool>& parar)
+        : rutaCola(std::move(c)), servidor(std::move(url), parar) {}
     QString rutaCola;
     ColaPendientes cola;
     Servidor servidor;
     Monotono::time_point ultimoVistazo{};
 };
 
-FlujoEventosServidor::FlujoEventosServidor(QString cola, QString url, const std::atomic<bool>& parar)
+FlujoEventosServidor::FlujoEventosServidor(QString cola, QString url,
+                                           const std::atomic<bool>& parar)
     : p_(std::make_unique<Partes>(std::move(cola), std::move(url), parar)) {}
 
 FlujoEventosServidor::~FlujoEventosServidor() = default;
 
 // The next attempt connects anew and looks at the tables again, so a table
 // dropped or renamed on the server is created again.
-void FlujoEventosServidor::soltar() { p_->servidor.cerrar(); }
+void FlujoEventosServidor::soltar() {
+    p_->servidor.cerrar();
+}
 
 void FlujoEventosServidor::cerrar() {
     p_->servidor.cerrar();
@@ -131,7 +136,8 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
         // Nothing to send: the server is connected to at the start and looked at
         // now and then, so that its loss and its return are told without traffic.
         const auto ahora = Monotono::now();
-        if (p.servidor.conectado() && ahora - p.ultimoVistazo < std::chrono::milliseconds(kVistazoServidorMs))
+        if (p.servidor.conectado() &&
+            ahora - p.ultimoVistazo < std::chrono::milliseconds(kVistazoServidorMs))
             return {};
         p.ultimoVistazo = ahora;
         if (p.servidor.conectado()) {

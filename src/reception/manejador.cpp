@@ -89,7 +89,9 @@ void ManejadorRx::informar(const std::vector<FilaEvento>& filas, bool guardar) {
         const LineasInforme lineas = lineas_informe(fila);
         const ClasificacionEvento c = clasificar_evento(fila.evento);
         if (seguida(fila.abonado)) registroOnline_->anteponerConTonos(lineas.detallada, {c.tono()});
-        cortas.prepend(lineas.corta);
+        // Newest first; the first line is taken as it is, without a copy.
+        if (cortas.isEmpty()) cortas = lineas.corta;
+        else cortas.prepend(lineas.corta);
         tonos[filas.size() - 1 - i] = c.tono();
         conColor = conColor || c.tono() != Tono::Normal;
         if (!guardar) continue;
