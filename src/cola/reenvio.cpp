@@ -59,9 +59,7 @@ public:
     // `identidad`) and the control record in one transaction. `hasta`: the last
     // sequence number the server holds afterwards.
     Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
-        const std::string inicio =
-            "BEGIN; INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('" +
-            identidad.toStdString() + "', 0) ON CONFLICT (cola) DO NOTHING";
+        const std::string inicio = "BEGIN; " + esquema::crear_control(identidad).toStdString();
         if (Fallo f = cliente_.ejecutar(inicio.c_str())) return f;
         qint64 ultima = 0;
         const std::string consulta = esquema::leer_control(identidad, true).toStdString();

@@ -120,6 +120,12 @@ QString leer_control(const QString& cola, bool bloquear) {
            (bloquear ? QStringLiteral(" FOR UPDATE") : QString());
 }
 
+QString crear_control(const QString& cola) {
+    return QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', 0) "
+                          "ON CONFLICT (cola) DO NOTHING")
+        .arg(cola);
+}
+
 QString poner_control(const QString& cola, qint64 secuencia) {
     return QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', %2) "
                           "ON CONFLICT (cola) DO UPDATE SET ultima_secuencia = excluded.ultima_secuencia")

@@ -119,6 +119,9 @@ inline const QString kCrearControl = QStringLiteral(
 QString leer_control(const QString& cola, bool bloquear);
 // Sets the control record of `cola` to `secuencia`, creating it when missing.
 QString poner_control(const QString& cola, qint64 secuencia);
+// Creates the control record of `cola` at 0 when missing, so that leer_control
+// finds a row to lock.
+QString crear_control(const QString& cola);
 
 // One statement (a DO block) that gives the central tables present their
 // triggers, when they lack them: the event table's, which make every INSERT wait
