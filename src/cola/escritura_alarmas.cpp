@@ -74,6 +74,14 @@ public:
         if (!sinCola && !(f = cola_.encolar_alarmas(memoria))) {
             hechas = memoria.size();
         } else {
+            // Writes of the queue that cannot be read now go first: an
+            // acknowledgement must not reach the table before its alarm.
+            qint64 enMemoria = 0;
+            {
+                const std::lock_guard<std::mutex> l(e_->mutex);
+                enMemoria = static_cast<qint64>(e_->memoria.size());
+            }
+            if (e_->esperando.load() > enMemoria) return f ? f : sinCola;
             if (Fallo g = abrirBase()) return g;
             f = aplicar_alarmas(*base_, memoria, hechas);
             e_->esperando.fetch_sub(static_cast<qint64>(hechas));

@@ -110,23 +110,23 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
         }
     }
     // The queue is empty or cannot be used: rows held in memory go to the queue
-    // when it takes them again, else straight to the file.
-    std::vector<FilaEvento> memoria;
-    {
-        const std::lock_guard<std::mutex> l(e.mutex);
-        const std::size_t n = std::min<std::size_t>(e.memoria.size(), kFilasPorTanda);
-        memoria.assign(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(n));
-        if (memoria.empty() && !sinCola) {
-            // Nothing left anywhere: the count follows what the queue holds.
-            qint64 n2 = 0;
-            if (!cola.contar(n2) && n2 == 0) e.esperando.store(0);
-        }
+    // when it takes them again, else straight to the file, but only when no row
+    // waits in the queue before them. The shared mutex is held for the whole
+    // move: the receive road puts a batch whose commit to the queue failed back
+    // at the front of memory, and must not do so while the front is on its way.
+    const std::lock_guard<std::mutex> l(e.mutex);
+    const std::size_t n = std::min<std::size_t>(e.memoria.size(), kFilasPorTanda);
+    if (n == 0) {
+        // Nothing left anywhere: the count follows what the queue holds.
+        qint64 enLaCola = 0;
+        if (!sinCola && !cola.contar(enLaCola) && enLaCola == 0) e.esperando.store(0);
+        return sinCola;
     }
-    if (memoria.empty()) return sinCola;
+    const auto primeras = e.memoria.begin() + static_cast<std::ptrdiff_t>(n);
     const auto enCola = [&]() -> Fallo {
         if (Fallo f = cola.comenzar()) return f;
-        for (const FilaEvento& fila : memoria) {
-            if (Fallo f = cola.encolar(fila)) {
+        for (auto it = e.memoria.begin(); it != primeras; ++it) {
+            if (Fallo f = cola.encolar(*it)) {
                 cola.deshacer();
                 return f;
             }
@@ -136,23 +136,23 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
     const auto enArchivo = [&]() -> Fallo {
         if (Fallo f = abrirArchivo()) return f;
         if (Fallo f = c_->archivo->comenzarLote()) return f;
-        for (const FilaEvento& fila : memoria) {
-            if (Fallo f = c_->archivo->guardar(fila)) {
+        for (auto it = e.memoria.begin(); it != primeras; ++it) {
+            if (Fallo f = c_->archivo->guardar(*it)) {
                 c_->archivo->deshacerLote();
                 return f;
             }
         }
         return c_->archivo->confirmarLote();
     };
-    const bool aCola = !sinCola && !enCola();
-    if (!aCola) {
-        if (Fallo f = enArchivo()) return f;
-        e.esperando.fetch_sub(static_cast<qint64>(memoria.size()));
+    Fallo f = sinCola ? sinCola : enCola();
+    if (f) {
+        // Rows of the queue that cannot be read now go first.
+        if (e.esperando.load() > static_cast<qint64>(e.memoria.size())) return f;
+        if ((f = enArchivo())) return f;
+        e.esperando.fetch_sub(static_cast<qint64>(n));
     }
-    const std::lock_guard<std::mutex> l(e.mutex);
-    e.memoria.erase(e.memoria.begin(),
-                    e.memoria.begin() + static_cast<std::ptrdiff_t>(memoria.size()));
-    movidos = static_cast<qint64>(memoria.size());
+    e.memoria.erase(e.memoria.begin(), primeras);
+    movidos = static_cast<qint64>(n);
     return {};
 }
 
