@@ -91,13 +91,13 @@ std::vector<Alarma> RegistroAlarmas::refrescar() {
     QSet<QString> vistas;
     for (const Alarma& a : pendientes_) vistas.insert(a.fila.clave);
     for (const Alarma& a : reconocidas_) vistas.insert(a.fila.clave);
-    if (!leer(false)) return nuevas;
+    if (leer(false)) return nuevas;
     for (const Alarma& a : pendientes_)
         if (!vistas.contains(a.fila.clave)) nuevas.push_back(a);
     return nuevas;
 }
 
-bool RegistroAlarmas::leer(bool inicio) {
+Fallo RegistroAlarmas::leer(bool inicio) {
     std::vector<FilaAlarma> filas;
     std::vector<FilaAlarma> reconocidas;
     // With a central server every workstation lists every alarm, and those
@@ -108,7 +108,7 @@ bool RegistroAlarmas::leer(bool inicio) {
     bool fallando = false;
     anotar(f, kEtiquetaLeer, fallando);
     // A refresh that cannot read the table keeps the list as it is.
-    if (f && !inicio) return false;
+    if (f && !inicio) return f;
     std::vector<AlarmaPendiente> esperando;
     if (EscrituraAlarmas* e = escritura()) anotar(e->leerEsperando(esperando), kEtiquetaLeer, fallando);
     // What still waits is newer than what the table holds: a new alarm of this
@@ -130,7 +130,7 @@ bool RegistroAlarmas::leer(bool inicio) {
         reconocidas_.clear();
         for (auto it = reconocidas.rbegin(); it != reconocidas.rend(); ++it) archivar(nueva(std::move(*it)));
     }
-    return true;
+    return f;
 }
 
 void RegistroAlarmas::reintentar() {

@@ -89,9 +89,10 @@ private:
     // The outage of the writes ends once none waits.
     void revisarEspera();
     void reconocerYa(std::vector<Alarma> alarmas);
-    // Lists what the table and the waiting writes hold; false when the table
-    // could not be read (at the start the list is then made of what waits).
-    bool leer(bool inicio);
+    // Lists what the table and the waiting writes hold; returns the table's
+    // failure to be read (logged already): a refresh then keeps the list, a
+    // start makes it of what waits.
+    Fallo leer(bool inicio);
 
     ConjuntoBases& bases_;
     const Reloj& reloj_;
