@@ -53,7 +53,7 @@ public:
     }
 
     // Statement texts go to the server from the caller's thread: while the
-    // forwarder finds the server failing they fail at once, so that a window is not
+    // drain loop finds the server failing they fail at once, so that a window is not
     // held by a connection attempt to a server known to be away.
     Fallo ejecutar(const QString& sentencia) override {
         if (Fallo f = abrirServidor()) return f;

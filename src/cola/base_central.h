@@ -10,7 +10,7 @@
 namespace corvane {
 
 // `url`: the server; `cola`: the queue file. The queue is opened now and again at
-// every batch until it opens; the server is reached only by the forwarder and by
+// every batch until it opens; the server is reached only by the drain loop and by
 // statement texts, so a server that is down does not fail the open.
 Fallo abrir_central(const QString& url, const QString& cola, std::unique_ptr<BaseDatos>& base);
 

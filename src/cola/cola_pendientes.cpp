@@ -13,7 +13,7 @@ namespace corvane {
 namespace {
 
 // Milliseconds a statement waits for the other connection's lock: short, so that
-// neither the receive road nor the forwarder ever waits long on the other.
+// neither the receive road nor the drain loop ever waits long on the other.
 constexpr int kEsperaBloqueoMs = 300;
 
 QString crear_tabla() {

@@ -15,7 +15,7 @@
 // twice, after a crash between the database's commit and the removal here, does
 // no harm.
 //
-// One object per thread: the receive road writes through one, the forwarder
+// One object per thread: the receive road writes through one, the drain loop
 // reads and deletes through another on the same file (WAL lets them share it).
 
 #include <QString>

@@ -39,7 +39,7 @@ void comenzar_lote(ConjuntoBases& bases, qint16 indice);
 void terminar_lote(ConjuntoBases& bases);
 
 // Logs, under "NuevoDato", the failures met off the receive road by the store of
-// slot `indice` (the forwarder of a central server), and returns how many rows
+// slot `indice` (its drain loop), and returns how many rows
 // its local queue still holds; `huboFallos`, when given, tells whether any was met.
 qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos = nullptr);
 

@@ -63,7 +63,7 @@ public:
 
     // Rows held in the local queue of pending rows, not yet in the event table.
     virtual qint64 pendientes() { return 0; }
-    // Failures met off the receive road (by the forwarder) since the last call.
+    // Failures met off the receive road (by the drain loop) since the last call.
     virtual std::vector<Fallo> fallosDiferidos() { return {}; }
     // True when the store keeps every row it is given until the event table has
     // it (a local queue behind it): the caller need not keep a batch's rows to
