@@ -148,12 +148,22 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
         }
         return p.servidor.conectar(kConexionVistazoMs);
     }
-    if (!p.servidor.conectado()) {
+    const bool yaAbierta = p.servidor.conectado();
+    if (!yaAbierta) {
         if (Fallo f = p.servidor.conectar()) return f;
     }
     qint64 hasta = 0;
-    if (Fallo f = p.servidor.enviar(p.cola.identidad(), filas, hasta)) return f;
-    if (Fallo f = borrar_movidas(p.cola, hasta, parar)) return f;
+    Fallo f = p.servidor.enviar(p.cola.identidad(), filas, hasta);
+    // A connection the server closed while it sat idle (idle_session_timeout, a
+    // backend ended by an administrator) is no outage: the batch goes once more
+    // on a new connection, and only a failed new connection is one. The control
+    // record keeps a batch that reached the server before the loss stored once.
+    if (f.numero == fallos::kConexionPerdida && yaAbierta && !p.servidor.conectado() && !parar.load()) {
+        f = p.servidor.conectar();
+        if (!f) f = p.servidor.enviar(p.cola.identidad(), filas, hasta);
+    }
+    if (f) return f;
+    if ((f = borrar_movidas(p.cola, hasta, parar))) return f;
     p.ultimoVistazo = Monotono::now();
     movidos = static_cast<qint64>(filas.secuencias.size());
     return {};

@@ -449,10 +449,9 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     for (size_t i = 1; i <= 3; ++i) {
         s->escribir(t.trozos[i], cortes ? 0 : 700);
         if (!cortes) continue;
-        // Each cut meets the next rows: the forwarder fails once and connects anew.
+        // Each cut meets the next rows: the connection the server closed is opened
+        // anew and the rows go on, with no outage to tell.
         ASSERT_TRUE(hay(t.hasta(i))) << pg.filas(base);
-        ASSERT_TRUE(esperar_que([&] { return s->errores().count(kDisponible) == qsizetype(i); }))
-            << avisos(s->errores());
         ASSERT_TRUE(i == 3 || paso(pg, base, c.empieza));
     }
     ASSERT_TRUE(s->esperarInformes(t.hasta(3))) << avisos(s->errores());
@@ -506,7 +505,7 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
 const CasoServidor kCasosServidor[] = {
     {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
     {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
-    {"ConexionesCortadas", false, "cortar", nullptr, 3, corvane::fallos::kConexionPerdida},
+    {"ConexionesCortadas", false, "cortar", nullptr, 0, 0},
     {"Congelado", false, "congelar", "descongelar", 0, 0},
     {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
     {"RolInexistente", true, "sin_rol", "con_rol", 1, corvane::fallos::kAccesoRechazado},
