@@ -383,9 +383,14 @@ bool paso(ServidorPropio& pg, const QString& base, const char* accion) {
     // The console logs in as the case's role, which is missing (a refused login) until created.
     if (a == "sin_rol") return pg.psql("postgres", "DROP ROLE IF EXISTS " + base) != "error";
     if (a == "con_rol") return pg.psql("postgres", "CREATE ROLE " + base + " LOGIN SUPERUSER") != "error";
-    if (a == "cortar")
-        return pg.psql(base, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                             "WHERE application_name='corvane'") == "1";
+    const QString cortar = QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                                          "WHERE application_name='corvane'");
+    if (a == "cortar") return pg.psql(base, cortar) == "1";
+    // The server closes every session of the case's database idle for a second,
+    // from the console's next connection on.
+    if (a == "reposo")
+        return pg.psql(base, "ALTER DATABASE " + base + " SET idle_session_timeout = '1s'") != "error" &&
+               pg.psql(base, cortar) == "1";
     return pg.hacer(accion) == 0;
 }
 
@@ -506,6 +511,7 @@ const CasoServidor kCasosServidor[] = {
     {"ApagadoAlArrancar", true, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
     {"DetenidoYVueltoAArrancar", false, "detener", "arrancar", 1, corvane::fallos::kConexionPerdida},
     {"ConexionesCortadas", false, "cortar", nullptr, 0, 0},
+    {"SesionesCerradasEnReposo", false, "reposo", nullptr, 0, 0},
     {"Congelado", false, "congelar", "descongelar", 0, 0},
     {"BaseInexistente", true, "borrar", "crear", 1, corvane::fallos::kArchivoNoEncontrado},
     {"RolInexistente", true, "sin_rol", "con_rol", 1, corvane::fallos::kAccesoRechazado},
