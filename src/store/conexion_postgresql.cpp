@@ -4,10 +4,12 @@
 #include <QStringList>
 
 #include <atomic>
+#include <initializer_list>
 
 #include "common/registro_errores.h"
 #include "store/cliente_pq.h"
 #include "store/direccion_postgresql.h"
+#include "store/libpq.h"
 
 namespace corvane {
 namespace {
@@ -23,6 +25,50 @@ QString entre_comillas(QString valor) {
     valor.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
         .replace(QLatin1Char('\''), QLatin1String("\\'"));
     return QLatin1Char('\'') + valor + QLatin1Char('\'');
+}
+
+} // namespace
+
+namespace {
+
+// The values libpq takes for its parameters of a fixed set, in libpq 15's words.
+struct ValoresParametro {
+    const char* nombre;
+    std::initializer_list<const char*> valores;
+};
+const ValoresParametro kValoresParametros[] = {
+    {"sslmode", {"disable", "allow", "prefer", "require", "verify-ca", "verify-full"}},
+    {"gssencmode", {"disable", "prefer", "require"}},
+    {"channel_binding", {"disable", "prefer", "require"}},
+    {"target_session_attrs", {"any", "read-write", "read-only", "primary", "standby", "prefer-standby"}},
+};
+
+// A parameter libpq would refuse at the first connection, refused now: a name it
+// does not know (from libpq's own list, when the library can be loaded), or a
+// value outside the set of a parameter of fixed values.
+Fallo revisar_parametro(const QString& nombre, const QString& valor) {
+    const auto fallo = [](const QString& por) {
+        return Fallo{fallos::kArchivoNoEncontrado, QStringLiteral("dirección de base no válida: ") + por};
+    };
+    if (pq().cargada) {
+        bool conocido = false;
+        if (PQconninfoOption* opciones = pq().PQconndefaults()) {
+            for (const PQconninfoOption* o = opciones; o->keyword != nullptr && !conocido; ++o)
+                conocido = nombre == QLatin1String(o->keyword);
+            pq().PQconninfoFree(opciones);
+        } else {
+            conocido = true; // no list to look in: libpq will tell
+        }
+        if (!conocido) return fallo(QStringLiteral("parámetro desconocido «%1»").arg(nombre));
+    }
+    for (const ValoresParametro& p : kValoresParametros) {
+        if (nombre != QLatin1String(p.nombre)) continue;
+        QStringList admitidos;
+        for (const char* v : p.valores) admitidos << QLatin1String(v);
+        if (admitidos.contains(valor)) return {};
+        return fallo(QStringLiteral("«%1» no es un valor de %2 (%3)").arg(valor, nombre, admitidos.join(QStringLiteral(", "))));
+    }
+    return {};
 }
 
 } // namespace
@@ -53,6 +99,7 @@ Fallo ConexionPostgreSQL::leer(const QString& url, const QString& aplicacion,
     poner("tcp_user_timeout", QStringLiteral("10000"));
     poner("options", QStringLiteral("-c client_min_messages=error"));
     for (const auto& [nombre, valor] : d.parametros) {
+        if (Fallo f = revisar_parametro(nombre, valor)) return f;
         if (valor.contains(QLatin1Char(';')))
             return {
                 fallos::kArchivoNoEncontrado,

@@ -11,7 +11,8 @@
 namespace corvane {
 
 #define CORVANE_FUNCIONES_PQ(X)                                                                    \
-    X(PQcancel) X(PQclear) X(PQconnectPoll) X(PQconnectStartParams) X(PQconnectionNeedsPassword)    \
+    X(PQcancel) X(PQclear) X(PQconndefaults) X(PQconninfoFree) X(PQconnectPoll)                      \
+    X(PQconnectStartParams) X(PQconnectionNeedsPassword)                                             \
     X(PQconsumeInput) X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
     X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples)           \
     X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage)                  \
