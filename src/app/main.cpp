@@ -19,6 +19,21 @@
 
 using namespace corvane;
 
+namespace {
+
+QtMessageHandler manejadorQt = nullptr;
+
+// Qt's own diagnostics (a socket notifier on a connection the server closed, a
+// database connection still in use, the driver's notices) are English texts for
+// developers, not for the operator: they are dropped unless CORVANE_DIAGNOSTICO
+// is set. What the operator must know comes in Spanish through the boxes and
+// error.log; a fatal message still ends the process.
+void callar_qt(QtMsgType tipo, const QMessageLogContext& contexto, const QString& mensaje) {
+    if (tipo == QtFatalMsg && manejadorQt != nullptr) manejadorQt(tipo, contexto, mensaje);
+}
+
+} // namespace
+
 #ifdef CORVANE_VENTANAS
 namespace {
 
@@ -49,6 +64,7 @@ int main(int argc, char* argv[]) {
     // "head", a closed terminal) makes those writes fail, and nothing else:
     // reception and storage go on.
     std::signal(SIGPIPE, SIG_IGN);
+    if (qEnvironmentVariableIsEmpty("CORVANE_DIAGNOSTICO")) manejadorQt = qInstallMessageHandler(callar_qt);
     QStringList argumentos;
     for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
     const LineaComandos linea = analizar_linea_comandos(argumentos);

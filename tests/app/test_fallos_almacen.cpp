@@ -500,6 +500,10 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     EXPECT_TRUE(c.numero == 0 || log.contains(QStringLiteral("Error: %1 ").arg(c.numero)))
         << log.toStdString();
     EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
+    // Nothing of Qt's or libpq's own English reaches the operator, on either console.
+    for (const QString& salida : {e, vista ? vista->errores() : QString()})
+        for (const char* ingles : {"QSocketNotifier", "removeDatabase", "FATAL", "WARNING", "terminating"})
+            EXPECT_FALSE(salida.contains(QLatin1String(ingles))) << salida.toStdString();
     if (vista) causas_dichas(c.numero, e, consulta, vista->errores());
     EXPECT_FALSE(consulta.contains(ServidorPropio::kClave));
     EXPECT_EQ(s->detener(), 0);
