@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <sys/stat.h>
+
 #include <csignal>
 
 #include "app/cajas_consola.h"
@@ -65,6 +67,10 @@ int main(int argc, char* argv[]) {
     // reception and storage go on.
     std::signal(SIGPIPE, SIG_IGN);
     if (qEnvironmentVariableIsEmpty("CORVANE_DIAGNOSTICO")) manejadorQt = qInstallMessageHandler(callar_qt);
+    // The event file, the local queue, the error log and their copies hold the
+    // customers' data: created readable by their owner only (the service's unit
+    // asks the same with UMask=0077).
+    ::umask(::umask(0) | 077);
     QStringList argumentos;
     for (int i = 1; i < argc; ++i) argumentos << QString::fromLocal8Bit(argv[i]);
     const LineaComandos linea = analizar_linea_comandos(argumentos);

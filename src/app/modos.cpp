@@ -221,7 +221,7 @@ int modo_copia(const Opciones& o) {
     // Made here and only if it is still missing: a file that appeared since the
     // check above is not overwritten either.
     const int fd = ::open(QFile::encodeName(o.copia).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return fallar(QStringLiteral("no se puede crear la copia «%1»: %2")
                           .arg(o.copia, QString::fromLocal8Bit(std::strerror(errno))));

@@ -2,6 +2,7 @@
 // --copia.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -63,6 +64,11 @@ TEST(Reproducir, FlujoMixtoDaLaSalidaYLasFilasEsperadas) {
     };
     EXPECT_EQ(filas, esperadas);
     EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("error.log"))));
+    // The customers' data is readable by its owner only.
+    const QFileDevice::Permissions ajenos = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther;
+    for (const QFileInfo& f : QDir(dir.path()).entryInfoList(QDir::Files))
+        EXPECT_FALSE(f.permissions() & ajenos) << f.fileName().toStdString();
 
     // A second replay into the same folder adds the same rows again.
     const Ejecucion otra = corvane({"--reproducir", "-", "--carpeta", dir.path()}, leer_archivo(kFlujo));
