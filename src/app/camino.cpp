@@ -36,12 +36,12 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     // characters, feed the supervised states, at the clock's moment.
     PuertoSerie* p = puerto_.get();
     QObject::connect(p, &PuertoSerie::abiertoCambiado, p, [this](bool abierto) {
-        if (abierto) vigilado_.abierto(proceso_.reloj.ahora());
+        if (abierto) vigilado_.abierto(proceso_.reloj.instante());
         else aplicar(vigilado_.cerrado());
     });
-    QObject::connect(p, &PuertoSerie::llegada, p, [this] { aplicar(vigilado_.llegada(proceso_.reloj.ahora())); });
+    QObject::connect(p, &PuertoSerie::llegada, p, [this] { aplicar(vigilado_.llegada(proceso_.reloj.instante())); });
     QObject::connect(p, &PuertoSerie::cambio, p, [this](CambioPuerto que, const QString& causa) {
-        const QDateTime ahora = proceso_.reloj.ahora();
+        const Instante ahora = proceso_.reloj.instante();
         switch (que) {
         case CambioPuerto::Perdido:
             aplicar(vigilado_.perdido(puerto_->nombre(), ahora, causa));
@@ -164,7 +164,7 @@ void Camino::revisarPendientes() {
     // with no rows to move: its loss and its return are told as a viewer's are.
     if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() && !vista_)
         estadoCentral(!base->fallando(), base->ultimoFallo());
-    aplicar(vigilado_.revisar(proceso_.reloj.ahora()));
+    aplicar(vigilado_.revisar(proceso_.reloj.instante()));
     mostrarAvisos();
 }
 

@@ -1,5 +1,7 @@
 #include "common/reloj.h"
 
+#include <chrono>
+
 namespace corvane {
 
 QString Reloj::texto_hora() const { return ahora().toString(kFormatoHora); }
@@ -34,6 +36,11 @@ void RelojSistema::textos(QString& fecha, QString& hora) const {
     actualizar();
     fecha = fecha_;
     hora = hora_;
+}
+
+Instante RelojSistema::instante() const {
+    const auto desde = std::chrono::steady_clock::now().time_since_epoch();
+    return {QDateTime::currentDateTime(), std::chrono::duration_cast<std::chrono::milliseconds>(desde).count()};
 }
 
 } // namespace corvane

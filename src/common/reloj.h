@@ -7,10 +7,30 @@
 
 namespace corvane {
 
+// A moment as two clocks read it at once: the wall clock, for texts and stored
+// moments, and a steady count of milliseconds, for durations, which a step of
+// the wall clock (NTP, an operator) does not move.
+struct Instante {
+    Instante() = default;
+    // A moment of a fixed clock: its steady count follows the wall clock.
+    Instante(const QDateTime& t) : pared(t), ms(t.toMSecsSinceEpoch()) {} // NOLINT: implicit on purpose
+    Instante(const QDateTime& t, qint64 monotono) : pared(t), ms(monotono) {}
+
+    bool valido() const { return pared.isValid(); }
+    // Whole seconds from this moment to `despues`, by the steady count.
+    qint64 segundosHasta(const Instante& despues) const { return (despues.ms - ms) / 1000; }
+
+    QDateTime pared;
+    qint64 ms = 0;
+};
+
 class Reloj {
 public:
     virtual ~Reloj() = default;
     virtual QDateTime ahora() const = 0;
+    // The wall clock and the steady count read together; a fixed clock's count
+    // follows its wall clock.
+    virtual Instante instante() const { return Instante(ahora()); }
 
     // Time of day of report lines and the status line, 24-hour: "14:27:13".
     virtual QString texto_hora() const;
@@ -26,6 +46,7 @@ public:
 class RelojSistema : public Reloj {
 public:
     QDateTime ahora() const override { return QDateTime::currentDateTime(); }
+    Instante instante() const override;
     QString texto_hora() const override;
     QString texto_fecha() const override;
     void textos(QString& fecha, QString& hora) const override;

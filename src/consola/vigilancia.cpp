@@ -6,14 +6,14 @@ namespace corvane {
 
 namespace {
 
-QString hora(const QDateTime& t) { return t.toString(kFormatoHora); }
+QString hora(const Instante& t) { return t.pared.toString(kFormatoHora); }
 
 // A line of the log: the text between three asterisks on each side.
 QString destacada(const QString& texto) { return QStringLiteral("*** ") + texto + QStringLiteral(" ***"); }
 
 } // namespace
 
-void Vigilancia::abierto(const QDateTime& t) {
+void Vigilancia::abierto(const Instante& t) {
     abierto_ = true;
     ultimo_ = t;
     silencioDesde_ = {};
@@ -29,12 +29,12 @@ CambioVigilado Vigilancia::cerrado() {
     return c;
 }
 
-CambioVigilado Vigilancia::llegada(const QDateTime& t) {
+CambioVigilado Vigilancia::llegada(const Instante& t) {
     CambioVigilado c;
     if (enSilencio()) {
         const QString texto = QStringLiteral("Receptor activo de nuevo a las %1 (sin actividad %2 s)")
                                   .arg(hora(t))
-                                  .arg(silencioDesde_.secsTo(t));
+                                  .arg(silencioDesde_.segundosHasta(t));
         c.linea = destacada(texto);
         c.estado = texto;
         silencioDesde_ = {};
@@ -43,10 +43,10 @@ CambioVigilado Vigilancia::llegada(const QDateTime& t) {
     return c;
 }
 
-CambioVigilado Vigilancia::revisar(const QDateTime& t) {
+CambioVigilado Vigilancia::revisar(const Instante& t) {
     CambioVigilado c;
-    if (segundos_ <= 0 || !abierto_ || puertoPerdido() || enSilencio() || !ultimo_.isValid() ||
-        ultimo_.secsTo(t) < segundos_)
+    if (segundos_ <= 0 || !abierto_ || puertoPerdido() || enSilencio() || !ultimo_.valido() ||
+        ultimo_.segundosHasta(t) < segundos_)
         return c;
     silencioDesde_ = ultimo_;
     const QString texto = QStringLiteral("Receptor sin actividad desde %1").arg(hora(silencioDesde_));
@@ -57,7 +57,7 @@ CambioVigilado Vigilancia::revisar(const QDateTime& t) {
     return c;
 }
 
-CambioVigilado Vigilancia::perdido(const QString& puerto, const QDateTime& t, const QString& causa) {
+CambioVigilado Vigilancia::perdido(const QString& puerto, const Instante& t, const QString& causa) {
     puerto_ = puerto;
     perdidoA_ = t;
     ultimoIntento_ = t;
@@ -69,7 +69,7 @@ CambioVigilado Vigilancia::perdido(const QString& puerto, const QDateTime& t, co
     return c;
 }
 
-CambioVigilado Vigilancia::reintento(const QDateTime& t, const QString& causa) {
+CambioVigilado Vigilancia::reintento(const Instante& t, const QString& causa) {
     CambioVigilado c;
     if (!puertoPerdido()) return c;
     ultimoIntento_ = t;
@@ -79,7 +79,7 @@ CambioVigilado Vigilancia::reintento(const QDateTime& t, const QString& causa) {
     return c;
 }
 
-CambioVigilado Vigilancia::recuperado(const QDateTime& t) {
+CambioVigilado Vigilancia::recuperado(const Instante& t) {
     CambioVigilado c;
     if (!puertoPerdido()) return c;
     perdidoA_ = {};

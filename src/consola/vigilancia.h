@@ -11,6 +11,8 @@
 
 #include <optional>
 
+#include "common/reloj.h"
+
 namespace corvane {
 
 // Seconds without a character before the receiver counts as silent: the default,
@@ -48,33 +50,33 @@ public:
     explicit Vigilancia(int segundos) : segundos_(segundos) {}
 
     // The operator opened the port at `t`: characters are awaited from then on.
-    void abierto(const QDateTime& t);
+    void abierto(const Instante& t);
     // The operator closed the port: whatever was shown of a lost port or a silent
     // receiver goes (status line emptied), without a line.
     CambioVigilado cerrado();
     // Characters arrived at `t`, before they go through the receive road; ends a
     // silence: "*** Receptor activo de nuevo a las HH:mm:ss (sin actividad N s) ***",
     // N counted from the last character (or the port's opening) to `t`.
-    CambioVigilado llegada(const QDateTime& t);
+    CambioVigilado llegada(const Instante& t);
     // A look at the clock, about once a second: starts a silence when the port is
     // open and in use and nothing arrived for the set seconds: "*** Receptor sin
     // actividad desde HH:mm:ss ***", the time of the last character or of the
     // port's opening, whichever is later. No silence starts while the port is lost.
-    CambioVigilado revisar(const QDateTime& t);
+    CambioVigilado revisar(const Instante& t);
 
     // The port `puerto` was lost at `t`, the system's reason in Spanish in `causa`
     // (may be empty): "*** Puerto P perdido a las HH:mm:ss ***", and the status line
     // "Puerto P perdido a las HH:mm:ss; reintentando (causa)   HH:mm:ss".
-    CambioVigilado perdido(const QString& puerto, const QDateTime& t, const QString& causa);
+    CambioVigilado perdido(const QString& puerto, const Instante& t, const QString& causa);
     // A retry failed at `t`: the same status text, the cause and the time of the
     // last attempt brought up to date; no line.
-    CambioVigilado reintento(const QDateTime& t, const QString& causa);
+    CambioVigilado reintento(const Instante& t, const QString& causa);
     // The lost port opened again at `t`: "*** Puerto P recuperado a las HH:mm:ss ***";
     // the silence watch counts from `t`.
-    CambioVigilado recuperado(const QDateTime& t);
+    CambioVigilado recuperado(const Instante& t);
 
-    bool enSilencio() const { return silencioDesde_.isValid(); }
-    bool puertoPerdido() const { return perdidoA_.isValid(); }
+    bool enSilencio() const { return silencioDesde_.valido(); }
+    bool puertoPerdido() const { return perdidoA_.valido(); }
     // The states that last, for a place that keeps them in sight: the lost port's
     // text, then "Receptor sin actividad desde HH:mm:ss".
     QStringList alertas() const;
@@ -84,11 +86,13 @@ private:
 
     int segundos_;
     bool abierto_ = false;
-    QDateTime ultimo_;        // last character, or the moment the watch (re)started
-    QDateTime silencioDesde_; // valid while the receiver is silent
+    // Durations are counted on the steady clock: a step of the wall clock neither
+    // hides a silence nor makes one up.
+    Instante ultimo_;        // last character, or the moment the watch (re)started
+    Instante silencioDesde_; // valid while the receiver is silent
     QString puerto_;
-    QDateTime perdidoA_;      // valid while the port is lost
-    QDateTime ultimoIntento_;
+    Instante perdidoA_;      // valid while the port is lost
+    Instante ultimoIntento_;
     QString causa_;
 };
 

@@ -23,6 +23,7 @@ struct Hecho {
     const char* linea;   // expected line, "" none
     const char* estado;  // expected status text; null: the status line is left as it is
     bool alerta;
+    int pared = 0; // seconds the wall clock stands off the steady count (a step)
 };
 
 struct Caso {
@@ -43,7 +44,7 @@ TEST_P(Estados, CadaCambioSeDiceUnaVez) {
     for (std::size_t i = 0; i < c.hechos.size(); ++i) {
         const Hecho& h = c.hechos[i];
         SCOPED_TRACE(testing::Message() << "hecho " << i << " a los " << h.segundo << " s");
-        const QDateTime t = inicio.addSecs(h.segundo);
+        const Instante t(inicio.addSecs(h.segundo + h.pared), inicio.toMSecsSinceEpoch() + h.segundo * 1000LL);
         const QString causa = QString::fromUtf8(h.causa);
         CambioVigilado r;
         switch (h.paso) {
@@ -105,6 +106,28 @@ INSTANTIATE_TEST_SUITE_P(
              {"Puerto /dev/ttyUSB0 perdido a las 15:27:14; reintentando (sin permiso)",
               "Receptor sin actividad desde 14:27:13"},
              1},
+        // The wall clock steps back an hour (NTP, an operator): the silence is
+        // still told after the set seconds of the steady count, at the wall
+        // clock's time of the last character; a step forward starts none.
+        Caso{"RelojAtrasadoUnaHora",
+             90,
+             {{Paso::Abre, 0, "", "", nullptr, false},
+              {Paso::Llega, 10, "", "", nullptr, false},
+              {Paso::Revisa, 99, "", "", nullptr, false, -3600},
+              {Paso::Revisa, 100, "", "*** Receptor sin actividad desde 14:27:23 ***",
+               "Receptor sin actividad desde 14:27:23", true, -3600},
+              {Paso::Llega, 110, "", "*** Receptor activo de nuevo a las 13:29:03 (sin actividad 100 s) ***",
+               "Receptor activo de nuevo a las 13:29:03 (sin actividad 100 s)", false, -3600}},
+             {},
+             1},
+        Caso{"RelojAdelantadoUnaHora",
+             90,
+             {{Paso::Abre, 0, "", "", nullptr, false},
+              {Paso::Llega, 10, "", "", nullptr, false},
+              {Paso::Revisa, 15, "", "", nullptr, false, 3600},
+              {Paso::Revisa, 99, "", "", nullptr, false, 3600}},
+             {},
+             0},
         Caso{"CeroNoVigila",
              0,
              {{Paso::Abre, 0, "", "", nullptr, false}, {Paso::Revisa, 86400, "", "", nullptr, false}},
