@@ -1,5 +1,8 @@
 #include "apoyo/apoyo.h"
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QCoreApplication>
@@ -220,6 +223,21 @@ QString sin_horas(QString t) {
 
 QDateTime momento(int anio, int mes, int dia, int h, int m, int s) {
     return QDateTime(QDate(anio, mes, dia), QTime(h, m, s));
+}
+
+CarpetaSoloLectura::CarpetaSoloLectura(const QString& dir) : dir_(QFile::encodeName(dir)) {
+    if (::geteuid() != 0) {
+        lista_ = QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        return;
+    }
+    montada_ = ::mount(dir_.constData(), dir_.constData(), nullptr, MS_BIND, nullptr) == 0;
+    lista_ = montada_ &&
+             ::mount(nullptr, dir_.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+CarpetaSoloLectura::~CarpetaSoloLectura() {
+    if (montada_) ::umount2(dir_.constData(), MNT_DETACH);
+    else QFile::setPermissions(QFile::decodeName(dir_), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace corvane::pruebas

@@ -155,4 +155,21 @@ QByteArray paquete_de_evento(char tipo, const char* codigo, const char* cuenta);
 // looks at their form only.
 QString sin_horas(QString t);
 
+// The data folder `dir` made read-only while this lives: by its permissions, or,
+// for root, whom permissions do not stop, by a read-only bind mount of it onto
+// itself. Descriptors opened before keep writing through it.
+class CarpetaSoloLectura {
+public:
+    explicit CarpetaSoloLectura(const QString& dir);
+    ~CarpetaSoloLectura();
+    CarpetaSoloLectura(const CarpetaSoloLectura&) = delete;
+    CarpetaSoloLectura& operator=(const CarpetaSoloLectura&) = delete;
+    bool lista() const { return lista_; }
+
+private:
+    QByteArray dir_;
+    bool montada_ = false;
+    bool lista_ = false;
+};
+
 } // namespace corvane::pruebas

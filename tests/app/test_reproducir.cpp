@@ -10,9 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <sys/mount.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -274,64 +271,15 @@ INSTANTIATE_TEST_SUITE_P(
                                  "no tiene la tabla de eventos TABLA_GENERAL"},
                     CasoIlegible{
                         "ServidorQueNoResponde", {}, false, true, "conexión con el servidor"},
-                    CasoIlegible{"TablaConOtrasColumnas",
-                                 {},
-                                 false,
-                                 false,
-                                 "rechazó la sentencia (no such column",
-                                 kTablaAjena},
-                    CasoIlegible{"TablaSinTodasLasColumnas",
-                                 {},
-                                 false,
-                                 false,
-                                 "rechazó la sentencia (no such column",
-                                 kTablaIncompleta},
-                    CasoIlegible{"TablaCentralConOtrasColumnas",
-                                 {},
-                                 false,
-                                 false,
-                                 "rechazó la sentencia",
-                                 kTablaAjena,
-                                 true},
-                    CasoIlegible{"TablaCentralSinTodasLasColumnas",
-                                 {},
-                                 false,
-                                 false,
-                                 "rechazó la sentencia",
-                                 kTablaIncompleta,
-                                 true}),
+                    CasoIlegible{"TablaConOtrasColumnas", {}, false, false,
+                                 "rechazó la sentencia (no such column", kTablaAjena},
+                    CasoIlegible{"TablaSinTodasLasColumnas", {}, false, false,
+                                 "rechazó la sentencia (no such column", kTablaIncompleta},
+                    CasoIlegible{"TablaCentralConOtrasColumnas", {}, false, false, "rechazó la sentencia",
+                                 kTablaAjena, true},
+                    CasoIlegible{"TablaCentralSinTodasLasColumnas", {}, false, false, "rechazó la sentencia",
+                                 kTablaIncompleta, true}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
-
-// The data folder `dir` made read-only: by its permissions, or, for root, whom
-// permissions do not stop, by a read-only bind mount of it onto itself.
-// Descriptors opened before keep writing through it.
-class CarpetaSoloLectura {
-public:
-    explicit CarpetaSoloLectura(const QString& dir) : dir_(QFile::encodeName(dir)) {
-        if (::geteuid() != 0) {
-            lista_ = QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
-            return;
-        }
-        montada_ = ::mount(dir_.constData(), dir_.constData(), nullptr, MS_BIND, nullptr) == 0;
-        lista_ = montada_ && ::mount(nullptr, dir_.constData(), nullptr,
-                                     MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    ~CarpetaSoloLectura() {
-        if (montada_)
-            ::umount2(dir_.constData(), MNT_DETACH);
-        else
-            QFile::setPermissions(QFile::decodeName(dir_),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    CarpetaSoloLectura(const CarpetaSoloLectura&) = delete;
-    CarpetaSoloLectura& operator=(const CarpetaSoloLectura&) = delete;
-    bool lista() const { return lista_; }
-
-private:
-    QByteArray dir_;
-    bool montada_ = false;
-    bool lista_ = false;
-};
 
 enum class Lugar { Escribible, ArchivoSoloLectura, CarpetaSoloLectura };
 
