@@ -9,8 +9,8 @@
 #include "cola/cola_pendientes.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
-#include "store/funcionesBaseDatos.h"
 #include "reception/seguimiento.h"
+#include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 
@@ -20,7 +20,8 @@ Proceso::Proceso(const QString& carpeta, const Reloj* relojDado)
 }
 
 Camino::Camino(const Opciones& o, const Reloj* relojDado)
-    : base_(ruta_base(o)), vista_(o.vista), proceso_(carpeta_datos(o), relojDado), vigilado_(o.vigilancia),
+    : base_(ruta_base(o)), vista_(o.vista), proceso_(carpeta_datos(o), relojDado),
+      vigilado_(o.vigilancia),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
     proceso_.estado.puesto = o.puesto.isEmpty() ? QSysInfo::machineHostName() : o.puesto;
     // Rows the store cannot take yet wait in the data folder; for a central
@@ -36,10 +37,13 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     // characters, feed the supervised states, at the clock's moment.
     PuertoSerie* p = puerto_.get();
     QObject::connect(p, &PuertoSerie::abiertoCambiado, p, [this](bool abierto) {
-        if (abierto) vigilado_.abierto(proceso_.reloj.instante());
-        else aplicar(vigilado_.cerrado());
+        if (abierto)
+            vigilado_.abierto(proceso_.reloj.instante());
+        else
+            aplicar(vigilado_.cerrado());
     });
-    QObject::connect(p, &PuertoSerie::llegada, p, [this] { aplicar(vigilado_.llegada(proceso_.reloj.instante())); });
+    QObject::connect(p, &PuertoSerie::llegada, p,
+                     [this] { aplicar(vigilado_.llegada(proceso_.reloj.instante())); });
     QObject::connect(p, &PuertoSerie::cambio, p, [this](CambioPuerto que, const QString& causa) {
         const Instante ahora = proceso_.reloj.instante();
         switch (que) {
@@ -58,15 +62,17 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
 
 void Camino::seguir(bool conEventos, std::function<void()> alarmas) {
     if (!es_url_postgresql(base_) || seguimiento_) return;
-    seguimiento_ = std::make_unique<Seguimiento>(base_, conEventos ? kFilasIniciales : 0, conEventos);
+    seguimiento_ =
+        std::make_unique<Seguimiento>(base_, conEventos ? kFilasIniciales : 0, conEventos);
     Seguimiento* s = seguimiento_.get();
     if (conEventos) {
         QObject::connect(s, &Seguimiento::filas, s, [this](const std::vector<FilaEvento>& filas) {
             manejador_->mostrar_filas(filas);
             vaciar_salidas(); // standard output of the modes without windows is buffered
         });
-        QObject::connect(s, &Seguimiento::conexion, s,
-                         [this](bool disponible, qint32 causa) { estadoCentral(disponible, causa); });
+        QObject::connect(s, &Seguimiento::conexion, s, [this](bool disponible, qint32 causa) {
+            estadoCentral(disponible, causa);
+        });
     }
     if (alarmas) QObject::connect(s, &Seguimiento::alarmas, s, std::move(alarmas));
     s->iniciar();
@@ -76,9 +82,11 @@ void Camino::estadoCentral(bool disponible, qint32 causa) {
     const QString hora = proceso_.reloj.texto_hora();
     if (disponible == avisoCentral_.isEmpty()) return;
     // The cause in our words, whatever language the server speaks.
-    avisoCentral_ = disponible ? QString()
-                               : QStringLiteral("Base central no disponible desde %1 (%2)")
-                                     .arg(hora, mensaje_de_error(causa != 0 ? causa : fallos::kConexionPerdida));
+    avisoCentral_ =
+        disponible
+            ? QString()
+            : QStringLiteral("Base central no disponible desde %1 (%2)")
+                  .arg(hora, mensaje_de_error(causa != 0 ? causa : fallos::kConexionPerdida));
     text4_.ponerTexto(disponible ? QStringLiteral("Base central disponible de nuevo a las ") + hora
                                  : avisoCentral_);
     mostrarAvisos();
@@ -97,7 +105,8 @@ void Camino::aplicar(const CambioVigilado& c) {
     if (c.vacio()) return;
     if (!c.linea.isEmpty()) lineas_.anteponer(c.linea + QStringLiteral("\r\n"));
     if (c.estado) (c.alerta ? alertaVigilada_ : estadoVigilado_).ponerTexto(*c.estado);
-    if (c.registrar) proceso_.errores.registrar_error(fallos::kReceptorSinActividad, kEtiquetaVigilancia);
+    if (c.registrar)
+        proceso_.errores.registrar_error(fallos::kReceptorSinActividad, kEtiquetaVigilancia);
     mostrarAvisos();
     vaciar_salidas(); // standard error of the modes without windows is buffered
 }
@@ -139,12 +148,16 @@ void Camino::revisarPendientes() {
     };
     BaseDatos* base = bases.base[0].get();
     const bool fallando = conFallos || (base != nullptr && base->fallando());
-    const QString noDisponible = QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan);
+    const QString noDisponible =
+        QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan);
     // The alert names the cause, and the rows dropped past the memory's bound.
     const qint32 causa = base != nullptr ? base->ultimoFallo() : 0;
     const qint64 descartadas = base != nullptr ? base->descartadas() : 0;
-    const QString detalle = (causa != 0 ? QStringLiteral(" (%1)").arg(mensaje_de_error(causa)) : QString()) +
-                            (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
+    const qint64 enMemoria = base != nullptr ? base->enMemoria() : 0;
+    const QString detalle =
+        (causa != 0 ? QStringLiteral(" (%1)").arg(mensaje_de_error(causa)) : QString()) +
+        (enMemoria > 0 ? QStringLiteral("; %1 solo en memoria").arg(enMemoria) : QString()) +
+        (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
     if (!sinBase_ && fallando && quedan > 0) {
         sinBase_ = true;
         maximoPendientes_ = quedan;
@@ -152,7 +165,8 @@ void Camino::revisarPendientes() {
         if (!detalle.isEmpty()) decir(QStringLiteral("Causa:") + detalle);
     } else if (sinBase_ && quedan == 0) {
         sinBase_ = false;
-        decir(QStringLiteral("Base de datos disponible: %1 eventos pendientes guardados").arg(maximoPendientes_));
+        decir(QStringLiteral("Base de datos disponible: %1 eventos pendientes guardados")
+                  .arg(maximoPendientes_));
     } else if (sinBase_) {
         maximoPendientes_ = std::max(maximoPendientes_, quedan);
         if (avisoPendientes_.elapsed() >= kRepetirAvisoMs) decir(noDisponible);
@@ -162,10 +176,48 @@ void Camino::revisarPendientes() {
     avisoBase_ = sinBase_ ? noDisponible + detalle : QString();
     // A receiving console's central server is watched by the drain loop even
     // with no rows to move: its loss and its return are told as a viewer's are.
-    if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() && !vista_)
-        estadoCentral(!base->fallando(), base->ultimoFallo());
+    if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() &&
+        !vista_)
+        estadoCentral(!base->servidorFallando(), base->ultimoFalloServidor());
     aplicar(vigilado_.revisar(proceso_.reloj.instante()));
     mostrarAvisos();
+}
+
+int Camino::terminar() {
+    vigilancia_.stop();
+    seguimiento_.reset();
+    // The bytes in hand go through the handler into the store first.
+    if (puerto_) puerto_->cerrar();
+    ConjuntoBases& bases = proceso_.estado.bases;
+    BaseDatos* base = bases.base[0].get();
+    qint64 perdidos = 0;
+    qint64 enCola = 0;
+    qint32 causa = 0;
+    if (base != nullptr) {
+        revisar_pendientes(bases, 0);
+        causa = base->ultimoFallo();
+        const qint64 esperando = base->pendientes();
+        const qint64 descartadas = base->descartadas();
+        perdidos = base->cerrarYContarPerdidas();
+        // What waited, less what only memory held, is in the queue.
+        enCola = std::max<qint64>(0, esperando - (perdidos - descartadas));
+        revisar_pendientes(bases, 0);
+    }
+    cerrar();
+    if (perdidos > 0) {
+        const QString texto =
+            QStringLiteral("%1 eventos perdidos: la cola local no los tomó (%2)")
+                .arg(perdidos)
+                .arg(mensaje_de_error(causa != 0 ? causa : fallos::kMotorGeneral));
+        escribir(stderr, QStringLiteral("corvane: ") + texto + QLatin1Char('\n'));
+        proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
+    }
+    if (enCola > 0)
+        escribir(stderr, QStringLiteral(
+                             "corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
+                             "en la base al próximo inicio\n")
+                             .arg(enCola));
+    return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
 }
 
 void Camino::cerrar() {

@@ -75,6 +75,12 @@ public:
     // every recordset and database, so the event file is left complete and
     // unlocked.
     void cerrar();
+    // Closes as cerrar() does, within about 2 s whatever holds the local queue,
+    // and says on standard error what the store could not keep: rows held only in
+    // memory are lost ("N eventos perdidos", with the cause, also in error.log);
+    // rows in the local queue are stored at the next start. Returns the exit
+    // status: 0, or 3 when rows are lost or left in the queue.
+    int terminar();
 
     // With a central server (--base), follows what it stores (reception/seguimiento.h):
     // `alarmas` is told each time the alarm table changes. With `conEventos` (a

@@ -65,7 +65,9 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
     const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto);
     ventana->ventanaAlarmas().ponerSirena(&sirena);
     ventana->show();
-    return app.exec();
+    const int salida = app.exec();
+    const int cierre = camino.terminar();
+    return salida != 0 ? salida : cierre;
 }
 
 } // namespace corvane

@@ -171,15 +171,9 @@ int modo_reproducir(const Opciones& o) {
     }
     // Rows for a central server leave the local queue while the server takes
     // them; what it does not take within kEsperaFinalMs of no progress stays
-    // queued for the next start.
-    const qint64 quedan = esperar_pendientes(camino.estado().bases, 0, kEsperaFinalMs);
-    if (quedan > 0) {
-        escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
-                                        "en la base al próximo inicio\n")
-                             .arg(quedan));
-        return kSalidaPendientes;
-    }
-    return kSalidaCorrecta;
+    // queued for the next start, or is counted lost if not even the queue took it.
+    esperar_pendientes(camino.estado().bases, 0, kEsperaFinalMs);
+    return camino.terminar();
 }
 
 int modo_consultar(const Opciones& o) {

@@ -123,8 +123,7 @@ int modo_sin_ventana(const Opciones& o) {
     // between reads: no character is left half processed.
     QCoreApplication::exec();
 
-    camino.cerrar();
-    return kSalidaCorrecta;
+    return camino.terminar();
 }
 
 } // namespace corvane

@@ -1,7 +1,7 @@
 #include "cola/base_central.h"
 
 #include "cola/almacen_cola.h"
-#include "cola/cola_pendientes.h"
+#include "cola/entrada_cola.h"
 #include "cola/reenvio.h"
 #include "common/registro_errores.h"
 #include "store/motor_postgresql.h"
@@ -11,12 +11,18 @@ namespace {
 
 class BaseCentral : public BaseDatos, public AlmacenConCola {
 public:
-    BaseCentral(QString url, QString cola) : url_(std::move(url)), rutaCola_(std::move(cola)) {
-        // A queue that cannot be opened now is tried again at every batch.
-        static_cast<void>(abrirCola());
+    BaseCentral(QString url, const QString& cola, Fallo& apertura)
+        : url_(std::move(url)), espera_(std::make_shared<EsperaEventos>()),
+          entrada_(espera_, drenaje_) {
+        espera_->ruta = url_;
+        espera_->cola = cola;
+        espera_->identidad = nueva_identidad_envio();
+        // A queue that cannot be used now is told once; rows wait in memory
+        // meanwhile and go to it, or straight to the server, in order.
+        apertura = entrada_.abrir();
         flujo_ = drenaje_.agregar(
-            std::make_unique<FlujoEventosServidor>(rutaCola_, url_, drenaje_.parada()));
-        alarmas_ = std::make_unique<EscrituraAlarmas>(rutaCola_, url_, drenaje_);
+            std::make_unique<FlujoEventosServidor>(espera_, url_, drenaje_.parada()));
+        alarmas_ = std::make_unique<EscrituraAlarmas>(cola, url_, drenaje_);
         drenaje_.iniciar();
     }
     ~BaseCentral() override { drenaje_.detener(); }
@@ -26,31 +32,18 @@ public:
     bool guardaSiempre() const override { return true; }
 
     Fallo guardar(const FilaEvento& fila) override {
-        if (Fallo f = abrirCola()) return f;
-        if (Fallo f = cola_.encolar(fila)) return f;
-        if (!enLote_)
-            avisar(1);
-        else
-            ++enLote_;
+        entrada_.agregar(fila);
         return {};
     }
     Fallo comenzarLote() override {
-        if (Fallo f = abrirCola()) return f;
-        if (Fallo f = cola_.comenzar()) return f;
-        enLote_ = 1;
+        entrada_.comenzar();
         return {};
     }
     Fallo confirmarLote() override {
-        const qint64 filas = enLote_ - 1;
-        enLote_ = 0;
-        if (Fallo f = cola_.confirmar()) return f;
-        avisar(filas);
+        entrada_.confirmar();
         return {};
     }
-    void deshacerLote() override {
-        enLote_ = 0;
-        cola_.deshacer();
-    }
+    void deshacerLote() override { entrada_.deshacer(); }
 
     // Statement texts go to the server from the caller's thread: while the
     // drain loop finds the server failing they fail at once, so that a window is not
@@ -68,18 +61,29 @@ public:
         return servidor_->recorrer(sentencia, fila);
     }
 
-    qint64 pendientes() override { return inicial_ + encoladas_ - drenaje_.movidos(flujo_); }
-    std::vector<Fallo> fallosDiferidos() override { return drenaje_.fallos(flujo_); }
+    qint64 pendientes() override { return std::max<qint64>(0, espera_->esperando.load()); }
+    std::vector<Fallo> fallosDiferidos() override {
+        std::vector<Fallo> r = entrada_.fallos();
+        for (Fallo& f : drenaje_.fallos(flujo_)) r.push_back(std::move(f));
+        return r;
+    }
+    qint64 descartadas() override { return espera_->descartadas.load(); }
+    qint64 enMemoria() override { return espera_->soloEnMemoria() - espera_->descartadas.load(); }
+    qint64 cerrarYContarPerdidas() override {
+        drenaje_.detener();
+        return entrada_.vaciar();
+    }
     void cerrar() override { drenaje_.detener(); }
-    bool fallando() override { return drenaje_.fallando(flujo_); }
-    qint32 ultimoFallo() override { return drenaje_.ultimoFallo(flujo_); }
+    // The queue's trouble comes first: rows shown but held only in memory.
+    bool fallando() override { return entrada_.fallando() || drenaje_.fallando(flujo_); }
+    qint32 ultimoFallo() override {
+        return entrada_.fallando() && entrada_.ultimoFallo() != 0 ? entrada_.ultimoFallo()
+                                                                  : drenaje_.ultimoFallo(flujo_);
+    }
+    bool servidorFallando() override { return drenaje_.fallando(flujo_); }
+    qint32 ultimoFalloServidor() override { return drenaje_.ultimoFallo(flujo_); }
 
 private:
-    Fallo abrirCola() {
-        if (cola_.abierta()) return {};
-        if (Fallo f = cola_.abrir(rutaCola_)) return f;
-        return cola_.contar(inicial_);
-    }
     Fallo abrirServidor() {
         if (drenaje_.fallando(flujo_)) {
             const qint32 n = drenaje_.ultimoFallo(flujo_);
@@ -89,19 +93,12 @@ private:
         if (servidor_) return {};
         return abrir_postgresql(url_, servidor_);
     }
-    void avisar(qint64 filas) {
-        encoladas_ += filas;
-        if (filas > 0) drenaje_.avisar();
-    }
 
     QString url_;
-    QString rutaCola_;
-    ColaPendientes cola_;
-    qint64 inicial_ = 0;
-    qint64 encoladas_ = 0;
-    qint64 enLote_ = 0; // 1 + rows of the open batch; 0 outside a batch
-    std::unique_ptr<BaseDatos> servidor_;
     Drenaje drenaje_;
+    std::shared_ptr<EsperaEventos> espera_;
+    EntradaCola entrada_;
+    std::unique_ptr<BaseDatos> servidor_;
     std::size_t flujo_ = 0;
     std::unique_ptr<EscrituraAlarmas> alarmas_;
 };
@@ -109,9 +106,9 @@ private:
 } // namespace
 
 Fallo abrir_central(const QString& url, const QString& cola, std::unique_ptr<BaseDatos>& base) {
-    auto central = std::make_unique<BaseCentral>(url, cola);
-    base = std::move(central);
-    return {};
+    Fallo apertura;
+    base = std::make_unique<BaseCentral>(url, cola, apertura);
+    return apertura;
 }
 
 } // namespace corvane

@@ -2,12 +2,9 @@
 
 #include <QFile>
 
-#include <atomic>
-#include <deque>
-#include <mutex>
+#include <algorithm>
 
 #include "cola/almacen_cola.h"
-#include "cola/cola_pendientes.h"
 #include "cola/flujo_eventos.h"
 #include "common/registro_errores.h"
 #include "store/motor_sqlite.h"
@@ -18,9 +15,10 @@ namespace {
 class BaseRespaldada : public BaseDatos, public AlmacenConCola {
 public:
     BaseRespaldada(const QString& ruta, const QString& cola, Fallo& apertura)
-        : espera_(std::make_shared<EsperaEventos>()) {
+        : espera_(std::make_shared<EsperaEventos>()), entrada_(espera_, drenaje_) {
         espera_->ruta = ruta;
         espera_->cola = cola;
+        espera_->identidad = nueva_identidad_envio();
         // A file that cannot be opened now is told once (the caller logs it) and
         // tried again; meanwhile rows wait in the queue.
         apertura = abrirArchivo();
@@ -28,14 +26,12 @@ public:
             respaldando_ = true;
             ultimoNumero_ = apertura.numero;
         }
-        // Rows left by an earlier run go before any new one.
-        if (QFile::exists(cola) && !abrirCola()) {
-            qint64 n = 0;
-            if (!cola_.contar(n) && n > 0) {
-                espera_->esperando.store(n);
-                respaldando_ = true;
-            }
+        // Rows left by an earlier run go before any new one. A queue that exists
+        // but cannot be used is told once.
+        if (const Fallo f = entrada_.abrir(true)) {
+            if (!apertura) apertura = f;
         }
+        if (espera_->esperando.load() > 0) respaldando_ = true;
         flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosArchivo>(espera_));
         alarmas_ = std::make_unique<EscrituraAlarmas>(cola, ruta, drenaje_);
         drenaje_.iniciar();
@@ -48,7 +44,10 @@ public:
 
     Fallo guardar(const FilaEvento& fila) override {
         if (enLote_) lote_.agregar(fila);
-        if (respaldando_ || !archivo_) return respaldar(fila);
+        if (respaldando_ || !archivo_) {
+            entrada_.agregar(fila);
+            return {};
+        }
         if (enLote_ && !archivoEnLote_) {
             if (Fallo f = archivo_->comenzarLote()) return desviar(f, fila);
             archivoEnLote_ = true;
@@ -61,6 +60,7 @@ public:
         revisar();
         enLote_ = true;
         lote_.clear();
+        entrada_.comenzar();
         return {};
     }
     Fallo confirmarLote() override {
@@ -71,11 +71,10 @@ public:
                 // Nothing of the batch is in the file: all of it waits, in order.
                 anotar(f);
                 respaldando_ = true;
-                for (size_t i = 0; i < lote_.size(); ++i)
-                    static_cast<void>(respaldar(lote_.fila(i)));
+                for (size_t i = 0; i < lote_.size(); ++i) entrada_.agregar(lote_.fila(i));
             }
         }
-        terminarColaEnLote();
+        entrada_.confirmar();
         lote_.clear();
         return {};
     }
@@ -84,7 +83,7 @@ public:
         enLote_ = false;
         if (archivoEnLote_) archivo_->deshacerLote();
         archivoEnLote_ = false;
-        terminarColaEnLote();
+        entrada_.confirmar();
         lote_.clear();
     }
 
@@ -103,29 +102,36 @@ public:
 
     qint64 pendientes() override {
         revisar();
-        return espera_->esperando.load();
+        return std::max<qint64>(0, espera_->esperando.load());
     }
     std::vector<Fallo> fallosDiferidos() override {
         // The drain loop's failures join the outage the receive road began: one
-        // record each, not one for each side.
+        // record each, not one for each side. The queue's own (rows then held
+        // only in memory) are told apart, once per outage of the queue.
         for (Fallo& f : drenaje_.fallos(flujo_)) anotar(f);
         std::vector<Fallo> r;
         r.swap(fallos_);
+        for (Fallo& f : entrada_.fallos()) r.push_back(std::move(f));
         return r;
     }
     qint64 descartadas() override { return espera_->descartadas.load(); }
     bool fallando() override { return respaldando_; }
-    qint32 ultimoFallo() override { return ultimoNumero_; }
+    // The queue's trouble comes first: rows shown but held only in memory.
+    qint32 ultimoFallo() override {
+        return entrada_.fallando() && entrada_.ultimoFallo() != 0 ? entrada_.ultimoFallo()
+                                                                  : ultimoNumero_;
+    }
+    qint64 enMemoria() override { return espera_->soloEnMemoria() - espera_->descartadas.load(); }
     void cerrar() override { drenaje_.detener(); }
+    qint64 cerrarYContarPerdidas() override {
+        drenaje_.detener();
+        return entrada_.vaciar();
+    }
 
 private:
     Fallo abrirArchivo() {
         if (archivo_) return {};
         return abrir_sqlite(espera_->ruta, archivo_);
-    }
-    Fallo abrirCola() {
-        if (cola_.abierta()) return {};
-        return cola_.abrir(espera_->cola);
     }
 
     // Outside a batch: once the drain loop has moved every waiting row, new rows
@@ -158,70 +164,24 @@ private:
         // A file removed or replaced is opened anew at the next attempt.
         if (f.numero == fallos::kArchivoNoEncontrado || f.numero == fallos::kNoEsBaseDeDatos)
             archivo_.reset();
-        if (!enTransaccion) return respaldar(fila);
-        for (size_t i = 0; i < lote_.size(); ++i) static_cast<void>(respaldar(lote_.fila(i)));
-        return {};
-    }
-
-    // `fila` into the queue, or into memory when the queue cannot take it (or
-    // memory holds rows already: they go first).
-    Fallo respaldar(const FilaEvento& fila) {
-        EsperaEventos& e = *espera_;
-        const std::lock_guard<std::mutex> l(e.mutex);
-        if (e.memoria.empty() && !abrirCola()) {
-            if (!colaEnLote_ && enLote_) colaEnLote_ = !cola_.comenzar();
-            if (!cola_.encolar(fila)) {
-                if (colaEnLote_) {
-                    enColaLote_.push_back(fila);
-                } else {
-                    e.esperando.fetch_add(1);
-                    drenaje_.avisar();
-                }
-                return {};
-            }
-        }
-        return enMemoria(fila);
-    }
-    // Under the shared mutex.
-    Fallo enMemoria(const FilaEvento& fila) {
-        EsperaEventos& e = *espera_;
-        if (static_cast<qint64>(e.memoria.size()) >= kFilasEnMemoria) {
-            e.descartadas.fetch_add(1);
+        if (!enTransaccion) {
+            entrada_.agregar(fila);
             return {};
         }
-        e.memoria.push_back(fila);
-        e.esperando.fetch_add(1);
-        drenaje_.avisar();
+        for (size_t i = 0; i < lote_.size(); ++i) entrada_.agregar(lote_.fila(i));
         return {};
     }
 
-    void terminarColaEnLote() {
-        if (!colaEnLote_) return;
-        colaEnLote_ = false;
-        EsperaEventos& e = *espera_;
-        const std::lock_guard<std::mutex> l(e.mutex);
-        if (Fallo f = cola_.confirmar()) {
-            anotar(f);
-            // Not committed: these rows wait in memory, before any later one.
-            e.memoria.insert(e.memoria.begin(), enColaLote_.begin(), enColaLote_.end());
-        }
-        e.esperando.fetch_add(static_cast<qint64>(enColaLote_.size()));
-        enColaLote_.clear();
-        drenaje_.avisar();
-    }
-
+    Drenaje drenaje_;
     std::shared_ptr<EsperaEventos> espera_;
+    EntradaCola entrada_;
     std::unique_ptr<BaseDatos> archivo_;
-    ColaPendientes cola_;      // the receive road's connection to the queue file
     bool respaldando_ = false; // rows wait: every new row joins them
     FilasCompactas lote_;      // rows of the open batch
     bool enLote_ = false;
     bool archivoEnLote_ = false;
-    bool colaEnLote_ = false;
-    std::vector<FilaEvento> enColaLote_;
     std::vector<Fallo> fallos_;
     qint32 ultimoNumero_ = 0;
-    Drenaje drenaje_;
     std::size_t flujo_ = 0;
     std::unique_ptr<EscrituraAlarmas> alarmas_;
 };

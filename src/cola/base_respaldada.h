@@ -6,14 +6,11 @@
 // loop has moved every waiting row back into the file (oldest first, a few
 // thousand rows at a time, with the control record of the last moved sequence
 // number in the same transaction, so a row is never stored twice). If even the
-// queue cannot be written, rows wait in memory, in order, up to kFilasEnMemoria;
-// past that each dropped row is counted.
+// queue cannot be written, rows wait in memory (cola/entrada_cola.h).
 
 #include "store/motor.h"
 
 namespace corvane {
-
-inline constexpr qint64 kFilasEnMemoria = 1000000;
 
 // `ruta`: the SQLite file (it may be unusable now); `cola`: the queue file,
 // opened when first needed or when it already holds rows. `base` is always set:

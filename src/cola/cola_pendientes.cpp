@@ -33,17 +33,22 @@ QString crear_tabla_alarmas() {
     return s + QLatin1Char(')');
 }
 
+// The key each row was queued under; NULL for rows of a version that had none,
+// which belong to the queue's identity.
+constexpr const char* kColumnaIdentidad = "ALTER TABLE pendientes ADD COLUMN identidad TEXT";
+
 QString insercion() {
     QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() +
-                QStringLiteral(") values(");
+                QStringLiteral(",identidad) values(");
     for (size_t i = 0; i < esquema::kColumnas.size(); ++i)
         s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
-    return s + QLatin1Char(')');
+    return s + QStringLiteral(",?)");
 }
 
 QString lectura() {
     return QStringLiteral("SELECT secuencia,") + esquema::lista_columnas() +
-           QStringLiteral(" FROM pendientes WHERE secuencia > ? ORDER BY secuencia LIMIT ?");
+           QStringLiteral(
+               ",identidad FROM pendientes WHERE secuencia > ? ORDER BY secuencia LIMIT ?");
 }
 
 QString texto_columna(sqlite3_stmt* st, int i) {
@@ -70,6 +75,19 @@ std::vector<FilaEvento> FilasPendientes::filas() const {
             desde = fin + 1;
         }
         r.push_back(std::move(f));
+    }
+    return r;
+}
+
+FilasPendientes FilasPendientes::de(const std::vector<FilaEvento>& filas) {
+    FilasPendientes r;
+    qint64 secuencia = 0;
+    for (const FilaEvento& f : filas) {
+        r.secuencias.push_back(++secuencia);
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            r.valores += c.texto == nullptr ? QByteArray::number(f.nivel) : (f.*c.texto).toUtf8();
+            r.valores += '\0';
+        }
     }
     return r;
 }
@@ -119,6 +137,13 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     if ((f = ejecutar(tabla.constData())) || (f = ejecutar(alarmas.constData())) ||
         (f = ejecutar("CREATE TABLE IF NOT EXISTS identidad (nombre TEXT NOT NULL)")))
         return fallar(f);
+    // A queue of an older version gains the column of the row's key.
+    sqlite3_stmt* columnas = nullptr;
+    bool conIdentidad = false;
+    r = sqlite3_prepare_v2(db_, "SELECT identidad FROM pendientes LIMIT 0", -1, &columnas, nullptr);
+    conIdentidad = r == SQLITE_OK;
+    sqlite3_finalize(columnas);
+    if (!conIdentidad && (f = ejecutar(kColumnaIdentidad))) return fallar(f);
     sqlite3_stmt* st = nullptr;
     r = sqlite3_prepare_v2(db_, "SELECT nombre FROM identidad", -1, &st, nullptr);
     if (r == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) identidad_ = texto_columna(st, 0);
@@ -137,6 +162,10 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
                                   SQLITE_PREPARE_PERSISTENT, &lectura_, nullptr)) != SQLITE_OK)
         return fallar(fallo(r));
     return {};
+}
+
+void ColaPendientes::ponerEsperaBloqueo(int ms) {
+    if (db_ != nullptr) sqlite3_busy_timeout(db_, ms);
 }
 
 Fallo ColaPendientes::comenzar() {
@@ -158,6 +187,12 @@ void ColaPendientes::deshacer() {
 Fallo ColaPendientes::encolar(const FilaEvento& fila) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     vincular_fila(insercion_, fila);
+    const int columna = static_cast<int>(esquema::kColumnas.size()) + 1;
+    if (identidadEnvio_.isEmpty())
+        sqlite3_bind_null(insercion_, columna);
+    else
+        sqlite3_bind_text(insercion_, columna, identidadEnvio_.constData(),
+                          static_cast<int>(identidadEnvio_.size()), SQLITE_STATIC);
     const int r = sqlite3_step(insercion_);
     sqlite3_reset(insercion_);
     sqlite3_clear_bindings(insercion_);
@@ -167,12 +202,25 @@ Fallo ColaPendientes::encolar(const FilaEvento& fila) {
 Fallo ColaPendientes::leer(qint64 despues, int maximo, FilasPendientes& filas) {
     filas.secuencias.clear();
     filas.valores.clear();
+    filas.identidad.clear();
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     sqlite3_bind_int64(lectura_, 1, despues);
     sqlite3_bind_int(lectura_, 2, maximo);
     int r;
+    const int columnaIdentidad = static_cast<int>(esquema::kColumnas.size()) + 1;
+    QByteArray primera;
     // The values go out as the file holds them, UTF-8, with no conversion.
     while ((r = sqlite3_step(lectura_)) == SQLITE_ROW) {
+        const auto* clave =
+            reinterpret_cast<const char*>(sqlite3_column_text(lectura_, columnaIdentidad));
+        const QByteArray identidad = clave != nullptr ? QByteArray(clave) : identidad_.toUtf8();
+        if (filas.secuencias.empty()) {
+            primera = identidad;
+        } else if (identidad != primera) {
+            // The batch ends where the key changes.
+            r = SQLITE_DONE;
+            break;
+        }
         filas.secuencias.push_back(sqlite3_column_int64(lectura_, 0));
         for (int i = 1; i <= static_cast<int>(esquema::kColumnas.size()); ++i) {
             const auto* texto = reinterpret_cast<const char*>(sqlite3_column_text(lectura_, i));
@@ -181,6 +229,7 @@ Fallo ColaPendientes::leer(qint64 despues, int maximo, FilasPendientes& filas) {
         }
     }
     sqlite3_reset(lectura_);
+    filas.identidad = QString::fromUtf8(primera);
     return r == SQLITE_DONE ? Fallo{} : fallo(r);
 }
 

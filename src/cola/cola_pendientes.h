@@ -35,13 +35,17 @@ inline const QString kArchivoPendientes = QStringLiteral("pendientes.db");
 
 // Rows as the queue holds them, oldest first: each one's sequence number, and its
 // values in the order of esquema::kColumnas, as UTF-8 text (the level in decimal
-// digits), each ended by a NUL byte, one row after another.
+// digits), each ended by a NUL byte, one row after another. All of them were
+// queued under one key, `identidad`.
 struct FilasPendientes {
+    QString identidad;
     std::vector<qint64> secuencias;
     QByteArray valores;
 
     // The same rows as event rows, in order.
     std::vector<FilaEvento> filas() const;
+    // Event rows in this form, numbered from 1, under no key.
+    static FilasPendientes de(const std::vector<FilaEvento>& filas);
 };
 
 class ColaPendientes {
@@ -57,8 +61,15 @@ public:
     bool abierta() const { return db_ != nullptr; }
     void cerrar();
     // The queue's identity: a random name given when the file was created, the key
-    // of its control record in the event table.
+    // of the control record of the rows queued before rows carried keys of their own.
     QString identidad() const { return identidad_; }
+    // The key of the rows this connection queues from now on: each run of a store
+    // queues under a new random key, so that a queue file put back from an older
+    // copy, or the same folder copied to a second workstation, never queues a row
+    // under a (key, sequence) that a target already holds. Empty: identidad().
+    void ponerIdentidadEnvio(const QString& identidad) { identidadEnvio_ = identidad.toUtf8(); }
+    // Milliseconds a statement waits for another connection's lock (300 by default).
+    void ponerEsperaBloqueo(int ms);
 
     // One transaction around the rows of one batch.
     Fallo comenzar();
@@ -66,7 +77,8 @@ public:
     void deshacer();
     Fallo encolar(const FilaEvento& fila);
 
-    // Up to `maximo` rows with a sequence above `despues`, oldest first.
+    // Up to `maximo` rows with a sequence above `despues`, oldest first, all of
+    // them under the key of the oldest.
     Fallo leer(qint64 despues, int maximo, FilasPendientes& filas);
     // Removes every row up to and including `secuencia`.
     Fallo borrar_hasta(qint64 secuencia);
@@ -88,6 +100,7 @@ private:
     sqlite3_stmt* insercion_ = nullptr;
     sqlite3_stmt* lectura_ = nullptr;
     QString identidad_;
+    QByteArray identidadEnvio_;
 };
 
 } // namespace corvane

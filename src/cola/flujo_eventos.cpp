@@ -45,6 +45,10 @@ void FlujoEventosArchivo::soltar() {
 }
 
 void FlujoEventosArchivo::cerrar() {
+    // What memory holds goes to the queue if it takes it now.
+    qint64 n = 0;
+    while (!mover_memoria(*e_, c_->cola, kFilasPorTanda, 0, n) && n > 0) {
+    }
     c_->archivo.reset();
     c_->cola.cerrar();
 }
@@ -85,75 +89,82 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
 
 } // namespace
 
-Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& movidos) {
+Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
+                    const EnviarDeMemoria& deMemoria, const std::atomic<bool>& parar,
+                    qint64& movidos) {
     movidos = 0;
-    EsperaEventos& e = *e_;
     if (e.esperando.load() == 0) return {};
-    ColaPendientes& cola = c_->cola;
-    const auto abrirArchivo = [this]() -> Fallo {
-        if (c_->archivo) return {};
-        return abrir_sqlite(e_->ruta, c_->archivo);
-    };
-    const Fallo sinCola = cola.abierta() ? Fallo{} : cola.abrir(e.cola);
+    // The drain loop is the only mover while it runs: no wait for the lock.
+    qint64 aCola = 0;
+    const Fallo enMemoria = mover_memoria(e, cola, maximo, 0, aCola);
+    Fallo sinCola;
+    if (!cola.abierta() && !(sinCola = cola.abrir(e.cola))) cola.ponerIdentidadEnvio(e.identidad);
     if (!sinCola) {
+        // A queue that cannot take rows (a full disk) may still be read and emptied.
         FilasPendientes filas;
-        if (Fallo f = cola.leer(0, kFilasPorTanda, filas)) return f;
+        if (Fallo f = cola.leer(0, maximo, filas)) return f;
         if (!filas.secuencias.empty()) {
-            if (Fallo f = abrirArchivo()) return f;
             qint64 hasta = 0;
-            if (Fallo f = guardar_con_control(*c_->archivo, cola.identidad(), filas, hasta))
-                return f;
+            if (Fallo f = deCola(filas, hasta)) return f;
             if (Fallo f = borrar_movidas(cola, hasta, parar)) return f;
             movidos = static_cast<qint64>(filas.secuencias.size());
             e.esperando.fetch_sub(movidos);
             return {};
         }
     }
-    // The queue is empty or cannot be used: rows held in memory go to the queue
-    // when it takes them again, else straight to the file, but only when no row
-    // waits in the queue before them. The shared mutex is held for the whole
-    // move: the receive road puts a batch whose commit to the queue failed back
-    // at the front of memory, and must not do so while the front is on its way.
-    const std::lock_guard<std::mutex> l(e.mutex);
-    const std::size_t n = std::min<std::size_t>(e.memoria.size(), kFilasPorTanda);
-    if (n == 0) {
-        // Nothing left anywhere: the count follows what the queue holds.
-        qint64 enLaCola = 0;
-        if (!sinCola && !cola.contar(enLaCola) && enLaCola == 0) e.esperando.store(0);
-        return sinCola;
-    }
-    const auto primeras = e.memoria.begin() + static_cast<std::ptrdiff_t>(n);
-    const auto enCola = [&]() -> Fallo {
-        if (Fallo f = cola.comenzar()) return f;
-        for (auto it = e.memoria.begin(); it != primeras; ++it) {
-            if (Fallo f = cola.encolar(*it)) {
-                cola.deshacer();
-                return f;
-            }
+    // The queue holds nothing or cannot be read: memory's rows go straight to the
+    // target, but only when no row of the queue waits before them.
+    std::unique_lock<std::timed_mutex> moviendo(e.moviendo, std::try_to_lock);
+    if (!moviendo.owns_lock()) return {};
+    std::vector<FilaEvento> directas;
+    {
+        const std::lock_guard<std::mutex> l(e.mutex);
+        const auto enLaMemoria = static_cast<qint64>(e.memoria.size());
+        if (enLaMemoria == 0) {
+            // Nothing left anywhere: the count follows what the queue holds.
+            qint64 enLaCola = 0;
+            if (!sinCola && !cola.contar(enLaCola) && enLaCola == 0) e.esperando.store(0);
+            return sinCola ? sinCola : enMemoria;
         }
-        return cola.confirmar();
-    };
-    const auto enArchivo = [&]() -> Fallo {
-        if (Fallo f = abrirArchivo()) return f;
-        if (Fallo f = c_->archivo->comenzarLote()) return f;
-        for (auto it = e.memoria.begin(); it != primeras; ++it) {
-            if (Fallo f = c_->archivo->guardar(*it)) {
-                c_->archivo->deshacerLote();
-                return f;
-            }
-        }
-        return c_->archivo->confirmarLote();
-    };
-    Fallo f = sinCola ? sinCola : enCola();
-    if (f) {
-        // Rows of the queue that cannot be read now go first.
-        if (e.esperando.load() > static_cast<qint64>(e.memoria.size())) return f;
-        if ((f = enArchivo())) return f;
-        e.esperando.fetch_sub(static_cast<qint64>(n));
+        if (!enMemoria && !sinCola) return {};
+        if (e.esperando.load() > enLaMemoria) return sinCola ? sinCola : enMemoria;
+        const std::size_t n =
+            std::min<std::size_t>(e.memoria.size(), static_cast<std::size_t>(maximo));
+        directas.assign(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(n));
     }
-    e.memoria.erase(e.memoria.begin(), primeras);
-    movidos = static_cast<qint64>(n);
+    if (Fallo f = deMemoria(directas)) return f;
+    {
+        const std::lock_guard<std::mutex> l(e.mutex);
+        e.memoria.erase(e.memoria.begin(),
+                        e.memoria.begin() + static_cast<std::ptrdiff_t>(directas.size()));
+    }
+    movidos = static_cast<qint64>(directas.size());
+    e.esperando.fetch_sub(movidos);
     return {};
+}
+
+Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& movidos) {
+    const auto abrirArchivo = [this]() -> Fallo {
+        if (c_->archivo) return {};
+        return abrir_sqlite(e_->ruta, c_->archivo);
+    };
+    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& hasta) -> Fallo {
+        if (Fallo f = abrirArchivo()) return f;
+        return guardar_con_control(*c_->archivo, filas.identidad, filas, hasta);
+    };
+    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas) -> Fallo {
+        if (Fallo f = abrirArchivo()) return f;
+        BaseDatos& archivo = *c_->archivo;
+        if (Fallo f = archivo.comenzarLote()) return f;
+        for (const FilaEvento& fila : filas) {
+            if (Fallo f = archivo.guardar(fila)) {
+                archivo.deshacerLote();
+                return f;
+            }
+        }
+        return archivo.confirmarLote();
+    };
+    return tanda_eventos(*e_, c_->cola, kFilasPorTanda, deCola, deMemoria, parar, movidos);
 }
 
 } // namespace corvane

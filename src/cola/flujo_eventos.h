@@ -2,33 +2,40 @@
 // The event stream of the local queue and its target the event file: rows that
 // the file refused wait in the queue's table `pendientes` (in memory when not
 // even the queue takes them) and the drain loop moves them back, oldest first,
-// with the file's control record of the last moved sequence number in the same
-// transaction.
+// with the file's control record of the last moved sequence number of their key
+// in the same transaction.
 
 #include <QString>
 
 #include <atomic>
-#include <deque>
+#include <functional>
 #include <memory>
-#include <mutex>
 
 #include "cola/drenaje.h"
-#include "store/esquema.h"
+#include "cola/entrada_cola.h"
 
 namespace corvane {
 
-// What the receive road and the drain loop share.
-struct EsperaEventos {
-    QString ruta; // the event file
-    QString cola; // the queue file
-    std::mutex mutex;
-    // Rows the queue did not take, in order, behind those of the queue.
-    std::deque<FilaEvento> memoria;
-    // Rows waiting, in the queue and in memory.
-    std::atomic<qint64> esperando{0};
-    // Rows dropped because not even memory could hold them any more.
-    std::atomic<qint64> descartadas{0};
-};
+class ColaPendientes;
+struct FilasPendientes;
+
+// Sends `filas` (queued under `filas.identidad`) with the target's control record
+// in one transaction; `hasta`: the last sequence number the target holds after.
+using EnviarDeCola = std::function<Fallo(const FilasPendientes& filas, qint64& hasta)>;
+// Sends rows held only in memory, in one transaction, with no control record.
+using EnviarDeMemoria = std::function<Fallo(const std::vector<FilaEvento>& filas)>;
+
+// Removes from the queue the rows up to `hasta`, trying again while the receive
+// road holds the queue's write lock.
+Fallo borrar_movidas(ColaPendientes& cola, qint64 hasta, const std::atomic<bool>& parar);
+
+// One batch of the event stream, the same for every target: rows in memory go to
+// the queue; the queue's oldest rows go to the target and leave the queue; when
+// the queue cannot be used and holds nothing before them, memory's oldest rows go
+// straight to the target. `movidos`: rows that reached the target.
+Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
+                    const EnviarDeMemoria& deMemoria, const std::atomic<bool>& parar,
+                    qint64& movidos);
 
 class FlujoEventosArchivo : public Flujo {
 public:

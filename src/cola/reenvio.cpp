@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cola/cola_pendientes.h"
+#include "cola/flujo_eventos.h"
 #include "common/registro_errores.h"
 #include "store/cliente_pq.h"
 #include "store/conexion_postgresql.h"
@@ -11,9 +12,6 @@
 #include "store/texto_copia.h"
 
 namespace corvane {
-
-// Removes from the queue the rows up to `hasta` (cola/flujo_eventos.cpp).
-Fallo borrar_movidas(ColaPendientes& cola, qint64 hasta, const std::atomic<bool>& parar);
 
 namespace {
 
@@ -58,12 +56,18 @@ public:
     // Sends `filas` (with sequence numbers above what the server holds for
     // `identidad`) and the control record in one transaction. `hasta`: the last
     // sequence number the server holds afterwards.
+    // An empty `identidad`: rows held only in memory, sent with no control record.
     Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
-        const std::string inicio = "BEGIN; " + esquema::crear_control(identidad).toStdString();
+        const bool conControl = !identidad.isEmpty();
+        const std::string inicio =
+            "BEGIN" +
+            (conControl ? "; " + esquema::crear_control(identidad).toStdString() : std::string());
         if (Fallo f = cliente_.ejecutar(inicio.c_str())) return f;
         qint64 ultima = 0;
         const std::string consulta = esquema::leer_control(identidad, true).toStdString();
-        if (Fallo f = cliente_.ejecutar(consulta.c_str(), &ultima)) return f;
+        if (conControl) {
+            if (Fallo f = cliente_.ejecutar(consulta.c_str(), &ultima)) return f;
+        }
         QByteArray datos;
         datos.reserve(filas.valores.size() + filas.valores.size() / 8);
         qint64 mayor = ultima;
@@ -83,7 +87,9 @@ public:
                                       esquema::lista_columnas().toStdString() + ") FROM STDIN";
             if (Fallo f = cliente_.copiar(copia.c_str(), datos)) return f;
         }
-        const std::string fin = esquema::poner_control(identidad, mayor).toStdString() + "; COMMIT";
+        const std::string fin =
+            conControl ? esquema::poner_control(identidad, mayor).toStdString() + "; COMMIT"
+                       : std::string("COMMIT");
         if (Fallo f = cliente_.ejecutar(fin.c_str())) return f;
         hasta = mayor;
         return {};
@@ -97,17 +103,17 @@ private:
 } // namespace
 
 struct FlujoEventosServidor::Partes {
-    Partes(QString c, QString url, const std::atomic<bool>& parar)
-        : rutaCola(std::move(c)), servidor(std::move(url), parar) {}
-    QString rutaCola;
+    Partes(std::shared_ptr<EsperaEventos> e, QString url, const std::atomic<bool>& parar)
+        : espera(std::move(e)), servidor(std::move(url), parar) {}
+    std::shared_ptr<EsperaEventos> espera;
     ColaPendientes cola;
     Servidor servidor;
     Monotono::time_point ultimoVistazo{};
 };
 
-FlujoEventosServidor::FlujoEventosServidor(QString cola, QString url,
+FlujoEventosServidor::FlujoEventosServidor(std::shared_ptr<EsperaEventos> e, QString url,
                                            const std::atomic<bool>& parar)
-    : p_(std::make_unique<Partes>(std::move(cola), std::move(url), parar)) {}
+    : p_(std::make_unique<Partes>(std::move(e), std::move(url), parar)) {}
 
 FlujoEventosServidor::~FlujoEventosServidor() = default;
 
@@ -118,6 +124,10 @@ void FlujoEventosServidor::soltar() {
 }
 
 void FlujoEventosServidor::cerrar() {
+    // What memory holds goes to the queue if it takes it now.
+    qint64 n = 0;
+    while (!mover_memoria(*p_->espera, p_->cola, kFilasPorEnvio, 0, n) && n > 0) {
+    }
     p_->servidor.cerrar();
     p_->cola.cerrar();
 }
@@ -125,12 +135,7 @@ void FlujoEventosServidor::cerrar() {
 Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& movidos) {
     movidos = 0;
     Partes& p = *p_;
-    if (!p.cola.abierta()) {
-        if (Fallo f = p.cola.abrir(p.rutaCola)) return f;
-    }
-    FilasPendientes filas;
-    if (Fallo f = p.cola.leer(0, kFilasPorEnvio, filas)) return f;
-    if (filas.secuencias.empty()) {
+    if (p.espera->esperando.load() == 0) {
         // Nothing to send: the server is connected to at the start and looked at
         // now and then, so that its loss and its return are told without traffic.
         const auto ahora = Monotono::now();
@@ -148,25 +153,35 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
         }
         return p.servidor.conectar(kConexionVistazoMs);
     }
-    const bool yaAbierta = p.servidor.conectado();
-    if (!yaAbierta) {
-        if (Fallo f = p.servidor.conectar()) return f;
-    }
-    qint64 hasta = 0;
-    Fallo f = p.servidor.enviar(p.cola.identidad(), filas, hasta);
     // A connection the server closed while it sat idle (idle_session_timeout, a
     // backend ended by an administrator) is no outage: the batch goes once more
     // on a new connection, and only a failed new connection is one. The control
     // record keeps a batch that reached the server before the loss stored once.
-    if (f.numero == fallos::kConexionPerdida && yaAbierta && !p.servidor.conectado() && !parar.load()) {
-        f = p.servidor.conectar();
-        if (!f) f = p.servidor.enviar(p.cola.identidad(), filas, hasta);
-    }
-    if (f) return f;
-    if ((f = borrar_movidas(p.cola, hasta, parar))) return f;
-    p.ultimoVistazo = Monotono::now();
-    movidos = static_cast<qint64>(filas.secuencias.size());
-    return {};
+    const auto enviar = [&](const QString& identidad, const FilasPendientes& filas,
+                            qint64& hasta) -> Fallo {
+        const bool yaAbierta = p.servidor.conectado();
+        if (!yaAbierta) {
+            if (Fallo f = p.servidor.conectar()) return f;
+        }
+        Fallo f = p.servidor.enviar(identidad, filas, hasta);
+        if (f.numero == fallos::kConexionPerdida && yaAbierta && !p.servidor.conectado() &&
+            !parar.load()) {
+            f = p.servidor.conectar();
+            if (!f) f = p.servidor.enviar(identidad, filas, hasta);
+        }
+        return f;
+    };
+    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& hasta) {
+        return enviar(filas.identidad, filas, hasta);
+    };
+    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas) {
+        qint64 hasta = 0;
+        return enviar(QString(), FilasPendientes::de(filas), hasta);
+    };
+    const Fallo f =
+        tanda_eventos(*p.espera, p.cola, kFilasPorEnvio, deCola, deMemoria, parar, movidos);
+    if (!f && movidos > 0) p.ultimoVistazo = Monotono::now();
+    return f;
 }
 
 } // namespace corvane

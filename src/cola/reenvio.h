@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "cola/drenaje.h"
+#include "cola/entrada_cola.h"
 
 namespace corvane {
 
@@ -24,9 +25,11 @@ inline constexpr int kVistazoServidorMs = 5000;
 
 class FlujoEventosServidor : public Flujo {
 public:
-    // `cola`: the queue file; `url`: the server, as --base gives it; `parar`: the
-    // drain loop's stop request (Drenaje::parada), which every wait watches.
-    FlujoEventosServidor(QString cola, QString url, const std::atomic<bool>& parar);
+    // `e`: the rows waiting and the queue file; `url`: the server, as --base gives
+    // it; `parar`: the drain loop's stop request (Drenaje::parada), which every
+    // wait watches.
+    FlujoEventosServidor(std::shared_ptr<EsperaEventos> e, QString url,
+                         const std::atomic<bool>& parar);
     ~FlujoEventosServidor() override;
     Fallo enviarTanda(const std::atomic<bool>& parar, qint64& movidos) override;
     void soltar() override;

@@ -39,6 +39,8 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("El puerto serie rechazó la configuración o falló");
     case fallos::kReceptorSinActividad:
         return QStringLiteral("El receptor no envió ningún carácter en el tiempo de vigilancia");
+    case fallos::kEventosPerdidos:
+        return QStringLiteral("Eventos mostrados que no se guardaron ni quedaron en la cola local");
     default:
         return QStringLiteral("Error definido por la aplicación o el objeto");
     }

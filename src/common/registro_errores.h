@@ -34,6 +34,7 @@ inline constexpr qint32 kPuertoInexistente = 8002;     // no serial port behind 
 inline constexpr qint32 kPuertoOcupado = 8005;         // serial port in use or not permitted
 inline constexpr qint32 kPuertoRechazado = 8015;       // serial port refused a setting or failed
 inline constexpr qint32 kReceptorSinActividad = 8090;  // no character for the supervision time
+inline constexpr qint32 kEventosPerdidos = 8100;       // rows shown that neither store nor queue kept
 } // namespace fallos
 
 // Message text for a failure number; one generic text for numbers not in the table.

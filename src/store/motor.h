@@ -75,8 +75,21 @@ public:
     virtual qint32 ultimoFallo() { return 0; }
     // Rows dropped because not even memory could hold them any more.
     virtual qint64 descartadas() { return 0; }
+    // Rows the local queue did not take, held only in memory meanwhile.
+    virtual qint64 enMemoria() { return 0; }
     // Ends what works for the store off the receive road, within about 2 s.
     virtual void cerrar() {}
+    // The same, and then the rows that the store could not keep: those held only
+    // in memory (the queue did not take them) and those dropped. Within about 2 s
+    // whatever holds the queue's lock.
+    virtual qint64 cerrarYContarPerdidas() {
+        cerrar();
+        return descartadas();
+    }
+    // For a store that reaches a server through its queue: whether the server is
+    // failing, and the last failure's number, apart from the queue's own trouble.
+    virtual bool servidorFallando() { return fallando(); }
+    virtual qint32 ultimoFalloServidor() { return ultimoFallo(); }
 };
 
 // The name of an SQLite database held in memory: new and empty at every open, with

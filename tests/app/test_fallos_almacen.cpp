@@ -186,14 +186,14 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
         }
     }
     // Enough rows to need new pages of the write-ahead log. Neither the file nor
-    // the queue beside it can grow: the rows wait in memory, the failure is
-    // logged once, and the operator is told.
+    // the queue beside it can grow: the rows wait in memory, the file's failure
+    // and the queue's are logged once each, and the operator is told.
     s.enviar(1000, 400);
     ASSERT_TRUE(s.esperarInformes(420)) << s.errores().toStdString();
     EXPECT_TRUE(esperar_que([&] { return s.errores().contains(QStringLiteral("Base de datos no disponible: ")); },
                             kEspera))
         << s.errores().toStdString();
-    EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), 1);
+    EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), 2) << s.errores().toStdString();
 
     // Space comes back: every row is stored, once, and nothing more is logged.
     QFile::remove(relleno);
@@ -202,7 +202,7 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     EXPECT_TRUE(esperar_que([&] { return filas(base) == 430; }, kEspera)) << filas(base);
     EXPECT_TRUE(esperar_que([&] { return s.errores().contains(QStringLiteral("Base de datos disponible: ")); },
                             kEspera));
-    EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), 1);
+    EXPECT_EQ(registros_nuevo_dato(datos, s.errores()), 2);
     EXPECT_EQ(s.detener(), 0);
     const auto guardadas = leer_filas(base);
     std::set<QString> distintas;
@@ -246,11 +246,13 @@ TEST_P(ArchivoNoDisponible, NadaSePierdeYSeGuardaUnaVez) {
     EXPECT_TRUE(esperar_que([&] { return s->errores().contains(QStringLiteral("Base de datos no disponible: ")); },
                             kEspera))
         << s->errores().toStdString();
-    // Stopped in the middle of the fault: quickly, and nothing is lost.
+    // Stopped in the middle of the fault: quickly, nothing is lost, and what
+    // waits in the queue is said.
     QElapsedTimer reloj;
     reloj.start();
-    EXPECT_EQ(s->detener(), 0);
+    EXPECT_EQ(s->detener(), 3);
     EXPECT_LT(reloj.elapsed(), 2000);
+    EXPECT_TRUE(s->errores().contains(QStringLiteral("eventos pendientes en la cola local"))) << s->errores().toStdString();
     arreglar();
     s = std::make_unique<Servicio>(dir.path());
     s->enviar(200, 10);
@@ -464,11 +466,14 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
 
     if (c.alArrancar) pausa(8000 - reloj.elapsed());
     if (congelado) {
-        // A stop ends the console within 2 s; its rows wait for the next start.
+        // A stop ends the console within 2 s; its rows wait for the next start,
+        // and it says so.
         reloj.restart();
-        EXPECT_EQ(s->detener(), 0);
+        EXPECT_EQ(s->detener(), 3);
         EXPECT_LE(reloj.elapsed(), 2000);
         EXPECT_EQ(en_cola(dir.path()), t.hasta(3) - t.filas[0]);
+        EXPECT_TRUE(s->errores().contains(
+            QStringLiteral("quedan %1 eventos pendientes en la cola local").arg(t.hasta(3) - t.filas[0])));
         EXPECT_EQ(avisos(s->errores()), "");
     }
     ASSERT_TRUE(!c.termina || paso(pg, base, c.termina));
