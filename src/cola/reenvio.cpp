@@ -59,11 +59,10 @@ public:
     // `identidad`) and the control record in one transaction. `hasta`: the last
     // sequence number the server holds afterwards.
     Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
-        const std::string inicio = "BEGIN; " + esquema::crear_control(identidad).toStdString();
-        if (Fallo f = cliente_.ejecutar(inicio.c_str())) return f;
+        if (Fallo f = cliente_.ejecutar("BEGIN")) return f;
+        if (Fallo f = cliente_.ejecutar(esquema::kCrearRegistroControl, {identidad})) return f;
         qint64 ultima = 0;
-        const std::string consulta = esquema::leer_control(identidad, true).toStdString();
-        if (Fallo f = cliente_.ejecutar(consulta.c_str(), &ultima)) return f;
+        if (Fallo f = cliente_.ejecutar(esquema::kLeerControlBloqueado, {identidad}, &ultima)) return f;
         QByteArray datos;
         datos.reserve(filas.valores.size() + filas.valores.size() / 8);
         qint64 mayor = ultima;
@@ -83,8 +82,8 @@ public:
                                       esquema::lista_columnas().toStdString() + ") FROM STDIN";
             if (Fallo f = cliente_.copiar(copia.c_str(), datos)) return f;
         }
-        const std::string fin = esquema::poner_control(identidad, mayor).toStdString() + "; COMMIT";
-        if (Fallo f = cliente_.ejecutar(fin.c_str())) return f;
+        if (Fallo f = cliente_.ejecutar(esquema::kPonerControl, {identidad, QString::number(mayor)})) return f;
+        if (Fallo f = cliente_.ejecutar("COMMIT")) return f;
         hasta = mayor;
         return {};
     }

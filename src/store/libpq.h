@@ -16,7 +16,7 @@ namespace corvane {
     X(PQconsumeInput) X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
     X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples)           \
     X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage)                  \
-    X(PQresultStatus) X(PQsendQuery) X(PQsetErrorVerbosity) X(PQsetNoticeProcessor) X(PQsetnonblocking) \
+    X(PQresultStatus) X(PQsendQuery) X(PQsendQueryParams) X(PQsetErrorVerbosity) X(PQsetNoticeProcessor) X(PQsetnonblocking) \
     X(PQsocket) X(PQstatus)
 
 struct Libpq {
