@@ -102,7 +102,8 @@ Fallo ColaPendientes::ejecutar(const char* sentencia, const QVariant& valor) {
     if (r == SQLITE_OK) {
         if (valor.typeId() == QMetaType::QString) {
             const QByteArray texto = valor.toString().toUtf8();
-            sqlite3_bind_text(st, 1, texto.constData(), static_cast<int>(texto.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 1, texto.constData(), static_cast<int>(texto.size()),
+                              SQLITE_TRANSIENT);
         } else {
             sqlite3_bind_int64(st, 1, valor.toLongLong());
         }
@@ -142,7 +143,8 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     if (r != SQLITE_OK) return fallar(fallo(r));
     if (identidad_.isEmpty()) {
         identidad_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if ((f = ejecutar("INSERT INTO identidad (nombre) VALUES (?)", identidad_))) return fallar(f);
+        if ((f = ejecutar("INSERT INTO identidad (nombre) VALUES (?)", identidad_)))
+            return fallar(f);
     }
     const QString i = insercion(), l = lectura();
     if ((r = sqlite3_prepare16_v3(db_, i.utf16(), static_cast<int>(i.size() * 2),

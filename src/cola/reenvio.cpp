@@ -62,7 +62,8 @@ public:
         if (Fallo f = cliente_.ejecutar("BEGIN")) return f;
         if (Fallo f = cliente_.ejecutar(esquema::kCrearRegistroControl, {identidad})) return f;
         qint64 ultima = 0;
-        if (Fallo f = cliente_.ejecutar(esquema::kLeerControlBloqueado, {identidad}, &ultima)) return f;
+        if (Fallo f = cliente_.ejecutar(esquema::kLeerControlBloqueado, {identidad}, &ultima))
+            return f;
         QByteArray datos;
         datos.reserve(filas.valores.size() + filas.valores.size() / 8);
         qint64 mayor = ultima;
@@ -82,7 +83,9 @@ public:
                                       esquema::lista_columnas().toStdString() + ") FROM STDIN";
             if (Fallo f = cliente_.copiar(copia.c_str(), datos)) return f;
         }
-        if (Fallo f = cliente_.ejecutar(esquema::kPonerControl, {identidad, QString::number(mayor)})) return f;
+        if (Fallo f =
+                cliente_.ejecutar(esquema::kPonerControl, {identidad, QString::number(mayor)}))
+            return f;
         if (Fallo f = cliente_.ejecutar("COMMIT")) return f;
         hasta = mayor;
         return {};

@@ -94,8 +94,10 @@ private:
         connect(
             driver, &QSqlDriver::notification, this,
             [this](const QString& canal) {
-                if (canal == esquema::kCanalAlarmas) Q_EMIT fuera_.alarmas();
-                else leer();
+                if (canal == esquema::kCanalAlarmas)
+                    Q_EMIT fuera_.alarmas();
+                else
+                    leer();
             },
             Qt::QueuedConnection);
         if ((conEventos_ && !driver->subscribeToNotification(esquema::kCanalEventos)) ||
@@ -155,10 +157,12 @@ private:
             int i = 1;
             for (const esquema::Columna& c : esquema::kColumnas) {
                 const QVariant v = q.value(i++);
-                if (c.texto == nullptr) f.nivel = v.toInt();
+                if (c.texto == nullptr)
+                    f.nivel = v.toInt();
                 else if (c.tipoPostgreSQL.startsWith(QLatin1String("TIMESTAMP")))
                     f.*c.texto = momento_guardado(v).toString(kFormatoMomento);
-                else f.*c.texto = v.toString();
+                else
+                    f.*c.texto = v.toString();
             }
             filas.push_back(std::move(f));
         }

@@ -74,13 +74,15 @@ Fallo columnas_que_faltan(BaseDatos& base, QStringList& faltan) {
     faltan.clear();
     for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) {
         std::unique_ptr<Registros> rs;
-        const Fallo f = base.abrirRegistros(
-            QStringLiteral("SELECT ") + c.nombre + QStringLiteral(" FROM ") + esquema::kTablaAlarmas +
-                QStringLiteral(" WHERE 1=0"),
-            rs);
+        const Fallo f =
+            base.abrirRegistros(QStringLiteral("SELECT ") + c.nombre + QStringLiteral(" FROM ") +
+                                    esquema::kTablaAlarmas + QStringLiteral(" WHERE 1=0"),
+                                rs);
         if (rs) rs->cerrar();
-        if (f.numero == fallos::kSentenciaRechazada) faltan << c.nombre;
-        else if (f) return f;
+        if (f.numero == fallos::kSentenciaRechazada)
+            faltan << c.nombre;
+        else if (f)
+            return f;
     }
     return {};
 }
@@ -90,10 +92,11 @@ Fallo columnas_que_faltan(BaseDatos& base, QStringList& faltan) {
 // it is): the same number, so that a retry meets the same failure.
 Fallo causa_de(BaseDatos& base, Fallo f) {
     QStringList faltan;
-    if (f.numero != fallos::kSentenciaRechazada || columnas_que_faltan(base, faltan) || faltan.isEmpty())
+    if (f.numero != fallos::kSentenciaRechazada || columnas_que_faltan(base, faltan) ||
+        faltan.isEmpty())
         return f;
     const QString donde = base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral("del servidor")
-                                                                   : QStringLiteral("del archivo");
+                                                                  : QStringLiteral("del archivo");
     return {f.numero, kTablaAjena + QStringLiteral("%1 tiene otras columnas: le faltan %2")
                                         .arg(donde, faltan.join(QStringLiteral(", ")))};
 }
@@ -121,14 +124,16 @@ QString causa_alarmas(const Fallo& f) {
 
 Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas) {
     if (alarmas.empty()) return {};
-    const QString fila = QLatin1Char('(') + marcas(esquema::kColumnasAlarma.size()) + QLatin1Char(')');
+    const QString fila =
+        QLatin1Char('(') + marcas(esquema::kColumnasAlarma.size()) + QLatin1Char(')');
     for (std::size_t desde = 0; desde < alarmas.size(); desde += kAlarmasPorSentencia) {
         const std::size_t hasta = std::min(alarmas.size(), desde + kAlarmasPorSentencia);
         QString s = esquema::insertar_alarmas();
         QVariantList valores;
         for (std::size_t i = desde; i < hasta; ++i) {
             s += (i == desde ? QString() : QStringLiteral(",")) + fila;
-            for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) valores << valor(alarmas[i], c);
+            for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
+                valores << valor(alarmas[i], c);
         }
         if (Fallo f = escribir(base, s + esquema::kSinRepetirAlarmas, valores)) return f;
     }
@@ -141,7 +146,9 @@ Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QStrin
         const QStringList parte = claves.mid(desde, kAlarmasPorSentencia);
         QVariantList valores{momento, puesto};
         for (const QString& c : parte) valores << c;
-        if (Fallo f = escribir(base, esquema::kReconocerAlarmas + marcas(parte.size()) + QLatin1Char(')'), valores))
+        if (Fallo f =
+                escribir(base, esquema::kReconocerAlarmas + marcas(parte.size()) + QLatin1Char(')'),
+                         valores))
             return f;
     }
     return {};
@@ -186,16 +193,18 @@ Fallo leer_alarmas(BaseDatos& base, const QString& condicion, const QVariantList
 
 Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
                                  std::vector<FilaAlarma>& alarmas) {
-    const QString orden = QStringLiteral("alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC");
+    const QString orden =
+        QStringLiteral("alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC");
     if (receptor.isEmpty()) return leer_alarmas(base, orden, {}, alarmas);
     return leer_alarmas(base, QStringLiteral("alar_puesto=? AND ") + orden, {receptor}, alarmas);
 }
 
 Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlarma>& alarmas) {
-    return leer_alarmas(base,
-                        QStringLiteral("alar_reconocida IS NOT NULL ORDER BY alar_reconocida DESC, alar_id DESC "
-                                       "LIMIT ?"),
-                        {maximo}, alarmas);
+    return leer_alarmas(
+        base,
+        QStringLiteral("alar_reconocida IS NOT NULL ORDER BY alar_reconocida DESC, alar_id DESC "
+                       "LIMIT ?"),
+        {maximo}, alarmas);
 }
 
 } // namespace corvane

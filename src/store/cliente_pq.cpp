@@ -141,16 +141,18 @@ Fallo ClientePq::ejecutar(const QString& sentencia, const QStringList& valores, 
     QByteArray texto;
     int n = 0;
     for (const QChar c : sentencia) {
-        if (c == QLatin1Char('?')) texto += '$' + QByteArray::number(++n);
-        else texto += QString(c).toUtf8();
+        if (c == QLatin1Char('?'))
+            texto += '$' + QByteArray::number(++n);
+        else
+            texto += QString(c).toUtf8();
     }
     std::vector<QByteArray> utf8;
     std::vector<const char*> punteros;
     for (const QString& v : valores) utf8.push_back(v.toUtf8());
     for (const QByteArray& v : utf8) punteros.push_back(v.constData());
     const auto limite = limite_de_respuesta();
-    if (!pq().PQsendQueryParams(conn_, texto.constData(), static_cast<int>(punteros.size()), nullptr,
-                                punteros.data(), nullptr, nullptr, 0))
+    if (!pq().PQsendQueryParams(conn_, texto.constData(), static_cast<int>(punteros.size()),
+                                nullptr, punteros.data(), nullptr, nullptr, 0))
         return perderConexion();
     if (Fallo f = vaciar(limite)) return f;
     Fallo f = resultados(limite, valor);

@@ -137,8 +137,8 @@ pg_conn* conexion_pq(const QSqlDatabase& db) {
     if (!db.isValid() || db.driver() == nullptr) return nullptr;
     const QVariant manejador = db.driver()->handle();
     // The type's name as Qt spells it: the typedef's or the struct's.
-    const bool esConexion =
-        qstrcmp(manejador.typeName(), "PGconn*") == 0 || qstrcmp(manejador.typeName(), "pg_conn*") == 0;
+    const bool esConexion = qstrcmp(manejador.typeName(), "PGconn*") == 0 ||
+                            qstrcmp(manejador.typeName(), "pg_conn*") == 0;
     return esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
 }
 
@@ -159,7 +159,8 @@ Fallo ConexionPostgreSQL::abrir(QSqlDatabase& db) const {
     // is bounded as Qt's blocking one is, for each host.
     Fallo f = cliente.conectar(*this, kEsperaConexionS * 1000 * servidores_);
     // A server that took this attempt was not there for Qt's a moment ago.
-    return f ? f : Fallo{fallos::kConexionPerdida, QStringLiteral("el servidor no aceptó la conexión")};
+    return f ? f
+             : Fallo{fallos::kConexionPerdida, QStringLiteral("el servidor no aceptó la conexión")};
 }
 
 void ConexionPostgreSQL::parametros(ParametrosPq& p) const {

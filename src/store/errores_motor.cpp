@@ -52,7 +52,8 @@ Fallo fallo_de(const QSqlError& error, Dialecto dialecto) {
         // The server's text is in its own language: the detail names the SQLSTATE.
         const QString sqlstate = error.nativeErrorCode();
         const qint32 numero = numero_postgresql(sqlstate, error.type());
-        return {numero, sqlstate.isEmpty() ? mensaje_de_error(numero) : QStringLiteral("SQLSTATE ") + sqlstate};
+        return {numero, sqlstate.isEmpty() ? mensaje_de_error(numero)
+                                           : QStringLiteral("SQLSTATE ") + sqlstate};
     }
     qint32 numero = fallos::kMotorGeneral;
     bool ok = false;

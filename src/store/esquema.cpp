@@ -42,8 +42,8 @@ QString crear_tabla_alarmas_postgresql() {
 }
 
 QString insertar_alarmas() {
-    return QStringLiteral("INSERT INTO ") + kTablaAlarmas + QStringLiteral(" (") + lista_columnas_alarma() +
-           QStringLiteral(") VALUES ");
+    return QStringLiteral("INSERT INTO ") + kTablaAlarmas + QStringLiteral(" (") +
+           lista_columnas_alarma() + QStringLiteral(") VALUES ");
 }
 
 QString insert_preparado() {

@@ -103,8 +103,9 @@ QString insertar_alarmas();
 inline const QString kSinRepetirAlarmas = QStringLiteral(" ON CONFLICT (alar_clave) DO NOTHING");
 inline const QString kReconocerAlarmas =
     QStringLiteral("UPDATE ") + kTablaAlarmas +
-    QStringLiteral(" SET alar_reconocida=?,alar_puesto_reconocimiento=? WHERE alar_reconocida IS NULL AND "
-                   "alar_clave IN (");
+    QStringLiteral(
+        " SET alar_reconocida=?,alar_puesto_reconocimiento=? WHERE alar_reconocida IS NULL AND "
+        "alar_clave IN (");
 
 // The start's read: a workstation's alarms not yet acknowledged.
 inline const QString kCrearIndiceAlarmas = QStringLiteral("CREATE INDEX IF NOT EXISTS indice_alarmas_puesto ON ") +
@@ -128,7 +129,8 @@ inline const QString kCrearControl = QStringLiteral(
 // to their "?" marks. kLeerControl: the last sequence number held for the
 // queue; kLeerControlBloqueado takes it FOR UPDATE (PostgreSQL), so that two
 // movers of one queue wait for each other.
-inline const QString kLeerControl = QStringLiteral("SELECT ultima_secuencia FROM corvane_envios WHERE cola = ?");
+inline const QString kLeerControl =
+    QStringLiteral("SELECT ultima_secuencia FROM corvane_envios WHERE cola = ?");
 inline const QString kLeerControlBloqueado = kLeerControl + QStringLiteral(" FOR UPDATE");
 // Sets the control record of a queue (?, ?: identity, sequence number),
 // creating it when missing.
@@ -138,7 +140,8 @@ inline const QString kPonerControl =
 // Creates the control record of a queue at 0 when missing, so that
 // kLeerControlBloqueado finds a row to lock.
 inline const QString kCrearRegistroControl =
-    QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES (?, 0) ON CONFLICT (cola) DO NOTHING");
+    QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES (?, 0) ON CONFLICT "
+                   "(cola) DO NOTHING");
 
 // One statement (a DO block) that gives the central tables present their
 // triggers, when they lack them: the event table's, which make every INSERT wait

@@ -504,9 +504,13 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
         << log.toStdString();
     EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
     // The viewer tells the outage and the server's return.
-    EXPECT_TRUE(!vista || esperar_que([&] {
-        return vista->errores().contains(QStringLiteral("Base central disponible de nuevo a las "));
-    }, 10000)) << (vista ? vista->errores().toStdString() : std::string());
+    EXPECT_TRUE(!vista || esperar_que(
+                              [&] {
+                                  return vista->errores().contains(
+                                      QStringLiteral("Base central disponible de nuevo a las "));
+                              },
+                              10000))
+        << (vista ? vista->errores().toStdString() : std::string());
     // Nothing of Qt's or libpq's own English reaches the operator, on either
     // console, and no cause is left empty.
     for (const QString& salida : {e, vista ? vista->errores() : QString()}) {
