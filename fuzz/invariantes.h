@@ -189,12 +189,15 @@ public:
         filas.push_back(fila);
         return real_->guardar(fila);
     }
-    Fallo ejecutar(const QString& sentencia) override {
+    using BaseDatos::abrirRegistros;
+    using BaseDatos::ejecutar;
+    Fallo ejecutar(const QString& sentencia, const QVariantList& valores) override {
         sentencias.push_back(sentencia);
-        return real_->ejecutar(sentencia);
+        return real_->ejecutar(sentencia, valores);
     }
-    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
-        return real_->abrirRegistros(sentencia, registros);
+    Fallo abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                         std::unique_ptr<Registros>& registros) override {
+        return real_->abrirRegistros(sentencia, valores, registros);
     }
     Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
         return real_->recorrer(sentencia, fila);

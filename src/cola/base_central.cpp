@@ -48,13 +48,16 @@ public:
     // Statement texts go to the server from the caller's thread: while the
     // drain loop finds the server failing they fail at once, so that a window is not
     // held by a connection attempt to a server known to be away.
-    Fallo ejecutar(const QString& sentencia) override {
+    using BaseDatos::abrirRegistros;
+    using BaseDatos::ejecutar;
+    Fallo ejecutar(const QString& sentencia, const QVariantList& valores) override {
         if (Fallo f = abrirServidor()) return f;
-        return servidor_->ejecutar(sentencia);
+        return servidor_->ejecutar(sentencia, valores);
     }
-    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
+    Fallo abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                         std::unique_ptr<Registros>& registros) override {
         if (Fallo f = abrirServidor()) return f;
-        return servidor_->abrirRegistros(sentencia, registros);
+        return servidor_->abrirRegistros(sentencia, valores, registros);
     }
     Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
         if (Fallo f = abrirServidor()) return f;

@@ -87,13 +87,16 @@ public:
         lote_.clear();
     }
 
-    Fallo ejecutar(const QString& sentencia) override {
+    using BaseDatos::abrirRegistros;
+    using BaseDatos::ejecutar;
+    Fallo ejecutar(const QString& sentencia, const QVariantList& valores) override {
         if (Fallo f = abrirArchivo()) return f;
-        return archivo_->ejecutar(sentencia);
+        return archivo_->ejecutar(sentencia, valores);
     }
-    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) override {
+    Fallo abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                         std::unique_ptr<Registros>& registros) override {
         if (Fallo f = abrirArchivo()) return f;
-        return archivo_->abrirRegistros(sentencia, registros);
+        return archivo_->abrirRegistros(sentencia, valores, registros);
     }
     Fallo recorrer(const QString& sentencia, const FuncionFila& fila) override {
         if (Fallo f = abrirArchivo()) return f;

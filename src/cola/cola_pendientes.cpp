@@ -114,6 +114,23 @@ Fallo ColaPendientes::ejecutar(const char* sentencia) {
     return r == SQLITE_OK ? Fallo{} : fallo(r);
 }
 
+Fallo ColaPendientes::ejecutar(const char* sentencia, const QVariant& valor) {
+    sqlite3_stmt* st = nullptr;
+    int r = sqlite3_prepare_v2(db_, sentencia, -1, &st, nullptr);
+    if (r == SQLITE_OK) {
+        if (valor.typeId() == QMetaType::QString) {
+            const QByteArray texto = valor.toString().toUtf8();
+            sqlite3_bind_text(st, 1, texto.constData(), static_cast<int>(texto.size()),
+                              SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_int64(st, 1, valor.toLongLong());
+        }
+        r = sqlite3_step(st);
+    }
+    sqlite3_finalize(st);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
 Fallo ColaPendientes::abrir(const QString& ruta) {
     cerrar();
     const QByteArray nombre = QFile::encodeName(ruta);
@@ -151,9 +168,8 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     if (r != SQLITE_OK) return fallar(fallo(r));
     if (identidad_.isEmpty()) {
         identidad_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        const QByteArray alta =
-            QStringLiteral("INSERT INTO identidad (nombre) VALUES ('%1')").arg(identidad_).toUtf8();
-        if ((f = ejecutar(alta.constData()))) return fallar(f);
+        if ((f = ejecutar("INSERT INTO identidad (nombre) VALUES (?)", identidad_)))
+            return fallar(f);
     }
     const QString i = insercion(), l = lectura();
     if ((r = sqlite3_prepare16_v3(db_, i.utf16(), static_cast<int>(i.size() * 2),
@@ -235,9 +251,7 @@ Fallo ColaPendientes::leer(qint64 despues, int maximo, FilasPendientes& filas) {
 
 Fallo ColaPendientes::borrar_hasta(qint64 secuencia) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QByteArray s =
-        QStringLiteral("DELETE FROM pendientes WHERE secuencia <= %1").arg(secuencia).toUtf8();
-    return ejecutar(s.constData());
+    return ejecutar("DELETE FROM pendientes WHERE secuencia <= ?", secuencia);
 }
 
 Fallo ColaPendientes::contar(qint64& cantidad) {
@@ -301,10 +315,11 @@ Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& ala
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     const QString s = QStringLiteral("SELECT secuencia,reconocimiento,") +
                       esquema::lista_columnas_alarma() +
-                      QStringLiteral(" FROM alarmas ORDER BY secuencia LIMIT %1").arg(maximo);
+                      QStringLiteral(" FROM alarmas ORDER BY secuencia LIMIT ?");
     sqlite3_stmt* st = nullptr;
     int r = sqlite3_prepare16_v2(db_, s.utf16(), static_cast<int>(s.size() * 2), &st, nullptr);
     if (r != SQLITE_OK) return fallo(r);
+    sqlite3_bind_int(st, 1, maximo);
     while ((r = sqlite3_step(st)) == SQLITE_ROW) {
         AlarmaPendiente a;
         a.secuencia = sqlite3_column_int64(st, 0);
@@ -320,9 +335,7 @@ Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& ala
 
 Fallo ColaPendientes::borrar_alarmas_hasta(qint64 secuencia) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QByteArray s =
-        QStringLiteral("DELETE FROM alarmas WHERE secuencia <= %1").arg(secuencia).toUtf8();
-    return ejecutar(s.constData());
+    return ejecutar("DELETE FROM alarmas WHERE secuencia <= ?", secuencia);
 }
 
 } // namespace corvane

@@ -19,6 +19,7 @@
 // reads and deletes through another on the same file (WAL lets them share it).
 
 #include <QString>
+#include <QVariant>
 
 #include <vector>
 
@@ -94,6 +95,8 @@ public:
 private:
     Fallo fallo(int codigo) const;
     Fallo ejecutar(const char* sentencia);
+    // Runs `sentencia` with its one "?" bound to `valor`, a text or a whole number.
+    Fallo ejecutar(const char* sentencia, const QVariant& valor);
     Fallo contar_en(const char* tabla, qint64& cantidad);
 
     sqlite3* db_ = nullptr;

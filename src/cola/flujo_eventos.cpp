@@ -63,7 +63,7 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
     const std::vector<qint64>& secuencias = pendientes.secuencias;
     if (Fallo f = archivo.ejecutar(esquema::kCrearControl)) return f;
     std::unique_ptr<Registros> rs;
-    if (Fallo f = archivo.abrirRegistros(esquema::leer_control(cola, false), rs)) return f;
+    if (Fallo f = archivo.abrirRegistros(esquema::kLeerControl, {cola}, rs)) return f;
     qint64 ultima = 0;
     if (!rs->alFinal()) {
         QVariant v;
@@ -80,7 +80,7 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
         }
     }
     hasta = std::max(ultima, secuencias.back());
-    if (Fallo f = archivo.ejecutar(esquema::poner_control(cola, hasta))) {
+    if (Fallo f = archivo.ejecutar(esquema::kPonerControl, {cola, hasta})) {
         archivo.deshacerLote();
         return f;
     }

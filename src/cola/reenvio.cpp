@@ -59,14 +59,12 @@ public:
     // An empty `identidad`: rows held only in memory, sent with no control record.
     Fallo enviar(const QString& identidad, const FilasPendientes& filas, qint64& hasta) {
         const bool conControl = !identidad.isEmpty();
-        const std::string inicio =
-            "BEGIN" +
-            (conControl ? "; " + esquema::crear_control(identidad).toStdString() : std::string());
-        if (Fallo f = cliente_.ejecutar(inicio.c_str())) return f;
+        if (Fallo f = cliente_.ejecutar("BEGIN")) return f;
         qint64 ultima = 0;
-        const std::string consulta = esquema::leer_control(identidad, true).toStdString();
         if (conControl) {
-            if (Fallo f = cliente_.ejecutar(consulta.c_str(), &ultima)) return f;
+            if (Fallo f = cliente_.ejecutar(esquema::kCrearRegistroControl, {identidad})) return f;
+            if (Fallo f = cliente_.ejecutar(esquema::kLeerControlBloqueado, {identidad}, &ultima))
+                return f;
         }
         QByteArray datos;
         datos.reserve(filas.valores.size() + filas.valores.size() / 8);
@@ -87,10 +85,12 @@ public:
                                       esquema::lista_columnas().toStdString() + ") FROM STDIN";
             if (Fallo f = cliente_.copiar(copia.c_str(), datos)) return f;
         }
-        const std::string fin =
-            conControl ? esquema::poner_control(identidad, mayor).toStdString() + "; COMMIT"
-                       : std::string("COMMIT");
-        if (Fallo f = cliente_.ejecutar(fin.c_str())) return f;
+        if (conControl) {
+            if (Fallo f =
+                    cliente_.ejecutar(esquema::kPonerControl, {identidad, QString::number(mayor)}))
+                return f;
+        }
+        if (Fallo f = cliente_.ejecutar("COMMIT")) return f;
         hasta = mayor;
         return {};
     }

@@ -57,9 +57,16 @@ QString RegistroAlarmas::ahora() const {
 }
 
 void RegistroAlarmas::anotar(const Fallo& f, const QString& etiqueta, bool& fallando) {
-    if (f && !fallando && bases_.errores != nullptr)
+    if (f && !fallandoEscritura_ && !fallandoLectura_ && bases_.errores != nullptr)
         bases_.errores->registrar_error(f.numero, etiqueta);
     fallando = static_cast<bool>(f);
+    if (f) causa_ = causa_alarmas(f);
+}
+
+QString RegistroAlarmas::aviso() const {
+    const qint64 n = esperando();
+    if (n == 0 || !fallandoEscritura_) return {};
+    return QStringLiteral("Alarmas sin guardar en la base de datos: %1 (%2)").arg(n).arg(causa_);
 }
 
 Alarma RegistroAlarmas::nueva(FilaAlarma fila) {
@@ -105,12 +112,14 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     const bool todas = compartido();
     Fallo f = base() != nullptr ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas) : kSinBaseAlarmas;
     if (!f && todas) f = leer_alarmas_reconocidas(*base(), static_cast<int>(kReconocidasMostradas), reconocidas);
-    bool fallando = false;
-    anotar(f, kEtiquetaLeer, fallando);
+    anotar(f, kEtiquetaLeer, fallandoLectura_);
     // A refresh that cannot read the table keeps the list as it is.
     if (f && !inicio) return f;
     std::vector<AlarmaPendiente> esperando;
-    if (EscrituraAlarmas* e = escritura()) anotar(e->leerEsperando(esperando), kEtiquetaLeer, fallando);
+    if (EscrituraAlarmas* e = escritura()) {
+        const Fallo g = e->leerEsperando(esperando);
+        if (g) anotar(g, kEtiquetaLeer, fallandoLectura_);
+    }
     // What still waits is newer than what the table holds: a new alarm of this
     // workstation goes in front, an acknowledgement takes its alarm out.
     for (const AlarmaPendiente& a : esperando) {

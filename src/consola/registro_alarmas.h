@@ -10,8 +10,9 @@
 // acknowledged all the same, and what the table does not take waits in the local
 // queue (cola/escritura_alarmas.h) until the drain loop moves it; a start lists
 // the waiting alarms with those of the table. The failure's number goes to
-// error.log once per outage (labels "guardar_alarma", "reconocer_alarma",
-// "leer_alarmas"): again only once every waiting write is stored.
+// error.log once per outage of the table, reads and writes alike (labels
+// "guardar_alarma", "reconocer_alarma", "leer_alarmas"): again only once every
+// waiting write is stored and the table is read again.
 
 #include <QString>
 
@@ -67,6 +68,9 @@ public:
     void reintentar();
     // Writes that wait for the table.
     qint64 esperando() const;
+    // While writes wait because the table refuses them, what the operator is
+    // told: "Alarmas sin guardar en la base de datos: N (causa)"; else empty.
+    QString aviso() const;
 
     // Not acknowledged, newest first.
     const std::deque<Alarma>& pendientes() const { return pendientes_; }
@@ -84,7 +88,8 @@ private:
     EscrituraAlarmas* escritura() const;
     // Writes `escritos` (`etiqueta`: how a failure is logged).
     void escribir(const std::vector<AlarmaPendiente>& escritos, const QString& etiqueta);
-    // Logs `f` under `etiqueta` when a run of failures starts; a success ends it.
+    // Logs `f` under `etiqueta` when an outage of the table starts (neither
+    // reads nor writes failing yet); `fallando` (reads' or writes') follows `f`.
     void anotar(const Fallo& f, const QString& etiqueta, bool& fallando);
     // The outage of the writes ends once none waits.
     void revisarEspera();
@@ -101,6 +106,8 @@ private:
     std::deque<Alarma> reconocidas_;
     qint64 orden_ = 0;
     bool fallandoEscritura_ = false;
+    bool fallandoLectura_ = false;
+    QString causa_; // of the last failure, in our words
 };
 
 } // namespace corvane

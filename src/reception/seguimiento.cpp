@@ -89,10 +89,17 @@ private:
             return false;
         }
         QSqlDriver* driver = db.driver();
-        connect(driver, &QSqlDriver::notification, this, [this](const QString& canal) {
-            if (canal == esquema::kCanalAlarmas) Q_EMIT fuera_.alarmas();
-            else leer();
-        });
+        // Queued: a read that finds the connection lost removes it, and its
+        // driver with it, which must not happen inside the driver's own signal.
+        connect(
+            driver, &QSqlDriver::notification, this,
+            [this](const QString& canal) {
+                if (canal == esquema::kCanalAlarmas)
+                    Q_EMIT fuera_.alarmas();
+                else
+                    leer();
+            },
+            Qt::QueuedConnection);
         if ((conEventos_ && !driver->subscribeToNotification(esquema::kCanalEventos)) ||
             !driver->subscribeToNotification(esquema::kCanalAlarmas)) {
             porQue = numero(driver->lastError());
@@ -116,34 +123,15 @@ private:
     // The rows above the last one given, in order, until none is left.
     void leer() {
         if (!conexion_ || !conEventos_ || ultima_ < 0) return;
-        QSqlDatabase db = conexion_->db();
-        const QString consulta = QStringLiteral("SELECT gral_id,") + esquema::lista_columnas() +
-                                 QStringLiteral(" FROM ") + esquema::kTabla + QStringLiteral(" WHERE gral_id > %1 ORDER BY gral_id LIMIT ") +
-                                 QString::number(kFilasPorLectura);
         for (;;) {
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            if (!q.exec(consulta.arg(ultima_))) {
-                // The connection is made again at the next look.
-                const qint32 porQue = numero(q.lastError());
+            std::vector<FilaEvento> filas;
+            qint64 ultima = ultima_;
+            if (const qint32 porQue = leerTanda(filas, ultima)) {
+                // The connection is made again at the next look; no query or
+                // copy of it is left to outlive it.
                 conexion_.reset();
                 avisar(false, porQue);
                 return;
-            }
-            std::vector<FilaEvento> filas;
-            qint64 ultima = ultima_;
-            while (q.next()) {
-                ultima = q.value(0).toLongLong();
-                FilaEvento f;
-                int i = 1;
-                for (const esquema::Columna& c : esquema::kColumnas) {
-                    const QVariant v = q.value(i++);
-                    if (c.texto == nullptr) f.nivel = v.toInt();
-                    else if (c.tipoPostgreSQL.startsWith(QLatin1String("TIMESTAMP")))
-                        f.*c.texto = momento_guardado(v).toString(kFormatoMomento);
-                    else f.*c.texto = v.toString();
-                }
-                filas.push_back(std::move(f));
             }
             if (filas.empty()) return;
             ultima_ = ultima;
@@ -151,6 +139,34 @@ private:
             Q_EMIT fuera_.filas(filas);
             if (!mas) return;
         }
+    }
+
+    // One read of the rows above `ultima`; `ultima` becomes the last one read.
+    // Returns the failure's number, 0 when none.
+    qint32 leerTanda(std::vector<FilaEvento>& filas, qint64& ultima) {
+        const QString consulta = QStringLiteral("SELECT gral_id,") + esquema::lista_columnas() +
+                                 QStringLiteral(" FROM ") + esquema::kTabla +
+                                 QStringLiteral(" WHERE gral_id > %1 ORDER BY gral_id LIMIT ") +
+                                 QString::number(kFilasPorLectura);
+        QSqlQuery q(conexion_->db());
+        q.setForwardOnly(true);
+        if (!q.exec(consulta.arg(ultima))) return numero(q.lastError());
+        while (q.next()) {
+            ultima = q.value(0).toLongLong();
+            FilaEvento f;
+            int i = 1;
+            for (const esquema::Columna& c : esquema::kColumnas) {
+                const QVariant v = q.value(i++);
+                if (c.texto == nullptr)
+                    f.nivel = v.toInt();
+                else if (c.tipoPostgreSQL.startsWith(QLatin1String("TIMESTAMP")))
+                    f.*c.texto = momento_guardado(v).toString(kFormatoMomento);
+                else
+                    f.*c.texto = v.toString();
+            }
+            filas.push_back(std::move(f));
+        }
+        return 0;
     }
 
     Seguimiento& fuera_;

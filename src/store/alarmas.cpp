@@ -11,20 +11,25 @@
 namespace corvane {
 namespace {
 
-// Writes of one statement.
-constexpr int kAlarmasPorSentencia = 500;
+// Writes of one statement: SQLite before 3.32 binds at most 999 values.
+constexpr int kAlarmasPorSentencia = 90;
 
-
-// A text value of a statement: between single quotes, a quote inside doubled.
-QString citar(QString valor) {
-    valor.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + valor + QLatin1Char('\'');
+// The value of column `c` of `fila` as the statement binds it: an empty
+// acknowledgement field is NULL, any other text is stored as it is.
+QVariant valor(const FilaAlarma& fila, const esquema::ColumnaAlarma& c) {
+    const QString& v = fila.*c.texto;
+    if (c.reconocimiento && v.isEmpty()) return QVariant(QMetaType(QMetaType::QString));
+    return v.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(v);
 }
 
-QString valor(const FilaAlarma& fila, const esquema::ColumnaAlarma& c) {
-    const QString& v = fila.*c.texto;
-    if (c.reconocimiento && v.isEmpty()) return QStringLiteral("NULL");
-    return citar(v);
+// How the cause of a table with other columns begins.
+const QString kTablaAjena = QStringLiteral("la tabla de alarmas ");
+
+// `n` marks of bound values, "?,?,...".
+QString marcas(qsizetype n) {
+    QString s;
+    for (qsizetype i = 0; i < n; ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    return s;
 }
 
 Fallo existe_tabla(BaseDatos& base, bool& existe) {
@@ -63,63 +68,105 @@ Fallo crear_tabla(BaseDatos& base) {
     return base.ejecutar(esquema::avisos_postgresql());
 }
 
-// Runs `sentencia`, a write on the alarm table; when it fails because the table
-// is missing, the table is created and the statement runs again.
-Fallo escribir(BaseDatos& base, const QString& sentencia) {
-    const Fallo f = base.ejecutar(sentencia);
-    if (!f) return {};
-    bool existe = true;
-    if (existe_tabla(base, existe) || existe) return f;
-    if (Fallo g = crear_tabla(base)) return g;
-    return base.ejecutar(sentencia);
+// The columns of ours that the table found by that name lacks: none when it
+// is ours. Each is looked up alone: a SELECT of no row fails on a missing column.
+Fallo columnas_que_faltan(BaseDatos& base, QStringList& faltan) {
+    faltan.clear();
+    for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) {
+        std::unique_ptr<Registros> rs;
+        const Fallo f =
+            base.abrirRegistros(QStringLiteral("SELECT ") + c.nombre + QStringLiteral(" FROM ") +
+                                    esquema::kTablaAlarmas + QStringLiteral(" WHERE 1=0"),
+                                rs);
+        if (rs) rs->cerrar();
+        if (f.numero == fallos::kSentenciaRechazada)
+            faltan << c.nombre;
+        else if (f)
+            return f;
+    }
+    return {};
 }
 
-Fallo marcar_reconocidas(BaseDatos& base, const QString& condicion, const QString& momento,
-                         const QString& puesto) {
-    return escribir(base, QStringLiteral("UPDATE ") + esquema::kTablaAlarmas +
-                              QStringLiteral(" SET alar_reconocida=") + citar(momento) +
-                              QStringLiteral(",alar_puesto_reconocimiento=") + citar(puesto) +
-                              QStringLiteral(" WHERE alar_reconocida IS NULL AND ") + condicion);
+// The failure `f` of a statement on the alarm table, with its cause in our
+// words when the table of that name is not ours (an operator's table, left as
+// it is): the same number, so that a retry meets the same failure.
+Fallo causa_de(BaseDatos& base, Fallo f) {
+    QStringList faltan;
+    if (f.numero != fallos::kSentenciaRechazada || columnas_que_faltan(base, faltan) ||
+        faltan.isEmpty())
+        return f;
+    const QString donde = base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral("del servidor")
+                                                                  : QStringLiteral("del archivo");
+    return {f.numero, kTablaAjena + QStringLiteral("%1 tiene otras columnas: le faltan %2")
+                                        .arg(donde, faltan.join(QStringLiteral(", ")))};
+}
+
+// Runs `sentencia` with `valores`, a write on the alarm table; when it fails
+// because the table is missing, the table is created and the statement runs
+// again. A table of that name with other columns is never changed.
+Fallo escribir(BaseDatos& base, const QString& sentencia, const QVariantList& valores) {
+    const Fallo f = base.ejecutar(sentencia, valores);
+    if (!f) return {};
+    bool existe = true;
+    if (existe_tabla(base, existe)) return f;
+    if (existe) return causa_de(base, f);
+    if (Fallo g = crear_tabla(base)) return g;
+    return base.ejecutar(sentencia, valores);
 }
 
 } // namespace
 
+QString causa_alarmas(const Fallo& f) {
+    if (f.detalle.startsWith(kTablaAjena)) return f.detalle;
+    const QString texto = mensaje_de_error(f.numero);
+    return texto.left(1).toLower() + texto.mid(1);
+}
+
 Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas) {
     if (alarmas.empty()) return {};
-    QString s = QStringLiteral("INSERT INTO ") + esquema::kTablaAlarmas + QStringLiteral(" (") +
-                esquema::lista_columnas_alarma() + QStringLiteral(") VALUES ");
-    for (std::size_t i = 0; i < alarmas.size(); ++i) {
-        s += i == 0 ? QStringLiteral("(") : QStringLiteral(",(");
-        for (std::size_t k = 0; k < esquema::kColumnasAlarma.size(); ++k)
-            s += (k == 0 ? QString() : QStringLiteral(",")) +
-                 valor(alarmas[i], esquema::kColumnasAlarma[k]);
-        s += QLatin1Char(')');
+    const QString fila =
+        QLatin1Char('(') + marcas(esquema::kColumnasAlarma.size()) + QLatin1Char(')');
+    for (std::size_t desde = 0; desde < alarmas.size(); desde += kAlarmasPorSentencia) {
+        const std::size_t hasta = std::min(alarmas.size(), desde + kAlarmasPorSentencia);
+        QString s = esquema::insertar_alarmas();
+        QVariantList valores;
+        for (std::size_t i = desde; i < hasta; ++i) {
+            s += (i == desde ? QString() : QStringLiteral(",")) + fila;
+            for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
+                valores << valor(alarmas[i], c);
+        }
+        if (Fallo f = escribir(base, s + esquema::kSinRepetirAlarmas, valores)) return f;
     }
-    return escribir(base, s + QStringLiteral(" ON CONFLICT (alar_clave) DO NOTHING"));
+    return {};
 }
 
 Fallo reconocer_alarmas(BaseDatos& base, const QStringList& claves, const QString& momento,
                         const QString& puesto) {
-    if (claves.isEmpty()) return {};
-    QStringList citadas;
-    for (const QString& c : claves) citadas << citar(c);
-    return marcar_reconocidas(
-        base, QStringLiteral("alar_clave IN (") + citadas.join(QLatin1Char(',')) + QLatin1Char(')'),
-        momento, puesto);
+    for (qsizetype desde = 0; desde < claves.size(); desde += kAlarmasPorSentencia) {
+        const QStringList parte = claves.mid(desde, kAlarmasPorSentencia);
+        QVariantList valores{momento, puesto};
+        for (const QString& c : parte) valores << c;
+        if (Fallo f =
+                escribir(base, esquema::kReconocerAlarmas + marcas(parte.size()) + QLatin1Char(')'),
+                         valores))
+            return f;
+    }
+    return {};
 }
 
 namespace {
 
-Fallo leer_alarmas(BaseDatos& base, const QString& condicion, std::vector<FilaAlarma>& alarmas) {
+Fallo leer_alarmas(BaseDatos& base, const QString& condicion, const QVariantList& valores,
+                   std::vector<FilaAlarma>& alarmas) {
     alarmas.clear();
     std::unique_ptr<Registros> rs;
     const QString consulta = QStringLiteral("SELECT ") + esquema::lista_columnas_alarma() +
                              QStringLiteral(" FROM ") + esquema::kTablaAlarmas +
                              QStringLiteral(" WHERE ") + condicion;
-    if (const Fallo f = base.abrirRegistros(consulta, rs)) {
+    if (const Fallo f = base.abrirRegistros(consulta, valores, rs)) {
         bool existe = true;
-        if (existe_tabla(base, existe) || existe) return f;
-        return {};
+        if (existe_tabla(base, existe)) return f;
+        return existe ? causa_de(base, f) : Fallo{};
     }
     while (!rs->alFinal()) {
         FilaAlarma fila;
@@ -146,19 +193,18 @@ Fallo leer_alarmas(BaseDatos& base, const QString& condicion, std::vector<FilaAl
 
 Fallo leer_alarmas_sin_reconocer(BaseDatos& base, const QString& receptor,
                                  std::vector<FilaAlarma>& alarmas) {
-    return leer_alarmas(base,
-                        (receptor.isEmpty() ? QString() : QStringLiteral("alar_puesto=") + citar(receptor) +
-                                                              QStringLiteral(" AND ")) +
-                            QStringLiteral("alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC"),
-                        alarmas);
+    const QString orden =
+        QStringLiteral("alar_reconocida IS NULL ORDER BY alar_recibida DESC, alar_id DESC");
+    if (receptor.isEmpty()) return leer_alarmas(base, orden, {}, alarmas);
+    return leer_alarmas(base, QStringLiteral("alar_puesto=? AND ") + orden, {receptor}, alarmas);
 }
 
 Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlarma>& alarmas) {
-    return leer_alarmas(base,
-                        QStringLiteral("alar_reconocida IS NOT NULL ORDER BY alar_reconocida DESC, alar_id DESC "
-                                       "LIMIT %1")
-                            .arg(maximo),
-                        alarmas);
+    return leer_alarmas(
+        base,
+        QStringLiteral("alar_reconocida IS NOT NULL ORDER BY alar_reconocida DESC, alar_id DESC "
+                       "LIMIT ?"),
+        {maximo}, alarmas);
 }
 
 } // namespace corvane

@@ -21,6 +21,11 @@ namespace corvane {
 // The failure of an alarm write or read with no database at hand.
 inline const Fallo kSinBaseAlarmas{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
 
+// The cause of a failure of the alarm table in our words, for the operator: a
+// table of that name with other columns says so and names the columns it
+// lacks; any other failure is told by its number's text.
+QString causa_alarmas(const Fallo& f);
+
 // Stores `alarmas` (not acknowledged: their acknowledgement fields empty) in one
 // statement; an alarm whose key the table holds already is left as it is.
 Fallo guardar_alarmas(BaseDatos& base, const std::vector<FilaAlarma>& alarmas);

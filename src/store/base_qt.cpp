@@ -81,22 +81,31 @@ Fallo BaseQt::guardar(const FilaEvento& fila) {
     return insertar(fila);
 }
 
-Fallo BaseQt::ejecutar(const QString& sentencia) {
+bool ejecutar_con_valores(QSqlQuery& q, const QString& sentencia, const QVariantList& valores) {
+    if (valores.isEmpty()) return q.exec(sentencia);
+    if (!q.prepare(sentencia)) return false;
+    for (qsizetype i = 0; i < valores.size(); ++i) q.bindValue(static_cast<int>(i), valores.at(i));
+    return q.exec();
+}
+
+Fallo BaseQt::ejecutar(const QString& sentencia, const QVariantList& valores) {
     return otraVezSiSePerdio([&]() -> Fallo {
         if (Fallo f = alistar()) return f;
         QSqlQuery q(conexion_->db());
-        if (q.exec(traducir_sentencia(sentencia, dialecto_))) return {};
+        if (ejecutar_con_valores(q, traducir_sentencia(sentencia, dialecto_), valores)) return {};
         return fallo(q.lastError());
     });
 }
 
-Fallo BaseQt::abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) {
+Fallo BaseQt::abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                             std::unique_ptr<Registros>& registros) {
     registros.reset();
     return otraVezSiSePerdio([&]() -> Fallo {
         if (Fallo f = alistar()) return f;
         QSqlQuery q(conexion_->db());
         q.setForwardOnly(true);
-        if (!q.exec(traducir_sentencia(sentencia, dialecto_))) return fallo(q.lastError());
+        if (!ejecutar_con_valores(q, traducir_sentencia(sentencia, dialecto_), valores))
+            return fallo(q.lastError());
         registros = std::make_unique<RegistrosQt>(conexion_, std::move(q), dialecto_);
         return {};
     });

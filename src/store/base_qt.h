@@ -33,6 +33,10 @@ private:
 // does, outside any BaseDatos.
 Fallo ejecutar_en(QSqlDatabase& db, const QString& sentencia, Dialecto dialecto);
 
+// Runs `sentencia` on `q`'s connection: as it is without `valores`, else
+// prepared, `valores` bound in order to its `?` marks (a null QVariant is NULL).
+bool ejecutar_con_valores(QSqlQuery& q, const QString& sentencia, const QVariantList& valores);
+
 class BaseQt : public BaseDatos {
 public:
     BaseQt(std::shared_ptr<Conexion> conexion, Dialecto dialecto)
@@ -40,8 +44,11 @@ public:
 
     Dialecto dialecto() const override { return dialecto_; }
     Fallo guardar(const FilaEvento& fila) final;
-    Fallo ejecutar(const QString& sentencia) final;
-    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) final;
+    using BaseDatos::abrirRegistros;
+    using BaseDatos::ejecutar;
+    Fallo ejecutar(const QString& sentencia, const QVariantList& valores) final;
+    Fallo abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                         std::unique_ptr<Registros>& registros) final;
     Fallo comenzarLote() final;
     Fallo confirmarLote() final;
     void deshacerLote() final;

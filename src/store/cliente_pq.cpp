@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "common/registro_errores.h"
 #include "store/conexion_postgresql.h"
@@ -42,11 +43,8 @@ Fallo ClientePq::conectar(const ConexionPostgreSQL& c, int limiteMs) {
     // shutting down) then carries its SQLSTATE in the connection's message,
     // whatever the server's language.
     pq().PQsetErrorVerbosity(conn_, PQERRORS_VERBOSE);
-    // The server's notices are not for the operator: libpq would print them, in
-    // the server's language, on standard error. What fails is told through the
-    // failure.
-    pq().PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
+    // The server's notices are not for the operator.
+    callar_avisos(conn_);
     const auto limite = Monotono::now() + std::chrono::milliseconds(limiteMs);
     for (;;) {
         const PostgresPollingStatusType s = pq().PQconnectPoll(conn_);
@@ -132,6 +130,30 @@ Fallo ClientePq::resultados(Limite limite, qint64* valor, bool* copiaLista) {
 Fallo ClientePq::ejecutar(const char* sentencia, qint64* valor, int limiteMs) {
     const auto limite = limite_de_respuesta(limiteMs);
     if (!pq().PQsendQuery(conn_, sentencia)) return perderConexion();
+    if (Fallo f = vaciar(limite)) return f;
+    Fallo f = resultados(limite, valor);
+    if (f && conn_ != nullptr) static_cast<void>(abandonar());
+    return f;
+}
+
+Fallo ClientePq::ejecutar(const QString& sentencia, const QStringList& valores, qint64* valor) {
+    // libpq numbers its parameters: the n-th "?" becomes $n.
+    QByteArray texto;
+    int n = 0;
+    for (const QChar c : sentencia) {
+        if (c == QLatin1Char('?'))
+            texto += '$' + QByteArray::number(++n);
+        else
+            texto += QString(c).toUtf8();
+    }
+    std::vector<QByteArray> utf8;
+    std::vector<const char*> punteros;
+    for (const QString& v : valores) utf8.push_back(v.toUtf8());
+    for (const QByteArray& v : utf8) punteros.push_back(v.constData());
+    const auto limite = limite_de_respuesta();
+    if (!pq().PQsendQueryParams(conn_, texto.constData(), static_cast<int>(punteros.size()),
+                                nullptr, punteros.data(), nullptr, nullptr, 0))
+        return perderConexion();
     if (Fallo f = vaciar(limite)) return f;
     Fallo f = resultados(limite, valor);
     if (f && conn_ != nullptr) static_cast<void>(abandonar());

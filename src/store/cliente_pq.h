@@ -8,6 +8,7 @@
 // text, which is in the server's language.
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <atomic>
 #include <chrono>
@@ -46,6 +47,10 @@ public:
     // number.
     // `limiteMs`: the longest wait for the answer.
     Fallo ejecutar(const char* sentencia, qint64* valor = nullptr, int limiteMs = kEsperaRespuestaMs);
+    // Runs the one statement `sentencia` with its "?" marks bound in order to
+    // `valores` as text parameters (PQsendQueryParams): a value never becomes part
+    // of the statement's text. With `valor`, as above.
+    Fallo ejecutar(const QString& sentencia, const QStringList& valores, qint64* valor = nullptr);
     // `sentencia`, a COPY ... FROM STDIN, with `datos` in COPY's text form.
     Fallo copiar(const char* sentencia, const QByteArray& datos);
     // After a failed statement inside a transaction: undo it, or drop the connection.

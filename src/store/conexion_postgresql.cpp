@@ -1,5 +1,6 @@
 #include "store/conexion_postgresql.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
 
@@ -132,15 +133,34 @@ void ConexionPostgreSQL::ajustar(QSqlDatabase& db) const {
     db.setConnectOptions(opciones.join(QLatin1Char(' ')));
 }
 
+pg_conn* conexion_pq(const QSqlDatabase& db) {
+    if (!db.isValid() || db.driver() == nullptr) return nullptr;
+    const QVariant manejador = db.driver()->handle();
+    // The type's name as Qt spells it: the typedef's or the struct's.
+    const bool esConexion = qstrcmp(manejador.typeName(), "PGconn*") == 0 ||
+                            qstrcmp(manejador.typeName(), "pg_conn*") == 0;
+    return esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
+}
+
+void callar_avisos(pg_conn* conn) {
+    if (conn == nullptr || !pq().cargada) return;
+    pq().PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+}
+
 Fallo ConexionPostgreSQL::abrir(QSqlDatabase& db) const {
-    if (db.open()) return {};
+    if (db.open()) {
+        callar_avisos(conexion_pq(db));
+        return {};
+    }
     static const std::atomic<bool> nunca{false};
     ClientePq cliente(nunca);
     // libpq's non-blocking start leaves connect_timeout to its caller: the attempt
     // is bounded as Qt's blocking one is, for each host.
     Fallo f = cliente.conectar(*this, kEsperaConexionS * 1000 * servidores_);
     // A server that took this attempt was not there for Qt's a moment ago.
-    return f ? f : Fallo{fallos::kConexionPerdida, {}};
+    return f ? f
+             : Fallo{fallos::kConexionPerdida, QStringLiteral("el servidor no aceptó la conexión")};
 }
 
 void ConexionPostgreSQL::parametros(ParametrosPq& p) const {

@@ -24,7 +24,18 @@
 
 #include "common/fallo.h"
 
+struct pg_conn;
+
 namespace corvane {
+
+// The libpq connection under an open QPSQL connection `db`, or null.
+pg_conn* conexion_pq(const QSqlDatabase& db);
+
+// The server's notices on connection `conn` (libpq's or under Qt's driver) go
+// nowhere: libpq would print them on standard error in the server's language,
+// among them the FATAL that a server shutting down sends to an idle
+// connection. What fails is told through the failure, in our words.
+void callar_avisos(pg_conn* conn);
 
 // libpq's keyword and value arrays (PQconnectStartParams with expand_dbname 0),
 // each ending in a null; valid while this lives.
@@ -49,9 +60,10 @@ public:
     // Sets server, port, user, password, database and options of `db`, a QPSQL
     // connection not open.
     void ajustar(QSqlDatabase& db) const;
-    // Opens `db` as ajustar left it. Qt's driver tells no SQLSTATE of a failed
-    // open: the failure is numbered by one libpq attempt with these parameters
-    // (a refused login, a missing database, or a server that is not there).
+    // Opens `db` as ajustar left it, its notices silenced (callar_avisos). Qt's
+    // driver tells no SQLSTATE of a failed open: the failure is numbered by one
+    // libpq attempt with these parameters (a refused login, a missing database,
+    // or a server that is not there).
     Fallo abrir(QSqlDatabase& db) const;
 
     void parametros(ParametrosPq& p) const;

@@ -18,11 +18,20 @@ QString valor_filtro(int valor) {
     return QString::number(convertir_base_con_ceros(QString::number(valor), 10, 10, 2).toInt());
 }
 
+// The account's condition. The account is written into the text as the
+// statement's documented form has it: only an account of 0-9 and b-f (the
+// rule every account box and --consultar check) reaches it; anything else
+// selects no row.
+QString condicion_cuenta(const QString& cuenta) {
+    if (!cuenta_valida(cuenta)) return QStringLiteral("(1=0)");
+    return QStringLiteral("(gral_numero_abonado='") + cuenta + QStringLiteral("')");
+}
+
 } // namespace
 
 QString sentencia_historial(const QString& cuenta, int senal, int origen, const QDate& dia) {
     QString s = QStringLiteral("select * from ") + esquema::kTabla + QStringLiteral(" where (") +
-                QStringLiteral("(gral_numero_abonado='") + cuenta + QStringLiteral("') and ") +
+                condicion_cuenta(cuenta) + QStringLiteral(" and ") +
                 QStringLiteral("(gral_hora_fecha>=#") + literal_momento(dia, "00:00:00") +
                 QStringLiteral("#) and ") + QStringLiteral("(gral_hora_fecha<=#") +
                 literal_momento(dia, "23:59:59");
@@ -44,7 +53,7 @@ QString sentencia_historial(const QString& cuenta, int senal, int origen, const 
 QString sentencia_intervalo(const ConsultaIntervalo& c) {
     QString s = QStringLiteral("select ") + esquema::lista_columnas() + QStringLiteral(" from ") +
                 esquema::kTabla + QStringLiteral(" where (");
-    if (!c.cuenta.isEmpty()) s += QStringLiteral("(gral_numero_abonado='") + c.cuenta + QStringLiteral("') and ");
+    if (!c.cuenta.isEmpty()) s += condicion_cuenta(c.cuenta) + QStringLiteral(" and ");
     s += QStringLiteral("(gral_hora_fecha>=#") + literal_momento(c.desde, "00:00:00") + QStringLiteral("#) and ") +
          QStringLiteral("(gral_hora_fecha<=#") + literal_momento(c.hasta, "23:59:59") + QStringLiteral("#)");
     if (c.origen != kOrigenesTodos)

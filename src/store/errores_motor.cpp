@@ -51,8 +51,9 @@ Fallo fallo_de(const QSqlError& error, Dialecto dialecto) {
     if (dialecto == Dialecto::PostgreSQL) {
         // The server's text is in its own language: the detail names the SQLSTATE.
         const QString sqlstate = error.nativeErrorCode();
-        return {numero_postgresql(sqlstate, error.type()),
-                sqlstate.isEmpty() ? QString() : QStringLiteral("SQLSTATE ") + sqlstate};
+        const qint32 numero = numero_postgresql(sqlstate, error.type());
+        return {numero, sqlstate.isEmpty() ? mensaje_de_error(numero)
+                                           : QStringLiteral("SQLSTATE ") + sqlstate};
     }
     qint32 numero = fallos::kMotorGeneral;
     bool ok = false;

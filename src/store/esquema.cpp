@@ -41,6 +41,11 @@ QString crear_tabla_alarmas_postgresql() {
                        kClavePostgreSQL);
 }
 
+QString insertar_alarmas() {
+    return QStringLiteral("INSERT INTO ") + kTablaAlarmas + QStringLiteral(" (") +
+           lista_columnas_alarma() + QStringLiteral(") VALUES ");
+}
+
 QString insert_preparado() {
     QString s = QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") + lista_columnas() +
                 QStringLiteral(") values(");
@@ -57,7 +62,8 @@ QString bloqueo_plpgsql() {
     return bloqueo;
 }
 
-// The part of a DO block that gives the tables present their triggers. Each
+// The part of a DO block that gives the tables present their triggers; a table
+// named as the alarm table but not ours (no alar_clave) gets none. Each
 // function body is quoted with $f$ inside the block's $b$. The order lock is
 // taken before the statement assigns any gral_id and held to its commit.
 QString cuerpo_avisos() {
@@ -80,10 +86,12 @@ QString cuerpo_avisos() {
                "REFERENCING NEW TABLE AS nuevas FOR EACH STATEMENT EXECUTE FUNCTION "
                "corvane_aviso_eventos(); "
                "END IF; END IF; "
-               "IF to_regclass('%5') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM pg_trigger "
-               "WHERE tgname = 'corvane_aviso_alarmas') THEN %1; "
-               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas') "
-               "THEN "
+               "IF to_regclass('%5') IS NOT NULL AND EXISTS (SELECT 1 FROM pg_attribute WHERE "
+               "attrelid = to_regclass('%5') AND attname = 'alar_clave' AND NOT attisdropped) "
+               "AND NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas' "
+               "AND tgrelid = to_regclass('%5')) THEN %1; "
+               "IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'corvane_aviso_alarmas' "
+               "AND tgrelid = to_regclass('%5')) THEN "
                "CREATE OR REPLACE FUNCTION corvane_aviso_alarmas() RETURNS trigger LANGUAGE "
                "plpgsql AS "
                "$f$BEGIN PERFORM pg_notify('%3', ''); RETURN NULL; END$f$; "
@@ -114,23 +122,5 @@ QString asegurar_postgresql(bool conControl) {
 
 QString crear_tabla_sqlite() { return crear_tabla(&Columna::tipoSQLite, kClaveSQLite); }
 QString crear_tabla_postgresql() { return crear_tabla(&Columna::tipoPostgreSQL, kClavePostgreSQL); }
-
-QString leer_control(const QString& cola, bool bloquear) {
-    return QStringLiteral("SELECT ultima_secuencia FROM corvane_envios WHERE cola = '%1'").arg(cola) +
-           (bloquear ? QStringLiteral(" FOR UPDATE") : QString());
-}
-
-QString crear_control(const QString& cola) {
-    return QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', 0) "
-                          "ON CONFLICT (cola) DO NOTHING")
-        .arg(cola);
-}
-
-QString poner_control(const QString& cola, qint64 secuencia) {
-    return QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES ('%1', %2) "
-                          "ON CONFLICT (cola) DO UPDATE SET ultima_secuencia = excluded.ultima_secuencia")
-        .arg(cola)
-        .arg(secuencia);
-}
 
 } // namespace corvane::esquema

@@ -95,6 +95,18 @@ QString lista_columnas_alarma();
 QString crear_tabla_alarmas_sqlite();
 QString crear_tabla_alarmas_postgresql();
 
+// The writes of the alarm table, every value bound to a "?": the INSERT of new
+// alarms up to VALUES, each row's "(?,...)" after it, then kSinRepetirAlarmas
+// (an alarm whose key the table holds is left as it is); the acknowledgement,
+// its moment and workstation, then the keys' marks and ")".
+QString insertar_alarmas();
+inline const QString kSinRepetirAlarmas = QStringLiteral(" ON CONFLICT (alar_clave) DO NOTHING");
+inline const QString kReconocerAlarmas =
+    QStringLiteral("UPDATE ") + kTablaAlarmas +
+    QStringLiteral(
+        " SET alar_reconocida=?,alar_puesto_reconocimiento=? WHERE alar_reconocida IS NULL AND "
+        "alar_clave IN (");
+
 // The start's read: a workstation's alarms not yet acknowledged.
 inline const QString kCrearIndiceAlarmas = QStringLiteral("CREATE INDEX IF NOT EXISTS indice_alarmas_puesto ON ") +
                                             kTablaAlarmas + QStringLiteral(" (alar_puesto, alar_reconocida)");
@@ -113,15 +125,23 @@ inline const QString kCanalAlarmas = QStringLiteral("corvane_alarmas");
 inline const QString kTablaControl = QStringLiteral("corvane_envios");
 inline const QString kCrearControl = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS corvane_envios (cola TEXT PRIMARY KEY, ultima_secuencia BIGINT NOT NULL)");
-// The last sequence number held for queue `cola` (a UUID, never quoted inside);
-// `bloquear`: taken FOR UPDATE (PostgreSQL), so that two movers of one queue wait
-// for each other.
-QString leer_control(const QString& cola, bool bloquear);
-// Sets the control record of `cola` to `secuencia`, creating it when missing.
-QString poner_control(const QString& cola, qint64 secuencia);
-// Creates the control record of `cola` at 0 when missing, so that leer_control
-// finds a row to lock.
-QString crear_control(const QString& cola);
+// The statements of a queue's record, its identity (and sequence number) bound
+// to their "?" marks. kLeerControl: the last sequence number held for the
+// queue; kLeerControlBloqueado takes it FOR UPDATE (PostgreSQL), so that two
+// movers of one queue wait for each other.
+inline const QString kLeerControl =
+    QStringLiteral("SELECT ultima_secuencia FROM corvane_envios WHERE cola = ?");
+inline const QString kLeerControlBloqueado = kLeerControl + QStringLiteral(" FOR UPDATE");
+// Sets the control record of a queue (?, ?: identity, sequence number),
+// creating it when missing.
+inline const QString kPonerControl =
+    QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES (?, ?) "
+                   "ON CONFLICT (cola) DO UPDATE SET ultima_secuencia = excluded.ultima_secuencia");
+// Creates the control record of a queue at 0 when missing, so that
+// kLeerControlBloqueado finds a row to lock.
+inline const QString kCrearRegistroControl =
+    QStringLiteral("INSERT INTO corvane_envios (cola, ultima_secuencia) VALUES (?, 0) ON CONFLICT "
+                   "(cola) DO NOTHING");
 
 // One statement (a DO block) that gives the central tables present their
 // triggers, when they lack them: the event table's, which make every INSERT wait

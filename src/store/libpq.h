@@ -11,13 +11,14 @@
 namespace corvane {
 
 #define CORVANE_FUNCIONES_PQ(X)                                                                    \
-    X(PQcancel) X(PQclear) X(PQconndefaults) X(PQconninfoFree) X(PQconnectPoll)                      \
-    X(PQconnectStartParams) X(PQconnectionNeedsPassword)                                             \
-    X(PQconsumeInput) X(PQerrorMessage) X(PQexec) X(PQfinish) X(PQflush) X(PQfreeCancel) X(PQfreemem)                 \
-    X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) X(PQgetvalue) X(PQisBusy) X(PQntuples)           \
-    X(PQputCopyData) X(PQputCopyEnd) X(PQresultErrorField) X(PQresultErrorMessage)                  \
-    X(PQresultStatus) X(PQsendQuery) X(PQsetErrorVerbosity) X(PQsetNoticeProcessor) X(PQsetnonblocking) \
-    X(PQsocket) X(PQstatus)
+    X(PQcancel)                                                                                    \
+    X(PQclear) X(PQconndefaults) X(PQconninfoFree) X(PQconnectPoll) X(PQconnectStartParams)        \
+        X(PQconnectionNeedsPassword) X(PQconsumeInput) X(PQerrorMessage) X(PQexec) X(PQfinish)     \
+            X(PQflush) X(PQfreeCancel) X(PQfreemem) X(PQgetCancel) X(PQgetCopyData) X(PQgetResult) \
+                X(PQgetvalue) X(PQisBusy) X(PQntuples) X(PQputCopyData) X(PQputCopyEnd)            \
+                    X(PQresultErrorField) X(PQresultErrorMessage) X(PQresultStatus) X(PQsendQuery) \
+                        X(PQsendQueryParams) X(PQsetErrorVerbosity) X(PQsetNoticeProcessor)        \
+                            X(PQsetnonblocking) X(PQsocket) X(PQstatus)
 
 struct Libpq {
 #define CORVANE_DECLARAR(f) decltype(&::f) f = nullptr;

@@ -47,8 +47,19 @@ public:
     // joins the batch's transaction.
     virtual Fallo guardar(const FilaEvento& fila) = 0;
     // Runs one statement text at once; inside a batch it joins the batch's transaction.
-    virtual Fallo ejecutar(const QString& sentencia) = 0;
-    virtual Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) = 0;
+    // Every value that is not part of the system's own text (a workstation's name,
+    // a key, a moment, a number) is one of `valores`, bound in order to the
+    // statement's `?` marks by the engine, never written into the text: what a
+    // value holds (quotes, backslashes, SQL) is stored as it is, whatever the
+    // server's standard_conforming_strings says.
+    virtual Fallo ejecutar(const QString& sentencia, const QVariantList& valores) = 0;
+    Fallo ejecutar(const QString& sentencia) { return ejecutar(sentencia, {}); }
+    // Opens the rows of the SELECT `sentencia`, its `?` marks bound to `valores`.
+    virtual Fallo abrirRegistros(const QString& sentencia, const QVariantList& valores,
+                                 std::unique_ptr<Registros>& registros) = 0;
+    Fallo abrirRegistros(const QString& sentencia, std::unique_ptr<Registros>& registros) {
+        return abrirRegistros(sentencia, {}, registros);
+    }
     // Walks the rows of the SELECT `sentencia` forward, keeping none of them:
     // `fila` gets each row's values in the SELECT's column order, as UTF-8 bytes
     // (a NULL as empty), valid during the call only. A failure that `fila`

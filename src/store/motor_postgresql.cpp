@@ -55,12 +55,8 @@ private:
     // The COPY of `sentencia`'s rows; `dadas` becomes true at the first row given.
     Fallo copiarFilas(const QString& sentencia, const FuncionFila& fila, bool& dadas) {
         if (Fallo f = alistar()) return f;
-        const QVariant manejador = conexion_->db().driver()->handle();
-        // The type's name as Qt spells it: the typedef's or the struct's.
-        const bool esConexion =
-            qstrcmp(manejador.typeName(), "PGconn*") == 0 || qstrcmp(manejador.typeName(), "pg_conn*") == 0;
-        PGconn* conn = esConexion ? *static_cast<PGconn* const*>(manejador.constData()) : nullptr;
-        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta (%1)").arg(QLatin1String(manejador.typeName()))};
+        PGconn* conn = conexion_pq(conexion_->db());
+        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
         if (!pq().cargada) return fallo_sin_libpq();
         const QByteArray copia = QByteArrayLiteral("COPY (") +
                                  traducir_sentencia(sentencia, Dialecto::PostgreSQL).toUtf8() +

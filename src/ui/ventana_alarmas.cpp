@@ -73,7 +73,12 @@ VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const Q
     // while none waits.
     auto* reintento = new QTimer(this);
     reintento->setInterval(kReintentoMs);
-    connect(reintento, &QTimer::timeout, this, [this] { registro_.reintentar(); });
+    connect(reintento, &QTimer::timeout, this, [this] {
+        registro_.reintentar();
+        // Writes the table refuses are told in the title while they wait.
+        const QString aviso = registro_.aviso();
+        setWindowTitle(aviso.isEmpty() ? kTitulo : kTitulo + QStringLiteral(" — ") + aviso);
+    });
     reintento->start();
 }
 

@@ -431,8 +431,11 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     QTemporaryDir dirVista;
     std::unique_ptr<Servicio> vista;
     QString consulta;
-    if (c.alArrancar) {
+    // A workstation without a port follows the server through the outage: away
+    // from the start, or stopped and started again under it.
+    if (c.alArrancar || QLatin1String(c.empieza) == "detener")
         vista = std::make_unique<Servicio>(dirVista.path(), QStringList{"--base", url}, true);
+    if (c.alArrancar) {
         consulta = ejecutar(kCorvane,
                             {"--consultar", "1234", "--fecha", "2026-12-06", "--carpeta",
                              dirVista.path(), "--base", url},
@@ -505,11 +508,22 @@ void probar(ServidorPropio& pg, const CasoServidor& c, const Trafico& t) {
     EXPECT_TRUE(c.numero == 0 || log.contains(QStringLiteral("Error: %1 ").arg(c.numero)))
         << log.toStdString();
     EXPECT_FALSE(log.contains(ServidorPropio::kClave) || e.contains(ServidorPropio::kClave));
-    // Nothing of Qt's or libpq's own English reaches the operator, on either console.
-    for (const QString& salida : {e, vista ? vista->errores() : QString()})
+    // The viewer tells the outage and the server's return.
+    EXPECT_TRUE(!vista || esperar_que(
+                              [&] {
+                                  return vista->errores().contains(
+                                      QStringLiteral("Base central disponible de nuevo a las "));
+                              },
+                              10000))
+        << (vista ? vista->errores().toStdString() : std::string());
+    // Nothing of Qt's or libpq's own English reaches the operator, on either
+    // console, and no cause is left empty.
+    for (const QString& salida : {e, vista ? vista->errores() : QString()}) {
         for (const char* ingles : {"QSocketNotifier", "removeDatabase", "FATAL", "WARNING", "terminating"})
             EXPECT_FALSE(salida.contains(QLatin1String(ingles))) << salida.toStdString();
-    if (vista) causas_dichas(c.numero, e, consulta, vista->errores());
+        EXPECT_FALSE(salida.contains(QStringLiteral("()"))) << salida.toStdString();
+    }
+    if (vista && c.alArrancar) causas_dichas(c.numero, e, consulta, vista->errores());
     EXPECT_FALSE(consulta.contains(ServidorPropio::kClave));
     EXPECT_EQ(s->detener(), 0);
 }
