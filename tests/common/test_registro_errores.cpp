@@ -54,6 +54,7 @@ TEST(RegistroErrores, CadaNumeroFijoTieneTextoPropio) {
                               fallos::kDiscoLleno,         fallos::kSoloLectura,
                               fallos::kSentenciaRechazada, fallos::kConexionPerdida,
                               fallos::kBloqueada,          fallos::kNoEsBaseDeDatos,
+                              fallos::kColaRecuperada,
                               fallos::kPuertoInexistente,  fallos::kPuertoOcupado,
                               fallos::kPuertoRechazado,    fallos::kReceptorSinActividad};
     const QString generico = mensaje_de_error(123456);
