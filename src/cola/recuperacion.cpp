@@ -345,16 +345,17 @@ enum class Estado { Sana, Danada, Inaccesible };
 // stands beside it, fewer pages than its header counts (the count is valid while
 // the change counter at byte 24 equals the one at byte 92). SQLite reads the
 // missing bytes of a page as zeros and its own checks may not notice.
-bool cortada(const QByteArray& archivo, bool conLog) {
-    if (archivo.size() < 100 || !archivo.startsWith(QByteArray("SQLite format 3", 16)))
+// `cabecera`: the file's first 100 bytes; `largo`: its size.
+bool cortada(const QByteArray& cabecera, qint64 largo, bool conLog) {
+    if (cabecera.size() < 100 || !cabecera.startsWith(QByteArray("SQLite format 3", 16)))
         return false;
-    const auto* d = reinterpret_cast<Bytes>(archivo.constData());
+    const auto* d = reinterpret_cast<Bytes>(cabecera.constData());
     qint64 tamano = grande(d + 16, 2);
     if (tamano == 1) tamano = 65536;
     if (!tamano_valido(static_cast<quint32>(tamano))) return false;
-    if (archivo.size() % tamano != 0) return true;
+    if (largo % tamano != 0) return true;
     const bool cuenta = grande(d + 24, 4) == grande(d + 92, 4);
-    return !conLog && cuenta && archivo.size() < tamano * grande(d + 28, 4);
+    return !conLog && cuenta && largo < tamano * grande(d + 28, 4);
 }
 
 // Opens `ruta` read-only and checks every page of it (PRAGMA quick_check).
@@ -557,9 +558,7 @@ Fallo recuperar_cola(const QString& ruta, const QDateTime& momento, Recuperacion
     QFile archivo(ruta), wal(ruta + kCompanieros[0]);
     if (!archivo.open(QIODevice::ReadOnly))
         return {fallos::kArchivoNoEncontrado, archivo.errorString()};
-    const QByteArray bytes = archivo.readAll();
-    const bool conLog = wal.exists();
-    const bool corta = cortada(bytes, conLog);
+    const bool corta = cortada(archivo.read(100), archivo.size(), wal.exists());
     Fallo f;
     switch (corta ? Estado::Danada : examinar(ruta, f)) {
     case Estado::Sana:
@@ -575,7 +574,8 @@ Fallo recuperar_cola(const QString& ruta, const QDateTime& momento, Recuperacion
     qint64 contador = 0;
     if (corta || !leer_con_sqlite(ruta, cola, contador)) {
         const QByteArray log = wal.open(QIODevice::ReadOnly) ? wal.readAll() : QByteArray();
-        cola.unir(explorar_paginas(bytes, log));
+        archivo.seek(0);
+        cola.unir(explorar_paginas(archivo.readAll(), log));
     }
     // The fresh queue is written whole beside the damaged one before anything is
     // moved: a folder or disk that cannot take it leaves everything as it was.
