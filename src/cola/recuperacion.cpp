@@ -234,15 +234,14 @@ ColaRecuperada explorar_paginas(const QByteArray& archivo, const QByteArray& wal
     const bool cabecera = archivo.size() >= 100 &&
                           archivo.startsWith(QByteArray("SQLite format 3", 16)) &&
                           tamano_valido(tamano) && d[20] < 64;
+    // Each page size, the header's first, then 4096 (SQLite's default): the one
+    // that finds the most rows, the first of a tie. A wrong size still finds the
+    // cells near the start of some pages.
     Hallazgos mejor;
-    if (cabecera) {
-        mejor = explorar_con(archivo, wal, static_cast<int>(tamano), d[20]);
-    } else {
-        // 4096 first, SQLite's default: on a tie it stays.
-        for (const int t : {4096, 512, 1024, 2048, 8192, 16384, 32768, 65536}) {
-            Hallazgos h = explorar_con(archivo, wal, t, 0);
-            if (h.filas() > mejor.filas()) mejor = std::move(h);
-        }
+    if (cabecera) mejor = explorar_con(archivo, wal, static_cast<int>(tamano), d[20]);
+    for (const int t : {4096, 512, 1024, 2048, 8192, 16384, 32768, 65536}) {
+        Hallazgos h = explorar_con(archivo, wal, t, 0);
+        if (h.filas() > mejor.filas()) mejor = std::move(h);
     }
     std::sort(mejor.cola.eventos.begin(), mejor.cola.eventos.end(),
               [](const auto& a, const auto& b) { return por_secuencia(a, b); });
@@ -374,59 +373,50 @@ Estado examinar(const QString& ruta, Fallo& f) {
 }
 
 // The rows as SQLite reads them, each table in order up to its first failure;
-// `contador`: the event rows' AUTOINCREMENT counter, 0 when not read. True when
-// every read reached its end.
-bool leer_con_sqlite(const QString& ruta, ColaRecuperada& cola, qint64& contador) {
+// `contador`: the event rows' AUTOINCREMENT counter, 0 when not read.
+void leer_con_sqlite(const QString& ruta, ColaRecuperada& cola, qint64& contador) {
     Conexion c;
-    if (c.abrirParaLeer(ruta) != SQLITE_OK) return false;
-    bool completa =
-        c.recorrer(QStringLiteral("SELECT nombre FROM identidad"),
-                   [&](sqlite3_stmt* st) { cola.identidad = texto_columna(st, 0); }) == SQLITE_DONE;
-    completa = c.recorrer(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='pendientes'"),
-                          [&](sqlite3_stmt* st) { contador = sqlite3_column_int64(st, 0); }) ==
-                   SQLITE_DONE &&
-               completa;
-    if (!completa) contador = 0;
+    if (c.abrirParaLeer(ruta) != SQLITE_OK) return;
+    c.recorrer(QStringLiteral("SELECT nombre FROM identidad"),
+               [&](sqlite3_stmt* st) { cola.identidad = texto_columna(st, 0); });
+    c.recorrer(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name='pendientes'"),
+               [&](sqlite3_stmt* st) { contador = sqlite3_column_int64(st, 0); });
     const QString eventos = QStringLiteral("SELECT secuencia,") + esquema::lista_columnas() +
                             QStringLiteral(" FROM pendientes ORDER BY secuencia");
-    completa = c.recorrer(eventos,
-                          [&](sqlite3_stmt* st) {
-                              EventoRecuperado e;
-                              e.secuencia = sqlite3_column_int64(st, 0);
-                              int i = 1;
-                              for (const esquema::Columna& col : esquema::kColumnas) {
-                                  if (col.texto == nullptr)
-                                      e.fila.nivel = sqlite3_column_int(st, i);
-                                  else
-                                      e.fila.*col.texto = texto_columna(st, i);
-                                  ++i;
-                              }
-                              cola.eventos.push_back(std::move(e));
-                          }) == SQLITE_DONE &&
-               completa;
+    c.recorrer(eventos, [&](sqlite3_stmt* st) {
+        EventoRecuperado e;
+        e.secuencia = sqlite3_column_int64(st, 0);
+        int i = 1;
+        for (const esquema::Columna& col : esquema::kColumnas) {
+            if (col.texto == nullptr)
+                e.fila.nivel = sqlite3_column_int(st, i);
+            else
+                e.fila.*col.texto = texto_columna(st, i);
+            ++i;
+        }
+        cola.eventos.push_back(std::move(e));
+    });
     const QString alarmas = QStringLiteral("SELECT secuencia,reconocimiento,") +
                             esquema::lista_columnas_alarma() +
                             QStringLiteral(" FROM alarmas ORDER BY secuencia");
-    completa = c.recorrer(alarmas,
-                          [&](sqlite3_stmt* st) {
-                              AlarmaPendiente a;
-                              a.secuencia = sqlite3_column_int64(st, 0);
-                              a.reconocimiento = sqlite3_column_int(st, 1) != 0;
-                              int i = 2;
-                              for (const esquema::ColumnaAlarma& col : esquema::kColumnasAlarma)
-                                  a.fila.*col.texto = texto_columna(st, i++);
-                              cola.alarmas.push_back(std::move(a));
-                          }) == SQLITE_DONE &&
-               completa;
-    return completa;
+    c.recorrer(alarmas, [&](sqlite3_stmt* st) {
+        AlarmaPendiente a;
+        a.secuencia = sqlite3_column_int64(st, 0);
+        a.reconocimiento = sqlite3_column_int(st, 1) != 0;
+        int i = 2;
+        for (const esquema::ColumnaAlarma& col : esquema::kColumnasAlarma)
+            a.fila.*col.texto = texto_columna(st, i++);
+        cola.alarmas.push_back(std::move(a));
+    });
 }
 
-// When the event rows' counter could not be read, the fresh queue's counter
-// starts this far above the last row recovered: rows moved to the target and
-// removed from the queue after the last one recovered had higher numbers, which
-// the target's control record holds, and a new row must never get one of them
-// (the target would take it for one it holds already). 2^40 rows are centuries
-// of traffic at any rate a receiver reaches.
+// The fresh queue's counter of event rows starts this far above the last row
+// recovered and above the old counter, if SQLite could read it: rows moved to the
+// target and removed from the queue had numbers up to the true counter, which the
+// target's control record holds, and a new row must never get one of them (the
+// target would take it for one it holds already). A damaged file's counter may
+// be an old copy, or a value read through a page that is wrong. 2^40 rows are
+// centuries of traffic at any rate a receiver reaches.
 constexpr qint64 kSaltoSecuencia = qint64{1} << 40;
 
 // The fresh queue at `ruta`: created as the queue creates itself, then, in one
@@ -453,7 +443,7 @@ Fallo escribir_cola(const QString& ruta, const ColaRecuperada& cola, qint64 cont
                      esquema::lista_columnas_alarma() + QStringLiteral(") VALUES (?,?");
     for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) alarma += QStringLiteral(",?");
     const qint64 ultima = cola.eventos.empty() ? 0 : cola.eventos.back().secuencia;
-    const qint64 siguiente = contador > 0 ? std::max(contador, ultima) : ultima + kSaltoSecuencia;
+    const qint64 siguiente = std::max(contador, ultima) + kSaltoSecuencia;
     if (!ejecutar(QStringLiteral("BEGIN IMMEDIATE")))
         return c.fallo(sqlite3_extended_errcode(c.db()));
     sqlite3_stmt* st = nullptr;
@@ -569,14 +559,16 @@ Fallo recuperar_cola(const QString& ruta, const QDateTime& momento, Recuperacion
         break;
     }
     // A page cut short would come back through SQLite with zeros for its missing
-    // bytes: such a file is read by hand only.
+    // bytes: such a file is read by hand only. Otherwise SQLite's rows first, and
+    // then, always, those of the scan that it did not reach: over a damaged file it
+    // may end a read without an error yet short of rows (a wrong page size in the
+    // header, an inner page that points elsewhere).
     ColaRecuperada cola;
     qint64 contador = 0;
-    if (corta || !leer_con_sqlite(ruta, cola, contador)) {
-        const QByteArray log = wal.open(QIODevice::ReadOnly) ? wal.readAll() : QByteArray();
-        archivo.seek(0);
-        cola.unir(explorar_paginas(archivo.readAll(), log));
-    }
+    if (!corta) leer_con_sqlite(ruta, cola, contador);
+    const QByteArray log = wal.open(QIODevice::ReadOnly) ? wal.readAll() : QByteArray();
+    archivo.seek(0);
+    cola.unir(explorar_paginas(archivo.readAll(), log));
     // The fresh queue is written whole beside the damaged one before anything is
     // moved: a folder or disk that cannot take it leaves everything as it was.
     const QString nueva = ruta + QStringLiteral(".recuperando");

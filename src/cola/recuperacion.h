@@ -8,10 +8,10 @@
 // cannot take a new file, is not damaged: nothing is moved.
 //
 // Rows are read first as SQLite reads them (each table in sequence order, up to
-// its first unreadable page); when that stops early, every page of the file and
-// of its write-ahead log is decoded by hand (the file format's table leaf pages
-// and their records), which finds the rows of pages that SQLite no longer
-// reaches.
+// its first unreadable page); then every page of the file and of its write-ahead
+// log is decoded by hand (the file format's table leaf pages and their records),
+// which finds the rows of pages that SQLite no longer reaches. A new row's
+// sequence number comes after every number the old queue may have given.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -50,8 +50,8 @@ struct ColaRecuperada {
 // Every row of the queue's tables in the table leaf pages of `archivo` (the
 // bytes of a queue file) and of the frames of `wal` (its write-ahead log): a
 // record shaped as a row of pendientes or of alarmas, and the identity (a record
-// of one text that is a UUID). The page size is the header's when it is one
-// SQLite allows, else the one of 512 to 65536 bytes that finds the most rows.
+// of one text that is a UUID). The page size is the one of 512 to 65536 bytes
+// that finds the most rows, the header's on a tie.
 // A page cut short at the end of the file is not read. Rows are never updated in
 // the queue, so copies of one sequence number (a page in the file and in the
 // log, a freed page not yet reused) hold the same values: the first found stays.

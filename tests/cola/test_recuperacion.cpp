@@ -174,31 +174,32 @@ TEST_P(ColaDanada, CadaFilaLegibleVuelveEnOrdenConSuSecuencia) {
 
 INSTANTIATE_TEST_SUITE_P(
     Casos, ColaDanada,
-    testing::Values(CasoDano{"BytesAlAzar", false, [](QByteArray& b) { b = azar(b.size(), 1); }},
-                    CasoDano{"CabeceraSobrescrita", false,
-                             [](QByteArray& b) { b.replace(0, 100, azar(100, 2)); }},
-                    CasoDano{"CortadaEnLaCabecera", false, [](QByteArray& b) { b.truncate(60); }},
-                    CasoDano{"CortadaEnUnaPagina", false,
-                             [](QByteArray& b) { b.truncate(7 * 4096); }},
-                    CasoDano{"CortadaEnMedioDeUnaPagina", false,
-                             [](QByteArray& b) { b.truncate(b.size() / 2 + 1000); }},
-                    CasoDano{"CortadaAntesDeLaUltimaPagina", false,
-                             [](QByteArray& b) { b.truncate(b.size() - 10); }},
-                    CasoDano{"PaginasSobrescritas", false,
-                             [](QByteArray& b) {
-                                 for (const int pagina : {1, 4, 9})
-                                     b.replace(pagina * 4096, 4096,
-                                               azar(4096, static_cast<quint32>(pagina)));
-                             }},
-                    CasoDano{"CabeceraYUnaPaginaSobrescritas", false,
-                             [](QByteArray& b) {
-                                 b.replace(0, 100, QByteArray(100, '\xff'));
-                                 b.replace(6 * 4096, 4096, QByteArray(4096, '\0'));
-                             }},
-                    // SQLite reads the pages that its write-ahead log holds from there, the
-                    // others from the file: those are garbage.
-                    CasoDano{"BytesAlAzarYFilasEnElRegistro", true,
-                             [](QByteArray& b) { b = azar(b.size(), 3); }}),
+    testing::Values(
+        CasoDano{"BytesAlAzar", false, [](QByteArray& b) { b = azar(b.size(), 1); }},
+        CasoDano{"CabeceraSobrescrita", false,
+                 [](QByteArray& b) { b.replace(0, 100, azar(100, 2)); }},
+        CasoDano{"CortadaEnLaCabecera", false, [](QByteArray& b) { b.truncate(60); }},
+        CasoDano{"CortadaEnUnaPagina", false, [](QByteArray& b) { b.truncate(7 * 4096); }},
+        CasoDano{"CortadaEnMedioDeUnaPagina", false,
+                 [](QByteArray& b) { b.truncate(b.size() / 2 + 1000); }},
+        CasoDano{"CortadaAntesDeLaUltimaPagina", false,
+                 [](QByteArray& b) { b.truncate(b.size() - 10); }},
+        CasoDano{"PaginasSobrescritas", false,
+                 [](QByteArray& b) {
+                     for (const int pagina : {1, 4, 9})
+                         b.replace(pagina * 4096, 4096, azar(4096, static_cast<quint32>(pagina)));
+                 }},
+        // The header says pages of 512 bytes.
+        CasoDano{"TamanoDePaginaFalso", false, [](QByteArray& b) { b[16] = 2, b[17] = 0; }},
+        CasoDano{"CabeceraYUnaPaginaSobrescritas", false,
+                 [](QByteArray& b) {
+                     b.replace(0, 100, QByteArray(100, '\xff'));
+                     b.replace(6 * 4096, 4096, QByteArray(4096, '\0'));
+                 }},
+        // SQLite reads the pages that its write-ahead log holds from there, the
+        // others from the file: those are garbage.
+        CasoDano{"BytesAlAzarYFilasEnElRegistro", true,
+                 [](QByteArray& b) { b = azar(b.size(), 3); }}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
 // Not damaged: nothing moved, nothing written.
