@@ -11,8 +11,8 @@
 #include "cola/recuperacion.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
-#include "store/funcionesBaseDatos.h"
 #include "reception/seguimiento.h"
+#include "store/funcionesBaseDatos.h"
 
 namespace corvane {
 

@@ -32,7 +32,8 @@ QString mensaje_de_error(qint32 numero) {
     case fallos::kNoEsBaseDeDatos:
         return QStringLiteral("El archivo no es una base de datos reconocible");
     case fallos::kColaRecuperada:
-        return QStringLiteral("La cola de pendientes estaba dañada: se apartó y se recuperaron sus filas legibles");
+        return QStringLiteral(
+            "La cola de pendientes estaba dañada: se apartó y se recuperaron sus filas legibles");
     case fallos::kPuertoInexistente:
         return QStringLiteral("No hay un puerto serie con ese nombre");
     case fallos::kPuertoOcupado:

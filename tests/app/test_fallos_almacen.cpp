@@ -779,7 +779,6 @@ INSTANTIATE_TEST_SUITE_P(Casos, Conmutacion,
                                          CasoConmutacion{"AtrasoMoviendose", 100000, 0}),
                          [](const auto& caso) { return std::string(caso.param.nombre); });
 
-
 // A queue left with rows pending, then damaged (its header overwritten: every
 // page that holds rows is whole). The next replay sets the file aside under a
 // dated name, says how many rows it recovered, logs it once, and stores the
@@ -798,9 +797,10 @@ TEST_P(ColaDanadaAlArrancar, LasFilasRecuperadasVanAntesDeLasNuevasUnaVez) {
     // the event file goes.
     const QStringList args{"--reproducir", "-", "--carpeta", dir.path()};
     if (!central) QDir().mkpath(base);
-    const Ejecucion antes =
-        ejecutar(kCorvane, central ? args + QStringList{"--base", "postgresql://postgres@127.0.0.1:1/x"} : args,
-                 numerados(0, kAntes));
+    const Ejecucion antes = ejecutar(
+        kCorvane,
+        central ? args + QStringList{"--base", "postgresql://postgres@127.0.0.1:1/x"} : args,
+        numerados(0, kAntes));
     ASSERT_EQ(antes.estado, 3) << antes.errores.toStdString();
     ASSERT_EQ(en_cola(dir.path()), kAntes);
     if (!central) QDir(base).removeRecursively();
@@ -814,25 +814,30 @@ TEST_P(ColaDanadaAlArrancar, LasFilasRecuperadasVanAntesDeLasNuevasUnaVez) {
     const Ejecucion e = ejecutar(kCorvane, central ? args + QStringList{"--base", base} : args,
                                  numerados(kAntes, kDespues));
     EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
-    EXPECT_EQ(e.errores.count(QStringLiteral("%1 eventos recuperados de la cola dañada").arg(kAntes)), 1)
+    EXPECT_EQ(
+        e.errores.count(QStringLiteral("%1 eventos recuperados de la cola dañada").arg(kAntes)), 1)
         << e.errores.toStdString();
     const QString log = leer_texto(carpeta.filePath("error.log"));
     EXPECT_EQ(log.count(QStringLiteral("****** Error *******")), 1) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("Error: %1 ").arg(corvane::fallos::kColaRecuperada)));
-    const QStringList apartadas = carpeta.entryList({QStringLiteral("pendientes.db.*")}, QDir::Files);
+    const QStringList apartadas =
+        carpeta.entryList({QStringLiteral("pendientes.db.*")}, QDir::Files);
     ASSERT_EQ(apartadas.size(), 1) << apartadas.join(' ').toStdString();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^pendientes\\.db\\.dañada-\\d{8}-\\d{6}$"))
                     .match(apartadas[0])
                     .hasMatch())
         << apartadas[0].toStdString();
     std::vector<int> guardados, esperados(kAntes + kDespues);
-    for (const Fila& f : leer_filas(base)) guardados.push_back(f.evento.toInt(nullptr, 16) * 4096 + f.abonado.toInt());
+    for (const Fila& f : leer_filas(base))
+        guardados.push_back(f.evento.toInt(nullptr, 16) * 4096 + f.abonado.toInt());
     std::iota(esperados.begin(), esperados.end(), 0);
     EXPECT_EQ(guardados, esperados);
     EXPECT_EQ(en_cola(dir.path()), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modos, ColaDanadaAlArrancar, testing::Values(false, true),
-                         [](const auto& caso) { return std::string(caso.param ? "Central" : "ArchivoSQLite"); });
+                         [](const auto& caso) {
+                             return std::string(caso.param ? "Central" : "ArchivoSQLite");
+                         });
 
 } // namespace
