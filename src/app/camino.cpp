@@ -1,12 +1,14 @@
 #include "app/camino.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "cola/almacen_cola.h"
 #include "cola/cola_pendientes.h"
+#include "cola/recuperacion.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
 #include "reception/seguimiento.h"
@@ -123,9 +125,33 @@ void Camino::ponerCajas(CajaTexto* text1, CajaTexto* text4) {
     text4_.destino = text4;
 }
 
+void Camino::recuperarCola() {
+    const ConjuntoBases& bases = proceso_.estado.bases;
+    if (bases.colaPendientes.isEmpty() || bases.abrirConCola == nullptr || base_ == kBaseEnMemoria)
+        return;
+    // A queue that cannot be read or written for any other reason is the store's
+    // failure, logged when it opens it.
+    Recuperacion r;
+    if (recuperar_cola(bases.colaPendientes, proceso_.reloj.ahora(), r) || r.apartada.isEmpty())
+        return;
+    proceso_.errores.registrar_error(fallos::kColaRecuperada, kEtiquetaRecuperacion);
+    avisoRecuperada_ = QStringLiteral("%1 eventos recuperados de la cola dañada (apartada como %2)")
+                           .arg(r.eventos)
+                           .arg(QFileInfo(r.apartada).fileName());
+    decirRecuperada();
+}
+
+void Camino::decirRecuperada() {
+    if (avisoRecuperada_.isEmpty() || text4_.destino == nullptr) return;
+    text4_.ponerTexto(avisoRecuperada_ + QStringLiteral("   ") + proceso_.reloj.texto_hora());
+    vaciar_salidas(); // standard error of the modes without windows is buffered
+    avisoRecuperada_.clear();
+}
+
 void Camino::abrirBase() {
     EstadoProceso& e = proceso_.estado;
     inic_base_de_datos(e.bases);
+    recuperarCola();
     abrir_base_de_datos(base_, 0, e.bases);
     e.verCuentaOnline = false;
     e.estadoRx = kEstadoN;
@@ -138,6 +164,7 @@ void Camino::abrirBase() {
 }
 
 void Camino::revisarPendientes() {
+    decirRecuperada();
     ConjuntoBases& bases = proceso_.estado.bases;
     bool conFallos = false;
     const qint64 quedan = revisar_pendientes(bases, 0, &conFallos);

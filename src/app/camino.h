@@ -124,6 +124,14 @@ private:
     // kRepetirAvisoMs while it lasts) and when the last of them is stored; and
     // the receiver's silence is looked at (Vigilancia::revisar).
     void revisarPendientes();
+    // A queue file found damaged before the store opens it is set aside and its
+    // readable rows go before any new one (cola/recuperacion.h): one record in
+    // error.log, and "N eventos recuperados de la cola dañada" on the status line,
+    // at once or, when the windows set their boxes after the start, at the first
+    // revision.
+    void recuperarCola();
+    void decirRecuperada();
+    static inline const QString kEtiquetaRecuperacion = QStringLiteral("recuperar_cola");
     static constexpr int kRevisionPendientesMs = 1000;
     static constexpr qint64 kRepetirAvisoMs = 60000;
     // Shows a change of the supervised states where ponerVigilancia says, and
@@ -145,6 +153,7 @@ private:
     bool sinBase_ = false;
     qint64 maximoPendientes_ = 0;
     QString avisoBase_; // the alert of rows waiting for the database, or empty
+    QString avisoRecuperada_; // the recovery of a damaged queue, not said yet
     Vigilancia vigilado_;
     CajaReenviada text1_;
     CajaReenviada text4_;

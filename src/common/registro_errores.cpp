@@ -31,6 +31,9 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("La base de datos está bloqueada por otro proceso");
     case fallos::kNoEsBaseDeDatos:
         return QStringLiteral("El archivo no es una base de datos reconocible");
+    case fallos::kColaRecuperada:
+        return QStringLiteral(
+            "La cola de pendientes estaba dañada: se apartó y se recuperaron sus filas legibles");
     case fallos::kPuertoInexistente:
         return QStringLiteral("No hay un puerto serie con ese nombre");
     case fallos::kPuertoOcupado:

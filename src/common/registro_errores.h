@@ -30,6 +30,7 @@ inline constexpr qint32 kSentenciaRechazada = 3134;    // statement rejected by 
 inline constexpr qint32 kConexionPerdida = 3151;       // server connection lost or refused
 inline constexpr qint32 kBloqueada = 3260;             // database locked by another process
 inline constexpr qint32 kNoEsBaseDeDatos = 3343;       // file exists but is not a database
+inline constexpr qint32 kColaRecuperada = 3049;        // damaged queue set aside, rows recovered
 inline constexpr qint32 kPuertoInexistente = 8002;     // no serial port behind the name
 inline constexpr qint32 kPuertoOcupado = 8005;         // serial port in use or not permitted
 inline constexpr qint32 kPuertoRechazado = 8015;       // serial port refused a setting or failed

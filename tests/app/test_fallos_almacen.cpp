@@ -798,4 +798,65 @@ INSTANTIATE_TEST_SUITE_P(Casos, Conmutacion,
                                          CasoConmutacion{"AtrasoMoviendose", 100000, 0}),
                          [](const auto& caso) { return std::string(caso.param.nombre); });
 
+// A queue left with rows pending, then damaged (its header overwritten: every
+// page that holds rows is whole). The next replay sets the file aside under a
+// dated name, says how many rows it recovered, logs it once, and stores the
+// recovered rows and then the new ones, each once and in arrival order, on the
+// central server as in the event file.
+class ColaDanadaAlArrancar : public testing::TestWithParam<bool> {};
+
+TEST_P(ColaDanadaAlArrancar, LasFilasRecuperadasVanAntesDeLasNuevasUnaVez) {
+    const bool central = GetParam();
+    if (central) CORVANE_REQUIERE_POSTGRESQL();
+    QTemporaryDir dir;
+    const QDir carpeta(dir.path());
+    const QString base = central ? nueva_base_postgresql() : carpeta.filePath("baseTolm.mdb");
+    constexpr int kAntes = 300, kDespues = 40;
+    // The rows wait in the queue: the server is nowhere, or a folder stands where
+    // the event file goes.
+    const QStringList args{"--reproducir", "-", "--carpeta", dir.path()};
+    if (!central) QDir().mkpath(base);
+    const Ejecucion antes = ejecutar(
+        kCorvane,
+        central ? args + QStringList{"--base", "postgresql://postgres@127.0.0.1:1/x"} : args,
+        numerados(0, kAntes));
+    ASSERT_EQ(antes.estado, 3) << antes.errores.toStdString();
+    ASSERT_EQ(en_cola(dir.path()), kAntes);
+    if (!central) QDir(base).removeRecursively();
+    QFile::remove(carpeta.filePath("error.log"));
+    {
+        QFile cola(carpeta.filePath(corvane::kArchivoPendientes));
+        ASSERT_TRUE(cola.open(QIODevice::ReadWrite));
+        cola.write(QByteArray(100, 'x'));
+    }
+
+    const Ejecucion e = ejecutar(kCorvane, central ? args + QStringList{"--base", base} : args,
+                                 numerados(kAntes, kDespues));
+    EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
+    EXPECT_EQ(
+        e.errores.count(QStringLiteral("%1 eventos recuperados de la cola dañada").arg(kAntes)), 1)
+        << e.errores.toStdString();
+    const QString log = leer_texto(carpeta.filePath("error.log"));
+    EXPECT_EQ(log.count(QStringLiteral("****** Error *******")), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Error: %1 ").arg(corvane::fallos::kColaRecuperada)));
+    const QStringList apartadas =
+        carpeta.entryList({QStringLiteral("pendientes.db.*")}, QDir::Files);
+    ASSERT_EQ(apartadas.size(), 1) << apartadas.join(' ').toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^pendientes\\.db\\.dañada-\\d{8}-\\d{6}$"))
+                    .match(apartadas[0])
+                    .hasMatch())
+        << apartadas[0].toStdString();
+    std::vector<int> guardados, esperados(kAntes + kDespues);
+    for (const Fila& f : leer_filas(base))
+        guardados.push_back(f.evento.toInt(nullptr, 16) * 4096 + f.abonado.toInt());
+    std::iota(esperados.begin(), esperados.end(), 0);
+    EXPECT_EQ(guardados, esperados);
+    EXPECT_EQ(en_cola(dir.path()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modos, ColaDanadaAlArrancar, testing::Values(false, true),
+                         [](const auto& caso) {
+                             return std::string(caso.param ? "Central" : "ArchivoSQLite");
+                         });
+
 } // namespace

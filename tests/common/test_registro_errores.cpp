@@ -49,13 +49,12 @@ TEST(RegistroErrores, DosFallosSeAnadenEnOrdenSinTocarLoAnterior) {
 }
 
 TEST(RegistroErrores, CadaNumeroFijoTieneTextoPropio) {
-    const qint32 numeros[] = {fallos::kIndiceFueraDeRango, fallos::kSinObjeto,
-                              fallos::kMotorGeneral,       fallos::kArchivoNoEncontrado,
-                              fallos::kDiscoLleno,         fallos::kSoloLectura,
-                              fallos::kSentenciaRechazada, fallos::kConexionPerdida,
-                              fallos::kBloqueada,          fallos::kNoEsBaseDeDatos,
-                              fallos::kPuertoInexistente,  fallos::kPuertoOcupado,
-                              fallos::kPuertoRechazado,    fallos::kReceptorSinActividad};
+    const qint32 numeros[] = {
+        fallos::kIndiceFueraDeRango,  fallos::kSinObjeto,       fallos::kMotorGeneral,
+        fallos::kArchivoNoEncontrado, fallos::kDiscoLleno,      fallos::kSoloLectura,
+        fallos::kSentenciaRechazada,  fallos::kConexionPerdida, fallos::kBloqueada,
+        fallos::kNoEsBaseDeDatos,     fallos::kColaRecuperada,  fallos::kPuertoInexistente,
+        fallos::kPuertoOcupado,       fallos::kPuertoRechazado, fallos::kReceptorSinActividad};
     const QString generico = mensaje_de_error(123456);
     QStringList vistos;
     for (const qint32 n : numeros) {
