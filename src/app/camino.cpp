@@ -131,7 +131,8 @@ void Camino::abrirBase() {
 void Camino::revisarPendientes() {
     ConjuntoBases& bases = proceso_.estado.bases;
     bool conFallos = false;
-    const qint64 quedan = revisar_pendientes(bases, 0, &conFallos);
+    std::vector<Fallo> dichos;
+    const qint64 quedan = revisar_pendientes(bases, 0, &conFallos, &dichos);
     const auto decir = [this](const QString& texto) {
         text4_.ponerTexto(texto + QStringLiteral("   ") + proceso_.reloj.texto_hora());
         vaciar_salidas(); // standard error of the modes without windows is buffered
@@ -139,11 +140,24 @@ void Camino::revisarPendientes() {
     };
     BaseDatos* base = bases.base[0].get();
     const bool fallando = conFallos || (base != nullptr && base->fallando());
+    // Each row the server refused for good is told once, with the server's
+    // words; the rows after it go on.
+    for (const Fallo& f : dichos) {
+        if (f.numero == fallos::kFilaRechazada) {
+            QString texto = f.detalle;
+            texto[0] = texto[0].toUpper();
+            decir(texto);
+        } else if (!f.estado.isEmpty()) {
+            causaServidor_ = f.detalle;
+        }
+    }
+    if (!fallando) causaServidor_.clear();
     const QString noDisponible = QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan);
     // The alert names the cause, and the rows dropped past the memory's bound.
     const qint32 causa = base != nullptr ? base->ultimoFallo() : 0;
     const qint64 descartadas = base != nullptr ? base->descartadas() : 0;
-    const QString detalle = (causa != 0 ? QStringLiteral(" (%1)").arg(mensaje_de_error(causa)) : QString()) +
+    const QString servidor = causaServidor_.isEmpty() ? QString() : QStringLiteral("; ") + causaServidor_;
+    const QString detalle = (causa != 0 ? QStringLiteral(" (%1%2)").arg(mensaje_de_error(causa), servidor) : QString()) +
                             (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
     if (!sinBase_ && fallando && quedan > 0) {
         sinBase_ = true;

@@ -138,6 +138,9 @@ private:
     QElapsedTimer avisoPendientes_;
     bool sinBase_ = false;
     qint64 maximoPendientes_ = 0;
+    // The server's own words for the failure that holds the rows back (its
+    // SQLSTATE and message), while it lasts.
+    QString causaServidor_;
     QString avisoBase_; // the alert of rows waiting for the database, or empty
     Vigilancia vigilado_;
     CajaReenviada text1_;

@@ -6,6 +6,14 @@
 // number the server holds for this queue) are committed in one transaction, so a
 // row is never stored twice, whatever moment the process is killed at.
 //
+// A batch the server refuses is read by its SQLSTATE (store/errores_motor.h):
+// one its statement_timeout cancelled goes again at once, halved; one refused
+// for one row's values is split until that row is found, which alone is set
+// apart in the queue's `rechazadas` (told once, through avisos()) while the rows
+// before and after it go on in order; any other refusal (the table itself:
+// a column dropped or changed) leaves every row waiting, told once, until the
+// table is mended.
+//
 // The server is connected to at the start and watched while no row waits (a
 // look every kVistazoServidorMs), so that a server that is down or goes away is
 // noticed without traffic, and its return too. Every wait on the server is
@@ -16,8 +24,13 @@
 #include <memory>
 
 #include "cola/drenaje.h"
+#include "evento/filas.h"
 
 namespace corvane {
+
+// "fila rechazada por el servidor (abonado 1234, 2026-12-07 10:00:00): 23514
+// message": how a row set apart is told.
+QString texto_fila_rechazada(const FilaEvento& fila, const QString& estado, const QString& mensaje);
 
 // Milliseconds between two looks at an idle server.
 inline constexpr int kVistazoServidorMs = 5000;
@@ -31,6 +44,7 @@ public:
     Fallo enviarTanda(const std::atomic<bool>& parar, qint64& movidos) override;
     void soltar() override;
     void cerrar() override;
+    std::vector<Fallo> avisos() override;
 
 private:
     struct Partes;
