@@ -112,6 +112,35 @@ QString texto_fila_rechazada(const FilaEvento& fila, const QString& estado, cons
         .arg(fila.abonado, fila.momento, estado, mensaje);
 }
 
+Fallo reenviar_rechazadas(ColaPendientes& cola, const QString& url, const std::atomic<bool>& parar,
+                          ResultadoReenvio& resultado) {
+    resultado = {};
+    std::vector<FilaRechazada> filas;
+    if (Fallo f = cola.leer_rechazadas(filas)) return f;
+    if (filas.empty()) return {};
+    Servidor servidor(url, parar);
+    if (Fallo f = servidor.conectar()) return f;
+    for (const FilaRechazada& r : filas) {
+        // The row as the queue would read it, its values in column order.
+        FilasPendientes una;
+        una.secuencias.push_back(r.secuencia);
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            una.valores += (c.texto == nullptr ? QString::number(r.fila.nivel) : r.fila.*c.texto).toUtf8();
+            una.valores += '\0';
+        }
+        const QString control = QStringLiteral("%1/%2").arg(cola.identidad()).arg(r.secuencia);
+        qint64 hasta = 0;
+        const Fallo f = servidor.enviar(control, una, hasta);
+        if (f && f.estado.isEmpty()) return f;
+        const QString momento = QDateTime::currentDateTime().toString(kFormatoMomento);
+        if (Fallo g = f ? cola.resolver_rechazada(r.secuencia, f.estado, mensaje_del_servidor(f), momento)
+                        : cola.resolver_rechazada(r.secuencia, {}, {}, {}))
+            return g;
+        ++(f ? resultado.rechazadas : resultado.guardadas);
+    }
+    return {};
+}
+
 struct FlujoEventosServidor::Partes {
     Partes(QString c, QString url, const std::atomic<bool>& parar)
         : rutaCola(std::move(c)), servidor(std::move(url), parar) {}

@@ -35,6 +35,24 @@ QString texto_fila_rechazada(const FilaEvento& fila, const QString& estado, cons
 // Milliseconds between two looks at an idle server.
 inline constexpr int kVistazoServidorMs = 5000;
 
+class ColaPendientes;
+
+// What sending the rows set apart again did.
+struct ResultadoReenvio {
+    qint64 guardadas = 0;  // stored now (or found stored by an earlier run)
+    qint64 rechazadas = 0; // refused again, kept with the new cause
+};
+
+// Sends again, oldest first, each row of `cola`'s `rechazadas` to the server
+// `url`, each in a transaction of its own with a control record of its own (the
+// queue's identity and the row's sequence number), so that a run interrupted
+// after the server's commit and run again stores no row twice. A row stored
+// leaves `rechazadas`; one refused again stays there with the new SQLSTATE,
+// message and moment. A failure that is no refusal (no server, a lost
+// connection) ends the run and is returned.
+Fallo reenviar_rechazadas(ColaPendientes& cola, const QString& url, const std::atomic<bool>& parar,
+                          ResultadoReenvio& resultado);
+
 class FlujoEventosServidor : public Flujo {
 public:
     // `cola`: the queue file; `url`: the server, as --base gives it; `parar`: the
