@@ -177,26 +177,20 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
 Fallo ColaPendientes::abrir_lectura(const QString& ruta) {
     cerrar();
     if (!QFileInfo(ruta).isFile()) return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo no existe")};
-    // Read-only by URI; where SQLite can neither find nor make the "-shm" file of
-    // a WAL file (a read-only folder) and no "-wal" file is there, nobody writes
-    // the queue: it is read as it stands.
-    const auto uri = [&ruta](bool inmutable) {
-        QUrl url = QUrl::fromLocalFile(QFileInfo(ruta).absoluteFilePath());
-        url.setQuery(inmutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"));
-        return url.toString(QUrl::FullyEncoded).toUtf8();
-    };
-    int r = SQLITE_OK;
-    for (const bool inmutable : {false, true}) {
-        cerrar();
-        r = sqlite3_open_v2(uri(inmutable).constData(), &db_,
+    // Read-only by URI. Without a "-wal" file no console has the queue open (a
+    // connection in WAL mode keeps one while it is open) and every committed row
+    // is in the file itself: it is read as it stands (SQLite's immutable open),
+    // which leaves no "-wal" or "-shm" file behind. With one, the queue is read
+    // beside the console that writes it.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(ruta).absoluteFilePath());
+    const bool enUso = QFileInfo::exists(ruta + QStringLiteral("-wal")) ||
+                       QFileInfo::exists(ruta + QStringLiteral("-journal"));
+    url.setQuery(enUso ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
+    int r = sqlite3_open_v2(url.toString(QUrl::FullyEncoded).toUtf8().constData(), &db_,
                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (r == SQLITE_OK) {
-            sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
-            r = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-        }
-        if (r == SQLITE_OK || inmutable || ((r & 0xff) != SQLITE_CANTOPEN && (r & 0xff) != SQLITE_READONLY) ||
-            QFileInfo::exists(ruta + QStringLiteral("-wal")))
-            break;
+    if (r == SQLITE_OK) {
+        sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
+        r = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
     if (r != SQLITE_OK) {
         const Fallo f = fallo(r);
