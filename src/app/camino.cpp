@@ -156,9 +156,12 @@ void Camino::revisarPendientes() {
     // The alert names the cause, and the rows dropped past the memory's bound.
     const qint32 causa = base != nullptr ? base->ultimoFallo() : 0;
     const qint64 descartadas = base != nullptr ? base->descartadas() : 0;
-    const QString servidor = causaServidor_.isEmpty() ? QString() : QStringLiteral("; ") + causaServidor_;
-    const QString detalle = (causa != 0 ? QStringLiteral(" (%1%2)").arg(mensaje_de_error(causa), servidor) : QString()) +
-                            (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
+    const QString servidor =
+        causaServidor_.isEmpty() ? QString() : QStringLiteral("; ") + causaServidor_;
+    const QString detalle =
+        (causa != 0 ? QStringLiteral(" (%1%2)").arg(mensaje_de_error(causa), servidor)
+                    : QString()) +
+        (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
     if (!sinBase_ && fallando && quedan > 0) {
         sinBase_ = true;
         maximoPendientes_ = quedan;

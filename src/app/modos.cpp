@@ -104,7 +104,8 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
     if (QDir(carpeta).exists()) return true;
-    const bool guarda = o.modo == Modo::Ventanas || o.modo == Modo::SinVentana || o.modo == Modo::Reproducir;
+    const bool guarda =
+        o.modo == Modo::Ventanas || o.modo == Modo::SinVentana || o.modo == Modo::Reproducir;
     if (o.carpeta.isEmpty() && guarda) {
         if (QDir().mkpath(carpeta)) return true;
         error = QStringLiteral("no se puede crear la carpeta de datos «%1»").arg(carpeta);
@@ -187,14 +188,18 @@ int modo_reproducir(const Opciones& o) {
         ++rechazadas;
     }
     if (rechazadas > 0)
-        escribir(stderr, QStringLiteral("corvane: %1 filas rechazadas por el servidor quedan apartadas en la cola "
-                                        "local (corvane --pendientes las lista)\n")
-                             .arg(rechazadas));
+        escribir(stderr,
+                 QStringLiteral(
+                     "corvane: %1 filas rechazadas por el servidor quedan apartadas en la cola "
+                     "local (corvane --pendientes las lista)\n")
+                     .arg(rechazadas));
     if (quedan > 0) {
-        escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
-                                        "en la base al próximo inicio%2\n")
-                             .arg(quedan)
-                             .arg(causa ? QStringLiteral(" (causa: %1)").arg(motivo_de(causa)) : QString()));
+        escribir(
+            stderr,
+            QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
+                           "en la base al próximo inicio%2\n")
+                .arg(quedan)
+                .arg(causa ? QStringLiteral(" (causa: %1)").arg(motivo_de(causa)) : QString()));
         return kSalidaPendientes;
     }
     return rechazadas > 0 ? kSalidaPendientes : kSalidaCorrecta;

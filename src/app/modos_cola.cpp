@@ -50,19 +50,22 @@ int modo_pendientes(const Opciones& o) {
         if (!f) f = cola.contar_alarmas(alarmas);
         if (!f) f = cola.leer_rechazadas(rechazadas);
         if (f) {
-            escribir(stderr, QStringLiteral("corvane: no se puede leer la cola «%1»: %2\n").arg(ruta, motivo(f)));
+            escribir(stderr, QStringLiteral("corvane: no se puede leer la cola «%1»: %2\n")
+                                 .arg(ruta, motivo(f)));
             ilegible = true;
             continue;
         }
-        escribir(stdout, QStringLiteral("%1: %2 eventos pendientes, %3 escrituras de alarmas pendientes, "
-                                        "%4 filas rechazadas\n")
-                             .arg(nombre)
-                             .arg(eventos)
-                             .arg(alarmas)
-                             .arg(rechazadas.size()));
+        escribir(stdout,
+                 QStringLiteral("%1: %2 eventos pendientes, %3 escrituras de alarmas pendientes, "
+                                "%4 filas rechazadas\n")
+                     .arg(nombre)
+                     .arg(eventos)
+                     .arg(alarmas)
+                     .arg(rechazadas.size()));
         for (const FilaRechazada& r : rechazadas)
-            escribir(stdout, QStringLiteral("  rechazada el %1: abonado %2, %3: %4 %5\n")
-                                 .arg(r.momento, r.fila.abonado, r.fila.momento, r.estado, r.mensaje));
+            escribir(stdout,
+                     QStringLiteral("  rechazada el %1: abonado %2, %3: %4 %5\n")
+                         .arg(r.momento, r.fila.abonado, r.fila.momento, r.estado, r.mensaje));
         algo = algo || eventos > 0 || alarmas > 0 || !rechazadas.empty();
     }
     return algo || ilegible ? kSalidaPendientes : kSalidaCorrecta;
@@ -81,13 +84,16 @@ int modo_reenviar_rechazadas(const Opciones& o) {
         ResultadoReenvio r;
         Fallo f = cola.abrir(ruta);
         if (!f) f = reenviar_rechazadas(cola, o.base, parar, r);
-        escribir(stdout, QStringLiteral("%1: %2 filas rechazadas guardadas, %3 rechazadas de nuevo\n")
-                             .arg(QFileInfo(ruta).fileName())
-                             .arg(r.guardadas)
-                             .arg(r.rechazadas));
+        escribir(stdout,
+                 QStringLiteral("%1: %2 filas rechazadas guardadas, %3 rechazadas de nuevo\n")
+                     .arg(QFileInfo(ruta).fileName())
+                     .arg(r.guardadas)
+                     .arg(r.rechazadas));
         if (f)
-            escribir(stderr, QStringLiteral("corvane: no se pudieron reenviar las filas rechazadas de «%1»: %2\n")
-                                 .arg(ruta, motivo(f)));
+            escribir(stderr,
+                     QStringLiteral(
+                         "corvane: no se pudieron reenviar las filas rechazadas de «%1»: %2\n")
+                         .arg(ruta, motivo(f)));
         todas = todas && !f && r.rechazadas == 0;
     }
     return todas ? kSalidaCorrecta : kSalidaPendientes;

@@ -42,10 +42,12 @@ QString crear_tabla_alarmas() {
 // The rows set apart: the same columns as `pendientes`, the sequence number they
 // had there, and the refusal.
 QString crear_tabla_rechazadas() {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS rechazadas (secuencia INTEGER PRIMARY KEY");
+    QString s =
+        QStringLiteral("CREATE TABLE IF NOT EXISTS rechazadas (secuencia INTEGER PRIMARY KEY");
     for (const esquema::Columna& c : esquema::kColumnas)
         s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
-    return s + QStringLiteral(",sqlstate TEXT NOT NULL,mensaje TEXT NOT NULL,rechazada TEXT NOT NULL)");
+    return s +
+           QStringLiteral(",sqlstate TEXT NOT NULL,mensaje TEXT NOT NULL,rechazada TEXT NOT NULL)");
 }
 
 QString insercion() {
@@ -176,7 +178,8 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
 
 Fallo ColaPendientes::abrir_lectura(const QString& ruta) {
     cerrar();
-    if (!QFileInfo(ruta).isFile()) return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo no existe")};
+    if (!QFileInfo(ruta).isFile())
+        return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo no existe")};
     // Read-only by URI. Without a "-wal" file no console has the queue open (a
     // connection in WAL mode keeps one while it is open) and every committed row
     // is in the file itself: it is read as it stands (SQLite's immutable open),
@@ -207,8 +210,8 @@ Fallo ColaPendientes::abrir_lectura(const QString& ruta) {
 bool ColaPendientes::hayTabla(const char* tabla) {
     sqlite3_stmt* st = nullptr;
     bool hay = false;
-    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", -1, &st,
-                           nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", -1,
+                           &st, nullptr) == SQLITE_OK) {
         sqlite3_bind_text(st, 1, tabla, -1, SQLITE_STATIC);
         hay = sqlite3_step(st) == SQLITE_ROW;
     }
@@ -219,7 +222,8 @@ bool ColaPendientes::hayTabla(const char* tabla) {
 Fallo ColaPendientes::preparar(const QString& sentencia, sqlite3_stmt*& st) {
     st = nullptr;
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const int r = sqlite3_prepare16_v2(db_, sentencia.utf16(), static_cast<int>(sentencia.size() * 2), &st, nullptr);
+    const int r = sqlite3_prepare16_v2(db_, sentencia.utf16(),
+                                       static_cast<int>(sentencia.size() * 2), &st, nullptr);
     return r == SQLITE_OK ? Fallo{} : fallo(r);
 }
 
@@ -236,10 +240,11 @@ Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QS
                                const QString& momento) {
     const QString columnas = esquema::lista_columnas();
     sqlite3_stmt* st = nullptr;
-    if (Fallo f = preparar(QStringLiteral("INSERT INTO rechazadas (secuencia,%1,sqlstate,mensaje,rechazada) "
-                                          "SELECT secuencia,%1,?,?,? FROM pendientes WHERE secuencia=?")
-                               .arg(columnas),
-                           st))
+    if (Fallo f = preparar(
+            QStringLiteral("INSERT INTO rechazadas (secuencia,%1,sqlstate,mensaje,rechazada) "
+                           "SELECT secuencia,%1,?,?,? FROM pendientes WHERE secuencia=?")
+                .arg(columnas),
+            st))
         return f;
     vincular_texto(st, 1, estado);
     vincular_texto(st, 2, mensaje);
@@ -251,7 +256,8 @@ Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QS
         if (r != SQLITE_DONE) f = fallo(r);
     }
     sqlite3_finalize(st);
-    const QByteArray borrado = QStringLiteral("DELETE FROM pendientes WHERE secuencia=%1").arg(secuencia).toUtf8();
+    const QByteArray borrado =
+        QStringLiteral("DELETE FROM pendientes WHERE secuencia=%1").arg(secuencia).toUtf8();
     if (!f) f = ejecutar(borrado.constData());
     if (f) {
         deshacer();
@@ -265,10 +271,11 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     if (!hayTabla("rechazadas")) return {};
     sqlite3_stmt* st = nullptr;
-    if (Fallo f = preparar(QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada FROM rechazadas "
-                                          "ORDER BY secuencia")
-                               .arg(esquema::lista_columnas()),
-                           st))
+    if (Fallo f = preparar(
+            QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada FROM rechazadas "
+                           "ORDER BY secuencia")
+                .arg(esquema::lista_columnas()),
+            st))
         return f;
     int r;
     while ((r = sqlite3_step(st)) == SQLITE_ROW) {
@@ -291,14 +298,15 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
     return r == SQLITE_DONE ? Fallo{} : fallo(r);
 }
 
-Fallo ColaPendientes::resolver_rechazada(qint64 secuencia, const QString& estado, const QString& mensaje,
-                                         const QString& momento) {
+Fallo ColaPendientes::resolver_rechazada(qint64 secuencia, const QString& estado,
+                                         const QString& mensaje, const QString& momento) {
     sqlite3_stmt* st = nullptr;
-    if (Fallo f = preparar(estado.isEmpty()
-                               ? QStringLiteral("DELETE FROM rechazadas WHERE secuencia=?4")
-                               : QStringLiteral("UPDATE rechazadas SET sqlstate=?1,mensaje=?2,rechazada=?3 "
-                                                "WHERE secuencia=?4"),
-                           st))
+    if (Fallo f = preparar(
+            estado.isEmpty()
+                ? QStringLiteral("DELETE FROM rechazadas WHERE secuencia=?4")
+                : QStringLiteral("UPDATE rechazadas SET sqlstate=?1,mensaje=?2,rechazada=?3 "
+                                 "WHERE secuencia=?4"),
+            st))
         return f;
     if (!estado.isEmpty()) {
         vincular_texto(st, 1, estado);
@@ -315,7 +323,8 @@ QStringList archivos_de_cola(const QString& carpeta) {
     // pendientes.db first, then pendientes-2.db, pendientes-3.db... by number.
     std::vector<std::pair<int, QString>> numerados;
     const QRegularExpression nombre(QStringLiteral("^pendientes(?:-([0-9]{1,9}))?\\.db$"));
-    for (const QString& a : QDir(carpeta).entryList({QStringLiteral("pendientes*.db")}, QDir::Files)) {
+    for (const QString& a :
+         QDir(carpeta).entryList({QStringLiteral("pendientes*.db")}, QDir::Files)) {
         const QRegularExpressionMatch m = nombre.match(a);
         if (m.hasMatch()) numerados.emplace_back(m.captured(1).toInt(), a);
     }

@@ -107,7 +107,8 @@ public:
 
     // Moves the row `secuencia` from `pendientes` to `rechazadas` in one
     // transaction, with the refusal's SQLSTATE, message and moment.
-    Fallo rechazar(qint64 secuencia, const QString& estado, const QString& mensaje, const QString& momento);
+    Fallo rechazar(qint64 secuencia, const QString& estado, const QString& mensaje,
+                   const QString& momento);
     // Every row set apart, oldest first.
     Fallo leer_rechazadas(std::vector<FilaRechazada>& filas);
     // A row sent again: gone when the target took it (`estado` empty), else its

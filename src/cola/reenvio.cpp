@@ -107,7 +107,8 @@ QString mensaje_del_servidor(const Fallo& f) {
 
 } // namespace
 
-QString texto_fila_rechazada(const FilaEvento& fila, const QString& estado, const QString& mensaje) {
+QString texto_fila_rechazada(const FilaEvento& fila, const QString& estado,
+                             const QString& mensaje) {
     return QStringLiteral("fila rechazada por el servidor (abonado %1, %2): %3 %4")
         .arg(fila.abonado, fila.momento, estado, mensaje);
 }
@@ -125,7 +126,8 @@ Fallo reenviar_rechazadas(ColaPendientes& cola, const QString& url, const std::a
         FilasPendientes una;
         una.secuencias.push_back(r.secuencia);
         for (const esquema::Columna& c : esquema::kColumnas) {
-            una.valores += (c.texto == nullptr ? QString::number(r.fila.nivel) : r.fila.*c.texto).toUtf8();
+            una.valores +=
+                (c.texto == nullptr ? QString::number(r.fila.nivel) : r.fila.*c.texto).toUtf8();
             una.valores += '\0';
         }
         const QString control = QStringLiteral("%1/%2").arg(cola.identidad()).arg(r.secuencia);
@@ -133,8 +135,9 @@ Fallo reenviar_rechazadas(ColaPendientes& cola, const QString& url, const std::a
         const Fallo f = servidor.enviar(control, una, hasta);
         if (f && f.estado.isEmpty()) return f;
         const QString momento = QDateTime::currentDateTime().toString(kFormatoMomento);
-        if (Fallo g = f ? cola.resolver_rechazada(r.secuencia, f.estado, mensaje_del_servidor(f), momento)
-                        : cola.resolver_rechazada(r.secuencia, {}, {}, {}))
+        if (Fallo g =
+                f ? cola.resolver_rechazada(r.secuencia, f.estado, mensaje_del_servidor(f), momento)
+                  : cola.resolver_rechazada(r.secuencia, {}, {}, {}))
             return g;
         ++(f ? resultado.rechazadas : resultado.guardadas);
     }
@@ -168,7 +171,8 @@ struct FlujoEventosServidor::Partes {
         // backend ended by an administrator) is no outage: the batch goes once more
         // on a new connection, and only a failed new connection is one. The control
         // record keeps a batch that reached the server before the loss stored once.
-        if (f.numero == fallos::kConexionPerdida && yaAbierta && !servidor.conectado() && !parar.load()) {
+        if (f.numero == fallos::kConexionPerdida && yaAbierta && !servidor.conectado() &&
+            !parar.load()) {
             f = servidor.conectar();
             if (!f) f = servidor.enviar(cola.identidad(), filas, hasta);
         }
@@ -182,7 +186,8 @@ struct FlujoEventosServidor::Partes {
     // sent, the first one first, until the one row refused alone is found; the
     // rows before it are stored, that row is moved to the queue's `rechazadas`
     // and told once (avisos), the rows after it are left for the next batch.
-    Fallo aislar(const FilasPendientes& filas, Fallo f, const std::atomic<bool>& parar, qint64& movidos) {
+    Fallo aislar(const FilasPendientes& filas, Fallo f, const std::atomic<bool>& parar,
+                 qint64& movidos) {
         size_t a = 0, b = filas.secuencias.size();
         while (b - a > 1) {
             const size_t m = a + (b - a) / 2;
@@ -202,7 +207,8 @@ struct FlujoEventosServidor::Partes {
         const QString momento = QDateTime::currentDateTime().toString(kFormatoMomento);
         if (Fallo g = cola.rechazar(fila.secuencias.front(), f.estado, mensaje, momento)) return g;
         movidos += 1;
-        avisos.push_back({fallos::kFilaRechazada, texto_fila_rechazada(fila.filas().front(), f.estado, mensaje), f.estado});
+        avisos.push_back({fallos::kFilaRechazada,
+                          texto_fila_rechazada(fila.filas().front(), f.estado, mensaje), f.estado});
         return {};
     }
 };

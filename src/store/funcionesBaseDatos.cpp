@@ -119,7 +119,8 @@ void terminar_lote(ConjuntoBases& bases) {
     bases.lote = LoteFilas{};
 }
 
-qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos, std::vector<Fallo>* dichos) {
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos,
+                          std::vector<Fallo>* dichos) {
     if (huboFallos != nullptr) *huboFallos = false;
     if (!indice_valido(indice, kBasesDatos) || !bases.base[static_cast<size_t>(indice)]) return 0;
     BaseDatos& base = *bases.base[static_cast<size_t>(indice)];

@@ -51,7 +51,8 @@ qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos 
 // `indice` is empty, or no row has left it for `sinProgresoMs` while its store
 // fails, or `parar` says so. Returns the rows still queued.
 qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
-                          const std::function<bool()>& parar = {}, std::vector<Fallo>* dichos = nullptr);
+                          const std::function<bool()>& parar = {},
+                          std::vector<Fallo>* dichos = nullptr);
 
 // One listed row, its values converted as the listing needs them.
 struct FilaHistorial {

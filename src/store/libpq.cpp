@@ -56,12 +56,15 @@ Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
     // A statement the server refused: its SQLSTATE and its primary message, in
     // whatever language the server speaks (a message names tables, columns and
     // constraints, never the login's password).
-    const char* mensaje =
-        r != nullptr && !sqlstate.isEmpty() ? pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* mensaje = r != nullptr && !sqlstate.isEmpty()
+                              ? pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)
+                              : nullptr;
     QString detalle = detalle_de(sqlstate);
-    if (mensaje != nullptr && *mensaje != '\0') detalle += QStringLiteral(": ") + QString::fromUtf8(mensaje).simplified();
-    return {numero_postgresql(sqlstate, r == nullptr || sqlstate.isEmpty() ? QSqlError::ConnectionError
-                                                                            : QSqlError::StatementError),
+    if (mensaje != nullptr && *mensaje != '\0')
+        detalle += QStringLiteral(": ") + QString::fromUtf8(mensaje).simplified();
+    return {numero_postgresql(sqlstate, r == nullptr || sqlstate.isEmpty()
+                                            ? QSqlError::ConnectionError
+                                            : QSqlError::StatementError),
             detalle, r != nullptr ? sqlstate : QString()};
 }
 
