@@ -94,8 +94,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
                  return QStringLiteral(
                      "--base espera una dirección postgresql://usuario@servidor:puerto/base");
              ConexionPostgreSQL c;
-             if (const Fallo f = ConexionPostgreSQL::leer(v, {}, c))
-                 return QStringLiteral("--base: ") + f.detalle;
+             if (const Fallo f = ConexionPostgreSQL::leer(v, {}, c)) return QStringLiteral("--base: ") + f.detalle;
              o.base = v;
              return {};
          }},
@@ -185,9 +184,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
                       (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
                       (pendientes ? 1 : 0) + (reenviar ? 1 : 0);
     if (modos > 1)
-        return fallar(
-            QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes y "
-                           "--reenviar-rechazadas no se combinan"));
+        return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes y "
+                                     "--reenviar-rechazadas no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     const bool dePuerto = dada("velocidad");
@@ -204,11 +202,9 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     else if (reenviar)
         o.modo = Modo::ReenviarRechazadas;
     if (o.modo == Modo::Pendientes && !o.base.isEmpty())
-        return fallar(
-            QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
+        return fallar(QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
     if (o.modo == Modo::ReenviarRechazadas && o.base.isEmpty())
-        return fallar(QStringLiteral(
-            "--reenviar-rechazadas necesita --base: el servidor al que se reenvían"));
+        return fallar(QStringLiteral("--reenviar-rechazadas necesita --base: el servidor al que se reenvían"));
     if (o.modo == Modo::Copia && !o.base.isEmpty())
         return fallar(QStringLiteral(
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
@@ -269,26 +265,20 @@ QString texto_ayuda() {
                "          [--origen ...] [--detalle|--csv]\n"
                "                                        los eventos de una cuenta, o de todas, de\n"
                "                                        --desde a --hasta (ambos incluidos; por\n"
-               "                                        omisión --hasta es --desde); --detalle "
-               "añade\n"
-               "                                        evento, descripción, clase, partición y "
-               "zona;\n"
+               "                                        omisión --hasta es --desde); --detalle añade\n"
+               "                                        evento, descripción, clase, partición y zona;\n"
                "                                        --csv da todas las columnas en CSV\n"
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"
                "  corvane --pendientes                  lo que espera en las colas locales de la\n"
-               "                                        carpeta de datos (eventos, alarmas) y "
-               "cada\n"
+               "                                        carpeta de datos (eventos, alarmas) y cada\n"
                "                                        fila que el servidor rechazó, sin\n"
                "                                        conectarse ni crear nada; estado 0 si no\n"
-               "                                        queda nada, 3 si algo espera o fue "
-               "rechazado\n"
+               "                                        queda nada, 3 si algo espera o fue rechazado\n"
                "  corvane --reenviar-rechazadas --base URL\n"
-               "                                        reenvía al servidor, una vez cada una, "
-               "las\n"
-               "                                        filas rechazadas (tras corregir la "
-               "tabla);\n"
+               "                                        reenvía al servidor, una vez cada una, las\n"
+               "                                        filas rechazadas (tras corregir la tabla);\n"
                "                                        estado 0 si todas entraron, 3 si no\n"
                "  corvane --base URL --vista [--sin-ventana]\n"
                "                                        muestra, sin puerto, lo que las consolas\n"
@@ -318,9 +308,8 @@ QString texto_ayuda() {
                "                   de terminar con estado 2\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
-             texto_velocidades(), QString::number(kVigilanciaMinima),
-             QString::number(kVigilanciaMaxima), QString::number(kVigilanciaPorOmision),
-             QString::number(kReintentoPuertoS));
+             texto_velocidades(), QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),
+             QString::number(kVigilanciaPorOmision), QString::number(kReintentoPuertoS));
 }
 
 void ocultar_claves(int argc, char* argv[]) {
