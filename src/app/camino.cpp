@@ -167,7 +167,8 @@ void Camino::revisarPendientes() {
     decirRecuperada();
     ConjuntoBases& bases = proceso_.estado.bases;
     bool conFallos = false;
-    const qint64 quedan = revisar_pendientes(bases, 0, &conFallos);
+    std::vector<Fallo> dichos;
+    const qint64 quedan = revisar_pendientes(bases, 0, &conFallos, &dichos);
     const auto decir = [this](const QString& texto) {
         text4_.ponerTexto(texto + QStringLiteral("   ") + proceso_.reloj.texto_hora());
         vaciar_salidas(); // standard error of the modes without windows is buffered
@@ -175,14 +176,30 @@ void Camino::revisarPendientes() {
     };
     BaseDatos* base = bases.base[0].get();
     const bool fallando = conFallos || (base != nullptr && base->fallando());
+    // Each row the server refused for good is told once, with the server's
+    // words; the rows after it go on.
+    for (const Fallo& f : dichos) {
+        if (f.numero == fallos::kFilaRechazada) {
+            QString texto = f.detalle;
+            texto[0] = texto[0].toUpper();
+            decir(texto);
+        } else if (!f.estado.isEmpty()) {
+            causaServidor_ = f.detalle;
+        }
+    }
+    if (!fallando) causaServidor_.clear();
     const QString noDisponible =
         QStringLiteral("Base de datos no disponible: %1 eventos pendientes").arg(quedan);
-    // The alert names the cause, and the rows dropped past the memory's bound.
+    // The alert names the cause, the rows held only in memory, and the rows
+    // dropped past the memory's bound.
     const qint32 causa = base != nullptr ? base->ultimoFallo() : 0;
     const qint64 descartadas = base != nullptr ? base->descartadas() : 0;
     const qint64 enMemoria = base != nullptr ? base->enMemoria() : 0;
+    const QString servidor =
+        causaServidor_.isEmpty() ? QString() : QStringLiteral("; ") + causaServidor_;
     const QString detalle =
-        (causa != 0 ? QStringLiteral(" (%1)").arg(mensaje_de_error(causa)) : QString()) +
+        (causa != 0 ? QStringLiteral(" (%1%2)").arg(mensaje_de_error(causa), servidor)
+                    : QString()) +
         (enMemoria > 0 ? QStringLiteral("; %1 solo en memoria").arg(enMemoria) : QString()) +
         (descartadas > 0 ? QStringLiteral("; %1 eventos descartados").arg(descartadas) : QString());
     if (!sinBase_ && fallando && quedan > 0) {
@@ -210,7 +227,7 @@ void Camino::revisarPendientes() {
     mostrarAvisos();
 }
 
-int Camino::terminar() {
+int Camino::terminar(const QString& causaDada) {
     vigilancia_.stop();
     seguimiento_.reset();
     // The bytes in hand go through the handler into the store first.
@@ -240,10 +257,11 @@ int Camino::terminar() {
         proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
     }
     if (enCola > 0)
-        escribir(stderr, QStringLiteral(
-                             "corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
-                             "en la base al próximo inicio\n")
-                             .arg(enCola));
+        escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
+                                        "en la base al próximo inicio%2\n")
+                             .arg(enCola)
+                             .arg(causaDada.isEmpty() ? QString()
+                                                      : QStringLiteral(" (causa: %1)").arg(causaDada)));
     return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
 }
 

@@ -79,8 +79,9 @@ public:
     // and says on standard error what the store could not keep: rows held only in
     // memory are lost ("N eventos perdidos", with the cause, also in error.log);
     // rows in the local queue are stored at the next start. Returns the exit
-    // status: 0, or 3 when rows are lost or left in the queue.
-    int terminar();
+    // status: 0, or 3 when rows are lost or left in the queue. `causa`: what held
+    // the rows back, when the caller knows it better than the store.
+    int terminar(const QString& causa = QString());
 
     // With a central server (--base), follows what it stores (reception/seguimiento.h):
     // `alarmas` is told each time the alarm table changes. With `conEventos` (a
@@ -152,6 +153,9 @@ private:
     QElapsedTimer avisoPendientes_;
     bool sinBase_ = false;
     qint64 maximoPendientes_ = 0;
+    // The server's own words for the failure that holds the rows back (its
+    // SQLSTATE and message), while it lasts.
+    QString causaServidor_;
     QString avisoBase_; // the alert of rows waiting for the database, or empty
     QString avisoRecuperada_; // the recovery of a damaged queue, not said yet
     Vigilancia vigilado_;

@@ -154,6 +154,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              return {};
          }},
         {"vista", kInterruptor, marcar(o.vista)},
+        {"pendientes", kInterruptor, {}},
+        {"reenviar-rechazadas", kInterruptor, {}},
         {"puesto", kConValor,
          [&o](const QString& v) -> QString {
              if (v.size() > kLargoPuesto || v.trimmed() != v)
@@ -177,11 +179,13 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     const bool sinVentana = dada("sin-ventana");
     if (dada("consultar") && o.todas)
         return fallar(QStringLiteral("--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
+    const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
-                      (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0);
+                      (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
+                      (pendientes ? 1 : 0) + (reenviar ? 1 : 0);
     if (modos > 1)
-        return fallar(
-            QStringLiteral("--reproducir, --sin-ventana, --consultar y --copia no se combinan"));
+        return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes y "
+                                     "--reenviar-rechazadas no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     const bool dePuerto = dada("velocidad");
@@ -193,6 +197,14 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::SinVentana;
     else if (!o.copia.isEmpty())
         o.modo = Modo::Copia;
+    else if (pendientes)
+        o.modo = Modo::Pendientes;
+    else if (reenviar)
+        o.modo = Modo::ReenviarRechazadas;
+    if (o.modo == Modo::Pendientes && !o.base.isEmpty())
+        return fallar(QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
+    if (o.modo == Modo::ReenviarRechazadas && o.base.isEmpty())
+        return fallar(QStringLiteral("--reenviar-rechazadas necesita --base: el servidor al que se reenvían"));
     if (o.modo == Modo::Copia && !o.base.isEmpty())
         return fallar(QStringLiteral(
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
@@ -259,6 +271,15 @@ QString texto_ayuda() {
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"
+               "  corvane --pendientes                  lo que espera en las colas locales de la\n"
+               "                                        carpeta de datos (eventos, alarmas) y cada\n"
+               "                                        fila que el servidor rechazó, sin\n"
+               "                                        conectarse ni crear nada; estado 0 si no\n"
+               "                                        queda nada, 3 si algo espera o fue rechazado\n"
+               "  corvane --reenviar-rechazadas --base URL\n"
+               "                                        reenvía al servidor, una vez cada una, las\n"
+               "                                        filas rechazadas (tras corregir la tabla);\n"
+               "                                        estado 0 si todas entraron, 3 si no\n"
                "  corvane --base URL --vista [--sin-ventana]\n"
                "                                        muestra, sin puerto, lo que las consolas\n"
                "                                        que reciben guardan en la base central\n"

@@ -10,7 +10,16 @@
 
 namespace corvane {
 
-enum class Modo { Ventanas, Reproducir, SinVentana, Consultar, Copia, Ayuda };
+enum class Modo {
+    Ventanas,
+    Reproducir,
+    SinVentana,
+    Consultar,
+    Copia,
+    Pendientes,
+    ReenviarRechazadas,
+    Ayuda
+};
 
 struct Opciones {
     Modo modo = Modo::Ventanas;

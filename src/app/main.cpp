@@ -105,6 +105,14 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_copia(o);
     }
+    case Modo::Pendientes: {
+        QCoreApplication app(argc, argv);
+        return modo_pendientes(o);
+    }
+    case Modo::ReenviarRechazadas: {
+        QCoreApplication app(argc, argv);
+        return modo_reenviar_rechazadas(o);
+    }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
                                         "--sin-ventana o --consultar (vea --ayuda).\n"));

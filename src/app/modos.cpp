@@ -104,7 +104,8 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
     if (QDir(carpeta).exists()) return true;
-    const bool guarda = o.modo != Modo::Consultar && o.modo != Modo::Copia;
+    const bool guarda =
+        o.modo == Modo::Ventanas || o.modo == Modo::SinVentana || o.modo == Modo::Reproducir;
     if (o.carpeta.isEmpty() && guarda) {
         if (QDir().mkpath(carpeta)) return true;
         error = QStringLiteral("no se puede crear la carpeta de datos «%1»").arg(carpeta);
@@ -157,6 +158,7 @@ int modo_reproducir(const Opciones& o) {
     // file, or what a pipe has delivered so far, so that a capture piped in live
     // is shown as it arrives. Each read is one batch.
     QByteArray bloque(kBloqueLectura, Qt::Uninitialized);
+    std::vector<Fallo> dichos; // what the store met off the receive road
     const int fd = archivo.handle();
     for (;;) {
         const ssize_t leidos = ::read(fd, bloque.data(), static_cast<size_t>(bloque.size()));
@@ -167,13 +169,32 @@ int modo_reproducir(const Opciones& o) {
         if (leidos == 0) break;
         camino.manejador().recibir(QByteArray::fromRawData(bloque.constData(), leidos));
         vaciar_salidas();
-        revisar_pendientes(camino.estado().bases, 0);
+        revisar_pendientes(camino.estado().bases, 0, nullptr, &dichos);
     }
     // Rows for a central server leave the local queue while the server takes
     // them; what it does not take within kEsperaFinalMs of no progress stays
     // queued for the next start, or is counted lost if not even the queue took it.
-    esperar_pendientes(camino.estado().bases, 0, kEsperaFinalMs);
-    return camino.terminar();
+    esperar_pendientes(camino.estado().bases, 0, kEsperaFinalMs, {}, &dichos);
+    // Each row the server refused for good, once, with the server's words; the
+    // replay then did not store all it showed.
+    qint64 rechazadas = 0;
+    Fallo causa; // the last failure that held the rows back
+    for (const Fallo& f : dichos) {
+        if (f.numero != fallos::kFilaRechazada) {
+            causa = f;
+            continue;
+        }
+        escribir(stderr, QStringLiteral("corvane: ") + f.detalle + QLatin1Char('\n'));
+        ++rechazadas;
+    }
+    if (rechazadas > 0)
+        escribir(stderr,
+                 QStringLiteral(
+                     "corvane: %1 filas rechazadas por el servidor quedan apartadas en la cola "
+                     "local (corvane --pendientes las lista)\n")
+                     .arg(rechazadas));
+    const int salida = camino.terminar(causa ? motivo_de(causa) : QString());
+    return salida != kSalidaCorrecta || rechazadas == 0 ? salida : kSalidaPendientes;
 }
 
 int modo_consultar(const Opciones& o) {

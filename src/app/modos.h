@@ -60,4 +60,15 @@ int modo_consultar(const Opciones& o);
 // a copy that fails (its file then removed), exit 3. The source is never created.
 int modo_copia(const Opciones& o);
 
+// --pendientes: for each queue file of the data folder (pendientes.db and
+// pendientes-N.db, opened read-only: nothing is created, no server is
+// connected to), the events and alarm writes waiting and every row the server
+// refused, with its account, moment, SQLSTATE and the server's message. Exit 0
+// when nothing waits and nothing was refused (or there is no queue), 3 otherwise.
+int modo_pendientes(const Opciones& o);
+// --reenviar-rechazadas: the refused rows of every queue file of the data folder
+// sent again to --base (cola/reenvio.h): how many went in, how many were refused
+// again. Exit 0 when all went in, 3 otherwise.
+int modo_reenviar_rechazadas(const Opciones& o);
+
 } // namespace corvane

@@ -1,9 +1,15 @@
 #include "cola/cola_pendientes.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QUuid>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 #include "common/registro_errores.h"
 #include "store/errores_motor.h"
@@ -36,6 +42,16 @@ QString crear_tabla_alarmas() {
 // The key each row was queued under; NULL for rows of a version that had none,
 // which belong to the queue's identity.
 constexpr const char* kColumnaIdentidad = "ALTER TABLE pendientes ADD COLUMN identidad TEXT";
+// The rows set apart: the same columns as `pendientes`, the sequence number they
+// had there, and the refusal.
+QString crear_tabla_rechazadas() {
+    QString s =
+        QStringLiteral("CREATE TABLE IF NOT EXISTS rechazadas (secuencia INTEGER PRIMARY KEY");
+    for (const esquema::Columna& c : esquema::kColumnas)
+        s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
+    return s +
+           QStringLiteral(",sqlstate TEXT NOT NULL,mensaje TEXT NOT NULL,rechazada TEXT NOT NULL)");
+}
 
 QString insercion() {
     QString s = QStringLiteral("INSERT INTO pendientes (") + esquema::lista_columnas() +
@@ -89,6 +105,25 @@ FilasPendientes FilasPendientes::de(const std::vector<FilaEvento>& filas) {
             r.valores += '\0';
         }
     }
+    return r;
+}
+
+FilasPendientes FilasPendientes::tramo(size_t desde, size_t hasta) const {
+    FilasPendientes r;
+    hasta = std::min(hasta, secuencias.size());
+    if (desde >= hasta) return r;
+    // Each row is kColumnas.size() values, each ended by a NUL byte.
+    const auto saltar = [this](qsizetype desdeByte, size_t filasASaltar) {
+        for (size_t i = 0; i < filasASaltar * esquema::kColumnas.size(); ++i)
+            desdeByte = valores.indexOf('\0', desdeByte) + 1;
+        return desdeByte;
+    };
+    const qsizetype inicio = saltar(0, desde);
+    const qsizetype fin = saltar(inicio, hasta - desde);
+    r.secuencias.assign(secuencias.begin() + static_cast<std::ptrdiff_t>(desde),
+                        secuencias.begin() + static_cast<std::ptrdiff_t>(hasta));
+    r.valores = valores.mid(inicio, fin - inicio);
+    r.identidad = identidad;
     return r;
 }
 
@@ -151,7 +186,9 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
         return fallar(f);
     const QByteArray tabla = crear_tabla().toUtf8();
     const QByteArray alarmas = crear_tabla_alarmas().toUtf8();
+    const QByteArray rechazadas = crear_tabla_rechazadas().toUtf8();
     if ((f = ejecutar(tabla.constData())) || (f = ejecutar(alarmas.constData())) ||
+        (f = ejecutar(rechazadas.constData())) ||
         (f = ejecutar("CREATE TABLE IF NOT EXISTS identidad (nombre TEXT NOT NULL)")))
         return fallar(f);
     // A queue of an older version gains the column of the row's key.
@@ -182,6 +219,164 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
 
 void ColaPendientes::ponerEsperaBloqueo(int ms) {
     if (db_ != nullptr) sqlite3_busy_timeout(db_, ms);
+}
+
+Fallo ColaPendientes::abrir_lectura(const QString& ruta) {
+    cerrar();
+    if (!QFileInfo(ruta).isFile())
+        return {fallos::kArchivoNoEncontrado, QStringLiteral("el archivo no existe")};
+    // Read-only by URI. Without a "-wal" file no console has the queue open (a
+    // connection in WAL mode keeps one while it is open) and every committed row
+    // is in the file itself: it is read as it stands (SQLite's immutable open),
+    // which leaves no "-wal" or "-shm" file behind. With one, the queue is read
+    // beside the console that writes it.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(ruta).absoluteFilePath());
+    const bool enUso = QFileInfo::exists(ruta + QStringLiteral("-wal")) ||
+                       QFileInfo::exists(ruta + QStringLiteral("-journal"));
+    url.setQuery(enUso ? QStringLiteral("mode=ro") : QStringLiteral("mode=ro&immutable=1"));
+    int r = sqlite3_open_v2(url.toString(QUrl::FullyEncoded).toUtf8().constData(), &db_,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (r == SQLITE_OK) {
+        sqlite3_busy_timeout(db_, kEsperaBloqueoMs);
+        r = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (r != SQLITE_OK) {
+        const Fallo f = fallo(r);
+        cerrar();
+        return f;
+    }
+    if (!hayTabla("pendientes")) {
+        cerrar();
+        return {fallos::kNoEsBaseDeDatos, QStringLiteral("no es una cola de pendientes")};
+    }
+    return {};
+}
+
+bool ColaPendientes::hayTabla(const char* tabla) {
+    sqlite3_stmt* st = nullptr;
+    bool hay = false;
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", -1,
+                           &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, tabla, -1, SQLITE_STATIC);
+        hay = sqlite3_step(st) == SQLITE_ROW;
+    }
+    sqlite3_finalize(st);
+    return hay;
+}
+
+Fallo ColaPendientes::preparar(const QString& sentencia, sqlite3_stmt*& st) {
+    st = nullptr;
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    const int r = sqlite3_prepare16_v2(db_, sentencia.utf16(),
+                                       static_cast<int>(sentencia.size() * 2), &st, nullptr);
+    return r == SQLITE_OK ? Fallo{} : fallo(r);
+}
+
+namespace {
+
+void vincular_texto(sqlite3_stmt* st, int i, const QString& v) {
+    sqlite3_bind_text16(st, i, v.isNull() ? reinterpret_cast<const ushort*>(u"") : v.utf16(),
+                        static_cast<int>(v.size() * 2), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QString& mensaje,
+                               const QString& momento) {
+    const QString columnas = esquema::lista_columnas();
+    sqlite3_stmt* st = nullptr;
+    if (Fallo f = preparar(
+            QStringLiteral("INSERT INTO rechazadas (secuencia,%1,sqlstate,mensaje,rechazada) "
+                           "SELECT secuencia,%1,?,?,? FROM pendientes WHERE secuencia=?")
+                .arg(columnas),
+            st))
+        return f;
+    vincular_texto(st, 1, estado);
+    vincular_texto(st, 2, mensaje);
+    vincular_texto(st, 3, momento);
+    sqlite3_bind_int64(st, 4, secuencia);
+    Fallo f = comenzar();
+    if (!f) {
+        const int r = sqlite3_step(st);
+        if (r != SQLITE_DONE) f = fallo(r);
+    }
+    sqlite3_finalize(st);
+    const QByteArray borrado =
+        QStringLiteral("DELETE FROM pendientes WHERE secuencia=%1").arg(secuencia).toUtf8();
+    if (!f) f = ejecutar(borrado.constData());
+    if (f) {
+        deshacer();
+        return f;
+    }
+    return confirmar();
+}
+
+Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
+    filas.clear();
+    if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
+    if (!hayTabla("rechazadas")) return {};
+    sqlite3_stmt* st = nullptr;
+    if (Fallo f = preparar(
+            QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada FROM rechazadas "
+                           "ORDER BY secuencia")
+                .arg(esquema::lista_columnas()),
+            st))
+        return f;
+    int r;
+    while ((r = sqlite3_step(st)) == SQLITE_ROW) {
+        FilaRechazada x;
+        x.secuencia = sqlite3_column_int64(st, 0);
+        int i = 1;
+        for (const esquema::Columna& c : esquema::kColumnas) {
+            if (c.texto == nullptr)
+                x.fila.nivel = sqlite3_column_int(st, i);
+            else
+                x.fila.*c.texto = texto_columna(st, i);
+            ++i;
+        }
+        x.estado = texto_columna(st, i);
+        x.mensaje = texto_columna(st, i + 1);
+        x.momento = texto_columna(st, i + 2);
+        filas.push_back(std::move(x));
+    }
+    sqlite3_finalize(st);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
+Fallo ColaPendientes::resolver_rechazada(qint64 secuencia, const QString& estado,
+                                         const QString& mensaje, const QString& momento) {
+    sqlite3_stmt* st = nullptr;
+    if (Fallo f = preparar(
+            estado.isEmpty()
+                ? QStringLiteral("DELETE FROM rechazadas WHERE secuencia=?4")
+                : QStringLiteral("UPDATE rechazadas SET sqlstate=?1,mensaje=?2,rechazada=?3 "
+                                 "WHERE secuencia=?4"),
+            st))
+        return f;
+    if (!estado.isEmpty()) {
+        vincular_texto(st, 1, estado);
+        vincular_texto(st, 2, mensaje);
+        vincular_texto(st, 3, momento);
+    }
+    sqlite3_bind_int64(st, 4, secuencia);
+    const int r = sqlite3_step(st);
+    sqlite3_finalize(st);
+    return r == SQLITE_DONE ? Fallo{} : fallo(r);
+}
+
+QStringList archivos_de_cola(const QString& carpeta) {
+    // pendientes.db first, then pendientes-2.db, pendientes-3.db... by number.
+    std::vector<std::pair<int, QString>> numerados;
+    const QRegularExpression nombre(QStringLiteral("^pendientes(?:-([0-9]{1,9}))?\\.db$"));
+    for (const QString& a :
+         QDir(carpeta).entryList({QStringLiteral("pendientes*.db")}, QDir::Files)) {
+        const QRegularExpressionMatch m = nombre.match(a);
+        if (m.hasMatch()) numerados.emplace_back(m.captured(1).toInt(), a);
+    }
+    std::sort(numerados.begin(), numerados.end());
+    QStringList r;
+    for (const auto& [numero, a] : numerados) r << QDir(carpeta).filePath(a);
+    return r;
 }
 
 Fallo ColaPendientes::comenzar() {

@@ -15,6 +15,13 @@
 // twice, after a crash between the database's commit and the removal here, does
 // no harm.
 //
+// A row that the target refused for good (one row's values, not the table: see
+// store/errores_motor.h) leaves `pendientes` for the table `rechazadas`, in one
+// transaction, with the server's SQLSTATE and message and the moment of the
+// refusal, so that the rows after it move on; it keeps its sequence number.
+// `corvane --pendientes` lists them, `corvane --reenviar-rechazadas` sends them
+// again once the table is mended.
+//
 // One object per thread: the receive road writes through one, the drain loop
 // reads and deletes through another on the same file (WAL lets them share it).
 
@@ -47,7 +54,23 @@ struct FilasPendientes {
     std::vector<FilaEvento> filas() const;
     // Event rows in this form, numbered from 1, under no key.
     static FilasPendientes de(const std::vector<FilaEvento>& filas);
+    // Rows [desde, hasta) of these, as the queue would have read them.
+    FilasPendientes tramo(size_t desde, size_t hasta) const;
 };
+
+// A row set apart: its sequence number, its values, and why and when the
+// target refused it.
+struct FilaRechazada {
+    qint64 secuencia = 0;
+    FilaEvento fila;
+    QString estado;  // the SQLSTATE
+    QString mensaje; // the server's primary message
+    QString momento; // "yyyy-MM-dd HH:mm:ss", local time of the refusal
+};
+
+// The queue files of a data folder: pendientes.db and those named
+// pendientes-N.db beside it, sorted by name.
+QStringList archivos_de_cola(const QString& carpeta);
 
 class ColaPendientes {
 public:
@@ -59,6 +82,9 @@ public:
     // Opens (creating when missing) the queue file at `ruta`; an existing file that
     // is not a queue is never written into.
     Fallo abrir(const QString& ruta);
+    // Opens an existing queue file read-only: nothing is created or changed (a
+    // queue of an older version, without `rechazadas`, has none).
+    Fallo abrir_lectura(const QString& ruta);
     bool abierta() const { return db_ != nullptr; }
     void cerrar();
     // The queue's identity: a random name given when the file was created, the key
@@ -92,12 +118,25 @@ public:
     Fallo borrar_alarmas_hasta(qint64 secuencia);
     Fallo contar_alarmas(qint64& cantidad);
 
+    // Moves the row `secuencia` from `pendientes` to `rechazadas` in one
+    // transaction, with the refusal's SQLSTATE, message and moment.
+    Fallo rechazar(qint64 secuencia, const QString& estado, const QString& mensaje,
+                   const QString& momento);
+    // Every row set apart, oldest first.
+    Fallo leer_rechazadas(std::vector<FilaRechazada>& filas);
+    // A row sent again: gone when the target took it (`estado` empty), else its
+    // new cause and moment.
+    Fallo resolver_rechazada(qint64 secuencia, const QString& estado, const QString& mensaje,
+                             const QString& momento);
+
 private:
     Fallo fallo(int codigo) const;
     Fallo ejecutar(const char* sentencia);
     // Runs `sentencia` with its one "?" bound to `valor`, a text or a whole number.
     Fallo ejecutar(const char* sentencia, const QVariant& valor);
     Fallo contar_en(const char* tabla, qint64& cantidad);
+    Fallo preparar(const QString& sentencia, sqlite3_stmt*& st);
+    bool hayTabla(const char* tabla);
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insercion_ = nullptr;

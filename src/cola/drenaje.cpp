@@ -67,6 +67,12 @@ bool atender(EstadoDrenaje& e, EstadoFlujo& s) {
     while (!e.parar.load()) {
         qint64 n = 0;
         Fallo f = s.flujo->enviarTanda(e.parar, n);
+        if (std::vector<Fallo> a = s.flujo->avisos(); !a.empty()) {
+            const std::lock_guard<std::mutex> l(e.mutex);
+            for (Fallo& x : a) s.fallos.push_back(std::move(x));
+        }
+        // A batch may have moved part of its items before it failed.
+        s.movidos.fetch_add(n);
         if (f) {
             if (e.parar.load()) break;
             s.flujo->soltar();
@@ -77,7 +83,6 @@ bool atender(EstadoDrenaje& e, EstadoFlujo& s) {
         s.seguidos = 0;
         s.fallando.store(false);
         if (n == 0) break;
-        s.movidos.fetch_add(n);
         movio = true;
     }
     return movio;

@@ -41,6 +41,10 @@ public:
     virtual void soltar() {}
     // Runs in the drain thread as it ends.
     virtual void cerrar() {}
+    // Runs in the drain thread after each batch: what the stream has to tell
+    // although its batch went through (a row the target refused for good and the
+    // stream set apart), each once; the loop passes them on with its failures.
+    virtual std::vector<Fallo> avisos() { return {}; }
 };
 
 struct EstadoDrenaje;
@@ -69,7 +73,8 @@ public:
     // long as the streams live.
     const std::atomic<bool>& parada() const;
 
-    // Failures met by stream `i` since the last call, in order, once per outage.
+    // Failures met by stream `i` since the last call, in order, once per outage,
+    // and its avisos(), each once.
     std::vector<Fallo> fallos(std::size_t i);
     // Items moved by stream `i` since the start.
     qint64 movidos(std::size_t i) const;

@@ -90,7 +90,7 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
 } // namespace
 
 Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
-                    const EnviarDeMemoria& deMemoria, const std::atomic<bool>& parar,
+                    const EnviarDeMemoria& deMemoria,
                     qint64& movidos) {
     movidos = 0;
     if (e.esperando.load() == 0) return {};
@@ -104,12 +104,9 @@ Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const En
         FilasPendientes filas;
         if (Fallo f = cola.leer(0, maximo, filas)) return f;
         if (!filas.secuencias.empty()) {
-            qint64 hasta = 0;
-            if (Fallo f = deCola(filas, hasta)) return f;
-            if (Fallo f = borrar_movidas(cola, hasta, parar)) return f;
-            movidos = static_cast<qint64>(filas.secuencias.size());
+            const Fallo f = deCola(filas, movidos);
             e.esperando.fetch_sub(movidos);
-            return {};
+            return f;
         }
     }
     // The queue holds nothing or cannot be read: memory's rows go straight to the
@@ -132,15 +129,13 @@ Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const En
             std::min<std::size_t>(e.memoria.size(), static_cast<std::size_t>(maximo));
         directas.assign(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(n));
     }
-    if (Fallo f = deMemoria(directas)) return f;
+    const Fallo f = deMemoria(directas, movidos);
     {
         const std::lock_guard<std::mutex> l(e.mutex);
-        e.memoria.erase(e.memoria.begin(),
-                        e.memoria.begin() + static_cast<std::ptrdiff_t>(directas.size()));
+        e.memoria.erase(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(movidos));
     }
-    movidos = static_cast<qint64>(directas.size());
     e.esperando.fetch_sub(movidos);
-    return {};
+    return f;
 }
 
 Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& movidos) {
@@ -148,11 +143,15 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
         if (c_->archivo) return {};
         return abrir_sqlite(e_->ruta, c_->archivo);
     };
-    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& hasta) -> Fallo {
+    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& n) -> Fallo {
         if (Fallo f = abrirArchivo()) return f;
-        return guardar_con_control(*c_->archivo, filas.identidad, filas, hasta);
+        qint64 hasta = 0;
+        if (Fallo f = guardar_con_control(*c_->archivo, filas.identidad, filas, hasta)) return f;
+        if (Fallo f = borrar_movidas(c_->cola, hasta, parar)) return f;
+        n = static_cast<qint64>(filas.secuencias.size());
+        return {};
     };
-    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas) -> Fallo {
+    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas, qint64& n) -> Fallo {
         if (Fallo f = abrirArchivo()) return f;
         BaseDatos& archivo = *c_->archivo;
         if (Fallo f = archivo.comenzarLote()) return f;
@@ -162,9 +161,11 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
                 return f;
             }
         }
-        return archivo.confirmarLote();
+        if (Fallo f = archivo.confirmarLote()) return f;
+        n = static_cast<qint64>(filas.size());
+        return {};
     };
-    return tanda_eventos(*e_, c_->cola, kFilasPorTanda, deCola, deMemoria, parar, movidos);
+    return tanda_eventos(*e_, c_->cola, kFilasPorTanda, deCola, deMemoria, movidos);
 }
 
 } // namespace corvane

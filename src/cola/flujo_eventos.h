@@ -20,10 +20,13 @@ class ColaPendientes;
 struct FilasPendientes;
 
 // Sends `filas` (queued under `filas.identidad`) with the target's control record
-// in one transaction; `hasta`: the last sequence number the target holds after.
-using EnviarDeCola = std::function<Fallo(const FilasPendientes& filas, qint64& hasta)>;
-// Sends rows held only in memory, in one transaction, with no control record.
-using EnviarDeMemoria = std::function<Fallo(const std::vector<FilaEvento>& filas)>;
+// and removes from the queue what the target holds; `movidos`: the rows that left
+// the queue (some may have, even when it fails).
+using EnviarDeCola = std::function<Fallo(const FilasPendientes& filas, qint64& movidos)>;
+// Sends rows held only in memory with no control record; `movidos`: how many of
+// the first of them the target holds (all, or none, for a target that takes the
+// batch in one transaction).
+using EnviarDeMemoria = std::function<Fallo(const std::vector<FilaEvento>& filas, qint64& movidos)>;
 
 // Removes from the queue the rows up to `hasta`, trying again while the receive
 // road holds the queue's write lock.
@@ -34,8 +37,7 @@ Fallo borrar_movidas(ColaPendientes& cola, qint64 hasta, const std::atomic<bool>
 // the queue cannot be used and holds nothing before them, memory's oldest rows go
 // straight to the target. `movidos`: rows that reached the target.
 Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
-                    const EnviarDeMemoria& deMemoria, const std::atomic<bool>& parar,
-                    qint64& movidos);
+                    const EnviarDeMemoria& deMemoria, qint64& movidos);
 
 class FlujoEventosArchivo : public Flujo {
 public:

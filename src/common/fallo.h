@@ -10,8 +10,15 @@
 namespace corvane {
 
 struct [[nodiscard]] Fallo {
+    Fallo() = default;
+    Fallo(qint32 n, QString d = {}, QString e = {}) // NOLINT: {numero, detalle} reads as a Fallo
+        : numero(n), detalle(std::move(d)), estado(std::move(e)) {}
+
     qint32 numero = 0;
     QString detalle;
+    // A PostgreSQL server's SQLSTATE when the server refused a statement; empty
+    // otherwise (no server, or the connection lost before an answer).
+    QString estado;
 
     explicit operator bool() const { return numero != 0; }
 };

@@ -25,6 +25,8 @@ QString mensaje_de_error(qint32 numero) {
         return QStringLiteral("La base de datos es de solo lectura");
     case fallos::kSentenciaRechazada:
         return QStringLiteral("El motor de base de datos rechazó la sentencia");
+    case fallos::kFilaRechazada:
+        return QStringLiteral("El servidor rechazó una fila; quedó apartada en la cola local");
     case fallos::kConexionPerdida:
         return QStringLiteral("Se perdió la conexión con el servidor de base de datos");
     case fallos::kBloqueada:

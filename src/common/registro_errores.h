@@ -27,6 +27,7 @@ inline constexpr qint32 kAccesoRechazado = 3029;       // the server refused the
 inline constexpr qint32 kDiscoLleno = 3026;            // no space left
 inline constexpr qint32 kSoloLectura = 3027;           // database or file is read-only
 inline constexpr qint32 kSentenciaRechazada = 3134;    // statement rejected by the engine
+inline constexpr qint32 kFilaRechazada = 3317;         // one row refused by the target, set apart
 inline constexpr qint32 kConexionPerdida = 3151;       // server connection lost or refused
 inline constexpr qint32 kBloqueada = 3260;             // database locked by another process
 inline constexpr qint32 kNoEsBaseDeDatos = 3343;       // file exists but is not a database

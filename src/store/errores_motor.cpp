@@ -47,6 +47,17 @@ qint32 numero_postgresql(const QString& estado, QSqlError::ErrorType tipo) {
     return fallos::kMotorGeneral;
 }
 
+ClaseRechazo clase_de_rechazo(const QString& estado) {
+    if (estado.size() != 5) return ClaseRechazo::Pasajera;
+    if (estado == QLatin1String("57014")) return ClaseRechazo::TiempoAgotado;
+    const QStringView clase = QStringView(estado).left(2);
+    for (const char* c : {"08", "53", "57", "40", "55", "25", "28", "3D", "58", "XX"})
+        if (clase == QLatin1String(c)) return ClaseRechazo::Pasajera;
+    for (const char* c : {"22", "23", "44"})
+        if (clase == QLatin1String(c)) return ClaseRechazo::Fila;
+    return ClaseRechazo::Destino;
+}
+
 Fallo fallo_de(const QSqlError& error, Dialecto dialecto) {
     if (dialecto == Dialecto::PostgreSQL) {
         // The server's text is in its own language: the detail names the SQLSTATE.

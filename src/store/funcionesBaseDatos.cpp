@@ -119,25 +119,27 @@ void terminar_lote(ConjuntoBases& bases) {
     bases.lote = LoteFilas{};
 }
 
-qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos) {
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos,
+                          std::vector<Fallo>* dichos) {
     if (huboFallos != nullptr) *huboFallos = false;
     if (!indice_valido(indice, kBasesDatos) || !bases.base[static_cast<size_t>(indice)]) return 0;
     BaseDatos& base = *bases.base[static_cast<size_t>(indice)];
-    for (const Fallo& f : base.fallosDiferidos()) {
+    for (Fallo& f : base.fallosDiferidos()) {
         registrar(bases, f.numero, kEtiquetaNuevoDato);
-        if (huboFallos != nullptr) *huboFallos = true;
+        if (huboFallos != nullptr && f.numero != fallos::kFilaRechazada) *huboFallos = true;
+        if (dichos != nullptr) dichos->push_back(std::move(f));
     }
     return base.pendientes();
 }
 
 qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
-                          const std::function<bool()>& parar) {
-    qint64 quedan = revisar_pendientes(bases, indice);
+                          const std::function<bool()>& parar, std::vector<Fallo>* dichos) {
+    qint64 quedan = revisar_pendientes(bases, indice, nullptr, dichos);
     QElapsedTimer quieto;
     quieto.start();
     while (quedan > 0 && quieto.elapsed() < sinProgresoMs && !(parar && parar())) {
         QThread::msleep(50);
-        const qint64 ahora = revisar_pendientes(bases, indice);
+        const qint64 ahora = revisar_pendientes(bases, indice, nullptr, dichos);
         if (ahora < quedan) quieto.restart();
         quedan = ahora;
     }

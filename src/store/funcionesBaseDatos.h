@@ -40,14 +40,19 @@ void terminar_lote(ConjuntoBases& bases);
 
 // Logs, under "NuevoDato", the failures met off the receive road by the store of
 // slot `indice` (its drain loop), and returns how many rows
-// its local queue still holds; `huboFallos`, when given, tells whether any was met.
-qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos = nullptr);
+// its local queue still holds; `huboFallos`, when given, tells whether any was met
+// (a row the target refused for good and set apart, fallos::kFilaRechazada, is no
+// failure of the store: it is logged, but not counted there). `dichos`, when
+// given, receives every failure logged, with its detail, in order.
+qint64 revisar_pendientes(ConjuntoBases& bases, qint16 indice, bool* huboFallos = nullptr,
+                          std::vector<Fallo>* dichos = nullptr);
 
 // Waits, logging as revisar_pendientes does, until the local queue of slot
 // `indice` is empty, or no row has left it for `sinProgresoMs` while its store
 // fails, or `parar` says so. Returns the rows still queued.
 qint64 esperar_pendientes(ConjuntoBases& bases, qint16 indice, int sinProgresoMs,
-                          const std::function<bool()>& parar = {});
+                          const std::function<bool()>& parar = {},
+                          std::vector<Fallo>* dichos = nullptr);
 
 // One listed row, its values converted as the listing needs them.
 struct FilaHistorial {

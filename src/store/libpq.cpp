@@ -53,9 +53,19 @@ Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
     const QString sqlstate = estado != nullptr ? QString::fromLatin1(estado)
                              : r == nullptr   ? sqlstate_del_mensaje(pq().PQerrorMessage(conn))
                                               : QString();
-    return {numero_postgresql(sqlstate, r == nullptr || sqlstate.isEmpty() ? QSqlError::ConnectionError
-                                                                            : QSqlError::StatementError),
-            detalle_de(sqlstate)};
+    // A statement the server refused: its SQLSTATE and its primary message, in
+    // whatever language the server speaks (a message names tables, columns and
+    // constraints, never the login's password).
+    const char* mensaje = r != nullptr && !sqlstate.isEmpty()
+                              ? pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)
+                              : nullptr;
+    QString detalle = detalle_de(sqlstate);
+    if (mensaje != nullptr && *mensaje != '\0')
+        detalle += QStringLiteral(": ") + QString::fromUtf8(mensaje).simplified();
+    return {numero_postgresql(sqlstate, r == nullptr || sqlstate.isEmpty()
+                                            ? QSqlError::ConnectionError
+                                            : QSqlError::StatementError),
+            detalle, r != nullptr ? sqlstate : QString()};
 }
 
 Fallo fallo_de_conexion(PGconn* conn) {

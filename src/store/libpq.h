@@ -36,7 +36,8 @@ Fallo fallo_sin_libpq();
 
 // A failed statement's result (or, null, the connection's last failure) as a
 // Fallo numbered by its SQLSTATE; one without a SQLSTATE is the connection's.
-// The detail names the SQLSTATE, never the server's text (in its language).
+// The detail: "SQLSTATE XXXXX: the server's primary message" (in the server's
+// language); `estado` the SQLSTATE of a statement's refusal.
 Fallo fallo_de_resultado(PGconn* conn, const PGresult* r);
 
 // A failed connection attempt (PQconnectPoll gave PGRES_POLLING_FAILED) as a

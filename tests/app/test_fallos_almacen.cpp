@@ -860,3 +860,123 @@ INSTANTIATE_TEST_SUITE_P(Modos, ColaDanadaAlArrancar, testing::Values(false, tru
                          });
 
 } // namespace
+
+// A central server that refuses rows for good, as a replay meets it: a
+// constraint that one row breaks (that row alone is set apart, told once, and
+// the rows around it stored in order), a statement_timeout shorter than a full
+// batch (the batches shrink: every row stored once, in order), a column dropped
+// (a fault of the table: every row waits, told once with the server's words).
+// Then the table is mended: what waited moves, and the row set apart is sent
+// again with --reenviar-rechazadas and stored once.
+struct CasoRechazo {
+    const char* nombre;
+    int paquetes;        // numbered packets after the first, replayed while the fault lasts
+    const char* averia;  // breaks the table (%1: the case's database)
+    const char* arreglo; // mends it
+    int rechazado;       // the packet whose row the server refuses alone; -1: none
+    bool esperan;        // every row waits for the mend
+    const char* estado;  // the SQLSTATE the operator is told
+};
+
+void probar(ServidorPropio& pg, const CasoRechazo& c) {
+    const QString base = QString::fromLatin1(c.nombre).toLower();
+    const QString url = pg.url(base);
+    const auto sentencia = [&base](const char* s) {
+        return QString::fromLatin1(s).replace(QStringLiteral("%1"), base);
+    };
+    ASSERT_NE(pg.psql("postgres", "CREATE DATABASE " + base), "error");
+    QTemporaryDir dir;
+    const auto corvane = [&](const QStringList& args, const QByteArray& entrada = {}) {
+        const Ejecucion e =
+            ejecutar(kCorvane, args + QStringList{"--carpeta", dir.path()}, entrada, 120000);
+        EXPECT_FALSE(e.salida.contains(ServidorPropio::kClave) ||
+                     e.errores.contains(ServidorPropio::kClave));
+        return e;
+    };
+    const auto reproducir = [&](const QByteArray& datos) {
+        return corvane({"--reproducir", "-", "--base", url}, datos);
+    };
+    ASSERT_EQ(reproducir(numerados(0, 1)).estado, 0); // the tables, and a first row
+    ASSERT_NE(pg.psql(base, sentencia(c.averia)), "error");
+
+    const Ejecucion r = reproducir(numerados(1, c.paquetes));
+    const bool queda = c.rechazado >= 0 || c.esperan;
+    EXPECT_EQ(r.estado, queda ? 3 : 0) << r.errores.right(2000).toStdString();
+    const QString estado = QString::fromLatin1(c.estado ? c.estado : "");
+    EXPECT_TRUE(estado.isEmpty() || r.errores.contains(estado))
+        << r.errores.right(2000).toStdString();
+    const QString cuenta = QStringLiteral("abonado %1,").arg(c.rechazado, 4, 10, QLatin1Char('0'));
+    EXPECT_EQ(r.errores.count(QStringLiteral("fila rechazada por el servidor (") + cuenta),
+              c.rechazado >= 0 ? 1 : 0);
+    // error.log: one record for the row set apart, one for the table's fault.
+    const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
+    EXPECT_EQ(log.count(QStringLiteral("Error: %1 ").arg(corvane::fallos::kFilaRechazada)),
+              c.rechazado >= 0 ? 1 : 0);
+    EXPECT_EQ(registros_nuevo_dato(dir.path(), {}), queda ? 1 : 0) << log.toStdString();
+
+    // What waits and what was refused, read without a server; nothing created.
+    const QStringList antes = QDir(dir.path()).entryList(QDir::Files);
+    Ejecucion p = corvane({"--pendientes"});
+    EXPECT_EQ(p.estado, queda ? 3 : 0) << p.salida.toStdString();
+    EXPECT_TRUE(p.salida.contains(
+        QStringLiteral("pendientes.db: %1 eventos pendientes").arg(c.esperan ? c.paquetes : 0)))
+        << p.salida.toStdString();
+    EXPECT_EQ(p.salida.count(QStringLiteral("rechazada el ")), c.rechazado >= 0 ? 1 : 0)
+        << p.salida.toStdString();
+    EXPECT_TRUE(c.rechazado < 0 || (p.salida.contains(cuenta + QLatin1Char(' ')) &&
+                                    p.salida.contains(estado + QLatin1Char(' '))))
+        << p.salida.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), antes);
+    // Sent again before the mend: refused again, kept.
+    if (c.rechazado >= 0) {
+        const Ejecucion e = corvane({"--reenviar-rechazadas", "--base", url});
+        EXPECT_EQ(e.estado, 3);
+        EXPECT_TRUE(e.salida.contains(
+            QStringLiteral("0 filas rechazadas guardadas, 1 rechazadas de nuevo")))
+            << e.salida.toStdString();
+    }
+
+    ASSERT_NE(pg.psql(base, sentencia(c.arreglo)), "error");
+    if (c.esperan) {
+        EXPECT_EQ(reproducir({}).estado, 0);
+    }
+    for (int vez = 0; vez < 2 && c.rechazado >= 0; ++vez) {
+        // Twice: the second run finds nothing left to send.
+        const Ejecucion e = corvane({"--reenviar-rechazadas", "--base", url});
+        EXPECT_EQ(e.estado, 0) << e.errores.toStdString();
+        EXPECT_TRUE(e.salida.contains(
+            QStringLiteral("%1 filas rechazadas guardadas, 0 rechazadas de nuevo").arg(1 - vez)))
+            << e.salida.toStdString();
+    }
+    p = corvane({"--pendientes"});
+    EXPECT_EQ(p.estado, 0) << p.salida.toStdString();
+
+    // Every row once: in arrival order, the refused one last, as it was sent again.
+    std::vector<int> esperados;
+    for (int k = 0; k <= c.paquetes; ++k)
+        if (k != c.rechazado) esperados.push_back(k);
+    if (c.rechazado >= 0) esperados.push_back(c.rechazado);
+    const std::vector<int> guardados = numeros_guardados(pg, base);
+    ASSERT_EQ(guardados.size(), esperados.size());
+    const auto [a, b] = std::mismatch(guardados.begin(), guardados.end(), esperados.begin());
+    EXPECT_TRUE(a == guardados.end())
+        << "fila " << (a - guardados.begin()) << ": " << *a << " y no " << *b;
+}
+
+TEST(FallosAlmacen, FilasRechazadasPorElServidor) {
+    CORVANE_REQUIERE_SERVIDOR_PROPIO(pg);
+    const CasoRechazo casos[] = {
+        {"RestriccionQueUnaFilaIncumple", 3000,
+         "ALTER TABLE tabla_general ADD CONSTRAINT sin_0500 CHECK (gral_numero_abonado <> '0500')",
+         "ALTER TABLE tabla_general DROP CONSTRAINT sin_0500", 500, false, "23514"},
+        // 20 ms: a COPY of 20,000 rows takes longer.
+        {"TiempoLimiteCorto", 25000, "ALTER DATABASE %1 SET statement_timeout = '20ms'",
+         "ALTER DATABASE %1 RESET statement_timeout", -1, false, nullptr},
+        {"ColumnaBorrada", 3000, "ALTER TABLE tabla_general DROP COLUMN gral_zona",
+         "ALTER TABLE tabla_general ADD COLUMN gral_zona VARCHAR(8)", -1, true, "42703"},
+    };
+    for (const CasoRechazo& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        probar(pg, c);
+    }
+}
