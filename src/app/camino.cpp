@@ -7,6 +7,7 @@
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "cola/almacen_cola.h"
+#include "cola/bloqueo_cola.h"
 #include "cola/cola_pendientes.h"
 #include "cola/recuperacion.h"
 #include "reception/manejador.h"
@@ -30,7 +31,7 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     // server every row passes through there. A query stores nothing and reads
     // the database directly.
     if (o.modo != Modo::Consultar && o.modo != Modo::Copia) {
-        proceso_.estado.bases.colaPendientes = QDir(carpeta_datos(o)).filePath(kArchivoPendientes);
+        carpetaCola_ = carpeta_datos(o);
         proceso_.estado.bases.abrirConCola = &abrir_almacen;
     }
     if (o.modo != Modo::Ventanas && o.modo != Modo::SinVentana) return;
@@ -148,7 +149,17 @@ void Camino::decirRecuperada() {
     avisoRecuperada_.clear();
 }
 
-void Camino::abrirBase() {
+Fallo Camino::tomarCola() {
+    ConjuntoBases& bases = proceso_.estado.bases;
+    if (carpetaCola_.isEmpty() || !bases.colaPendientes.isEmpty()) return {};
+    QString cola;
+    if (Fallo f = bloqueoCola_.tomar(carpetaCola_, destino_de_cola(base_), cola)) return f;
+    bases.colaPendientes = cola;
+    return {};
+}
+
+Fallo Camino::abrirBase() {
+    if (Fallo f = tomarCola()) return f;
     EstadoProceso& e = proceso_.estado;
     inic_base_de_datos(e.bases);
     recuperarCola();
@@ -161,6 +172,7 @@ void Camino::abrirBase() {
         QObject::connect(&vigilancia_, &QTimer::timeout, [this] { revisarPendientes(); });
         vigilancia_.start();
     }
+    return {};
 }
 
 void Camino::revisarPendientes() {
@@ -257,11 +269,13 @@ int Camino::terminar(const QString& causaDada) {
         proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
     }
     if (enCola > 0)
-        escribir(stderr, QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
-                                        "en la base al próximo inicio%2\n")
-                             .arg(enCola)
-                             .arg(causaDada.isEmpty() ? QString()
-                                                      : QStringLiteral(" (causa: %1)").arg(causaDada)));
+        escribir(
+            stderr,
+            QStringLiteral("corvane: quedan %1 eventos pendientes en la cola local; se guardarán "
+                           "en la base al próximo inicio%2\n")
+                .arg(enCola)
+                .arg(causaDada.isEmpty() ? QString()
+                                         : QStringLiteral(" (causa: %1)").arg(causaDada)));
     return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
 }
 
@@ -276,6 +290,9 @@ void Camino::cerrar() {
     }
     for (auto& base : bases.base) base.reset();
     bases.abierta.fill(0);
+    // The queue is free for the next console once its store is closed.
+    bases.colaPendientes.clear();
+    bloqueoCola_.soltar();
 }
 
 } // namespace corvane

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/linea_comandos.h"
+#include "cola/bloqueo_cola.h"
 #include "common/caja_texto.h"
 #include "common/registro_errores.h"
 #include "common/reloj.h"
@@ -70,7 +71,12 @@ public:
     // folder) into slot 0 as the main window's load does, after resetting the
     // handle set; clears verCuentaOnline and sets estadoRx to "N". A failure is
     // in error.log and every later statement on the slot fails and is logged.
-    void abrirBase();
+    // Takes the console's own queue first (tomarCola): fails, and opens nothing,
+    // when every queue of the data folder is taken.
+    Fallo abrirBase();
+    // Takes a queue of the data folder for this console (cola/bloqueo_cola.h),
+    // once; the modes without a queue take none.
+    Fallo tomarCola();
     // Closes the port, the bytes in hand still going through the handler, then
     // every recordset and database, so the event file is left complete and
     // unlocked.
@@ -148,6 +154,9 @@ private:
 
     QString base_;
     bool vista_ = false;
+    // Held for as long as the store that writes the queue: declared before it.
+    BloqueoCola bloqueoCola_;
+    QString carpetaCola_; // the data folder, for the modes that keep a queue
     Proceso proceso_;
     QTimer vigilancia_;
     QElapsedTimer avisoPendientes_;
@@ -156,7 +165,7 @@ private:
     // The server's own words for the failure that holds the rows back (its
     // SQLSTATE and message), while it lasts.
     QString causaServidor_;
-    QString avisoBase_; // the alert of rows waiting for the database, or empty
+    QString avisoBase_;       // the alert of rows waiting for the database, or empty
     QString avisoRecuperada_; // the recovery of a damaged queue, not said yet
     Vigilancia vigilado_;
     CajaReenviada text1_;

@@ -26,8 +26,10 @@ bool hay_pantalla() {
 
 } // namespace
 
-std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, CajaMensajes* mensajes) {
-    camino.abrirBase();
+std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto,
+                                     CajaMensajes* mensajes) {
+    // The queue was taken before (tomarCola), when the mode checks it.
+    static_cast<void>(camino.abrirBase());
     auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
                                            *camino.puerto(), puerto, mensajes);
     camino.ponerCajas(&ventana->text1(), &ventana->text4());
@@ -60,6 +62,10 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
     Camino camino(o);
+    if (const Fallo f = camino.tomarCola()) {
+        fallar(f.detalle);
+        return kSalidaBaseIlegible;
+    }
     // The alarm sound outlives the windows that tell it to stop.
     SirenaQt sirena;
     const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto);

@@ -74,7 +74,9 @@ Fallo escribir_salida(const QByteArray& bytes) {
         const ssize_t n = ::write(STDOUT_FILENO, p, static_cast<size_t>(resto));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EPIPE) return {kLectorAusente, {}};
-        if (n < 0) return {fallos::kMotorGeneral, QStringLiteral("salida estándar: ") + QString::fromLocal8Bit(std::strerror(errno))};
+        if (n < 0)
+            return {fallos::kMotorGeneral, QStringLiteral("salida estándar: ") +
+                                               QString::fromLocal8Bit(std::strerror(errno))};
         p += n;
         resto -= n;
     }
@@ -84,7 +86,9 @@ Fallo escribir_salida(const QByteArray& bytes) {
 // A listing of a range, of every account, detailed or CSV, of `base` on
 // standard output.
 int listar_intervalo(const Opciones& o, BaseDatos& base) {
-    const FormaListado forma = o.csv ? FormaListado::Csv : o.detalle ? FormaListado::Detalle : FormaListado::Operador;
+    const FormaListado forma = o.csv       ? FormaListado::Csv
+                               : o.detalle ? FormaListado::Detalle
+                                           : FormaListado::Operador;
     qint64 filas = 0;
     Fallo escrito;
     const Fallo f = escribir_listado(
@@ -135,16 +139,19 @@ int fallar(const QString& mensaje) {
 }
 
 QString ruta_base(const Opciones& o) {
-    return o.base.isEmpty() ? QDir(carpeta_datos(o)).filePath(QStringLiteral("baseTolm.mdb")) : o.base;
+    return o.base.isEmpty() ? QDir(carpeta_datos(o)).filePath(QStringLiteral("baseTolm.mdb"))
+                            : o.base;
 }
 
 int modo_reproducir(const Opciones& o) {
     QFile archivo;
     const bool entrada = o.archivo == QLatin1String("-");
-    const bool abierto = entrada ? archivo.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
-                                 : (archivo.setFileName(o.archivo), archivo.open(QIODevice::ReadOnly));
+    const bool abierto =
+        entrada ? archivo.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
+                : (archivo.setFileName(o.archivo), archivo.open(QIODevice::ReadOnly));
     if (!abierto || (!entrada && QFileInfo(o.archivo).isDir()))
-        return fallar(QStringLiteral("no se puede leer el archivo «%1»: %2").arg(o.archivo, archivo.errorString()));
+        return fallar(QStringLiteral("no se puede leer el archivo «%1»: %2")
+                          .arg(o.archivo, archivo.errorString()));
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
 
@@ -152,7 +159,10 @@ int modo_reproducir(const Opciones& o) {
     CajaLinea text4(stderr);
     Camino camino(o);
     camino.ponerCajas(&text1, &text4);
-    camino.abrirBase();
+    if (const Fallo f = camino.abrirBase()) {
+        fallar(f.detalle);
+        return kSalidaBaseIlegible;
+    }
     amortiguar_errores();
     // Each read takes what is there, up to kBloqueLectura: a whole block of a
     // file, or what a pipe has delivered so far, so that a capture piped in live

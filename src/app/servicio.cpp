@@ -109,9 +109,12 @@ int modo_sin_ventana(const Opciones& o) {
         if (o.esperarPuerto)
             puerto.abrirOEsperar(o.puerto, o.velocidad);
         else if (const Fallo f = puerto.abrir(o.puerto, o.velocidad))
-            return fallar(
-                QStringLiteral("%1 (%2: %3)").arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
-        camino.abrirBase();
+            return fallar(QStringLiteral("%1 (%2: %3)")
+                              .arg(kMensajePuerto, nombre_dispositivo(o.puerto), f.detalle));
+        if (const Fallo f = camino.abrirBase()) {
+            fallar(f.detalle);
+            return kSalidaBaseIlegible;
+        }
     }
 
     QSocketNotifier avisos(parada.lectura(), QSocketNotifier::Read);

@@ -90,8 +90,7 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
 } // namespace
 
 Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
-                    const EnviarDeMemoria& deMemoria,
-                    qint64& movidos) {
+                    const EnviarDeMemoria& deMemoria, qint64& movidos) {
     movidos = 0;
     if (e.esperando.load() == 0) return {};
     // The drain loop is the only mover while it runs: no wait for the lock.
@@ -132,7 +131,8 @@ Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const En
     const Fallo f = deMemoria(directas, movidos);
     {
         const std::lock_guard<std::mutex> l(e.mutex);
-        e.memoria.erase(e.memoria.begin(), e.memoria.begin() + static_cast<std::ptrdiff_t>(movidos));
+        e.memoria.erase(e.memoria.begin(),
+                        e.memoria.begin() + static_cast<std::ptrdiff_t>(movidos));
     }
     e.esperando.fetch_sub(movidos);
     return f;
@@ -151,7 +151,8 @@ Fallo FlujoEventosArchivo::enviarTanda(const std::atomic<bool>& parar, qint64& m
         n = static_cast<qint64>(filas.secuencias.size());
         return {};
     };
-    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas, qint64& n) -> Fallo {
+    const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas,
+                                          qint64& n) -> Fallo {
         if (Fallo f = abrirArchivo()) return f;
         BaseDatos& archivo = *c_->archivo;
         if (Fallo f = archivo.comenzarLote()) return f;

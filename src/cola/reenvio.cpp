@@ -293,7 +293,9 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
         p.tamano = std::min(kFilasPorEnvio, p.tamano + p.tamano / 4 + 1);
         return {};
     };
-    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& n) { return enviar(filas, n); };
+    const EnviarDeCola deCola = [&](const FilasPendientes& filas, qint64& n) {
+        return enviar(filas, n);
+    };
     const EnviarDeMemoria deMemoria = [&](const std::vector<FilaEvento>& filas, qint64& n) {
         return enviar(FilasPendientes::de(filas), n);
     };

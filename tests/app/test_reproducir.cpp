@@ -93,6 +93,66 @@ TEST(Reproducir, VariasConsolasCreanLaTablaCentralALaVez) {
     EXPECT_EQ(leer_filas(url).size(), static_cast<size_t>(6 * kConsolas));
 }
 
+// Two consoles on one data folder at once: each takes a queue of its own
+// (pendientes.db, pendientes-2.db), so each row goes to its own console's store,
+// once, whatever the other's target; a queue that still holds rows for one
+// target is never taken by a console of another.
+struct CasoDosConsolas {
+    const char* nombre;
+    bool servidores; // each console its own central database; else the folder's file
+};
+
+class DosConsolas : public testing::TestWithParam<CasoDosConsolas> {};
+
+TEST_P(DosConsolas, CadaUnaTieneSuColaYSusFilasVanASuBase) {
+    const CasoDosConsolas& c = GetParam();
+    QTemporaryDir dir;
+    std::array<QString, 2> destinos;
+    for (QString& d : destinos) {
+        if (!c.servidores) {
+            d = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+            continue;
+        }
+        CORVANE_REQUIERE_POSTGRESQL();
+        d = nueva_base_postgresql();
+        ASSERT_FALSE(d.isEmpty());
+    }
+    // Distinct accounts per console and per round.
+    const auto flujo = [](int consola, int ronda) {
+        QByteArray f;
+        for (int i = 0; i < 200; ++i)
+            f += "E12" + QByteArray::number(consola * 0x400 + ronda * 0x100 + i, 16).rightJustified(3, '0') + "9001";
+        return f;
+    };
+    std::array<Proceso, 2> consolas;
+    for (int i = 0; i < 2; ++i) {
+        QStringList a{"--reproducir", "-", "--carpeta", dir.path()};
+        if (c.servidores) a << "--base" << destinos[static_cast<size_t>(i)];
+        ASSERT_TRUE(consolas[static_cast<size_t>(i)].iniciar(kCorvane, a));
+    }
+    for (int ronda = 0; ronda < 3; ++ronda)
+        for (int i = 0; i < 2; ++i) consolas[static_cast<size_t>(i)].escribir(flujo(i, ronda));
+    for (Proceso& p : consolas) {
+        p.cerrarEntrada();
+        ASSERT_TRUE(p.esperarFin(60000));
+        EXPECT_EQ(p.estado(), 0) << p.errores().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("pendientes-2.bloqueo"))));
+    // Each store holds exactly its consoles' rows, once each: a row through the
+    // other console's queue would land on the other server.
+    for (int i = 0; i < (c.servidores ? 2 : 1); ++i) {
+        std::map<QString, int> cuentas;
+        for (const Fila& f : leer_filas(destinos[static_cast<size_t>(i)])) ++cuentas[f.abonado];
+        EXPECT_EQ(cuentas.size(), c.servidores ? 600u : 1200u);
+        for (const auto& [cuenta, veces] : cuentas) EXPECT_EQ(veces, 1) << cuenta.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Casos, DosConsolas,
+                         testing::Values(CasoDosConsolas{"MismoArchivo", false},
+                                         CasoDosConsolas{"ServidoresDistintos", true}),
+                         [](const auto& i) { return std::string(i.param.nombre); });
+
 // Rows that the event file could not take wait in the local queue; moving them
 // back is killed (SIGKILL) at random moments, again and again, until a start
 // finishes: every row ends up in the file exactly once.
