@@ -29,7 +29,10 @@ public:
         // Rows left by an earlier run go before any new one. A queue that exists
         // but cannot be used is told once.
         if (const Fallo f = entrada_.abrir(true)) {
-            if (!apertura) apertura = f;
+            if (!apertura)
+                apertura = f;
+            else
+                fallos_.push_back(f);
         }
         if (espera_->esperando.load() > 0) respaldando_ = true;
         flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosArchivo>(espera_));

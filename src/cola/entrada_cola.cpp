@@ -123,7 +123,11 @@ Fallo EntradaCola::abrir(bool soloSiExiste) {
         if (!f) e.esperando.fetch_add(n);
     }
     e.reserva.crear();
-    if (f) anotar(f);
+    // Told by the caller, once: the outage begins without a record of its own.
+    if (f) {
+        enFalla_ = true;
+        ultimoNumero_ = f.numero;
+    }
     return f;
 }
 
