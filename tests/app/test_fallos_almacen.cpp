@@ -4,7 +4,8 @@
 // fault ends. With a central PostgreSQL server (down, stopped, its connections
 // cut, frozen, its database missing; the console itself killed; the primary lost
 // and its standby promoted), every row shown reaches the server once, in arrival
-// order, and each outage is logged once.
+// order, and each outage is logged once. A data folder put back from a copy,
+// rolled back in place or cloned to a second workstation stores each row once.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include <sys/mount.h>
@@ -798,6 +800,13 @@ INSTANTIATE_TEST_SUITE_P(Casos, Conmutacion,
                                          CasoConmutacion{"AtrasoMoviendose", 100000, 0}),
                          [](const auto& caso) { return std::string(caso.param.nombre); });
 
+// The numbers of the packets (numerados) whose rows `filas` are, in their order.
+std::vector<int> numeros_de(const std::vector<Fila>& filas) {
+    std::vector<int> r;
+    for (const Fila& f : filas) r.push_back(f.evento.toInt(nullptr, 16) * 4096 + f.abonado.toInt());
+    return r;
+}
+
 // A queue left with rows pending, then damaged (its header overwritten: every
 // page that holds rows is whole). The next replay sets the file aside under a
 // dated name, says how many rows it recovered, logs it once, and stores the
@@ -846,11 +855,9 @@ TEST_P(ColaDanadaAlArrancar, LasFilasRecuperadasVanAntesDeLasNuevasUnaVez) {
                     .match(apartadas[0])
                     .hasMatch())
         << apartadas[0].toStdString();
-    std::vector<int> guardados, esperados(kAntes + kDespues);
-    for (const Fila& f : leer_filas(base))
-        guardados.push_back(f.evento.toInt(nullptr, 16) * 4096 + f.abonado.toInt());
+    std::vector<int> esperados(kAntes + kDespues);
     std::iota(esperados.begin(), esperados.end(), 0);
-    EXPECT_EQ(guardados, esperados);
+    EXPECT_EQ(numeros_de(leer_filas(base)), esperados);
     EXPECT_EQ(en_cola(dir.path()), 0);
 }
 
@@ -858,6 +865,190 @@ INSTANTIATE_TEST_SUITE_P(Modos, ColaDanadaAlArrancar, testing::Values(false, tru
                          [](const auto& caso) {
                              return std::string(caso.param ? "Central" : "ArchivoSQLite");
                          });
+
+// A data folder copied while rows wait in its queue for a target that is away,
+// then put back over newer files, or given to a second workstation. The copy's
+// queue numbers its next rows from where it stood, numbers that the target holds
+// already for rows queued after the copy was taken: each run of a store queues
+// under a key of its own, so that the target skips none of them, and the rows
+// the copy holds pending, which the target has taken since, are stored once.
+enum class Reposicion {
+    Aparte,     // copied after the stop; put back as new files
+    EnSuSitio,  // copied while the console runs (-wal and -shm as they are); written
+                // back over the same files, as a virtual machine rolled back
+    OtroPuesto, // copied after the stop into a second folder; both consoles run
+};
+
+struct CasoCopia {
+    const char* nombre;
+    Reposicion reposicion;
+    bool central; // the target: a PostgreSQL database, or the event file
+};
+
+// The files of a data folder, the event file excepted (it is the target), by name.
+using CopiaCarpeta = std::map<QString, QByteArray>;
+
+bool es_archivo_de_eventos(const QString& nombre) {
+    return nombre.startsWith(QLatin1String("baseTolm.mdb"));
+}
+
+CopiaCarpeta copiar_carpeta(const QString& carpeta) {
+    CopiaCarpeta r;
+    for (const QString& a : QDir(carpeta).entryList(QDir::Files))
+        if (!es_archivo_de_eventos(a)) r[a] = leer_archivo(QDir(carpeta).filePath(a));
+    return r;
+}
+
+// Files that the copy lacks are removed; the others are removed and written anew,
+// or, `enSuSitio`, opened, truncated and written over (the same inodes).
+void reponer_carpeta(const QString& carpeta, const CopiaCarpeta& copia, bool enSuSitio) {
+    const QDir d(carpeta);
+    for (const QString& a : d.entryList(QDir::Files))
+        if (!es_archivo_de_eventos(a) && !(enSuSitio && copia.count(a)))
+            QFile::remove(d.filePath(a));
+    for (const auto& [a, bytes] : copia) {
+        QFile f(d.filePath(a));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << a.toStdString();
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+}
+
+// The last sequence number that the copy's queue has given, read from a scratch
+// copy of it, so that the files put back are first opened by the console.
+int ultima_secuencia(const CopiaCarpeta& copia) {
+    QTemporaryDir aparte;
+    reponer_carpeta(aparte.path(), copia, false);
+    return ejecutar(QStringLiteral("sqlite3"),
+                    {QDir(aparte.path()).filePath(corvane::kArchivoPendientes),
+                     QStringLiteral("select seq from sqlite_sequence where name='pendientes'")})
+        .salida.trimmed()
+        .toInt();
+}
+
+class CopiaDeLaCarpeta : public testing::TestWithParam<CasoCopia> {};
+
+TEST_P(CopiaDeLaCarpeta, CadaFilaUnaVez) {
+    const CasoCopia& c = GetParam();
+    if (c.central) CORVANE_REQUIERE_POSTGRESQL();
+    QTemporaryDir dir, otro;
+    const QString base = c.central ? nueva_base_postgresql()
+                                   : QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    const QStringList ausente{"--base", "postgresql://postgres@127.0.0.1:1/x"};
+    const QStringList destino = c.central ? QStringList{"--base", base} : QStringList{};
+    // The copy's new rows (kNuevas) take numbers that the run after the copy was
+    // taken gave its own rows (kDespues).
+    constexpr int kPendientes = 30, kDespues = 40, kNuevas = 25;
+    static_assert(kNuevas <= kDespues);
+
+    // The target away (the server nowhere, a folder where the event file goes):
+    // the rows wait in the queue, and the stop says so.
+    if (!c.central) QDir().mkpath(base);
+    CopiaCarpeta copia;
+    {
+        Servicio s(dir.path(), c.central ? ausente : QStringList{});
+        s.enviar(0, kPendientes);
+        ASSERT_TRUE(s.esperarInformes(kPendientes)) << s.errores().toStdString();
+        ASSERT_TRUE(esperar_que([&] { return en_cola(dir.path()) == kPendientes; }, kEspera));
+        if (c.reposicion == Reposicion::EnSuSitio) {
+            copia = copiar_carpeta(dir.path());
+            // The rows are in the write-ahead log, not in the file yet.
+            ASSERT_TRUE(!copia[QStringLiteral("pendientes.db-wal")].isEmpty() &&
+                        copia.count(QStringLiteral("pendientes.db-shm")));
+        }
+        EXPECT_EQ(s.detener(), 3);
+        EXPECT_TRUE(s.errores().contains(
+            QStringLiteral("quedan %1 eventos pendientes en la cola local").arg(kPendientes)))
+            << s.errores().toStdString();
+    }
+    if (c.reposicion != Reposicion::EnSuSitio) copia = copiar_carpeta(dir.path());
+    if (!c.central) QDir().rmdir(base);
+    // The copy numbers its next rows from kPendientes + 1, as the run after it does.
+    ASSERT_EQ(ultima_secuencia(copia), kPendientes);
+
+    // Each console of a round, one per folder, sends new rows numbered on from
+    // `enviadas`; the round ends when each has shown them and its queue is empty.
+    // `puestos[i]`: the rows console i stores, in order, from the pending ones on.
+    // The event file takes rows straight while it can: it is away (a folder in
+    // its place) until a round's rows are shown, so that they are queued and
+    // numbered as on the way to a server.
+    int enviadas = kPendientes;
+    std::vector<int> pendientes(kPendientes);
+    std::iota(pendientes.begin(), pendientes.end(), 0);
+    std::vector<std::vector<int>> puestos;
+    const QString aparte = base + QStringLiteral(".aparte");
+    const auto ronda = [&](const std::vector<std::pair<QString, int>>& consolas) {
+        if (!c.central) {
+            QFile::rename(base, aparte);
+            QDir().mkpath(base);
+        }
+        std::vector<std::unique_ptr<Servicio>> s;
+        for (size_t i = 0; i < consolas.size(); ++i) {
+            s.push_back(std::make_unique<Servicio>(consolas[i].first, destino));
+            s.back()->enviar(enviadas, consolas[i].second);
+            if (puestos.size() <= i) puestos.push_back(pendientes);
+            for (int k = 0; k < consolas[i].second; ++k) puestos[i].push_back(enviadas++);
+        }
+        for (size_t i = 0; i < consolas.size(); ++i)
+            EXPECT_TRUE(s[i]->esperarInformes(consolas[i].second)) << s[i]->errores().toStdString();
+        if (!c.central) {
+            QDir(base).removeRecursively();
+            QFile::rename(aparte, base);
+        }
+        EXPECT_TRUE(esperar_que(
+            [&] {
+                return std::all_of(consolas.begin(), consolas.end(),
+                                   [](const auto& consola) { return en_cola(consola.first) == 0; });
+            },
+            kEspera));
+        for (auto& consola : s)
+            EXPECT_EQ(consola->detener(), 0) << consola->errores().toStdString();
+    };
+    if (c.reposicion == Reposicion::OtroPuesto) {
+        reponer_carpeta(otro.path(), copia, false);
+        ronda({{dir.path(), kDespues}, {otro.path(), kNuevas}});
+    } else {
+        ronda({{dir.path(), kDespues}});
+        reponer_carpeta(dir.path(), copia, c.reposicion == Reposicion::EnSuSitio);
+        // The target holds numbers up to kPendientes + kDespues, those that the
+        // copy's new rows take, under the key of the run after the copy.
+        std::unique_ptr<corvane::BaseDatos> b;
+        ASSERT_FALSE(corvane::abrir_motor(base, b));
+        EXPECT_EQ(
+            valores_de(*b, QStringLiteral("SELECT max(ultima_secuencia) AS n FROM corvane_envios"),
+                       QStringLiteral("n")),
+            QStringList{QString::number(kPendientes + kDespues)});
+        b.reset();
+        ronda({{dir.path(), kNuevas}});
+    }
+
+    // Every row sent, once; each console's in the order it received them.
+    const std::vector<int> guardados = numeros_de(leer_filas(base));
+    const std::set<int> distintos(guardados.begin(), guardados.end());
+    int faltan = 0;
+    for (int k = 0; k < enviadas; ++k) faltan += distintos.count(k) == 0 ? 1 : 0;
+    const auto duplicadas = guardados.size() - distintos.size();
+    std::cout << c.nombre << ": " << enviadas << " enviadas, " << guardados.size() << " guardadas, "
+              << duplicadas << " duplicadas, " << faltan << " perdidas\n";
+    EXPECT_EQ(static_cast<int>(guardados.size()), enviadas);
+    EXPECT_EQ(duplicadas, 0u);
+    EXPECT_EQ(faltan, 0);
+    for (const std::vector<int>& puesto : puestos) {
+        const std::set<int> suyas(puesto.begin(), puesto.end());
+        std::vector<int> enOrden;
+        std::copy_if(guardados.begin(), guardados.end(), std::back_inserter(enOrden),
+                     [&](int k) { return suyas.count(k) > 0; });
+        EXPECT_EQ(enOrden, puesto);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, CopiaDeLaCarpeta,
+    testing::Values(CasoCopia{"PuestaDeVueltaCentral", Reposicion::Aparte, true},
+                    CasoCopia{"MaquinaVirtualRestauradaCentral", Reposicion::EnSuSitio, true},
+                    CasoCopia{"ClonadaEnOtroPuestoCentral", Reposicion::OtroPuesto, true},
+                    CasoCopia{"PuestaDeVueltaArchivo", Reposicion::Aparte, false},
+                    CasoCopia{"MaquinaVirtualRestauradaArchivo", Reposicion::EnSuSitio, false}),
+    [](const auto& caso) { return std::string(caso.param.nombre); });
 
 } // namespace
 
