@@ -46,7 +46,8 @@ constexpr const char* kColumnaIdentidad = "ALTER TABLE pendientes ADD COLUMN ide
 // had there, and the refusal.
 QString crear_tabla_rechazadas() {
     QString s =
-        QStringLiteral("CREATE TABLE IF NOT EXISTS rechazadas (secuencia INTEGER PRIMARY KEY");
+        QStringLiteral("CREATE TABLE IF NOT EXISTS rechazadas (secuencia INTEGER PRIMARY KEY,"
+                       "identidad TEXT");
     for (const esquema::Columna& c : esquema::kColumnas)
         s += QLatin1Char(',') + c.nombre + QLatin1Char(' ') + c.tipoSQLite;
     return s +
@@ -286,8 +287,9 @@ Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QS
     const QString columnas = esquema::lista_columnas();
     sqlite3_stmt* st = nullptr;
     if (Fallo f = preparar(
-            QStringLiteral("INSERT INTO rechazadas (secuencia,%1,sqlstate,mensaje,rechazada) "
-                           "SELECT secuencia,%1,?,?,? FROM pendientes WHERE secuencia=?")
+            QStringLiteral("INSERT INTO rechazadas (secuencia,identidad,%1,sqlstate,mensaje,rechazada) "
+                           "SELECT secuencia,coalesce(identidad,?5),%1,?1,?2,?3 FROM pendientes "
+                           "WHERE secuencia=?4")
                 .arg(columnas),
             st))
         return f;
@@ -295,6 +297,7 @@ Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QS
     vincular_texto(st, 2, mensaje);
     vincular_texto(st, 3, momento);
     sqlite3_bind_int64(st, 4, secuencia);
+    vincular_texto(st, 5, identidad_);
     Fallo f = comenzar();
     if (!f) {
         const int r = sqlite3_step(st);
@@ -317,7 +320,7 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
     if (!hayTabla("rechazadas")) return {};
     sqlite3_stmt* st = nullptr;
     if (Fallo f = preparar(
-            QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada FROM rechazadas "
+            QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada,identidad FROM rechazadas "
                            "ORDER BY secuencia")
                 .arg(esquema::lista_columnas()),
             st))
@@ -337,6 +340,7 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
         x.estado = texto_columna(st, i);
         x.mensaje = texto_columna(st, i + 1);
         x.momento = texto_columna(st, i + 2);
+        x.identidad = sqlite3_column_type(st, i + 3) == SQLITE_NULL ? identidad_ : texto_columna(st, i + 3);
         filas.push_back(std::move(x));
     }
     sqlite3_finalize(st);

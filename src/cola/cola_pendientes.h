@@ -62,6 +62,7 @@ struct FilasPendientes {
 // target refused it.
 struct FilaRechazada {
     qint64 secuencia = 0;
+    QString identidad; // the key it was queued under
     FilaEvento fila;
     QString estado;  // the SQLSTATE
     QString mensaje; // the server's primary message

@@ -136,7 +136,9 @@ Fallo reenviar_rechazadas(ColaPendientes& cola, const QString& url, const std::a
                 (c.texto == nullptr ? QString::number(r.fila.nivel) : r.fila.*c.texto).toUtf8();
             una.valores += '\0';
         }
-        const QString control = QStringLiteral("%1/%2").arg(cola.identidad()).arg(r.secuencia);
+        // The key the row was queued under: a copy of the queue reuses sequence
+        // numbers, never keys.
+        const QString control = QStringLiteral("%1/%2").arg(r.identidad).arg(r.secuencia);
         qint64 hasta = 0;
         const Fallo f = servidor.enviar(control, una, hasta);
         if (f && f.estado.isEmpty()) return f;

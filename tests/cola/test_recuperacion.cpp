@@ -244,4 +244,34 @@ INSTANTIATE_TEST_SUITE_P(
                     CasoSinDano{"DanadaEnCarpetaDeSoloLectura", true, true, true}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
 
+// Each row keeps the key it was queued under, set apart as well: the key, not
+// the sequence number, is what a copy of the queue never repeats. A row of a
+// version without keys belongs to the queue's identity. Batches never mix keys.
+TEST(ClavesDeLaCola, CadaFilaConservaSuClaveTambienApartada) {
+    QTemporaryDir dir;
+    ColaPendientes cola;
+    ASSERT_FALSE(cola.abrir(QDir(dir.path()).filePath(QStringLiteral("pendientes.db"))));
+    const std::vector<QString> claves{QString(), QStringLiteral("uno"), QStringLiteral("uno"), QStringLiteral("dos")};
+    for (size_t k = 0; k < claves.size(); ++k) {
+        cola.ponerIdentidadEnvio(claves[k]);
+        ASSERT_FALSE(cola.encolar(fila(static_cast<int>(k))));
+    }
+    std::vector<QString> lotes;
+    for (qint64 desde = 0;;) {
+        FilasPendientes f;
+        ASSERT_FALSE(cola.leer(desde, 100, f));
+        if (f.secuencias.empty()) break;
+        lotes.push_back(f.identidad + QStringLiteral(":%1").arg(f.secuencias.size()));
+        desde = f.secuencias.back();
+    }
+    EXPECT_EQ(lotes, (std::vector<QString>{cola.identidad() + ":1", "uno:2", "dos:1"}));
+    ASSERT_FALSE(cola.rechazar(1, QStringLiteral("23514"), QStringLiteral("m"), QStringLiteral("t")));
+    ASSERT_FALSE(cola.rechazar(4, QStringLiteral("23514"), QStringLiteral("m"), QStringLiteral("t")));
+    std::vector<FilaRechazada> apartadas;
+    ASSERT_FALSE(cola.leer_rechazadas(apartadas));
+    ASSERT_EQ(apartadas.size(), 2u);
+    EXPECT_EQ(apartadas[0].identidad, cola.identidad());
+    EXPECT_EQ(apartadas[1].identidad, QStringLiteral("dos"));
+}
+
 } // namespace
