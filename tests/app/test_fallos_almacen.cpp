@@ -1044,19 +1044,19 @@ const auto kNombreCola = [](const auto& caso) { return std::string(caso.param.no
 // The disk fills while the service runs: on a tmpfs too small for the reserve,
 // the rows wait in memory, or go straight to the server, until space comes back;
 // on one large enough, the reserve is released and the queue goes on.
-INSTANTIATE_TEST_SUITE_P(
-    DiscoLlenoEnMarcha, ColaNoDisponible,
-    testing::Values(
-        // FAILS with this build: the rows go from memory to the server before the
-        // status check of each second, and the status line never tells the full
-        // disk; only error.log's record does.
-        CasoCola{"SinReserva", "central", 4, false, 400, disco_lleno, 10000, true, 0, 1, true,
-                 false},
-        // FAILS with this build: the reserve is made again only when a move empties
-        // memory, and here no row went through memory: with space back, it stays gone.
-        CasoCola{"ConReserva", "central", 48, false, 400, disco_lleno, 10000, true, 0, 0, false,
-                 true}),
-    kNombreCola);
+INSTANTIATE_TEST_SUITE_P(DiscoLlenoEnMarcha, ColaNoDisponible,
+                         testing::Values(
+                             // FAILS with this build: the rows go from memory to the server before
+                             // the status check of each second, and the status line never tells the
+                             // full disk; only error.log's record does.
+                             CasoCola{"SinReserva", "central", 4, false, 400, disco_lleno, 10000,
+                                      true, 0, 1, true, false},
+                             // FAILS with this build: the reserve is made again only at a start or
+                             // when a move empties memory; here no row went through memory, so with
+                             // the space back it stays gone.
+                             CasoCola{"ConReserva", "central", 48, false, 400, disco_lleno, 10000,
+                                      true, 0, 0, false, true}),
+                         kNombreCola);
 
 // A queue that cannot be used from the start: the rows go from memory straight
 // to the server; with the server away as well, a stop counts every one lost.
