@@ -118,6 +118,7 @@ void Camino::mostrarAvisos() {
     QStringList avisos = vigilado_.alertas();
     if (!avisoBase_.isEmpty()) avisos.prepend(avisoBase_);
     if (!avisoCentral_.isEmpty()) avisos.prepend(avisoCentral_);
+    if (!avisoCola_.isEmpty()) avisos.prepend(avisoCola_);
     aviso_.ponerTexto(avisos.join(QStringLiteral("   |   ")));
 }
 
@@ -230,6 +231,17 @@ void Camino::revisarPendientes() {
     // The windows keep the alert in sight, its count current, until the last row
     // is stored; the receive line's states are looked at too.
     avisoBase_ = sinBase_ ? noDisponible + detalle : QString();
+    // A queue that takes no rows is told even while every row reaches the
+    // database straight from memory: the next outage would find no queue.
+    const bool colaMal = base != nullptr && base->colaFallando();
+    if (colaMal == avisoCola_.isEmpty()) {
+        const QString hora = proceso_.reloj.texto_hora();
+        avisoCola_ = colaMal ? QStringLiteral("Cola local no disponible desde %1 (%2)")
+                                   .arg(hora, mensaje_de_error(base->falloCola() != 0 ? base->falloCola()
+                                                                                      : fallos::kMotorGeneral))
+                             : QString();
+        decir(colaMal ? avisoCola_ : QStringLiteral("Cola local disponible de nuevo a las ") + hora);
+    }
     // A receiving console's central server is watched by the drain loop even
     // with no rows to move: its loss and its return are told as a viewer's are.
     if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() &&

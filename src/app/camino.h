@@ -178,6 +178,7 @@ private:
     std::unique_ptr<PuertoSerie> puerto_;
     std::unique_ptr<Seguimiento> seguimiento_;
     QString avisoCentral_; // the alert of a lost central server, or empty
+    QString avisoCola_;    // the alert of a local queue that takes no rows, or empty
 };
 
 } // namespace corvane

@@ -71,6 +71,8 @@ public:
         return r;
     }
     qint64 descartadas() override { return espera_->descartadas.load(); }
+    bool colaFallando() override { return entrada_.fallando(); }
+    qint32 falloCola() override { return entrada_.ultimoFallo(); }
     qint64 enMemoria() override { return espera_->soloEnMemoria() - espera_->descartadas.load(); }
     qint64 cerrarYContarPerdidas() override {
         drenaje_.detener();

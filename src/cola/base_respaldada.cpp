@@ -127,6 +127,8 @@ public:
         return entrada_.fallando() && entrada_.ultimoFallo() != 0 ? entrada_.ultimoFallo()
                                                                   : ultimoNumero_;
     }
+    bool colaFallando() override { return entrada_.fallando(); }
+    qint32 falloCola() override { return entrada_.ultimoFallo(); }
     qint64 enMemoria() override { return espera_->soloEnMemoria() - espera_->descartadas.load(); }
     void cerrar() override { drenaje_.detener(); }
     qint64 cerrarYContarPerdidas() override {

@@ -202,7 +202,7 @@ void EntradaCola::escribir(std::vector<FilaEvento>& filas) {
 }
 
 void EntradaCola::anotar(const Fallo& f) {
-    if (enFalla_ && f.numero == ultimoNumero_) return;
+    if (enFalla_.load() && f.numero == ultimoNumero_.load()) return;
     enFalla_ = true;
     ultimoNumero_ = f.numero;
     fallos_.push_back(f);
@@ -215,7 +215,7 @@ std::vector<Fallo> EntradaCola::fallos() {
 }
 
 bool EntradaCola::fallando() {
-    if (enFalla_) return true;
+    if (enFalla_.load()) return true;
     const std::lock_guard<std::mutex> l(e_->mutex);
     return !e_->memoria.empty();
 }

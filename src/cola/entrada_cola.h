@@ -109,7 +109,7 @@ public:
     std::vector<Fallo> fallos();
     // True while rows wait in memory or the last write to the queue failed.
     bool fallando();
-    qint32 ultimoFallo() const { return ultimoNumero_; }
+    qint32 ultimoFallo() const { return ultimoNumero_.load(); }
 
     // After the drain loop has stopped: what memory holds goes to the queue if
     // it takes it at once. Returns the rows that stay only in memory (lost).
@@ -124,8 +124,8 @@ private:
     std::unique_ptr<ColaPendientes> cola_;
     std::vector<FilaEvento> lote_;
     bool enLote_ = false;
-    bool enFalla_ = false;
-    qint32 ultimoNumero_ = 0;
+    std::atomic<bool> enFalla_{false};
+    std::atomic<qint32> ultimoNumero_{0};
     std::vector<Fallo> fallos_;
 };
 

@@ -92,7 +92,12 @@ Fallo guardar_con_control(BaseDatos& archivo, const QString& cola,
 Fallo tanda_eventos(EsperaEventos& e, ColaPendientes& cola, int maximo, const EnviarDeCola& deCola,
                     const EnviarDeMemoria& deMemoria, qint64& movidos) {
     movidos = 0;
-    if (e.esperando.load() == 0) return {};
+    if (e.esperando.load() == 0) {
+        // Nothing waits: a reserve released by a full disk is made again once
+        // there is room for it.
+        e.reserva.crear();
+        return {};
+    }
     // The drain loop is the only mover while it runs: no wait for the lock.
     qint64 aCola = 0;
     const Fallo enMemoria = mover_memoria(e, cola, maximo, 0, aCola);

@@ -248,6 +248,8 @@ Fallo FlujoEventosServidor::enviarTanda(const std::atomic<bool>& parar, qint64& 
     movidos = 0;
     Partes& p = *p_;
     if (p.espera->esperando.load() == 0) {
+        // A reserve released by a full disk is made again once there is room.
+        p.espera->reserva.crear();
         // Nothing to send: the server is connected to at the start and looked at
         // now and then, so that its loss and its return are told without traffic.
         const auto ahora = Monotono::now();

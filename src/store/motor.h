@@ -88,6 +88,10 @@ public:
     virtual qint64 descartadas() { return 0; }
     // Rows the local queue did not take, held only in memory meanwhile.
     virtual qint64 enMemoria() { return 0; }
+    // True while the local queue does not take rows (the last write to it failed,
+    // or rows wait in memory), whether or not rows wait; the failure's number.
+    virtual bool colaFallando() { return false; }
+    virtual qint32 falloCola() { return 0; }
     // Ends what works for the store off the receive road, within about 2 s.
     virtual void cerrar() {}
     // The same, and then the rows that the store could not keep: those held only

@@ -111,11 +111,13 @@ int registros_nuevo_dato(const QString& carpeta, const QString& errores) {
                             errores.count(QStringLiteral("\r\nNuevoDato\r\n")));
 }
 
-// A small tmpfs of the test's own, for faults of the filesystem itself.
+// A small tmpfs of the test's own (`megas` MiB), for faults of the filesystem itself.
 class Montaje {
 public:
-    explicit Montaje(const QString& dir) : dir_(dir) {
-        montado_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=4m") == 0;
+    explicit Montaje(const QString& dir, int megas = 4) : dir_(dir) {
+        const QByteArray tamano = "size=" + QByteArray::number(megas) + "m";
+        montado_ = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0,
+                           tamano.constData()) == 0;
     }
     ~Montaje() {
         if (montado_) ::umount2(QFile::encodeName(dir_).constData(), MNT_DETACH);
@@ -126,6 +128,19 @@ private:
     QString dir_;
     bool montado_ = false;
 };
+
+// Fills the filesystem of `relleno` to the last byte with that file.
+bool llenar(const QString& relleno) {
+    QFile f(relleno);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    const QByteArray bloque(4096, 'x');
+    while (f.write(bloque) == bloque.size() && f.flush()) {
+    }
+    const QByteArray byte(1, 'x');
+    while (f.write(byte) == 1 && f.flush()) {
+    }
+    return true;
+}
 
 #define REQUIERE_ROOT()                                                                            \
     do {                                                                                           \
@@ -175,18 +190,8 @@ TEST(FallosAlmacen, DiscoLlenoEnMarcha) {
     Servicio s(datos);
     ASSERT_TRUE(s.antesDelFallo(base)) << s.errores().toStdString();
 
-    // Fill the filesystem to the last byte.
     const QString relleno = QDir(datos).filePath(QStringLiteral("relleno"));
-    {
-        QFile f(relleno);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        const QByteArray bloque(4096, 'x');
-        while (f.write(bloque) == bloque.size() && f.flush()) {
-        }
-        const QByteArray byte(1, 'x');
-        while (f.write(byte) == 1 && f.flush()) {
-        }
-    }
+    ASSERT_TRUE(llenar(relleno));
     // Enough rows to need new pages of the write-ahead log. Neither the file nor
     // the queue beside it can grow: the rows wait in memory, the file's failure
     // and the queue's are logged once each, and the operator is told.
@@ -1049,6 +1054,233 @@ INSTANTIATE_TEST_SUITE_P(
                     CasoCopia{"PuestaDeVueltaArchivo", Reposicion::Aparte, false},
                     CasoCopia{"MaquinaVirtualRestauradaArchivo", Reposicion::EnSuSitio, false}),
     [](const auto& caso) { return std::string(caso.param.nombre); });
+// The local queue that does not take the rows of the receive road: its disk full,
+// its file or folder read-only, its write lock held by another process. Reports
+// are shown at once all along; a row the queue does not take waits in memory, in
+// order, and goes to the queue or straight to the target. Every row shown is
+// stored once, in arrival order, or, when the console stops before, counted lost
+// on standard error and in error.log (exit 3), and never said to wait in a queue
+// that does not hold it. The first 20 rows (packets 0-19) are stored by a replay
+// before the fault, which leaves the queue and the tables made; the rows of the
+// fault are packets 100 on.
+using Averia = std::function<std::function<void()>(const QString& carpeta)>;
+
+struct CasoCola {
+    const char* nombre;
+    const char* servidor; // "central": the test server; "ausente": none; nullptr: the SQLite file
+    int megas;            // the data folder on a tmpfs of that size; 0: a temporary folder
+    bool alArrancar;      // the fault begins before the console starts
+    int filas;            // packets sent while the fault lasts
+    Averia estropear;     // returns the mend
+    int arregloMs;        // the fault mended this long after it began; -1: never while running
+    bool seGuardan;       // every row reaches the target before the console is stopped
+    int perdidas;         // rows counted lost at the stop: neither stored nor queued
+    int registros;        // the store's records: one per outage of each side (queue, target)
+    bool aviso;           // the status line says the queue takes no rows
+    bool reserva;         // the reserve exists, is released by the full disk, and made again
+};
+
+void PrintTo(const CasoCola& c, std::ostream* os) {
+    *os << c.nombre;
+}
+
+// The data folder's filesystem filled to the last byte.
+std::function<void()> disco_lleno(const QString& carpeta) {
+    const QString relleno = QDir(carpeta).filePath(QStringLiteral("relleno"));
+    EXPECT_TRUE(llenar(relleno));
+    return [relleno] { QFile::remove(relleno); };
+}
+
+// The file `nombre` of the data folder read-only, or the folder itself (none),
+// for root as well: CarpetaSoloLectura binds a file as it binds a folder.
+Averia solo_lectura(const char* nombre = nullptr) {
+    return [nombre](const QString& carpeta) -> std::function<void()> {
+        auto ro = std::make_shared<CarpetaSoloLectura>(
+            nombre ? QDir(carpeta).filePath(QLatin1String(nombre)) : carpeta);
+        EXPECT_TRUE(ro->lista());
+        return [ro]() mutable { ro.reset(); };
+    };
+}
+
+// Another process holds the queue's write lock, a row of its own written.
+std::function<void()> cola_bloqueada(const QString& carpeta) {
+    auto otro = std::make_shared<Proceso>();
+    otro->iniciar(QStringLiteral("sqlite3"), {QDir(carpeta).filePath(corvane::kArchivoPendientes)});
+    otro->escribir("BEGIN IMMEDIATE;\nINSERT INTO pendientes DEFAULT VALUES;\n");
+    otro->esperarEscrito(30000);
+    pausa(300);
+    return [otro] {
+        otro->escribir("ROLLBACK;\n.quit\n");
+        EXPECT_TRUE(otro->esperarFin(5000));
+    };
+}
+
+class ColaNoDisponible : public testing::TestWithParam<CasoCola> {};
+
+TEST_P(ColaNoDisponible, CadaFilaMostradaSeGuardaUnaVezOSeDicePerdida) {
+    const CasoCola& c = GetParam();
+    const bool central = c.servidor != nullptr;
+    if (central) CORVANE_REQUIERE_POSTGRESQL();
+    REQUIERE_ROOT();
+    QTemporaryDir dir;
+    const QString datos = QDir(dir.path()).filePath(QStringLiteral("datos"));
+    QDir().mkpath(datos);
+    std::unique_ptr<Montaje> montaje;
+    if (c.megas > 0) {
+        montaje = std::make_unique<Montaje>(datos, c.megas);
+        ASSERT_TRUE(montaje->montado());
+    }
+    const QString base = central ? nueva_base_postgresql() : QDir(datos).filePath("baseTolm.mdb");
+    const QStringList conBase = central ? QStringList{"--base", base} : QStringList{};
+    const Ejecucion antes = ejecutar(
+        kCorvane, QStringList{"--reproducir", "-", "--carpeta", datos} + conBase, numerados(0, 20));
+    ASSERT_EQ(antes.estado, 0) << antes.errores.toStdString();
+    ASSERT_EQ(filas(base), 20);
+    QFile::remove(QDir(datos).filePath(QStringLiteral("error.log")));
+    const QString reserva = QDir(datos).filePath(QStringLiteral("pendientes.reserva"));
+    EXPECT_TRUE(c.megas == 0 || QFile::exists(reserva) == c.reserva);
+
+    std::function<void()> arreglar;
+    QElapsedTimer reloj;
+    if (c.alArrancar) arreglar = c.estropear(datos);
+    reloj.start();
+    const bool ausente = central && QLatin1String(c.servidor) == "ausente";
+    Servicio s(datos,
+               !ausente ? conBase : QStringList{"--base", "postgresql://postgres@127.0.0.1:1/x"});
+    if (!c.alArrancar) {
+        pausa(1500); // the service has opened the queue
+        arreglar = c.estropear(datos);
+        reloj.restart();
+    }
+    s.enviar(100, c.filas);
+    ASSERT_TRUE(s.esperarInformes(c.filas)) << s.errores().toStdString();
+    const qint64 mostradas = reloj.elapsed();
+    std::cout << c.nombre << ": " << c.filas << " informes mostrados en " << mostradas << " ms\n";
+    // All of them shown while the fault still lasts.
+    EXPECT_TRUE(c.arregloMs < 0 || mostradas < c.arregloMs) << mostradas;
+    // The queue's trouble is told, even while the rows reach the server from
+    // memory; rows that wait with no queue are told as such.
+    EXPECT_TRUE(!c.aviso || esperar_que(
+                                [&] { return s.errores().contains(QStringLiteral("Cola local no disponible desde ")); },
+                                kEspera))
+        << s.errores().toStdString();
+    EXPECT_TRUE(c.perdidas == 0 || esperar_que(
+                                       [&] {
+                                           return s.errores().contains(kNoDisponible) &&
+                                                  s.errores().contains(QStringLiteral(" solo en memoria"));
+                                       },
+                                       kEspera))
+        << avisos(s.errores());
+    if (c.reserva) {
+        // The reserve gave the queue room: no row waited in memory.
+        EXPECT_TRUE(esperar_que([&] { return !QFile::exists(reserva); }, kEspera));
+        EXPECT_FALSE(s.errores().contains(QStringLiteral(" solo en memoria")))
+            << avisos(s.errores());
+    }
+    if (c.arregloMs >= 0) {
+        pausa(c.arregloMs - reloj.elapsed());
+        std::cout << c.nombre << ": " << filas(base) - 20 << " guardadas antes del arreglo\n";
+        arreglar();
+        arreglar = nullptr;
+    }
+
+    std::vector<int> esperados(20);
+    std::iota(esperados.begin(), esperados.end(), 0);
+    for (int k = 100; k < 100 + c.filas; ++k) esperados.push_back(k);
+    int estado = -1;
+    if (c.seGuardan) {
+        EXPECT_TRUE(esperar_que([&] { return filas(base) == 20 + c.filas; }, kEspera))
+            << filas(base);
+        EXPECT_TRUE(!c.reserva || esperar_que([&] { return QFile::exists(reserva); }, kEspera));
+        estado = s.detener();
+    } else {
+        // Stopped 3 s into the fault: within 2 s, whatever holds the lock.
+        pausa(3000);
+        reloj.restart();
+        estado = s.detener();
+        EXPECT_LT(reloj.elapsed(), 2000);
+        std::cout << c.nombre << ": parada en " << reloj.elapsed() << " ms\n";
+    }
+    if (arreglar) arreglar();
+    const std::vector<int> guardados = numeros_de(leer_filas(base));
+    const int enCola = std::max(0, en_cola(datos));
+    const int guardadas = static_cast<int>(guardados.size()) - 20;
+    const int perdidas = c.filas - guardadas - enCola;
+    const QString& e = s.errores();
+    std::cout << c.nombre << ": enviadas " << c.filas << ", guardadas " << guardadas
+              << ", en la cola " << enCola << ", perdidas " << perdidas << ", registros "
+              << registros_nuevo_dato(datos, e) << ", salida " << estado << '\n';
+    // Stored once each, in arrival order: the first ones; the queue holds the next.
+    ASSERT_LE(guardados.size(), esperados.size());
+    EXPECT_TRUE(std::equal(guardados.begin(), guardados.end(), esperados.begin()))
+        << guardados.size() << " filas guardadas";
+    EXPECT_EQ(perdidas, c.perdidas);
+    EXPECT_EQ(estado, perdidas > 0 || enCola > 0 ? 3 : 0) << e.toStdString();
+    EXPECT_EQ(e.count(QStringLiteral("corvane: %1 eventos perdidos: la cola local no los tomó (")
+                          .arg(perdidas)),
+              perdidas > 0 ? 1 : 0)
+        << e.toStdString();
+    EXPECT_EQ(e.contains(QStringLiteral("se guardarán en la base al próximo inicio")), enCola > 0)
+        << e.toStdString();
+    // A queue that cannot be opened at the start is told by the open.
+    const QString log = leer_texto(QDir(datos).filePath(QStringLiteral("error.log"))) + e;
+    EXPECT_EQ(registros_nuevo_dato(datos, e) + log.count(QStringLiteral("\r\nabrir_base_de_datos\r\n")),
+              c.registros)
+        << e.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("Error: %1 ").arg(corvane::fallos::kEventosPerdidos)),
+              perdidas > 0 ? 1 : 0);
+}
+
+const auto kNombreCola = [](const auto& caso) { return std::string(caso.param.nombre); };
+
+// The disk fills while the service runs: on a tmpfs too small for the reserve,
+// the rows wait in memory, or go straight to the server, until space comes back;
+// on one large enough, the reserve is released and the queue goes on.
+INSTANTIATE_TEST_SUITE_P(DiscoLlenoEnMarcha, ColaNoDisponible,
+                         testing::Values(
+                             CasoCola{"SinReserva", "central", 4, false, 400, disco_lleno, 10000,
+                                      true, 0, 1, true, false},
+                             CasoCola{"ConReserva", "central", 48, false, 400, disco_lleno, 10000,
+                                      true, 0, 0, false, true}),
+                         kNombreCola);
+
+// A queue that cannot be used from the start: the rows go from memory straight
+// to the server; with the server away as well, a stop counts every one lost.
+INSTANTIATE_TEST_SUITE_P(
+    ColaInutilizableAlArrancar, ColaNoDisponible,
+    testing::Values(CasoCola{"ColaDeSoloLectura", "central", 0, true, 30,
+                             solo_lectura("pendientes.db"), -1, true, 0, 1, true, false},
+                    CasoCola{"CarpetaDeSoloLectura", "central", 0, true, 30, solo_lectura(), -1,
+                             true, 0, 1, true, false},
+                    CasoCola{"DiscoLleno", "central", 4, true, 30, disco_lleno, -1, true, 0, 1,
+                             true, false},
+                    CasoCola{"ColaDeSoloLecturaServidorAusente", "ausente", 0, true, 30,
+                             solo_lectura("pendientes.db"), -1, false, 30, 2, true, false},
+                    CasoCola{"CarpetaDeSoloLecturaServidorAusente", "ausente", 0, true, 30,
+                             solo_lectura(), -1, false, 30, 2, true, false},
+                    CasoCola{"DiscoLlenoServidorAusente", "ausente", 4, true, 30, disco_lleno, -1,
+                             false, 30, 2, true, false}),
+    kNombreCola);
+
+// The event file in a read-only folder: neither the file nor a queue takes the
+// rows; a stop counts every row shown lost.
+INSTANTIATE_TEST_SUITE_P(ArchivoEnCarpetaDeSoloLectura, ColaNoDisponible,
+                         testing::Values(CasoCola{"Servicio", nullptr, 0, true, 30, solo_lectura(),
+                                                  -1, false, 30, 2, true, false}),
+                         kNombreCola);
+
+// Another process holds the queue's write lock: for 6 s, or past a stop, which
+// ends within 2 s. The rows are shown at once and go straight to the server;
+// with the server away as well, the stop counts them lost.
+INSTANTIATE_TEST_SUITE_P(ColaBloqueadaPorOtroProceso, ColaNoDisponible,
+                         testing::Values(CasoCola{"SeisSegundos", "central", 0, false, 30,
+                                                  cola_bloqueada, 6000, true, 0, 1, true, false},
+                                         CasoCola{"ParadaDuranteElBloqueo", "central", 0, false, 30,
+                                                  cola_bloqueada, -1, false, 0, 1, true, false},
+                                         CasoCola{"ParadaDuranteElBloqueoServidorAusente",
+                                                  "ausente", 0, false, 30, cola_bloqueada, -1,
+                                                  false, 30, 2, true, false}),
+                         kNombreCola);
 
 } // namespace
 
