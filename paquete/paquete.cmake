@@ -59,7 +59,7 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # The Qt runtime libraries come from the linked ones; the SQL drivers are
 # plugins, loaded by name, and the maintainer script needs adduser.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite, libqt6sql6-psql")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "consola del receptor de alarmas por puerto serie")
 set(CPACK_PACKAGE_DESCRIPTION "Corvane recibe los informes de un receptor de alarmas por un puerto serie,
 los decodifica, muestra una línea por evento, guarda cada evento en una base

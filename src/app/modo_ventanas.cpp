@@ -6,6 +6,7 @@
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "reception/puerto_serie.h"
+#include "ui/idioma.h"
 #include "ui/sirena.h"
 #include "ui/ventana_alarmas.h"
 
@@ -59,6 +60,7 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
         return kSalidaError;
     }
     QApplication app(argc, argv);
+    poner_espanol(app);
     QString error;
     if (!preparar_carpeta(o, error)) return fallar(error);
     Camino camino(o);

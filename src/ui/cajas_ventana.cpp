@@ -102,6 +102,28 @@ CajaRegistroVentana::CajaRegistroVentana(QPlainTextEdit* editor) : editor_(edito
     // The log grows without end; an undo history of it would too.
     editor->setUndoRedoEnabled(false);
     QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [this] { alEditar(); });
+    QObject::connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, editor,
+                     [this](int valor) { alDesplazar(valor); });
+}
+
+void CajaRegistroVentana::alDesplazar(int valor) {
+    // While new text goes in the view moves on its own; volcar() counts that.
+    if (volcando_) return;
+    const bool atras = valor > 0;
+    contarAtras(atras, atras ? nuevasAtras_ : 0);
+}
+
+void CajaRegistroVentana::contarAtras(bool atras, int nuevas) {
+    if (atras == atras_ && nuevas == nuevasAtras_) return;
+    atras_ = atras;
+    nuevasAtras_ = nuevas;
+    if (avisoAtras_) avisoAtras_(atras_, nuevasAtras_);
+}
+
+void CajaRegistroVentana::volverArriba() {
+    volcarAhora();
+    if (editor_) editor_->verticalScrollBar()->setValue(0);
+    contarAtras(false, 0);
 }
 
 void CajaRegistroVentana::ponerTexto(const QString& texto) {
@@ -183,6 +205,13 @@ void CajaRegistroVentana::volcar() {
         if (mismo.isValid()) barra->setValue(mismo.firstLineNumber() + lineaEnBloque);
     }
     volcando_ = false;
+    // Lines of the new text: its line ends, and a last line without one.
+    if (visto > 0) {
+        const auto lineas = static_cast<int>(delante.count(QLatin1String("\r\n")) +
+                                             (delante.endsWith(QLatin1String("\r\n")) ? 0 : 1));
+        const bool sigueAtras = barra->value() > 0;
+        contarAtras(sigueAtras, sigueAtras ? nuevasAtras_ + lineas : 0);
+    }
 }
 
 void CajaRegistroVentana::mostrarTodo() {
@@ -196,6 +225,8 @@ void CajaRegistroVentana::mostrarTodo() {
     editor_->setPlainText(modelo_.texto());
     colorearTodo();
     volcando_ = false;
+    // The whole text again: the view stands at its top.
+    contarAtras(editor_->verticalScrollBar()->value() > 0, 0);
 }
 
 void CajaRegistroVentana::anotarTonos(const QString& nuevo, const Tonos& tonos) {

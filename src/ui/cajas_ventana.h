@@ -14,6 +14,7 @@
 #include <QValidator>
 
 #include <deque>
+#include <functional>
 
 #include "common/caja_texto.h"
 #include "common/reglas.h"
@@ -83,6 +84,11 @@ private:
 // got a coloured line costs what it did without colours. After an operator's
 // edit the colours on screen stay, but a later redraw of the whole text shows
 // the text that was there before the edit without them.
+//
+// While the operator reads further down (the view away from the top) the box
+// counts the lines that came in front since, and tells whoever watches it
+// (ponerAvisoAtras) on every change: back at the top, by hand or through
+// volverArriba(), the count is 0 again.
 class CajaRegistroVentana : public CajaRefrescada {
 public:
     explicit CajaRegistroVentana(QPlainTextEdit* editor);
@@ -90,6 +96,15 @@ public:
     void ponerTexto(const QString& texto) override;
     void anteponer(const QString& nuevo) override { anteponerConTonos(nuevo, {}); }
     void anteponerConTonos(const QString& nuevo, const Tonos& tonos) override;
+
+    // Told whether the view is away from the top and how many lines came since.
+    void ponerAvisoAtras(std::function<void(bool atras, int nuevas)> aviso) {
+        avisoAtras_ = std::move(aviso);
+    }
+    bool atras() const { return atras_; }
+    int nuevasAtras() const { return nuevasAtras_; }
+    // Shows what is waiting and brings the view to the top, the newest line.
+    void volverArriba();
 
 protected:
     void volcar() override;
@@ -107,6 +122,8 @@ private:
     void anotarTonos(const QString& nuevo, const Tonos& tonos);
     void insertar(QTextCursor& cursor, const QString& delante) const;
     void colorearTodo();
+    void alDesplazar(int valor);
+    void contarAtras(bool atras, int nuevas);
 
     QPointer<QPlainTextEdit> editor_;
     CajaMemoria modelo_;
@@ -117,6 +134,9 @@ private:
     bool conColores_ = false;   // a coloured line came once
     std::deque<Tramo> tramos_;  // the tones of the text in memory, top first
     qsizetype largoTramos_ = 0; // at least the text's length, less than one run more
+    std::function<void(bool, int)> avisoAtras_;
+    bool atras_ = false;
+    int nuevasAtras_ = 0;
 };
 
 // A one-line box that only shows its latest text: the status line. A text given

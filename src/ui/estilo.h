@@ -20,11 +20,19 @@ inline constexpr double kPuntosRegistroOnline = 8.25;
 inline const QColor kGrisFondo{0xE0, 0xE0, 0xE0};
 // What the operator must notice: white on a strong red.
 inline const QColor kRojoAlerta{0xC0, 0x00, 0x00};
+// The text boxes: black on white.
+inline const QColor kFondoCaja{Qt::white};
+inline const QColor kTextoCaja{Qt::black};
 
-// The colour of a log line of each tone, dark enough to read on white: fire,
-// panic and medical red, burglary orange, troubles amber, restores green,
-// tests, openings and closings grey; Normal has none (the box's text colour).
+// The colour of a log line of each tone, at least 4.5:1 against the boxes'
+// white (contraste): fire, panic and medical red, burglary orange, troubles
+// amber, restores green, tests, openings and closings grey; Normal has none
+// (the box's text colour).
 QColor color_de_tono(Tono tono);
+
+// The contrast ratio of two colours, 1 to 21: (L1 + 0.05) / (L2 + 0.05) with L
+// the relative luminance of the sRGB colour, the lighter one first.
+double contraste(const QColor& a, const QColor& b);
 
 QFont fuente_consola(bool negrita, double puntos = kPuntosNormal);
 

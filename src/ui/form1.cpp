@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,11 +52,14 @@ constexpr RectTwips kDTPicker1{2040, 1320, 2415, 375};
 constexpr RectTwips kCommand3{480, 1920, 3255, 495};
 constexpr RectTwips kText2{1200, 4320, 2775, 390};
 constexpr RectTwips kCommand6{3855, 1920, 1935, 495};
-// The alert strip: above the frames, from the left frame's edge to the right
-// frame's, in the room the top of the window leaves them.
-constexpr float kArribaAviso = 30;
-constexpr float kAltoAviso = 300;
-constexpr float kMargenAviso = 240;
+// The strip along the top: pixels around and between what it holds.
+constexpr int kMargenFranja = 4;
+constexpr int kEntreFranja = 8;
+// The alerts take a smaller type, down to the last of these points, before they
+// would not fit the strip's two lines.
+constexpr double kPuntosAviso[] = {kPuntosNormal, kPuntosRegistroOnline, 7.0, 6.0};
+// The alarm button is wide enough for this text, with two digits.
+const QString kAlarmasMasAncho = QStringLiteral("Alarmas (99)");
 
 constexpr int kNivelesSenal = 16;
 
@@ -123,11 +127,14 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText1_ = std::make_unique<CajaRegistroVentana>(text1_);
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
-    cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
+    cajaAviso_ = std::make_unique<CajaAviso>(aviso_, [this] { colocarFranja(); });
+    cajaText1_->ponerAvisoAtras([this](bool atras, int nuevas) { mostrarNuevas(atras, nuevas); });
     alarmas_ = std::make_unique<VentanaAlarmas>(
         estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto);
-    connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
-            [this](int n) { contar_alarmas(*command5_, n); });
+    connect(alarmas_.get(), &VentanaAlarmas::cambio, this, [this](int n) {
+        contar_alarmas(*command5_, n);
+        colocarFranja();
+    });
     contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
@@ -140,24 +147,35 @@ Form1::~Form1() {
     delete form2_.data();
 }
 
-// The alert strip as the road sees it: a text, shown only while not empty.
+// The alert strip as the road sees it: a text, shown only while not empty; the
+// strip fits it to its room after each change.
 class Form1::CajaAviso : public CajaTexto {
 public:
-    explicit CajaAviso(QLabel* etiqueta) : etiqueta_(etiqueta) {}
+    CajaAviso(QLabel* etiqueta, std::function<void()> ajustar)
+        : etiqueta_(etiqueta), ajustar_(std::move(ajustar)) {}
     QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
     void ponerTexto(const QString& texto) override {
         if (!etiqueta_ || etiqueta_->text() == texto) return;
         etiqueta_->setText(texto);
+        etiqueta_->setToolTip(texto);
         etiqueta_->setVisible(!texto.isEmpty());
-        if (!texto.isEmpty()) etiqueta_->raise();
+        ajustar_();
     }
 
 private:
     QPointer<QLabel> etiqueta_;
+    std::function<void()> ajustar_;
 };
 
 void Form1::construir() {
-    aviso_ = new QLabel(this);
+    franja_ = new QWidget(this);
+    franja_->setObjectName(QStringLiteral("Franja"));
+    pintar_fondo(franja_, kGrisFondo);
+    interior_ = new QWidget(this);
+    interior_->setObjectName(QStringLiteral("Interior"));
+    pintar_fondo(interior_, kGrisFondo);
+
+    aviso_ = new QLabel(franja_);
     aviso_->setObjectName(QStringLiteral("Aviso"));
     aviso_->setFont(fuente_consola(true));
     aviso_->setAutoFillBackground(true);
@@ -166,9 +184,31 @@ void Form1::construir() {
     paleta.setColor(QPalette::WindowText, Qt::white);
     aviso_->setPalette(paleta);
     aviso_->setIndent(6);
+    aviso_->setWordWrap(true);
+    aviso_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     aviso_->hide();
+    // Beside the alerts, right to left: the alarm button, then the way back to
+    // the top of the online log while the operator reads further down.
+    command5_ = new QPushButton(kAlarmasMasAncho, franja_);
+    command5_->setObjectName(QStringLiteral("Command5"));
+    command5_->setFont(fuente_consola(true));
+    command5_->setAutoDefault(false);
+    command5_->setMinimumWidth(command5_->sizeHint().width());
+    command5_->setText(QStringLiteral("Alarmas"));
+    nuevas_ = new QPushButton(franja_);
+    nuevas_->setObjectName(QStringLiteral("NuevasText1"));
+    nuevas_->setFont(fuente_consola(true));
+    nuevas_->setAutoDefault(false);
+    nuevas_->setToolTip(QStringLiteral("Volver al principio del registro OnLine"));
+    nuevas_->hide();
+    connect(nuevas_, &QPushButton::clicked, this, [this] { cajaText1_->volverArriba(); });
+    // Two lines of alerts, and never lower than the buttons.
+    altoFranja_ =
+        std::max(2 * QFontMetrics(aviso_->font()).lineSpacing() + 2 * aviso_->margin() + 4,
+                 command5_->sizeHint().height()) +
+        2 * kMargenFranja;
 
-    frame1_ = marco(this, "Frame1", QStringLiteral("Configuracion Puerto serie"), kFrame1);
+    frame1_ = marco(interior_, "Frame1", QStringLiteral("Configuracion Puerto serie"), kFrame1);
     vsElastic1_ = panel(frame1_, "vsElastic1", kElastic1);
     const QString etiquetasPuerto[2] = {QStringLiteral("Puerto serie"), QStringLiteral("Baudrate")};
     for (int i = 0; i < 2; ++i) {
@@ -179,8 +219,6 @@ void Form1::construir() {
                       kCommand4);
     command4_->setEnabled(false);
     command1_ = boton(vsElastic1_, QStringLiteral("Command1"), kTituloInicial, kCommand1);
-    // Beside the port panel, where the layout puts it.
-    command5_ = boton(frame1_, QStringLiteral("Command5"), QStringLiteral("Alarmas"), kCommand4);
     text4_ = new QLineEdit(frame1_);
     text4_->setObjectName(QStringLiteral("Text4"));
     text4_->setFont(fuente_consola(false));
@@ -188,12 +226,12 @@ void Form1::construir() {
     caja_blanca(text4_);
     colocar(text4_, kText4);
 
-    frame2_ = marco(this, "Frame2", QStringLiteral("Actividad Puerto serie"), kFrame2);
+    frame2_ = marco(interior_, "Frame2", QStringLiteral("Actividad Puerto serie"), kFrame2);
     command2_ = boton(frame2_, QStringLiteral("Command2"),
                       QStringLiteral("Limpiar Pantalla OnLine"), kCommand2);
     text1_ = registro(frame2_, "Text1", kText1);
 
-    frame3_ = marco(this, "Frame3", QStringLiteral("Consulta de abonados"), kFrame3);
+    frame3_ = marco(interior_, "Frame3", QStringLiteral("Consulta de abonados"), kFrame3);
     vsElastic2_ = panel(frame3_, "vsElastic2", kElastic2);
     text3_ = new CampoCuenta(vsElastic2_);
     text3_->setObjectName(QStringLiteral("Text3"));
@@ -277,11 +315,22 @@ void Form1::disponer() {
     disponerInterior();
 }
 
+void Form1::disponerPara(const QSize& tamano) {
+    esperandoMaximizado_ = false;
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    resize(tamano);
+    disponerInterior();
+}
+
 void Form1::disponerInterior() {
     dispuesto_ = size();
+    // The strip keeps its height; the frames are laid out in the inside under it.
+    franja_->setGeometry(0, 0, width(), altoFranja_);
+    interior_->setGeometry(0, altoFranja_, width(), std::max(0, height() - altoFranja_));
+    colocarFranja();
     MedidasForm1 m;
-    m.W = ancho_twips(this);
-    m.H = alto_twips(this);
+    m.W = ancho_twips(interior_);
+    m.H = alto_twips(interior_);
     m.L = static_cast<float>(vsElastic2_->anchoEtiquetas());
     m.altoFrame1 = alto_twips(frame1_);
     m.arribaElastic1 = px_a_twips(vsElastic1_->y(), logicalDpiY());
@@ -313,9 +362,39 @@ void Form1::disponerInterior() {
     colocar(dtPicker1_, d.dtPicker1);
     colocar(command3_, d.command3);
     colocar(command6_, disponer_boton_exportar(d, kCommand6.width));
-    colocar(command5_, disponer_boton_alarmas(d, {kCommand4.left, kCommand4.top,
-                                                  ancho_twips(command4_), alto_twips(command4_)}));
-    colocar(aviso_, RectTwips{kMargenAviso, kArribaAviso, std::max(0.0F, m.W - 2 * kMargenAviso), kAltoAviso});
+}
+
+void Form1::colocarFranja() {
+    // The buttons from the right edge at their own width, the alerts in the rest.
+    const int alto = franja_->height() - 2 * kMargenFranja;
+    int derecha = franja_->width() - kMargenFranja;
+    for (QPushButton* b : {command5_, nuevas_}) {
+        if (b->isHidden()) continue;
+        const int ancho = std::max(b->sizeHint().width(), b->minimumWidth());
+        const int altoBoton = std::min(alto, b->sizeHint().height());
+        b->setGeometry(derecha - ancho, kMargenFranja + (alto - altoBoton) / 2, ancho, altoBoton);
+        derecha -= ancho + kEntreFranja;
+    }
+    aviso_->setGeometry(kMargenFranja, kMargenFranja, std::max(0, derecha - kMargenFranja), alto);
+    ajustarAviso();
+}
+
+void Form1::ajustarAviso() {
+    // The whole text, never cut: a smaller type where two lines do not hold it.
+    QFont fuente = aviso_->font();
+    for (const double puntos : kPuntosAviso) {
+        fuente.setPointSizeF(puntos);
+        aviso_->setFont(fuente);
+        if (aviso_->heightForWidth(aviso_->width()) <= aviso_->height()) break;
+    }
+}
+
+void Form1::mostrarNuevas(bool atras, int nuevas) {
+    nuevas_->setText(nuevas == 0   ? QStringLiteral("Volver arriba")
+                     : nuevas == 1 ? QStringLiteral("1 línea nueva")
+                                   : QStringLiteral("%1 líneas nuevas").arg(nuevas));
+    nuevas_->setVisible(atras);
+    colocarFranja();
 }
 
 void Form1::showEvent(QShowEvent* e) {

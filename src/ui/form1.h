@@ -78,8 +78,14 @@ public:
     // The status line for texts in the alert colour, until the next status text.
     CajaTexto& text4Alerta();
     // The alert strip along the top of the window: shown, in the alert colour,
-    // while it holds a text (several alerts joined on its one line).
+    // while it holds a text (several alerts joined, wrapped on two lines and in a
+    // smaller type when they need it).
     CajaTexto& aviso();
+
+    // Lays the window out again for an inside of `tamano`, as at load on a
+    // screen that leaves a maximised window that inside; the window is no longer
+    // maximised and keeps that size.
+    void disponerPara(const QSize& tamano);
 
     // The receive handler that the port feeds.
     ManejadorRx& manejador() { return manejador_; }
@@ -100,6 +106,9 @@ private:
     void Form_Load();
     void disponer();
     void disponerInterior();
+    void colocarFranja();
+    void ajustarAviso();
+    void mostrarNuevas(bool atras, int nuevas);
     void Form_Unload();
 
     EstadoProceso& estado_;
@@ -109,6 +118,14 @@ private:
     QString puertoInicial_;
     MensajesVentana mensajesPropios_;
     CajaMensajes* mensajes_;
+
+    // Our own strip along the top, its height kept for it from the start (the
+    // alerts, the alarm button, the way back to the top of the online log), and
+    // the inside under it where the window's frames are laid out.
+    QWidget* franja_ = nullptr;
+    QWidget* interior_ = nullptr;
+    QPushButton* nuevas_ = nullptr;
+    int altoFranja_ = 0;
 
     QGroupBox* frame1_ = nullptr;
     PanelEtiquetado* vsElastic1_ = nullptr;

@@ -175,6 +175,8 @@ TEST_P(VistaDelRegistro, LoQueSeLeeNoSeMueve) {
     QPlainTextEdit editor;
     editor.resize(420, 300);
     CajaRegistroVentana caja(&editor);
+    std::pair<bool, int> dicho{false, 0};
+    caja.ponerAvisoAtras([&dicho](bool atras, int nuevas) { dicho = {atras, nuevas}; });
     editor.show();
     const int previas = c.lleno ? 1300 : 200;
     for (int i = 0; i < previas; ++i) caja.anteponer(QStringLiteral("previa %1\r\n").arg(i, 4, 10, QLatin1Char('0')));
@@ -195,6 +197,15 @@ TEST_P(VistaDelRegistro, LoQueSeLeeNoSeMueve) {
     ASSERT_EQ(editor.toPlainText(), en_pantalla(caja.texto()));
     EXPECT_EQ(arriba(), c.atras == 0 ? ultima : leida);
     EXPECT_EQ(editor.verticalScrollBar()->value() == 0, c.atras == 0);
+    // Scrolled back, the box counts the lines that came since, and says so.
+    EXPECT_EQ(caja.atras(), c.atras > 0);
+    EXPECT_EQ(caja.nuevasAtras(), c.atras > 0 ? c.nuevas : 0);
+    EXPECT_EQ(dicho, std::make_pair(caja.atras(), caja.nuevasAtras()));
+    // Back at the top, there is nothing new to tell.
+    caja.volverArriba();
+    EXPECT_EQ(editor.verticalScrollBar()->value(), 0);
+    EXPECT_EQ(arriba(), ultima);
+    EXPECT_EQ(dicho, std::make_pair(false, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -229,6 +240,11 @@ TEST(ColorDeTono, CadaClaseSuColor) {
         int matizMin, matizMax; // degrees; -1: no hue (grey)
     } casos[] = {{Tono::Alarma, 0, 8}, {Tono::Robo, 15, 35}, {Tono::Averia, 36, 55},
                  {Tono::Restauracion, 90, 150}, {Tono::Rutina, -1, -1}};
+    // The boxes' own colours, as a box gets them.
+    QPlainTextEdit caja;
+    caja_blanca(&caja);
+    EXPECT_GE(contraste(caja.palette().color(QPalette::Text), caja.palette().color(QPalette::Base)),
+              4.5);
     for (const auto& c : casos) {
         SCOPED_TRACE(static_cast<int>(c.tono));
         const QColor color = color_de_tono(c.tono);
@@ -237,6 +253,7 @@ TEST(ColorDeTono, CadaClaseSuColor) {
         EXPECT_LE(color.hsvHue(), c.matizMax);
         // Dark enough to read on the boxes' white.
         EXPECT_LT(color.lightness(), 140);
+        EXPECT_GE(contraste(color, caja.palette().color(QPalette::Base)), 4.5);
     }
     EXPECT_FALSE(color_de_tono(Tono::Normal).isValid());
 }

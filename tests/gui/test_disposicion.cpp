@@ -2,11 +2,14 @@
 // main window as it is really laid out, within a pixel.
 
 #include <QComboBox>
-#include <algorithm>
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "apoyo_gui.h"
 #include "ui/cajas_ventana.h"
@@ -142,8 +145,13 @@ TEST_F(VentanaReal, LaVentanaPrincipalOcupaLaPantallaYSigueLasReglas) {
     const int dy = f.logicalDpiY();
     EXPECT_EQ(f.size(), f.screen()->availableGeometry().size());
     EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
-    const float W = f.width() * 1440.0f / dx;
-    const float H = f.height() * 1440.0f / dy;
+    // The frames are laid out in the inside under the strip, which reaches the
+    // window's bottom and sides.
+    auto* interior = control<QWidget>(&f, "Interior");
+    EXPECT_EQ(interior->geometry().bottomRight(), f.rect().bottomRight());
+    EXPECT_EQ(interior->y(), control<QWidget>(&f, "Franja")->geometry().bottom() + 1);
+    const float W = interior->width() * 1440.0f / dx;
+    const float H = interior->height() * 1440.0f / dy;
     auto* panel = control<PanelEtiquetado>(&f, "vsElastic2");
     const auto L = static_cast<float>(panel->anchoEtiquetas());
 
@@ -175,8 +183,9 @@ TEST_F(VentanaReal, ElInteriorDelMaximizadoSeUsaUnaVezYNoMas) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     auto* frame2 = control<QGroupBox>(&f, "Frame2");
     auto* frame3 = control<QGroupBox>(&f, "Frame3");
-    const auto abajo = [&f](const QWidget* w) {
-        return (f.height() - w->geometry().bottom() - 1) * 1440.0 / f.logicalDpiY();
+    auto* interior = control<QWidget>(&f, "Interior");
+    const auto abajo = [&f, interior](const QWidget* w) {
+        return (interior->height() - w->geometry().bottom() - 1) * 1440.0 / f.logicalDpiY();
     };
     const double pixel = 1440.0 / f.logicalDpiY();
     ASSERT_TRUE(esperar_que([&] { return std::abs(abajo(frame2) - 340) <= pixel; })) << abajo(frame2);
@@ -186,6 +195,96 @@ TEST_F(VentanaReal, ElInteriorDelMaximizadoSeUsaUnaVezYNoMas) {
     QCoreApplication::processEvents();
     EXPECT_EQ(frame2->geometry(), antes);
 }
+
+// Where a widget stands in the window.
+QRect en_ventana(const QWidget* w, const QWidget* ventana) {
+    return {w->mapTo(ventana, QPoint(0, 0)), w->size()};
+}
+
+struct CasoPantalla {
+    const char* nombre;
+    QSize tamano;
+};
+
+class DisposicionSinTapar : public ConVentana, public testing::WithParamInterface<CasoPantalla> {};
+
+// With an alert shown and the online log scrolled back, the strip and every
+// control that the window has beside its frames' own stand clear of the frames'
+// controls and of the panels' labels, and show their whole text.
+TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
+    Form1& f = ventana();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.disponerPara(GetParam().tamano);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(f.size(), GetParam().tamano);
+    // Every lasting alert at once, as the road joins them.
+    f.aviso().ponerTexto(QStringLiteral(
+        "Cola local no disponible desde 14:27:13 (no se puede escribir en /var/lib/corvane/cola)"
+        "   |   Base de datos no disponible: 12 eventos pendientes desde 14:20:05   |   "
+        "Receptor sin informes desde 14:10:00 (más de 15 minutos)"));
+    for (int i = 0; i < 300; ++i) f.text1().anteponer(QStringLiteral("linea %1\r\n").arg(i));
+    auto* registro = control<QPlainTextEdit>(&f, "Text1");
+    ASSERT_TRUE(esperar_que([&] { return registro->verticalScrollBar()->maximum() > 20; }));
+    registro->verticalScrollBar()->setValue(20);
+    f.text1().anteponer(QStringLiteral("nueva\r\n"));
+    auto* nuevas = control<QPushButton>(&f, "NuevasText1");
+    ASSERT_TRUE(esperar_que([&] { return nuevas->isVisible(); }));
+    auto* alarmas = control<QPushButton>(&f, "Command5");
+    alarmas->setText(QStringLiteral("Alarmas (99)"));
+    QCoreApplication::processEvents();
+
+    const char* delMarco[] = {"Frame1",   "vsElastic1", "Combo1_0", "Combo1_1", "Command4",
+                              "Command1", "Text4",      "Frame2",   "Command2", "Text1",
+                              "Frame3",   "vsElastic2", "Text3",    "Combo2_1", "DTPicker1",
+                              "Command3", "Text2"};
+    struct Ocupado {
+        std::string nombre;
+        const QWidget* control;
+        QRect rect;
+        bool etiqueta;
+    };
+    std::vector<Ocupado> ocupado;
+    for (const char* nombre : delMarco) {
+        auto* w = control<QWidget>(&f, nombre);
+        ocupado.push_back({nombre, w, en_ventana(w, &f), false});
+        // The labels that the panels draw left of their controls.
+        if (auto* panel = qobject_cast<PanelEtiquetado*>(w->parentWidget())) {
+            const QRect r = panel->rectEtiqueta(w);
+            if (!r.isEmpty())
+                ocupado.push_back({std::string(nombre) + " (etiqueta)", w,
+                                   r.translated(panel->mapTo(&f, QPoint(0, 0))), true});
+        }
+    }
+    for (const char* nuestro : {"Franja", "Aviso", "Command5", "NuevasText1", "Command6"}) {
+        auto* w = control<QWidget>(&f, nuestro);
+        ASSERT_TRUE(w->isVisible()) << nuestro;
+        const QRect r = en_ventana(w, &f);
+        EXPECT_TRUE(f.rect().contains(r)) << nuestro;
+        for (const Ocupado& o : ocupado) {
+            // Inside a frame or a panel is not over it.
+            if (!o.etiqueta && o.control->isAncestorOf(w)) continue;
+            EXPECT_FALSE(r.intersects(o.rect)) << nuestro << " tapa " << o.nombre;
+        }
+    }
+
+    // The buttons' texts whole on one line; the alert's, wrapped, in its height.
+    for (const char* nombre : {"Command5", "NuevasText1", "Command6"}) {
+        auto* b = control<QPushButton>(&f, nombre);
+        EXPECT_LT(b->fontMetrics().horizontalAdvance(b->text()), b->width()) << nombre;
+    }
+    auto* aviso = control<QLabel>(&f, "Aviso");
+    EXPECT_TRUE(aviso->wordWrap());
+    EXPECT_LE(aviso->heightForWidth(aviso->width()), aviso->height());
+    const QRect texto =
+        aviso->fontMetrics().boundingRect(aviso->contentsRect(), Qt::TextWordWrap, aviso->text());
+    EXPECT_LE(texto.height(), aviso->contentsRect().height());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pantallas, DisposicionSinTapar,
+                         testing::Values(CasoPantalla{"De1024x768", {1024, 768}},
+                                         CasoPantalla{"De1920x1080", {1920, 1080}}),
+                         [](const auto& fila) { return std::string(fila.param.nombre); });
 
 TEST_F(VentanaReal, LasEtiquetasDelPanelVanALaIzquierdaYLaDeLaListaOcultaNoSeVe) {
     Form1& f = ventana();

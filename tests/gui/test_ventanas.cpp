@@ -2,6 +2,7 @@
 // clearing of the online log, opening and closing the online account window,
 // closing everything, the port button's failure message, fonts and focus order.
 
+#include <QCalendarWidget>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
@@ -9,12 +10,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QToolButton>
 #include <QWindow>
 
 #include "apoyo_gui.h"
 #include "reception/manejador.h"
 #include "ui/cajas_ventana.h"
 #include "ui/form2.h"
+#include "ui/idioma.h"
 #include "ui/panel_etiquetado.h"
 
 using namespace corvane;
@@ -152,6 +156,54 @@ TEST_F(Ventanas, FuentesYColores) {
     EXPECT_EQ(visto, esperado);
     for (const char* nombre : {"Frame1", "Frame2", "Frame3", "vsElastic1", "vsElastic2"})
         EXPECT_EQ(control<QWidget>(&f, nombre)->focusPolicy(), Qt::NoFocus) << nombre;
+}
+
+// With the C locale (LANG=C) the windows still speak Spanish: the date picker's
+// calendar names the month in Spanish and Qt's own buttons are translated.
+TEST_F(Ventanas, ElCalendarioYLosDialogosEnCastellanoConLaLocalizacionC) {
+    QLocale::setDefault(QLocale::c());
+    ASSERT_TRUE(poner_espanol(*QCoreApplication::instance()));
+    Form1& f = ventana();
+    auto* fecha = control<QDateEdit>(&f, "DTPicker1");
+    QCalendarWidget* calendario = fecha->calendarWidget();
+    ASSERT_NE(calendario, nullptr);
+    calendario->setCurrentPage(2026, 12);
+    auto* mes = calendario->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+    ASSERT_NE(mes, nullptr);
+    EXPECT_EQ(mes->text(), QStringLiteral("diciembre"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancelar"));
+    EXPECT_EQ(QLocale().monthName(1), QStringLiteral("enero"));
+    QLocale::setDefault(QLocale::system());
+}
+
+// Scrolled back in the online log, a button over the frames tells how many lines
+// came since; it brings the view to the top, and goes.
+TEST_F(Ventanas, ElRegistroLeidoMasAbajoCuentaLasLineasNuevas) {
+    Form1& f = ventana();
+    f.show();
+    auto* registro = control<QPlainTextEdit>(&f, "Text1");
+    auto* nuevas = control<QPushButton>(&f, "NuevasText1");
+    for (int i = 0; i < 200; ++i) f.text1().anteponer(QStringLiteral("previa %1\r\n").arg(i));
+    ASSERT_TRUE(esperar_que([&] { return registro->verticalScrollBar()->maximum() > 10; }));
+    EXPECT_FALSE(nuevas->isVisible());
+    registro->verticalScrollBar()->setValue(10);
+    EXPECT_TRUE(nuevas->isVisible());
+    struct {
+        int llegan;
+        const char* texto;
+    } pasos[] = {{1, "1 línea nueva"}, {2, "3 líneas nuevas"}, {40, "43 líneas nuevas"}};
+    for (const auto& p : pasos) {
+        for (int i = 0; i < p.llegan; ++i) f.text1().anteponer(QStringLiteral("nueva\r\n"));
+        EXPECT_TRUE(esperar_que([&] { return nuevas->text() == QString::fromUtf8(p.texto); }))
+            << nuevas->text().toStdString();
+    }
+    nuevas->click();
+    EXPECT_EQ(registro->verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(nuevas->isVisible());
+    // Scrolling back again starts from none.
+    registro->verticalScrollBar()->setValue(5);
+    EXPECT_TRUE(nuevas->isVisible());
+    EXPECT_EQ(nuevas->text(), QStringLiteral("Volver arriba"));
 }
 
 TEST_F(Ventanas, LaCuentaDeLaConsultaFiltraTecleoYPegado) {
