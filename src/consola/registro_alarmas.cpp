@@ -193,6 +193,23 @@ std::size_t RegistroAlarmas::reconocerTodas() {
     return n;
 }
 
+std::size_t RegistroAlarmas::reconocerTodas(const std::vector<QString>& claves) {
+    std::vector<Alarma> elegidas;
+    std::deque<Alarma> quedan;
+    // Oldest first, as above.
+    for (auto it = pendientes_.rbegin(); it != pendientes_.rend(); ++it) {
+        const bool elegida = std::find(claves.begin(), claves.end(), it->fila.clave) != claves.end();
+        if (elegida)
+            elegidas.push_back(std::move(*it));
+        else
+            quedan.push_front(std::move(*it));
+    }
+    pendientes_ = std::move(quedan);
+    const std::size_t n = elegidas.size();
+    if (n > 0) reconocerYa(std::move(elegidas));
+    return n;
+}
+
 // Each alarm acknowledged now, by this workstation, by its key: a write that
 // waits never reaches an alarm received after it.
 void RegistroAlarmas::reconocerYa(std::vector<Alarma> alarmas) {

@@ -63,6 +63,9 @@ public:
     bool reconocer(const QString& clave);
     // Acknowledges every unacknowledged alarm; returns how many.
     std::size_t reconocerTodas();
+    // Acknowledges the unacknowledged alarms among `claves` (those the operator
+    // was shown), and no other; returns how many.
+    std::size_t reconocerTodas(const std::vector<QString>& claves);
     // Logs what the drain loop met moving the writes that wait for the table
     // (once per outage); about once a second.
     void reintentar();

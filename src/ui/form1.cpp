@@ -111,6 +111,38 @@ QPlainTextEdit* registro(QWidget* padre, const char* nombre, const RectTwips& r)
 
 } // namespace
 
+// The alert strip as the road sees it: a text, shown only while not empty. The
+// windows' own lasting alert (a sound that cannot be heard) goes after the road's.
+class Form1::CajaAviso : public CajaTexto {
+public:
+    explicit CajaAviso(QLabel* etiqueta) : etiqueta_(etiqueta) {}
+    QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
+    void ponerTexto(const QString& texto) override {
+        delCamino_ = texto;
+        mostrar();
+    }
+    void ponerPropio(const QString& texto) {
+        propio_ = texto;
+        mostrar();
+    }
+
+private:
+    void mostrar() {
+        QStringList partes;
+        for (const QString* p : {&delCamino_, &propio_})
+            if (!p->isEmpty()) partes << *p;
+        const QString texto = partes.join(QStringLiteral("   |   "));
+        if (!etiqueta_ || etiqueta_->text() == texto) return;
+        etiqueta_->setText(texto);
+        etiqueta_->setVisible(!texto.isEmpty());
+        if (!texto.isEmpty()) etiqueta_->raise();
+    }
+
+    QPointer<QLabel> etiqueta_;
+    QString delCamino_;
+    QString propio_;
+};
+
 Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
              PuertoSerie& MSComm1, QString puerto, CajaMensajes* mensajes, QWidget* parent)
     : QWidget(parent), estado_(estado), reloj_(reloj), manejador_(manejador), MSComm1_(MSComm1),
@@ -125,9 +157,14 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
     alarmas_ = std::make_unique<VentanaAlarmas>(
-        estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto);
+        estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto,
+        mensajes_);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
             [this](int n) { contar_alarmas(*command5_, n); });
+    connect(alarmas_.get(), &VentanaAlarmas::estado, this,
+            [this](const QString& t) { cajaText4_->ponerTexto(t); });
+    connect(alarmas_.get(), &VentanaAlarmas::sinSonido, this,
+            [this](const QString& t) { cajaAviso_->ponerPropio(t); });
     contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
@@ -139,22 +176,6 @@ Form1::~Form1() {
     // The online account window is a window of its own; it goes with this one.
     delete form2_.data();
 }
-
-// The alert strip as the road sees it: a text, shown only while not empty.
-class Form1::CajaAviso : public CajaTexto {
-public:
-    explicit CajaAviso(QLabel* etiqueta) : etiqueta_(etiqueta) {}
-    QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
-    void ponerTexto(const QString& texto) override {
-        if (!etiqueta_ || etiqueta_->text() == texto) return;
-        etiqueta_->setText(texto);
-        etiqueta_->setVisible(!texto.isEmpty());
-        if (!texto.isEmpty()) etiqueta_->raise();
-    }
-
-private:
-    QPointer<QLabel> etiqueta_;
-};
 
 void Form1::construir() {
     aviso_ = new QLabel(this);
