@@ -428,10 +428,13 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
     EXPECT_FALSE(puestos[0].sirena.sonando);
     EXPECT_FALSE(puestos[1].sirena.sonando);
 
-    // A panic alarm acknowledged on the receiving workstation alone.
+    // A panic alarm acknowledged on the receiving workstation alone, confirmed.
     puestos[0].ventana->manejador().recibir(paquete_de_evento('1', "120", "0555"));
     ASSERT_TRUE(esperar_que([&] { return filas(b).size() == 2 && puestos[1].sirena.sonando; }, 10000));
+    mensajes.respuesta = true;
     QTest::mouseClick(control<QPushButton>(&a, "Command1_1"), Qt::LeftButton);
+    ASSERT_EQ(mensajes.preguntas.size(), 1U);
+    EXPECT_EQ(mensajes.preguntas[0].texto, QStringLiteral("¿Reconocer las 1 alarmas listadas?"));
     EXPECT_TRUE(esperar_que([&] { return !puestos[1].sirena.sonando; }, 10000));
     EXPECT_EQ(filas(b).front().front(), QStringLiteral("Reconocida 14:30:05 por puesto-1"));
     EXPECT_EQ(control<QPushButton>(puestos[1].ventana.get(), "Command5")->text(), QStringLiteral("Alarmas"));
