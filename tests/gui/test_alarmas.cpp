@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -365,6 +367,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Guardada{"MayorQueLaPantalla", QRect(0, 0, 5000, 4000), false},
                     Guardada{"MenorQueElMinimo", QRect(10, 10, 50, 40), false}),
     [](const testing::TestParamInfo<Guardada>& i) { return std::string(i.param.nombre); });
+
+// The sound of the console says it cannot be heard exactly when the system has
+// no audio output.
+TEST(SirenaDelSistema, DiceSiNoHayDispositivo) {
+    const SirenaQt sirena;
+    EXPECT_EQ(sirena.falla(), QMediaDevices::audioOutputs().isEmpty() ? kSinDispositivoAudio : QString());
+}
 
 // Two workstations on one central server: an alarm stored by the receiving one
 // is listed by the other, in front, with its sound; both acknowledge it at once
