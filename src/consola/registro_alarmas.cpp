@@ -188,7 +188,8 @@ std::size_t RegistroAlarmas::reconocerTodas(const std::vector<QString>& claves) 
     std::deque<Alarma> quedan;
     // Oldest first, so that the newest stay when the list of acknowledged ones is full.
     for (auto it = pendientes_.rbegin(); it != pendientes_.rend(); ++it) {
-        const bool elegida = std::find(claves.begin(), claves.end(), it->fila.clave) != claves.end();
+        const bool elegida =
+            std::find(claves.begin(), claves.end(), it->fila.clave) != claves.end();
         if (elegida)
             elegidas.push_back(std::move(*it));
         else

@@ -157,8 +157,8 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
     alarmas_ = std::make_unique<VentanaAlarmas>(
-        estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto,
-        mensajes_);
+        estado_.bases, reloj_,
+        estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto, mensajes_);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
             [this](int n) { contar_alarmas(*command5_, n); });
     connect(alarmas_.get(), &VentanaAlarmas::estado, this,

@@ -49,7 +49,7 @@ void SirenaQt::tocar() {
         QObject::connect(efecto_.get(), &QSoundEffect::statusChanged, &repetir_, [this] {
             if (efecto_->status() == QSoundEffect::Error)
                 ponerFalla(QMediaDevices::audioOutputs().isEmpty() ? kSinDispositivoAudio
-                                                                    : kSonidoFallido);
+                                                                   : kSonidoFallido);
             else if (efecto_->status() == QSoundEffect::Ready && falla() == kSonidoFallido)
                 ponerFalla({});
         });

@@ -34,7 +34,8 @@ private:
     std::function<void(const QString&)> aviso_;
 };
 
-inline const QString kSinDispositivoAudio = QStringLiteral("Sin sonido: no hay dispositivo de audio");
+inline const QString kSinDispositivoAudio =
+    QStringLiteral("Sin sonido: no hay dispositivo de audio");
 inline const QString kSonidoFallido =
     QStringLiteral("Sin sonido: el sonido de alarma no se puede reproducir");
 

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -63,8 +63,10 @@ QSettings ajustes() {
 QRect dentro_de(QRect marco, const QRect& pantalla, const QSize& minimo) {
     marco.setWidth(std::max(std::min(marco.width(), pantalla.width()), minimo.width()));
     marco.setHeight(std::max(std::min(marco.height(), pantalla.height()), minimo.height()));
-    marco.moveLeft(std::max(std::min(marco.left(), pantalla.right() + 1 - marco.width()), pantalla.left()));
-    marco.moveTop(std::max(std::min(marco.top(), pantalla.bottom() + 1 - marco.height()), pantalla.top()));
+    marco.moveLeft(
+        std::max(std::min(marco.left(), pantalla.right() + 1 - marco.width()), pantalla.left()));
+    marco.moveTop(
+        std::max(std::min(marco.top(), pantalla.bottom() + 1 - marco.height()), pantalla.top()));
     return marco;
 }
 
@@ -226,7 +228,9 @@ bool VentanaAlarmas::restaurarGeometria() {
 
 void VentanaAlarmas::guardarGeometria() const {
     QRect r(pos(), size());
-    if (isMaximized() || isFullScreen()) r = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()), normalGeometry().size());
+    if (isMaximized() || isFullScreen())
+        r = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
+                  normalGeometry().size());
     ajustes().setValue(kClaveGeometriaAlarmas, r);
 }
 
@@ -235,7 +239,8 @@ void VentanaAlarmas::colocarPrimeraVez() {
     // the port controls, the search button and the top of the online log stay in
     // sight.
     resize(minimumSize());
-    const QRect zona = (screen() != nullptr ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const QRect zona =
+        (screen() != nullptr ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
     QRect marco = frameGeometry();
     marco.moveBottomRight(zona.bottomRight());
     move(marco.topLeft());
@@ -257,7 +262,8 @@ void VentanaAlarmas::ponerSirena(Sirena* sirena) {
         sirena_->callar();
     }
     sirena_ = sirena;
-    if (sirena_ != nullptr) sirena_->alCambiarFalla([this](const QString& f) { mostrarFallaSonido(f); });
+    if (sirena_ != nullptr)
+        sirena_->alCambiarFalla([this](const QString& f) { mostrarFallaSonido(f); });
     mostrarFallaSonido(sirena_ != nullptr ? sirena_->falla() : QString());
     if (sirena_ != nullptr && !registro_.pendientes().empty()) sirena_->sonar();
 }
@@ -385,7 +391,8 @@ void VentanaAlarmas::Command1_Click(int indice) {
 void VentanaAlarmas::reconocerSeleccionada() {
     const QString clave = seleccionada();
     const auto& p = registro_.pendientes();
-    const auto it = std::find_if(p.begin(), p.end(), [&](const Alarma& a) { return a.fila.clave == clave; });
+    const auto it =
+        std::find_if(p.begin(), p.end(), [&](const Alarma& a) { return a.fila.clave == clave; });
     if (clave.isEmpty() || it == p.end()) return;
     const QString dicho = QStringLiteral("Alarma reconocida: abonado %1, %2, %3")
                               .arg(it->fila.abonado, it->descripcion,
@@ -406,8 +413,9 @@ void VentanaAlarmas::reconocerListadas() {
     if (listadas.empty()) return;
     // Alarms may arrive while the question is open: they are not among those the
     // operator agreed to.
-    if (!mensajes_->preguntar(QStringLiteral("¿Reconocer las %1 alarmas listadas?").arg(listadas.size()),
-                              kTituloMensajes))
+    if (!mensajes_->preguntar(
+            QStringLiteral("¿Reconocer las %1 alarmas listadas?").arg(listadas.size()),
+            kTituloMensajes))
         return;
     const Lugar antes = lugar();
     const std::size_t hechas = registro_.reconocerTodas(listadas);
@@ -415,12 +423,14 @@ void VentanaAlarmas::reconocerListadas() {
     mostrarTodas(antes);
     avisar();
     Q_EMIT estado(QStringLiteral("Alarmas reconocidas: %1").arg(hechas));
-    const auto nuevas = std::count_if(registro_.pendientes().begin(), registro_.pendientes().end(), [&](const Alarma& a) {
-        return std::find(listadas.begin(), listadas.end(), a.fila.clave) == listadas.end();
-    });
+    const auto nuevas = std::count_if(
+        registro_.pendientes().begin(), registro_.pendientes().end(), [&](const Alarma& a) {
+            return std::find(listadas.begin(), listadas.end(), a.fila.clave) == listadas.end();
+        });
     if (nuevas > 0)
         mensajes_->mostrar(
-            QStringLiteral("Llegaron %1 alarmas nuevas mientras tanto: siguen sin reconocer").arg(nuevas),
+            QStringLiteral("Llegaron %1 alarmas nuevas mientras tanto: siguen sin reconocer")
+                .arg(nuevas),
             kTituloMensajes, IconoMensaje::Exclamacion);
 }
 

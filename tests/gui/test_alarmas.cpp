@@ -3,10 +3,10 @@
 // they are stored with their moment and workstation and the sound stops; those
 // left unacknowledged are listed again at the next start.
 
+#include <QAudioDevice>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QPushButton>
 #include <QScreen>
@@ -66,7 +66,8 @@ QStringList historial(ConjuntoBases& bases) {
 void llegan(Form1& f, int desde, int cuantas) {
     QByteArray paquetes;
     for (int i = 0; i < cuantas; ++i)
-        paquetes += paquete_de_evento('1', "130", QByteArray::number(desde + i).rightJustified(4, '0').constData());
+        paquetes += paquete_de_evento(
+            '1', "130", QByteArray::number(desde + i).rightJustified(4, '0').constData());
     f.manejador().recibir(paquetes);
 }
 
@@ -100,7 +101,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     // No audio device: said in the alarm window and on the main window's alert
     // strip while it lasts.
     sirena.faltar(kSinDispositivoAudio);
-    EXPECT_EQ(control<QLabel>(&v, "SinSonido")->text(), QStringLiteral("Sin sonido: no hay dispositivo de audio"));
+    EXPECT_EQ(control<QLabel>(&v, "SinSonido")->text(),
+              QStringLiteral("Sin sonido: no hay dispositivo de audio"));
     EXPECT_TRUE(control<QLabel>(&v, "SinSonido")->isVisibleTo(&v));
     EXPECT_EQ(f.aviso().texto(), kSinDispositivoAudio);
     sirena.faltar({});
@@ -134,7 +136,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     QStringList fuegoReconocido = fuego;
     fuegoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
     EXPECT_EQ(filas(v), (std::vector<QStringList>{panico, fuegoReconocido}));
-    EXPECT_EQ(f.text4().texto(), QStringLiteral("Alarma reconocida: abonado 0777, Incendio, 14:27:13"));
+    EXPECT_EQ(f.text4().texto(),
+              QStringLiteral("Alarma reconocida: abonado 0777, Incendio, 14:27:13"));
     EXPECT_TRUE(sirena.sonando);
     EXPECT_EQ(boton->text(), QStringLiteral("Alarmas (1)"));
     EXPECT_EQ(historial(estado.bases),
@@ -205,8 +208,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
 // status line.
 struct Llegada {
     const char* nombre;
-    int antes;        // alarms listed when the operator selects
-    int seleccionada; // its row
+    int antes;               // alarms listed when the operator selects
+    int seleccionada;        // its row
     std::vector<int> tandas; // receptions after that, with their alarms
 };
 
@@ -230,7 +233,8 @@ TEST_P(SeleccionPorClave, SigueEnLaAlarmaElegida) {
         EXPECT_EQ(seleccion(v), elegida);
     }
     QTest::mouseClick(control<QPushButton>(&v, "Command1_0"), Qt::LeftButton);
-    EXPECT_EQ(f.text4().texto(), QStringLiteral("Alarma reconocida: abonado %1, Robo, 14:27:13").arg(cuenta));
+    EXPECT_EQ(f.text4().texto(),
+              QStringLiteral("Alarma reconocida: abonado %1, Robo, 14:27:13").arg(cuenta));
     const auto& reconocidas = v.registro().reconocidas();
     ASSERT_EQ(reconocidas.size(), 1U);
     EXPECT_EQ(reconocidas.front().fila.clave, elegida.first);
@@ -275,8 +279,11 @@ TEST_P(ReconocerTodas, SoloLasListadasYConfirmadas) {
     EXPECT_EQ(sinReconocer, esperadas);
     QStringList guardadas;
     for (int i = 301; i <= 303; ++i)
-        guardadas << QStringLiteral("0%1|%2").arg(i).arg(caso.respuesta ? QStringLiteral("2026-12-06 14:27:13|") + QSysInfo::machineHostName() : QStringLiteral("|"));
-    for (int i = 1; i <= caso.llegadasDurante; ++i) guardadas << QStringLiteral("0%1||").arg(900 + i);
+        guardadas << QStringLiteral("0%1|%2").arg(i).arg(
+            caso.respuesta ? QStringLiteral("2026-12-06 14:27:13|") + QSysInfo::machineHostName()
+                           : QStringLiteral("|"));
+    for (int i = 1; i <= caso.llegadasDurante; ++i)
+        guardadas << QStringLiteral("0%1||").arg(900 + i);
     EXPECT_EQ(historial(estado.bases), guardadas);
     if (caso.aviso == nullptr) {
         EXPECT_TRUE(mensajes.mensajes.empty());
@@ -286,15 +293,19 @@ TEST_P(ReconocerTodas, SoloLasListadasYConfirmadas) {
         EXPECT_EQ(mensajes.mensajes[0].titulo, QStringLiteral("Brisca"));
     }
     EXPECT_EQ(control<QPushButton>(&f, "Command5")->text(),
-              esperadas.isEmpty() ? QStringLiteral("Alarmas") : QStringLiteral("Alarmas (%1)").arg(esperadas.size()));
+              esperadas.isEmpty() ? QStringLiteral("Alarmas")
+                                  : QStringLiteral("Alarmas (%1)").arg(esperadas.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Alarmas, ReconocerTodas,
-    testing::Values(CasoTodas{"No", false, 0, nullptr}, CasoTodas{"NoConUnaNueva", false, 1, nullptr},
+    testing::Values(CasoTodas{"No", false, 0, nullptr},
+                    CasoTodas{"NoConUnaNueva", false, 1, nullptr},
                     CasoTodas{"Si", true, 0, nullptr},
-                    CasoTodas{"SiConUnaNueva", true, 1, "Llegaron 1 alarmas nuevas mientras tanto: siguen sin reconocer"},
-                    CasoTodas{"SiConDosNuevas", true, 2, "Llegaron 2 alarmas nuevas mientras tanto: siguen sin reconocer"}),
+                    CasoTodas{"SiConUnaNueva", true, 1,
+                              "Llegaron 1 alarmas nuevas mientras tanto: siguen sin reconocer"},
+                    CasoTodas{"SiConDosNuevas", true, 2,
+                              "Llegaron 2 alarmas nuevas mientras tanto: siguen sin reconocer"}),
     [](const testing::TestParamInfo<CasoTodas>& i) { return std::string(i.param.nombre); });
 
 // The first time the window stands in the lower right corner of the work area at
@@ -309,13 +320,16 @@ TEST_F(VentanaDeAlarmas, PrimeraVezAbajoALaDerechaYLuegoDondeQuedo) {
     llegan(f, 444, 1);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
     const QRect zona = v.screen()->availableGeometry();
-    EXPECT_TRUE(zona.contains(v.frameGeometry())) << v.frameGeometry().x() << "," << v.frameGeometry().y();
+    EXPECT_TRUE(zona.contains(v.frameGeometry()))
+        << v.frameGeometry().x() << "," << v.frameGeometry().y();
     EXPECT_EQ(v.size(), v.minimumSize());
     EXPECT_EQ(v.frameGeometry().bottomRight(), zona.bottomRight());
     for (const char* nombre : {"vsElastic1", "Command3", "Command5"})
-        EXPECT_FALSE(v.frameGeometry().intersects(en_pantalla(control<QWidget>(&f, nombre)))) << nombre;
+        EXPECT_FALSE(v.frameGeometry().intersects(en_pantalla(control<QWidget>(&f, nombre))))
+            << nombre;
     const auto* log = control<QWidget>(&f, "Text1");
-    const QRect cimaLog(log->mapToGlobal(QPoint(0, 0)), QSize(log->width(), 5 * log->fontMetrics().height()));
+    const QRect cimaLog(log->mapToGlobal(QPoint(0, 0)),
+                        QSize(log->width(), 5 * log->fontMetrics().height()));
     EXPECT_FALSE(v.frameGeometry().intersects(cimaLog));
 
     const QPoint sitio = zona.topLeft() + QPoint(50, 60);
@@ -344,7 +358,8 @@ class GeometriaGuardada : public ConVentana, public testing::WithParamInterface<
 
 TEST_P(GeometriaGuardada, EnLaPantalla) {
     const Guardada& caso = GetParam();
-    QSettings(QStringLiteral("corvane"), QStringLiteral("corvane")).setValue(kClaveGeometriaAlarmas, caso.rect);
+    QSettings(QStringLiteral("corvane"), QStringLiteral("corvane"))
+        .setValue(kClaveGeometriaAlarmas, caso.rect);
     ventana();
     VentanaAlarmas v(estado.bases, reloj, QStringLiteral("puesto"), &mensajes);
     v.show();
@@ -372,7 +387,8 @@ INSTANTIATE_TEST_SUITE_P(
 // no audio output.
 TEST(SirenaDelSistema, DiceSiNoHayDispositivo) {
     const SirenaQt sirena;
-    EXPECT_EQ(sirena.falla(), QMediaDevices::audioOutputs().isEmpty() ? kSinDispositivoAudio : QString());
+    EXPECT_EQ(sirena.falla(),
+              QMediaDevices::audioOutputs().isEmpty() ? kSinDispositivoAudio : QString());
 }
 
 // Two workstations on one central server: an alarm stored by the receiving one
