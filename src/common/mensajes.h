@@ -14,6 +14,12 @@ class CajaMensajes {
 public:
     virtual ~CajaMensajes() = default;
     virtual void mostrar(const QString& texto, const QString& titulo, IconoMensaje icono) = 0;
+    // A yes/no question; true: yes. Where nobody can answer, no.
+    virtual bool preguntar(const QString& texto, const QString& titulo) {
+        static_cast<void>(texto);
+        static_cast<void>(titulo);
+        return false;
+    }
 };
 
 } // namespace corvane

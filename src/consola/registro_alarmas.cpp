@@ -183,13 +183,21 @@ bool RegistroAlarmas::reconocer(const QString& clave) {
     return true;
 }
 
-std::size_t RegistroAlarmas::reconocerTodas() {
+std::size_t RegistroAlarmas::reconocerTodas(const std::vector<QString>& claves) {
+    std::vector<Alarma> elegidas;
+    std::deque<Alarma> quedan;
     // Oldest first, so that the newest stay when the list of acknowledged ones is full.
-    std::vector<Alarma> todas(std::make_move_iterator(pendientes_.rbegin()),
-                              std::make_move_iterator(pendientes_.rend()));
-    pendientes_.clear();
-    const std::size_t n = todas.size();
-    if (n > 0) reconocerYa(std::move(todas));
+    for (auto it = pendientes_.rbegin(); it != pendientes_.rend(); ++it) {
+        const bool elegida =
+            std::find(claves.begin(), claves.end(), it->fila.clave) != claves.end();
+        if (elegida)
+            elegidas.push_back(std::move(*it));
+        else
+            quedan.push_front(std::move(*it));
+    }
+    pendientes_ = std::move(quedan);
+    const std::size_t n = elegidas.size();
+    if (n > 0) reconocerYa(std::move(elegidas));
     return n;
 }
 

@@ -61,8 +61,9 @@ public:
     // Acknowledges the listed alarm `clave` now, by this workstation; false when
     // no unacknowledged alarm has that key.
     bool reconocer(const QString& clave);
-    // Acknowledges every unacknowledged alarm; returns how many.
-    std::size_t reconocerTodas();
+    // Acknowledges the unacknowledged alarms among `claves` (those the operator
+    // was shown), and no other; returns how many.
+    std::size_t reconocerTodas(const std::vector<QString>& claves);
     // Logs what the drain loop met moving the writes that wait for the table
     // (once per outage); about once a second.
     void reintentar();

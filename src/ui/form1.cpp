@@ -115,6 +115,44 @@ QPlainTextEdit* registro(QWidget* padre, const char* nombre, const RectTwips& r)
 
 } // namespace
 
+// The alert strip as the road sees it: a text, shown only while not empty. The
+// windows' own lasting alert (a sound that cannot be heard) goes after the road's.
+// The alert strip as the road sees it: the road's text and the windows' own
+// (no sound), shown only while not empty; the strip fits it to its room after
+// each change.
+class Form1::CajaAviso : public CajaTexto {
+public:
+    CajaAviso(QLabel* etiqueta, std::function<void()> ajustar)
+        : etiqueta_(etiqueta), ajustar_(std::move(ajustar)) {}
+    QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
+    void ponerTexto(const QString& texto) override {
+        delCamino_ = texto;
+        mostrar();
+    }
+    void ponerPropio(const QString& texto) {
+        propio_ = texto;
+        mostrar();
+    }
+
+private:
+    void mostrar() {
+        QStringList partes;
+        for (const QString* p : {&delCamino_, &propio_})
+            if (!p->isEmpty()) partes << *p;
+        const QString texto = partes.join(QStringLiteral("   |   "));
+        if (!etiqueta_ || etiqueta_->text() == texto) return;
+        etiqueta_->setText(texto);
+        etiqueta_->setToolTip(texto);
+        etiqueta_->setVisible(!texto.isEmpty());
+        ajustar_();
+    }
+
+    QPointer<QLabel> etiqueta_;
+    std::function<void()> ajustar_;
+    QString delCamino_;
+    QString propio_;
+};
+
 Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
              PuertoSerie& MSComm1, QString puerto, CajaMensajes* mensajes, QWidget* parent)
     : QWidget(parent), estado_(estado), reloj_(reloj), manejador_(manejador), MSComm1_(MSComm1),
@@ -130,11 +168,16 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_, [this] { colocarFranja(); });
     cajaText1_->ponerAvisoAtras([this](bool atras, int nuevas) { mostrarNuevas(atras, nuevas); });
     alarmas_ = std::make_unique<VentanaAlarmas>(
-        estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto);
+        estado_.bases, reloj_,
+        estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto, mensajes_);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this, [this](int n) {
         contar_alarmas(*command5_, n);
         colocarFranja();
     });
+    connect(alarmas_.get(), &VentanaAlarmas::estado, this,
+            [this](const QString& t) { cajaText4_->ponerTexto(t); });
+    connect(alarmas_.get(), &VentanaAlarmas::sinSonido, this,
+            [this](const QString& t) { cajaAviso_->ponerPropio(t); });
     contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
@@ -146,26 +189,6 @@ Form1::~Form1() {
     // The online account window is a window of its own; it goes with this one.
     delete form2_.data();
 }
-
-// The alert strip as the road sees it: a text, shown only while not empty; the
-// strip fits it to its room after each change.
-class Form1::CajaAviso : public CajaTexto {
-public:
-    CajaAviso(QLabel* etiqueta, std::function<void()> ajustar)
-        : etiqueta_(etiqueta), ajustar_(std::move(ajustar)) {}
-    QString texto() const override { return etiqueta_ ? etiqueta_->text() : QString(); }
-    void ponerTexto(const QString& texto) override {
-        if (!etiqueta_ || etiqueta_->text() == texto) return;
-        etiqueta_->setText(texto);
-        etiqueta_->setToolTip(texto);
-        etiqueta_->setVisible(!texto.isEmpty());
-        ajustar_();
-    }
-
-private:
-    QPointer<QLabel> etiqueta_;
-    std::function<void()> ajustar_;
-};
 
 void Form1::construir() {
     franja_ = new QWidget(this);

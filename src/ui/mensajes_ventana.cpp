@@ -1,6 +1,7 @@
 #include "ui/mensajes_ventana.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace corvane {
 
@@ -9,6 +10,14 @@ void MensajesVentana::mostrar(const QString& texto, const QString& titulo, Icono
                                                         : QMessageBox::Information,
                      titulo, texto, QMessageBox::Ok, padre_);
     caja.exec();
+}
+
+bool MensajesVentana::preguntar(const QString& texto, const QString& titulo) {
+    QMessageBox caja(QMessageBox::Question, titulo, texto, QMessageBox::NoButton, padre_);
+    QPushButton* si = caja.addButton(QStringLiteral("Sí"), QMessageBox::YesRole);
+    caja.setDefaultButton(caja.addButton(QStringLiteral("No"), QMessageBox::NoRole));
+    caja.exec();
+    return caja.clickedButton() == si;
 }
 
 } // namespace corvane

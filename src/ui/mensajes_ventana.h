@@ -13,6 +13,8 @@ public:
     // Boxes are centred on `padre`.
     explicit MensajesVentana(QWidget* padre = nullptr) : padre_(padre) {}
     void mostrar(const QString& texto, const QString& titulo, IconoMensaje icono) override;
+    // "Sí" / "No", "No" by default.
+    bool preguntar(const QString& texto, const QString& titulo) override;
 
 private:
     QPointer<QWidget> padre_;

@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
 #include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <iterator>
 
 #include "ui/disposicion.h"
@@ -21,16 +25,17 @@ namespace {
 
 const QString kTitulo = QStringLiteral("Alarmas");
 
-// The list's columns and their widths in twips; the description takes the rest.
-struct ColumnaLista {
-    const char16_t* titulo;
-    float ancho;
+// The list's columns; each as wide as its contents.
+constexpr const char16_t* kColumnas[] = {
+    u"Estado", u"Cuenta", u"Descripción", u"Zona", u"Partición", u"Origen", u"Recibida",
 };
-constexpr ColumnaLista kColumnas[] = {
-    {u"Estado", 2400},    {u"Cuenta", 900},  {u"Descripción", 0}, {u"Zona", 800},
-    {u"Partición", 1150}, {u"Origen", 2000}, {u"Recibida", 2700},
-};
-constexpr int kColumnaDescripcion = 2;
+
+// The strip that says the sound cannot be heard, over the list; in twips.
+constexpr float kAltoFranjaSonido = 300;
+constexpr float kSeparacion = 60;
+
+// A first placement whose frame the window manager sizes late is checked again.
+constexpr int kRevisarColocacionMs = 500;
 
 // Design place of the buttons until the layout puts them in their row.
 constexpr RectTwips kBoton{120, 0, 2895, 495};
@@ -44,9 +49,30 @@ QString origen_mostrado(const QString& origen) {
                                         : QStringLiteral("Repetidora ") + origen;
 }
 
-QString momento_mostrado(const QString& momento) {
+QString momento_mostrado(const QString& momento, const QString& formato = kFormatoListado) {
     const QDateTime m = QDateTime::fromString(momento, kFormatoMomento);
-    return m.isValid() ? m.toString(kFormatoListado) : momento;
+    return m.isValid() ? m.toString(formato) : momento;
+}
+
+QSettings ajustes() {
+    return QSettings(QStringLiteral("corvane"), QStringLiteral("corvane"));
+}
+
+// `marco` moved (and cut down, not under `minimo`) so that it lies inside
+// `pantalla`; the top left corner wins, so the title bar stays reachable.
+QRect dentro_de(QRect marco, const QRect& pantalla, const QSize& minimo) {
+    marco.setWidth(std::max(std::min(marco.width(), pantalla.width()), minimo.width()));
+    marco.setHeight(std::max(std::min(marco.height(), pantalla.height()), minimo.height()));
+    marco.moveLeft(
+        std::max(std::min(marco.left(), pantalla.right() + 1 - marco.width()), pantalla.left()));
+    marco.moveTop(
+        std::max(std::min(marco.top(), pantalla.bottom() + 1 - marco.height()), pantalla.top()));
+    return marco;
+}
+
+QScreen* pantalla_de(const QRect& marco) {
+    QScreen* s = QGuiApplication::screenAt(marco.center());
+    return s != nullptr ? s : QGuiApplication::primaryScreen();
 }
 
 } // namespace
@@ -62,8 +88,9 @@ void contar_alarmas(QPushButton& boton, int sinReconocer) {
 }
 
 VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
-                               QWidget* parent)
-    : QWidget(parent, Qt::Window), registro_(bases, reloj, puesto) {
+                               CajaMensajes* mensajes, QWidget* parent)
+    : QWidget(parent, Qt::Window), registro_(bases, reloj, puesto), mensajesPropios_(this),
+      mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
     setObjectName(QStringLiteral("Alarmas"));
     setWindowTitle(kTitulo);
     pintar_fondo(this, kGrisFondo);
@@ -78,15 +105,33 @@ VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const Q
         // Writes the table refuses are told in the title while they wait.
         const QString aviso = registro_.aviso();
         setWindowTitle(aviso.isEmpty() ? kTitulo : kTitulo + QStringLiteral(" — ") + aviso);
+        // Attention again once the operator went to another window.
+        if (!registro_.pendientes().empty() && isVisible() && !isActiveWindow())
+            QApplication::alert(this, 0);
     });
     reintento->start();
 }
 
 VentanaAlarmas::~VentanaAlarmas() {
-    if (sirena_ != nullptr) sirena_->callar();
+    if (isVisible()) guardarGeometria();
+    if (sirena_ != nullptr) {
+        sirena_->alCambiarFalla({});
+        sirena_->callar();
+    }
 }
 
 void VentanaAlarmas::construir() {
+    sonido_ = new QLabel(this);
+    sonido_->setObjectName(QStringLiteral("SinSonido"));
+    sonido_->setFont(fuente_consola(true));
+    sonido_->setAutoFillBackground(true);
+    QPalette paleta = sonido_->palette();
+    paleta.setColor(QPalette::Window, kRojoAlerta);
+    paleta.setColor(QPalette::WindowText, Qt::white);
+    sonido_->setPalette(paleta);
+    sonido_->setIndent(6);
+    sonido_->hide();
+
     lista_ = new QTreeWidget(this);
     lista_->setObjectName(QStringLiteral("Lista"));
     lista_->setFont(fuente_consola(false));
@@ -96,9 +141,11 @@ void VentanaAlarmas::construir() {
     lista_->setAllColumnsShowFocus(true);
     lista_->setSelectionMode(QAbstractItemView::SingleSelection);
     lista_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // In pixels, so that a row inserted above moves the view by its own height.
+    lista_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     caja_blanca(lista_);
     QStringList titulos;
-    for (const ColumnaLista& c : kColumnas) titulos << QString::fromUtf16(c.titulo);
+    for (const char16_t* c : kColumnas) titulos << QString::fromUtf16(c);
     lista_->setHeaderLabels(titulos);
 
     const QString titulosBotones[2] = {QStringLiteral("Reconocer"),
@@ -116,45 +163,117 @@ void VentanaAlarmas::construir() {
 }
 
 void VentanaAlarmas::Form_Load() {
-    const int dx = logicalDpiX();
-    const int dy = logicalDpiY();
+    setMinimumSize(twips_a_px(kAnchoMinimoAlarmas, logicalDpiX()),
+                   twips_a_px(kAltoMinimoAlarmas, logicalDpiY()));
+    resize(minimumSize());
+    // Every column as wide as what it holds (an acknowledgement by another
+    // workstation names it); the last one takes what is left.
+    lista_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    lista_->header()->setStretchLastSection(true);
+    restaurada_ = restaurarGeometria();
+    disponer();
+
+    registro_.cargar();
+    mostrarTodas({});
+    // Alarms left from before come to the front once the main window is up.
+    if (!registro_.pendientes().empty()) QTimer::singleShot(0, this, [this] { traerAlFrente(); });
+}
+
+void VentanaAlarmas::disponer() {
     MedidasAlarmas m;
+    m.ancho = ancho_twips(this);
+    m.alto = alto_twips(this);
     m.altoBoton = alto_twips(command1_[0]);
-    const DisposicionAlarmas d = disponer_alarmas(m);
-    // The layout is computed once, here; the window keeps its size.
-    setFixedSize(twips_a_px(m.ancho, dx), twips_a_px(m.alto, dy));
+    DisposicionAlarmas d = disponer_alarmas(m);
+    if (!sonido_->isHidden()) {
+        colocar(sonido_, RectTwips{d.lista.left, d.lista.top, d.lista.width, kAltoFranjaSonido});
+        const float baja = kAltoFranjaSonido + kSeparacion;
+        d.lista.top += baja;
+        d.lista.height = std::max(0.0F, d.lista.height - baja);
+    }
     colocar(lista_, d.lista);
     colocar(command1_[0], d.reconocer);
     colocar(command1_[1], d.reconocerTodas);
-    for (int i = 0; i < static_cast<int>(std::size(kColumnas)); ++i) {
-        if (i == kColumnaDescripcion)
-            lista_->header()->setSectionResizeMode(i, QHeaderView::Stretch);
-        else
-            lista_->setColumnWidth(i, twips_a_px(kColumnas[i].ancho, dx));
-    }
-    lista_->header()->setStretchLastSection(false);
+}
 
-    registro_.cargar();
-    mostrarTodas();
-    // Alarms left from before come to the front once the main window is up.
-    if (!registro_.pendientes().empty()) QTimer::singleShot(0, this, [this] { traerAlFrente(); });
+void VentanaAlarmas::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    disponer();
 }
 
 void VentanaAlarmas::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (mostrada_) return;
     mostrada_ = true;
-    // The first time, in the top right corner of the work area, over the query
-    // frame, where it hides neither the online log nor the online account window.
+    if (!restaurada_) colocarPrimeraVez();
+    ajustarAPantalla();
+    // The frame the window manager adds is known only once it is mapped.
+    QTimer::singleShot(kRevisarColocacionMs, this, [this] { ajustarAPantalla(); });
+}
+
+void VentanaAlarmas::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (mostrada_ && !e->spontaneous()) guardarGeometria();
+}
+
+bool VentanaAlarmas::restaurarGeometria() {
+    const QRect guardada = ajustes().value(kClaveGeometriaAlarmas).toRect();
+    if (!guardada.isValid()) return false;
+    const QRect dentro =
+        dentro_de(guardada, pantalla_de(guardada)->availableGeometry(), minimumSize());
+    resize(dentro.size());
+    move(dentro.topLeft());
+    return true;
+}
+
+void VentanaAlarmas::guardarGeometria() const {
+    QRect r(pos(), size());
+    if (isMaximized() || isFullScreen())
+        r = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
+                  normalGeometry().size());
+    ajustes().setValue(kClaveGeometriaAlarmas, r);
+}
+
+void VentanaAlarmas::colocarPrimeraVez() {
+    // The lower right corner, where the main window has the query's result list:
+    // the port controls, the search button and the top of the online log stay in
+    // sight.
+    resize(minimumSize());
+    const QRect zona =
+        (screen() != nullptr ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
     QRect marco = frameGeometry();
-    marco.moveTopRight(screen()->availableGeometry().topRight());
+    marco.moveBottomRight(zona.bottomRight());
     move(marco.topLeft());
 }
 
+void VentanaAlarmas::ajustarAPantalla() {
+    const QRect marco = frameGeometry();
+    const QRect zona = pantalla_de(marco)->availableGeometry();
+    if (zona.contains(marco)) return;
+    const QSize borde = marco.size() - size();
+    const QRect dentro = dentro_de(marco, zona, minimumSize() + borde);
+    resize(dentro.size() - borde);
+    move(dentro.topLeft());
+}
+
 void VentanaAlarmas::ponerSirena(Sirena* sirena) {
-    if (sirena_ != nullptr && sirena_ != sirena) sirena_->callar();
+    if (sirena_ != nullptr && sirena_ != sirena) {
+        sirena_->alCambiarFalla({});
+        sirena_->callar();
+    }
     sirena_ = sirena;
+    if (sirena_ != nullptr)
+        sirena_->alCambiarFalla([this](const QString& f) { mostrarFallaSonido(f); });
+    mostrarFallaSonido(sirena_ != nullptr ? sirena_->falla() : QString());
     if (sirena_ != nullptr && !registro_.pendientes().empty()) sirena_->sonar();
+}
+
+void VentanaAlarmas::mostrarFallaSonido(const QString& falla) {
+    if (falla == sonido_->text() && falla.isEmpty() == sonido_->isHidden()) return;
+    sonido_->setText(falla);
+    sonido_->setVisible(!falla.isEmpty());
+    disponer();
+    Q_EMIT sinSonido(falla);
 }
 
 QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
@@ -182,23 +301,61 @@ QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     return item;
 }
 
-void VentanaAlarmas::mostrarTodas() {
+QString VentanaAlarmas::seleccionada() const {
+    const QTreeWidgetItem* item = lista_->currentItem();
+    return item != nullptr ? item->data(0, Qt::UserRole).toString() : QString();
+}
+
+QTreeWidgetItem* VentanaAlarmas::buscar(const QString& clave) const {
+    for (int i = 0; !clave.isEmpty() && i < lista_->topLevelItemCount(); ++i)
+        if (lista_->topLevelItem(i)->data(0, Qt::UserRole).toString() == clave)
+            return lista_->topLevelItem(i);
+    return nullptr;
+}
+
+VentanaAlarmas::Lugar VentanaAlarmas::lugar() const {
+    Lugar l;
+    QTreeWidgetItem* item = lista_->currentItem();
+    if (item == nullptr) return l;
+    l.clave = item->data(0, Qt::UserRole).toString();
+    const QRect fila = lista_->visualItemRect(item);
+    if (fila.isValid() && lista_->viewport()->rect().intersects(fila)) l.arriba = fila.top();
+    return l;
+}
+
+void VentanaAlarmas::volverA(const Lugar& l) {
+    QTreeWidgetItem* item = buscar(l.clave);
+    // Nothing chosen, or no longer listed: the newest unacknowledged alarm is
+    // the one "Reconocer" acknowledges next.
+    if (item == nullptr) {
+        if (!registro_.pendientes().empty()) lista_->setCurrentItem(lista_->topLevelItem(0));
+        return;
+    }
+    lista_->setCurrentItem(item);
+    if (l.arriba < 0) return;
+    // The row stays under the pointer: the view moves by what was inserted above.
+    lista_->doItemsLayout();
+    QScrollBar* barra = lista_->verticalScrollBar();
+    barra->setValue(barra->value() + lista_->visualItemRect(item).top() - l.arriba);
+}
+
+void VentanaAlarmas::mostrarTodas(const Lugar& l) {
     QList<QTreeWidgetItem*> items;
     for (const Alarma& a : registro_.pendientes()) items << elemento(a);
     for (const Alarma& a : registro_.reconocidas()) items << elemento(a);
     lista_->clear();
     lista_->addTopLevelItems(items);
-    // The newest unacknowledged alarm is the one "Reconocer" acknowledges next.
-    if (!registro_.pendientes().empty()) lista_->setCurrentItem(lista_->topLevelItem(0));
+    volverA(l);
 }
 
 void VentanaAlarmas::recibir(const std::vector<FilaEvento>& filas) {
     const std::vector<Alarma> nuevas = registro_.recibir(filas);
     if (nuevas.empty()) return;
+    const Lugar antes = lugar();
     QList<QTreeWidgetItem*> items;
     for (const Alarma& a : nuevas) items << elemento(a);
     lista_->insertTopLevelItems(0, items);
-    if (lista_->currentItem() == nullptr) lista_->setCurrentItem(lista_->topLevelItem(0));
+    volverA(antes);
     // In front of the console's other windows; the keyboard stays where the
     // operator is typing, unless the console had it nowhere.
     traerAlFrente(QApplication::activeWindow() == nullptr);
@@ -215,38 +372,73 @@ void VentanaAlarmas::traerAlFrente(bool activar) {
         show();
     raise();
     if (activar) activateWindow();
+    if (!registro_.pendientes().empty()) QApplication::alert(this, 0);
 }
 
 void VentanaAlarmas::Command1_Click(int indice) {
     switch (indice) {
-    case 0: {
-        const QTreeWidgetItem* item = lista_->currentItem();
-        if (item == nullptr || !registro_.reconocer(item->data(0, Qt::UserRole).toString())) return;
-        break;
-    }
+    case 0:
+        reconocerSeleccionada();
+        return;
     case 1:
-        if (registro_.reconocerTodas() == 0) return;
-        break;
+        reconocerListadas();
+        return;
     default:
         return;
     }
+}
+
+void VentanaAlarmas::reconocerSeleccionada() {
+    const QString clave = seleccionada();
+    const auto& p = registro_.pendientes();
+    const auto it =
+        std::find_if(p.begin(), p.end(), [&](const Alarma& a) { return a.fila.clave == clave; });
+    if (clave.isEmpty() || it == p.end()) return;
+    const QString dicho = QStringLiteral("Alarma reconocida: abonado %1, %2, %3")
+                              .arg(it->fila.abonado, it->descripcion,
+                                   momento_mostrado(it->fila.recibida, kFormatoHora));
+    if (!registro_.reconocer(clave)) return;
     // On a central server another workstation may have acknowledged it first:
     // the table says whose acknowledgement stands.
     static_cast<void>(registro_.refrescar());
-    mostrarTodas();
+    // The next to acknowledge is the newest left.
+    mostrarTodas({});
+    Q_EMIT estado(dicho);
     avisar();
+}
+
+void VentanaAlarmas::reconocerListadas() {
+    std::vector<QString> listadas;
+    for (const Alarma& a : registro_.pendientes()) listadas.push_back(a.fila.clave);
+    if (listadas.empty()) return;
+    // Alarms may arrive while the question is open: they are not among those the
+    // operator agreed to.
+    if (!mensajes_->preguntar(
+            QStringLiteral("¿Reconocer las %1 alarmas listadas?").arg(listadas.size()),
+            kTituloMensajes))
+        return;
+    const Lugar antes = lugar();
+    const std::size_t hechas = registro_.reconocerTodas(listadas);
+    static_cast<void>(registro_.refrescar());
+    mostrarTodas(antes);
+    avisar();
+    Q_EMIT estado(QStringLiteral("Alarmas reconocidas: %1").arg(hechas));
+    const auto nuevas = std::count_if(
+        registro_.pendientes().begin(), registro_.pendientes().end(), [&](const Alarma& a) {
+            return std::find(listadas.begin(), listadas.end(), a.fila.clave) == listadas.end();
+        });
+    if (nuevas > 0)
+        mensajes_->mostrar(
+            QStringLiteral("Llegaron %1 alarmas nuevas mientras tanto: siguen sin reconocer")
+                .arg(nuevas),
+            kTituloMensajes, IconoMensaje::Exclamacion);
 }
 
 void VentanaAlarmas::refrescar() {
     const std::vector<Alarma> nuevas = registro_.refrescar();
     if (!registro_.compartido()) return;
-    const QString actual = lista_->currentItem() != nullptr ? lista_->currentItem()->data(0, Qt::UserRole).toString()
-                                                             : QString();
-    mostrarTodas();
     // The selection stays on the alarm the operator chose while it is listed.
-    for (int i = 0; !actual.isEmpty() && i < lista_->topLevelItemCount(); ++i)
-        if (lista_->topLevelItem(i)->data(0, Qt::UserRole).toString() == actual)
-            lista_->setCurrentItem(lista_->topLevelItem(i));
+    mostrarTodas(lugar());
     if (!nuevas.empty()) {
         traerAlFrente(QApplication::activeWindow() == nullptr);
         if (sirena_ != nullptr) sirena_->sonar();
@@ -256,6 +448,7 @@ void VentanaAlarmas::refrescar() {
 
 void VentanaAlarmas::avisar() {
     if (sirena_ != nullptr && registro_.pendientes().empty()) sirena_->callar();
+    if (!registro_.pendientes().empty() && isVisible()) QApplication::alert(this, 0);
     Q_EMIT cambio(static_cast<int>(registro_.pendientes().size()));
 }
 

@@ -1,17 +1,32 @@
 #pragma once
 // The alarm window ("Alarmas"): every new alarm that this workstation receives
 // (fire, panic, medical, burglary), newest first, those still unacknowledged on
-// top and marked. An alarm brings the window to the front and sets the sound
-// going; it repeats while any alarm is unacknowledged. "Reconocer" acknowledges
-// the selected alarm, "Reconocer todas" every one. At load it lists the alarms
-// that this workstation left unacknowledged, and shows itself if there are any.
-// Closing it only hides it.
+// top and marked. An alarm brings the window to the front (where it stands) and
+// sets the sound going; it repeats while any alarm is unacknowledged, and the
+// window asks the window manager for attention meanwhile. "Reconocer"
+// acknowledges the selected alarm and names it on the main window's status line;
+// "Reconocer todas", once the operator confirms it, the alarms listed when it
+// asked. At load it lists the alarms that this workstation left unacknowledged,
+// and shows itself if there are any.
+//
+// A normal window: moved, resized, minimised and closed through the window
+// manager; closing it only hides it. Its place and size are kept between starts
+// (QSettings "corvane"); the first time it stands in the lower right corner of
+// the work area at its minimum size, clear of the main window's port controls,
+// search button and the top of its online log. A kept place off the screen is
+// brought back on it.
+//
+// The selection follows the alarm the operator chose, by its key, while alarms
+// arrive or the list is read again, and the selected row keeps its place on the
+// screen when newer alarms are inserted above it.
 
+#include <QLabel>
 #include <QWidget>
 
 #include <vector>
 
 #include "consola/registro_alarmas.h"
+#include "ui/mensajes_ventana.h"
 
 class QPushButton;
 class QTreeWidget;
@@ -25,16 +40,26 @@ class Sirena;
 // the alert colour, or "Alarmas" when none does.
 void contar_alarmas(QPushButton& boton, int sinReconocer);
 
+// The smallest the alarm window gets, in twips (480 × 300 pixels at 96 dpi).
+inline constexpr float kAnchoMinimoAlarmas = 7200;
+inline constexpr float kAltoMinimoAlarmas = 4500;
+
+// Where the alarm window's place and size are kept: a rectangle whose corner is
+// that of the frame and whose size is that of the inside.
+inline const QString kClaveGeometriaAlarmas = QStringLiteral("alarmas/geometria");
+
 class VentanaAlarmas : public QWidget {
     Q_OBJECT
 public:
     // The alarms of the event database in slot 0 of `bases`, received by the
-    // workstation `puesto`; moments from `reloj`.
+    // workstation `puesto`; moments from `reloj`; questions through `mensajes`
+    // (null: boxes of its own).
     VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
-                   QWidget* parent = nullptr);
+                   CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr);
     ~VentanaAlarmas() override;
 
-    // The sound; null: none. It is told at once whether alarms wait.
+    // The sound; null: none. It is told at once whether alarms wait, and what
+    // keeps it from being heard is shown.
     void ponerSirena(Sirena* sirena);
 
     // New alarms, the rows that the receive handler stored.
@@ -45,33 +70,63 @@ public:
     // before brings the window to the front and sets the sound going.
     void refrescar();
 
-    // Shows the window (restored if minimised) in front of the others, and gives
-    // it the keyboard when `activar`.
+    // Shows the window (restored if minimised) in front of the others, where it
+    // stands, and gives it the keyboard when `activar`.
     void traerAlFrente(bool activar = true);
 
     // 0: "Reconocer" (the selected alarm); 1: "Reconocer todas"; others: nothing.
     void Command1_Click(int indice);
+
+    // The key of the selected alarm; empty: none.
+    QString seleccionada() const;
 
     const RegistroAlarmas& registro() const { return registro_; }
 
 Q_SIGNALS:
     // The number of unacknowledged alarms changed.
     void cambio(int sinReconocer);
+    // A line for the main window's status line (the alarm just acknowledged).
+    void estado(const QString& texto);
+    // What keeps the sound from being heard, while it lasts; empty once it ends.
+    void sinSonido(const QString& texto);
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // The selected alarm and the top of its row in the list's viewport.
+    struct Lugar {
+        QString clave;
+        int arriba = -1; // -1: not on screen
+    };
+
     void construir();
     void Form_Load();
-    void mostrarTodas();
+    void disponer();
+    void mostrarTodas(const Lugar& lugar);
+    Lugar lugar() const;
+    void volverA(const Lugar& lugar);
+    QTreeWidgetItem* buscar(const QString& clave) const;
     QTreeWidgetItem* elemento(const Alarma& a) const;
+    void reconocerSeleccionada();
+    void reconocerListadas();
     void avisar();
+    void mostrarFallaSonido(const QString& falla);
+    bool restaurarGeometria();
+    void guardarGeometria() const;
+    void colocarPrimeraVez();
+    void ajustarAPantalla();
 
     static constexpr int kReintentoMs = 1000;
     RegistroAlarmas registro_;
+    MensajesVentana mensajesPropios_;
+    CajaMensajes* mensajes_;
     Sirena* sirena_ = nullptr;
     bool mostrada_ = false;
+    bool restaurada_ = false;
+    QLabel* sonido_ = nullptr;
     QTreeWidget* lista_ = nullptr;
     QPushButton* command1_[2] = {nullptr, nullptr};
 };

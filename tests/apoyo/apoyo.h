@@ -38,7 +38,17 @@ public:
     void mostrar(const QString& texto, const QString& titulo, IconoMensaje icono) override {
         mensajes.push_back({texto, titulo, icono});
     }
+    // Recorded as a message with no icon of its own; `antesDeResponder` runs
+    // while the question is open, then `respuesta` is the answer.
+    bool preguntar(const QString& texto, const QString& titulo) override {
+        preguntas.push_back({texto, titulo, IconoMensaje::Informacion});
+        if (antesDeResponder) antesDeResponder();
+        return respuesta;
+    }
     std::vector<Mensaje> mensajes;
+    std::vector<Mensaje> preguntas;
+    bool respuesta = false;
+    std::function<void()> antesDeResponder;
 };
 
 struct Fila {

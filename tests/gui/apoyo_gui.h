@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -41,8 +42,10 @@ inline QString en_pantalla(QString texto) {
 
 // The road is built with the fixture; the window, on first use, as the program
 // builds it (the event database is opened then).
+// Each test keeps the windows' settings (QSettings "corvane") in its own folder.
 class ConVentana : public testing::Test {
 protected:
+    ConVentana() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()); }
     QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
     Form1& ventana(const QString& puerto = {}) {
         if (!form) form = abrir_ventana(camino, puerto, &mensajes);

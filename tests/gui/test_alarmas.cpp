@@ -3,7 +3,14 @@
 // they are stored with their moment and workstation and the sound stops; those
 // left unacknowledged are listed again at the next start.
 
+#include <QAudioDevice>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaDevices>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTreeWidget>
 
@@ -23,6 +30,7 @@ public:
         sonando = true;
     }
     void callar() override { sonando = false; }
+    void faltar(const QString& falla) { ponerFalla(falla); }
     int veces = 0;
     bool sonando = false;
 };
@@ -54,6 +62,27 @@ QStringList historial(ConjuntoBases& bases) {
     return r;
 }
 
+// Alarms of the accounts `desde`, `desde`+1, ... (burglary), in one reception.
+void llegan(Form1& f, int desde, int cuantas) {
+    QByteArray paquetes;
+    for (int i = 0; i < cuantas; ++i)
+        paquetes += paquete_de_evento(
+            '1', "130", QByteArray::number(desde + i).rightJustified(4, '0').constData());
+    f.manejador().recibir(paquetes);
+}
+
+// The selected alarm's key and the top of its row in the list.
+std::pair<QString, int> seleccion(const VentanaAlarmas& v) {
+    const auto* lista = control<QTreeWidget>(&v, "Lista");
+    const QTreeWidgetItem* item = lista->currentItem();
+    return {v.seleccionada(), item != nullptr ? lista->visualItemRect(item).top() : -1};
+}
+
+// Where `w` is on the screen.
+QRect en_pantalla(const QWidget* w) {
+    return {w->mapToGlobal(QPoint(0, 0)), w->size()};
+}
+
 using VentanaDeAlarmas = ConVentana;
 
 TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
@@ -69,6 +98,16 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_FALSE(v.isVisible());
     EXPECT_TRUE(filas(v).empty());
     EXPECT_FALSE(sirena.sonando);
+    // No audio device: said in the alarm window and on the main window's alert
+    // strip while it lasts.
+    sirena.faltar(kSinDispositivoAudio);
+    EXPECT_EQ(control<QLabel>(&v, "SinSonido")->text(),
+              QStringLiteral("Sin sonido: no hay dispositivo de audio"));
+    EXPECT_TRUE(control<QLabel>(&v, "SinSonido")->isVisibleTo(&v));
+    EXPECT_EQ(f.aviso().texto(), kSinDispositivoAudio);
+    sirena.faltar({});
+    EXPECT_FALSE(control<QLabel>(&v, "SinSonido")->isVisibleTo(&v));
+    EXPECT_TRUE(f.aviso().texto().isEmpty());
 
     // A fire among routine reports, then a panic alarm: listed newest first,
     // unacknowledged, the window in front, the sound on, both stored.
@@ -97,6 +136,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     QStringList fuegoReconocido = fuego;
     fuegoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
     EXPECT_EQ(filas(v), (std::vector<QStringList>{panico, fuegoReconocido}));
+    EXPECT_EQ(f.text4().texto(),
+              QStringLiteral("Alarma reconocida: abonado 0777, Incendio, 14:27:13"));
     EXPECT_TRUE(sirena.sonando);
     EXPECT_EQ(boton->text(), QStringLiteral("Alarmas (1)"));
     EXPECT_EQ(historial(estado.bases),
@@ -117,8 +158,11 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_TRUE(esperar_que([&] { return v2.isVisible(); }));
     EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas (1)"));
 
-    // "Reconocer todas": none left, the sound stops.
+    // "Reconocer todas", confirmed: none left, the sound stops.
+    mensajes.respuesta = true;
     QTest::mouseClick(control<QPushButton>(&v2, "Command1_1"), Qt::LeftButton);
+    ASSERT_EQ(mensajes.preguntas.size(), 1U);
+    EXPECT_EQ(mensajes.preguntas[0].texto, QStringLiteral("¿Reconocer las 1 alarmas listadas?"));
     QStringList panicoReconocido = panico;
     panicoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
     EXPECT_EQ(filas(v2), (std::vector<QStringList>{panicoReconocido}));
@@ -156,6 +200,195 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
                                                               "0444||"}));
     f3.reset();
     borrar_diferidos();
+}
+
+// Alarms that arrive while the operator has one selected: the selection stays on
+// it, by its key, and its row where it was on the screen (rows inserted above
+// move the view with them); "Reconocer" then acknowledges it and names it on the
+// status line.
+struct Llegada {
+    const char* nombre;
+    int antes;               // alarms listed when the operator selects
+    int seleccionada;        // its row
+    std::vector<int> tandas; // receptions after that, with their alarms
+};
+
+class SeleccionPorClave : public ConVentana, public testing::WithParamInterface<Llegada> {};
+
+TEST_P(SeleccionPorClave, SigueEnLaAlarmaElegida) {
+    const Llegada& caso = GetParam();
+    Form1& f = ventana();
+    f.show();
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    llegan(f, 100, caso.antes);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    auto* lista = control<QTreeWidget>(&v, "Lista");
+    lista->setCurrentItem(lista->topLevelItem(caso.seleccionada));
+    const QString cuenta = lista->currentItem()->text(1);
+    const auto elegida = seleccion(v);
+    int desde = 200;
+    for (int n : caso.tandas) {
+        llegan(f, desde, n);
+        desde += n;
+        EXPECT_EQ(seleccion(v), elegida);
+    }
+    QTest::mouseClick(control<QPushButton>(&v, "Command1_0"), Qt::LeftButton);
+    EXPECT_EQ(f.text4().texto(),
+              QStringLiteral("Alarma reconocida: abonado %1, Robo, 14:27:13").arg(cuenta));
+    const auto& reconocidas = v.registro().reconocidas();
+    ASSERT_EQ(reconocidas.size(), 1U);
+    EXPECT_EQ(reconocidas.front().fila.clave, elegida.first);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarmas, SeleccionPorClave,
+    testing::Values(Llegada{"UnaEncima", 20, 2, {1}}, Llegada{"VariasTandas", 20, 5, {1, 3, 2}},
+                    Llegada{"LaDeArriba", 20, 0, {2, 1}}, Llegada{"MasAbajo", 24, 15, {2, 2}}),
+    [](const testing::TestParamInfo<Llegada>& i) { return std::string(i.param.nombre); });
+
+// "Reconocer todas" asks first, with how many; "no" changes nothing; "sí"
+// acknowledges exactly the alarms listed when it asked, and alarms that arrive
+// while the question is open stay unacknowledged and are pointed out.
+struct CasoTodas {
+    const char* nombre;
+    bool respuesta;
+    int llegadasDurante;
+    const char* aviso; // null: none
+};
+
+class ReconocerTodas : public ConVentana, public testing::WithParamInterface<CasoTodas> {};
+
+TEST_P(ReconocerTodas, SoloLasListadasYConfirmadas) {
+    const CasoTodas& caso = GetParam();
+    Form1& f = ventana();
+    f.show();
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    llegan(f, 301, 3);
+    mensajes.respuesta = caso.respuesta;
+    mensajes.antesDeResponder = [&] { llegan(f, 901, caso.llegadasDurante); };
+    QTest::mouseClick(control<QPushButton>(&v, "Command1_1"), Qt::LeftButton);
+
+    ASSERT_EQ(mensajes.preguntas.size(), 1U);
+    EXPECT_EQ(mensajes.preguntas[0].texto, QStringLiteral("¿Reconocer las 3 alarmas listadas?"));
+    EXPECT_EQ(mensajes.preguntas[0].titulo, QStringLiteral("Brisca"));
+    QStringList sinReconocer;
+    for (const Alarma& a : v.registro().pendientes()) sinReconocer << a.fila.abonado;
+    QStringList esperadas;
+    for (int i = caso.llegadasDurante; i > 0; --i) esperadas << QStringLiteral("0%1").arg(900 + i);
+    if (!caso.respuesta) esperadas << QStringList{"0303", "0302", "0301"};
+    EXPECT_EQ(sinReconocer, esperadas);
+    QStringList guardadas;
+    for (int i = 301; i <= 303; ++i)
+        guardadas << QStringLiteral("0%1|%2").arg(i).arg(
+            caso.respuesta ? QStringLiteral("2026-12-06 14:27:13|") + QSysInfo::machineHostName()
+                           : QStringLiteral("|"));
+    for (int i = 1; i <= caso.llegadasDurante; ++i)
+        guardadas << QStringLiteral("0%1||").arg(900 + i);
+    EXPECT_EQ(historial(estado.bases), guardadas);
+    if (caso.aviso == nullptr) {
+        EXPECT_TRUE(mensajes.mensajes.empty());
+    } else {
+        ASSERT_EQ(mensajes.mensajes.size(), 1U);
+        EXPECT_EQ(mensajes.mensajes[0].texto, QString::fromUtf8(caso.aviso));
+        EXPECT_EQ(mensajes.mensajes[0].titulo, QStringLiteral("Brisca"));
+    }
+    EXPECT_EQ(control<QPushButton>(&f, "Command5")->text(),
+              esperadas.isEmpty() ? QStringLiteral("Alarmas")
+                                  : QStringLiteral("Alarmas (%1)").arg(esperadas.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarmas, ReconocerTodas,
+    testing::Values(CasoTodas{"No", false, 0, nullptr},
+                    CasoTodas{"NoConUnaNueva", false, 1, nullptr},
+                    CasoTodas{"Si", true, 0, nullptr},
+                    CasoTodas{"SiConUnaNueva", true, 1,
+                              "Llegaron 1 alarmas nuevas mientras tanto: siguen sin reconocer"},
+                    CasoTodas{"SiConDosNuevas", true, 2,
+                              "Llegaron 2 alarmas nuevas mientras tanto: siguen sin reconocer"}),
+    [](const testing::TestParamInfo<CasoTodas>& i) { return std::string(i.param.nombre); });
+
+// The first time the window stands in the lower right corner of the work area at
+// its minimum size, clear of the port controls, the search button and the top of
+// the online log; an alarm raises it where the operator left it; its place and
+// size are kept for the next window.
+TEST_F(VentanaDeAlarmas, PrimeraVezAbajoALaDerechaYLuegoDondeQuedo) {
+    Form1& f = ventana();
+    f.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    llegan(f, 444, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    const QRect zona = v.screen()->availableGeometry();
+    EXPECT_TRUE(zona.contains(v.frameGeometry()))
+        << v.frameGeometry().x() << "," << v.frameGeometry().y();
+    EXPECT_EQ(v.size(), v.minimumSize());
+    EXPECT_EQ(v.frameGeometry().bottomRight(), zona.bottomRight());
+    for (const char* nombre : {"vsElastic1", "Command3", "Command5"})
+        EXPECT_FALSE(v.frameGeometry().intersects(en_pantalla(control<QWidget>(&f, nombre))))
+            << nombre;
+    const auto* log = control<QWidget>(&f, "Text1");
+    const QRect cimaLog(log->mapToGlobal(QPoint(0, 0)),
+                        QSize(log->width(), 5 * log->fontMetrics().height()));
+    EXPECT_FALSE(v.frameGeometry().intersects(cimaLog));
+
+    const QPoint sitio = zona.topLeft() + QPoint(50, 60);
+    const QSize tamano = v.minimumSize() + QSize(40, 30);
+    v.move(sitio);
+    v.resize(tamano);
+    llegan(f, 445, 1);
+    EXPECT_EQ(v.pos(), sitio);
+    v.close();
+    VentanaAlarmas otra(estado.bases, reloj, QStringLiteral("puesto"), &mensajes);
+    otra.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&otra));
+    EXPECT_EQ(otra.pos(), sitio);
+    EXPECT_EQ(otra.size(), tamano);
+}
+
+// A kept place and size the screen cannot show (another screen layout, a
+// smaller screen) are brought onto the work area, never under the minimum size.
+struct Guardada {
+    const char* nombre;
+    QRect rect;
+    bool tal_cual;
+};
+
+class GeometriaGuardada : public ConVentana, public testing::WithParamInterface<Guardada> {};
+
+TEST_P(GeometriaGuardada, EnLaPantalla) {
+    const Guardada& caso = GetParam();
+    QSettings(QStringLiteral("corvane"), QStringLiteral("corvane"))
+        .setValue(kClaveGeometriaAlarmas, caso.rect);
+    ventana();
+    VentanaAlarmas v(estado.bases, reloj, QStringLiteral("puesto"), &mensajes);
+    v.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    const QRect zona = v.screen()->availableGeometry();
+    EXPECT_TRUE(zona.contains(v.frameGeometry()));
+    EXPECT_GE(v.width(), v.minimumWidth());
+    EXPECT_GE(v.height(), v.minimumHeight());
+    if (caso.tal_cual) {
+        EXPECT_EQ(QRect(v.pos(), v.size()), caso.rect);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Alarmas, GeometriaGuardada,
+    testing::Values(Guardada{"Dentro", QRect(40, 50, 520, 330), true},
+                    Guardada{"SobreLaPantalla", QRect(100, -400, 520, 330), false},
+                    Guardada{"ALaDerecha", QRect(5000, 100, 520, 330), false},
+                    Guardada{"ALaIzquierda", QRect(-900, 200, 520, 330), false},
+                    Guardada{"MayorQueLaPantalla", QRect(0, 0, 5000, 4000), false},
+                    Guardada{"MenorQueElMinimo", QRect(10, 10, 50, 40), false}),
+    [](const testing::TestParamInfo<Guardada>& i) { return std::string(i.param.nombre); });
+
+// The sound of the console says it cannot be heard exactly when the system has
+// no audio output.
+TEST(SirenaDelSistema, DiceSiNoHayDispositivo) {
+    const SirenaQt sirena;
+    EXPECT_EQ(sirena.falla(),
+              QMediaDevices::audioOutputs().isEmpty() ? kSinDispositivoAudio : QString());
 }
 
 // Two workstations on one central server: an alarm stored by the receiving one
@@ -210,16 +443,23 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
     visto[0] = QStringLiteral("Reconocida 14:30:05 por puesto-1");
     EXPECT_EQ(filas(a), (std::vector<QStringList>{deA}));
     EXPECT_TRUE(esperar_que([&] { return filas(b) == std::vector<QStringList>{visto}; }, 10000));
+    // The column shows whose acknowledgement it is, whole.
+    const auto* listaB = control<QTreeWidget>(&b, "Lista");
+    EXPECT_GE(listaB->header()->sectionSize(0),
+              QFontMetrics(listaB->topLevelItem(0)->font(0)).horizontalAdvance(visto[0]));
     const QString historial = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
     BaseDatos& central = *puestos[0].camino->estado().bases.base[0];
     EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_puesto_reconocimiento")), QStringList{"puesto-1"});
     EXPECT_FALSE(puestos[0].sirena.sonando);
     EXPECT_FALSE(puestos[1].sirena.sonando);
 
-    // A panic alarm acknowledged on the receiving workstation alone.
+    // A panic alarm acknowledged on the receiving workstation alone, confirmed.
     puestos[0].ventana->manejador().recibir(paquete_de_evento('1', "120", "0555"));
     ASSERT_TRUE(esperar_que([&] { return filas(b).size() == 2 && puestos[1].sirena.sonando; }, 10000));
+    mensajes.respuesta = true;
     QTest::mouseClick(control<QPushButton>(&a, "Command1_1"), Qt::LeftButton);
+    ASSERT_EQ(mensajes.preguntas.size(), 1U);
+    EXPECT_EQ(mensajes.preguntas[0].texto, QStringLiteral("¿Reconocer las 1 alarmas listadas?"));
     EXPECT_TRUE(esperar_que([&] { return !puestos[1].sirena.sonando; }, 10000));
     EXPECT_EQ(filas(b).front().front(), QStringLiteral("Reconocida 14:30:05 por puesto-1"));
     EXPECT_EQ(control<QPushButton>(puestos[1].ventana.get(), "Command5")->text(), QStringLiteral("Alarmas"));
