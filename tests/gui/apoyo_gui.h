@@ -44,8 +44,8 @@ inline QString en_pantalla(QString texto) {
 class ConVentana : public testing::Test {
 protected:
     QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
-    Form1& ventana(const QString& puerto = {}) {
-        if (!form) form = abrir_ventana(camino, puerto, &mensajes);
+    Form1& ventana(const QString& puerto = {}, int velocidad = 0) {
+        if (!form) form = abrir_ventana(camino, puerto, &mensajes, velocidad);
         return *form;
     }
     void TearDown() override {
