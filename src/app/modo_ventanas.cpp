@@ -27,8 +27,8 @@ bool hay_pantalla() {
 
 } // namespace
 
-std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto,
-                                     CajaMensajes* mensajes, int velocidad) {
+std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, CajaMensajes* mensajes,
+                                     int velocidad) {
     // The queue was taken before (tomarCola), when the mode checks it.
     static_cast<void>(camino.abrirBase());
     auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
@@ -51,7 +51,8 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto,
     });
     // Once the window is up: a port that does not open is told over it.
     if (velocidad != 0 && !camino.vista())
-        QTimer::singleShot(0, ventana.get(), [w = ventana.get(), velocidad] { w->abrirPuerto(velocidad); });
+        QTimer::singleShot(0, ventana.get(),
+                           [w = ventana.get(), velocidad] { w->abrirPuerto(velocidad); });
     return ventana;
 }
 

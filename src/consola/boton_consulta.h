@@ -56,8 +56,8 @@ using ElegirExportacion = std::function<ArchivoElegido(const QString& propuesto)
 // The listing of `c` (an account given) into the file that `elegir` asks for,
 // offering "cuenta_<cuenta>_<yyyy-MM-dd>.csv", every column in the form chosen,
 // the rows that the search of `c` lists; then the message of Exportar_Click.
-void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir, CajaMensajes& mensajes,
-                       ConjuntoBases& bases);
+void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
+                       CajaMensajes& mensajes, ConjuntoBases& bases);
 
 // The query frame's result box and the search it shows. A search fills the box
 // and remembers its query; a change of the account, of a filter or of the day

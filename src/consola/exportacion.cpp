@@ -116,7 +116,8 @@ public:
         const QByteArray clase = nombre_clase(clasificar_evento(texto).clase).toUtf8();
         TextosEvento t;
         t.csv += separador_;
-        agregar_csv(t.csv, {descripcion.constData(), static_cast<size_t>(descripcion.size())}, separador_);
+        agregar_csv(t.csv, {descripcion.constData(), static_cast<size_t>(descripcion.size())},
+                    separador_);
         t.csv += separador_;
         agregar_csv(t.csv, {clase.constData(), static_cast<size_t>(clase.size())}, separador_);
         agregar_ancho(t.detalle, {clase.constData(), static_cast<size_t>(clase.size())}, kAnchoClase);
@@ -247,8 +248,8 @@ QByteArray cabecera_csv(char separador) {
     return r + "descripcion" + separador + "clase\r\n";
 }
 
-Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
-                       qint64& filas, char separador) {
+Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
+                       const SalidaListado& salida, qint64& filas, char separador) {
     Escritor escritor(forma, salida, separador);
     if (forma == FormaListado::Csv) escritor.bloque() += cabecera_csv(separador);
     Fallo f = base.recorrer(sentencia_intervalo(c), [&escritor](const ValoresFila& v) { return escritor.fila(v); });
@@ -274,11 +275,12 @@ Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& r
         archivo.cancelWriting();
         return fallo_archivo();
     }
-    const Fallo f = escribir_listado(base, c, FormaListado::Csv,
-                                     [&](const QByteArray& bytes) {
-                                         return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
-                                     },
-                                     filas, separador_csv(formato));
+    const Fallo f = escribir_listado(
+        base, c, FormaListado::Csv,
+        [&](const QByteArray& bytes) {
+            return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
+        },
+        filas, separador_csv(formato));
     if (f) {
         archivo.cancelWriting();
         return f;

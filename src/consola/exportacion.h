@@ -38,8 +38,8 @@ QByteArray cabecera_csv(char separador = ',');
 // kSentenciaRechazada failure, as for the account-day listing. What was listed
 // before a failure is written; a failure before the first row writes nothing.
 // `separador`: between the values of a CSV row (FormaListado::Csv only).
-Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
-                       qint64& filas, char separador = ',');
+Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
+                       const SalidaListado& salida, qint64& filas, char separador = ',');
 
 // The CSV of `c` in `formato` into the file `ruta`, created or replaced only
 // once it is written whole (a failure leaves what was there before).

@@ -379,7 +379,8 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
-    historial_->buscar({text3_->texto(), combo2_[0]->currentIndex(), combo2_[1]->currentIndex(), dtPicker1_->date()},
+    historial_->buscar({text3_->texto(), combo2_[0]->currentIndex(), combo2_[1]->currentIndex(),
+                        dtPicker1_->date()},
                        *mensajes_, estado_.bases);
     command6_->setEnabled(historial_->mostrada().has_value());
 }
@@ -392,15 +393,21 @@ void Form1::historialCambiado() {
 void Form1::Command6_Click() {
     ElegirExportacion elegir = elegirExportacion_;
     if (!elegir && elegirArchivo_)
-        elegir = [this](const QString& propuesto) { return ArchivoElegido{elegirArchivo_(propuesto)}; };
-    if (!elegir) elegir = [this](const QString& propuesto) {
-        const QString csv = QStringLiteral("CSV (*.csv)");
-        const QString hoja = QStringLiteral("Hoja de cálculo, separado por punto y coma (*.csv)");
-        QString filtro = csv;
-        const QString ruta = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar consulta"), propuesto,
-                                                          csv + QStringLiteral(";;") + hoja, &filtro);
-        return ArchivoElegido{ruta, filtro == hoja ? FormatoCsv::HojaDeCalculo : FormatoCsv::Rfc4180};
-    };
+        elegir = [this](const QString& propuesto) {
+            return ArchivoElegido{elegirArchivo_(propuesto)};
+        };
+    if (!elegir)
+        elegir = [this](const QString& propuesto) {
+            const QString csv = QStringLiteral("CSV (*.csv)");
+            const QString hoja =
+                QStringLiteral("Hoja de cálculo, separado por punto y coma (*.csv)");
+            QString filtro = csv;
+            const QString ruta =
+                QFileDialog::getSaveFileName(this, QStringLiteral("Exportar consulta"), propuesto,
+                                             csv + QStringLiteral(";;") + hoja, &filtro);
+            return ArchivoElegido{ruta,
+                                  filtro == hoja ? FormatoCsv::HojaDeCalculo : FormatoCsv::Rfc4180};
+        };
     historial_->exportar(elegir, *mensajes_, estado_.bases);
     command6_->setEnabled(historial_->mostrada().has_value());
 }

@@ -70,7 +70,9 @@ public:
         elegirArchivo_ = std::move(elegir);
     }
     // The same, with the file's form (RFC 4180 or for a spreadsheet).
-    void ponerElegirExportacion(ElegirExportacion elegir) { elegirExportacion_ = std::move(elegir); }
+    void ponerElegirExportacion(ElegirExportacion elegir) {
+        elegirExportacion_ = std::move(elegir);
+    }
 
     // Opens `puerto` (the port list's choice) at `velocidad` bit/s as the port
     // button does, the speed chosen in its list: a windows start with --puerto

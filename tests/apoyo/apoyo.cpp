@@ -73,12 +73,14 @@ QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString&
 
 std::vector<QStringList> leer_csv(const QByteArray& csv, char separador) {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import csv, io, json, sys\n"
-                                 "texto = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
-                                 "json.dump(list(csv.reader(texto, strict=True, delimiter=sys.argv[1])), sys.stdout)\n"),
-                  QString(QLatin1Char(separador))});
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import csv, io, json, sys\n"
+                        "texto = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
+                        "json.dump(list(csv.reader(texto, strict=True, delimiter=sys.argv[1])), "
+                        "sys.stdout)\n"),
+         QString(QLatin1Char(separador))});
     EXPECT_TRUE(python.waitForStarted());
     python.write(csv);
     python.closeWriteChannel();

@@ -279,10 +279,12 @@ TEST(Servicio, LasVentanasConPuertoYVelocidadRecibenSinPulsarNada) {
     QTemporaryDir dir;
     Pty pty;
     Proceso ventanas;
-    ASSERT_TRUE(ventanas.iniciar(kCorvane, {"--puerto", pty.ruta(), "--velocidad", "19200", "--carpeta", dir.path()},
-                                 {"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(ventanas.iniciar(
+        kCorvane, {"--puerto", pty.ruta(), "--velocidad", "19200", "--carpeta", dir.path()},
+        {"QT_QPA_PLATFORM=offscreen"}));
     const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
-    ASSERT_TRUE(ventanas.esperar([&] { return QFile::exists(base); }, 20000)) << ventanas.errores().toStdString();
+    ASSERT_TRUE(ventanas.esperar([&] { return QFile::exists(base); }, 20000))
+        << ventanas.errores().toStdString();
     ventanas.esperar([] { return false; }, 1000); // the database made, the window up
     // Bytes written before the port opens are not read: the receiver sends again.
     EXPECT_TRUE(ventanas.esperar(

@@ -216,19 +216,24 @@ TEST_P(Consulta, ExportarEnLasDosFormas) {
         FormatoCsv formato;
         QByteArray principio; // the file's first bytes
         char separador;
-        QByteArray citado;    // the value with the separator, as written
-        QByteArray sinCitar;  // the value with the other separator, as written
+        QByteArray citado;   // the value with the separator, as written
+        QByteArray sinCitar; // the value with the other separator, as written
     } casos[] = {
         {"Rfc4180", FormatoCsv::Rfc4180, "gral_numero_abonado,", ',', ",\"1,2\",", ",a;b,"},
-        {"HojaDeCalculo", FormatoCsv::HojaDeCalculo, "\xEF\xBB\xBFgral_numero_abonado;", ';', ";\"a;b\";", ";1,2;"},
+        {"HojaDeCalculo", FormatoCsv::HojaDeCalculo, "\xEF\xBB\xBFgral_numero_abonado;", ';',
+         ";\"a;b\";", ";1,2;"},
     };
     std::vector<QStringList> registros[2];
     for (size_t i = 0; i < std::size(casos); ++i) {
         const auto& c = casos[i];
         SCOPED_TRACE(c.nombre);
         const QString ruta = dir.filePath(QString::fromLatin1(c.nombre) + QStringLiteral(".csv"));
-        exportar_consulta({"02bf", 0, 0, kDia}, [&](const QString&) { return ArchivoElegido{ruta, c.formato}; },
-                          mensajes, bases);
+        exportar_consulta(
+            {"02bf", 0, 0, kDia},
+            [&](const QString&) {
+                return ArchivoElegido{ruta, c.formato};
+            },
+            mensajes, bases);
         const QByteArray bytes = leer_archivo(ruta);
         EXPECT_TRUE(bytes.startsWith(c.principio)) << bytes.left(40).toStdString();
         EXPECT_TRUE(bytes.contains(c.citado)) << bytes.toStdString();
@@ -237,7 +242,8 @@ TEST_P(Consulta, ExportarEnLasDosFormas) {
         if (c.formato == FormatoCsv::Rfc4180) {
             EXPECT_EQ(bytes, listar({"02bf", kDia, kDia, 0}, FormaListado::Csv));
         }
-        registros[i] = leer_csv(bytes.mid(c.formato == FormatoCsv::HojaDeCalculo ? 3 : 0), c.separador);
+        registros[i] =
+            leer_csv(bytes.mid(c.formato == FormatoCsv::HojaDeCalculo ? 3 : 0), c.separador);
         ASSERT_EQ(registros[i].size(), 3u);
         EXPECT_EQ(registros[i][2][2], QStringLiteral("ñ"));
     }
@@ -257,7 +263,9 @@ TEST_P(Consulta, FiltrosDeOrigenYNivel) {
     // The export of a search with a level filter has the rows of its listing.
     QTemporaryDir dir;
     const QString ruta = dir.filePath(QStringLiteral("nivel.csv"));
-    exportar_consulta({"0001", 5, 0, kDia}, [&](const QString&) { return ArchivoElegido{ruta}; }, mensajes, bases);
+    exportar_consulta(
+        {"0001", 5, 0, kDia}, [&](const QString&) { return ArchivoElegido{ruta}; }, mensajes,
+        bases);
     const std::vector<QStringList> csv = leer_csv(leer_archivo(ruta));
     ASSERT_EQ(csv.size(), 3u);
     EXPECT_EQ(csv[1][3], QStringLiteral("2026-12-06T01:00:00"));

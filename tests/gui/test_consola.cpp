@@ -130,7 +130,8 @@ TEST_F(Consola, CambiarCuentaFechaOFiltroVaciaLaConsultaYExportarEscribeLoMostra
     f.show();
     // Account 0500: a direct and a repeater's report on the 6th, one on the 5th;
     // account 0777: one on the 6th.
-    f.manejador().recibir(kDiez + paquete_de_evento('1', "130", "0500") + paquete_de_evento('1', "130", "0777"));
+    f.manejador().recibir(kDiez + paquete_de_evento('1', "130", "0500") +
+                          paquete_de_evento('1', "130", "0777"));
     reloj.fijar(momento(2026, 12, 5, 10, 0, 0));
     f.manejador().recibir(paquete_de_evento('1', "130", "0500"));
     ASSERT_TRUE(esperar_que([&] { return leer_filas(base()).size() == 4; }));
@@ -188,8 +189,10 @@ TEST_F(Consola, CambiarCuentaFechaOFiltroVaciaLaConsultaYExportarEscribeLoMostra
         ASSERT_EQ(csv.size(), static_cast<size_t>(c.filas) + 1);
         for (int i = 0; i < c.filas; ++i) {
             const QDateTime m = QDateTime::fromString(csv[i + 1][3], Qt::ISODate);
-            EXPECT_TRUE(lineas[i].startsWith(QStringLiteral("Cuenta=") + csv[i + 1][0])) << lineas[i].toStdString();
-            EXPECT_TRUE(lineas[i].endsWith(QStringLiteral("Hora=") + m.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))))
+            EXPECT_TRUE(lineas[i].startsWith(QStringLiteral("Cuenta=") + csv[i + 1][0]))
+                << lineas[i].toStdString();
+            EXPECT_TRUE(lineas[i].endsWith(QStringLiteral("Hora=") +
+                                           m.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))))
                 << lineas[i].toStdString();
         }
         EXPECT_TRUE(QFile::remove(ruta));
@@ -231,8 +234,10 @@ TEST_F(Consola, ElPuertoDeLaLineaDeComandosSeAbreAlArrancar) {
         EXPECT_EQ(control<QComboBox>(&f, "Combo1_1")->currentText(), QStringLiteral("19200"));
         EXPECT_TRUE(control<QPushButton>(&f, "Command4")->isEnabled());
         ASSERT_TRUE(pty.escribir(kDiez));
-        EXPECT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; })) << f.text1().texto().toStdString();
-        QTest::mouseClick(boton, Qt::LeftButton); // the button closes it as always (the road's port)
+        EXPECT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; }))
+            << f.text1().texto().toStdString();
+        // The button closes it as always: the next row's window drives the same port.
+        QTest::mouseClick(boton, Qt::LeftButton);
         EXPECT_EQ(boton->text(), QStringLiteral("Abrir COM"));
     }
 }
@@ -266,12 +271,15 @@ TEST(VistaCentral, LaVentanaOnlineSigueLaCuentaEnLoQueGuardaOtraConsola) {
     QTest::keyClicks(control<QLineEdit>(online, "Text1"), QStringLiteral("500"));
 
     recibe.manejador().recibir(paquete_de_evento('1', "130", "0777") + kDiez);
-    ASSERT_TRUE(esperar_que([&] { return f->text1().texto().count(QStringLiteral("\r\n")) == 2; }, 15000))
+    ASSERT_TRUE(
+        esperar_que([&] { return f->text1().texto().count(QStringLiteral("\r\n")) == 2; }, 15000))
         << f->text1().texto().toStdString();
     ASSERT_TRUE(esperar_que([&] { return !online->registro().texto().isEmpty(); }));
-    const QStringList seguidas = online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList seguidas =
+        online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(seguidas.size(), 1);
-    EXPECT_TRUE(seguidas[0].startsWith(QStringLiteral("Cuenta=0500  Señal=10/16"))) << seguidas[0].toStdString();
+    EXPECT_TRUE(seguidas[0].startsWith(QStringLiteral("Cuenta=0500  Señal=10/16")))
+        << seguidas[0].toStdString();
     EXPECT_TRUE(mensajes.mensajes.empty());
     f.reset();
     borrar_diferidos();
