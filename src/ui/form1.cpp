@@ -124,7 +124,6 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText2_ = std::make_unique<CajaRegistroVentana>(text2_);
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_);
-    historial_ = std::make_unique<HistorialMostrado>(*cajaText2_);
     alarmas_ = std::make_unique<VentanaAlarmas>(
         estado_.bases, reloj_, estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this,
@@ -135,6 +134,7 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     Form_Load();
     // After the load's choices: a change of the query's account, filters or day
     // empties the listing of the former ones.
+    historial_ = std::make_unique<HistorialMostrado>(*cajaText2_);
     command6_->setEnabled(false);
     connect(text3_, &QLineEdit::textChanged, this, &Form1::historialCambiado);
     for (QComboBox* filtro : combo2_)
