@@ -31,6 +31,9 @@ if(TARGET corvane_ventanas)
           PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()
 install(FILES ${corvane_paquete_src}/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# An example for the operator to copy into ~/.config/autostart (or
+# /etc/xdg/autostart): the windows start with the session, the port open.
+install(FILES ${corvane_paquete_src}/corvane-autostart.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane)
 install(FILES ${corvane_paquete_src}/corvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${corvane_paquete_bin}/corvane.1.gz ${corvane_paquete_bin}/corvane-simulador.1.gz

@@ -19,6 +19,7 @@ esperados=(
   "-rwxr-xr-x ./usr/bin/corvane-simulador"
   "-rw-r--r-- ./usr/lib/x86_64-linux-gnu/corvane/corvane-ventanas.so"
   "-rw-r--r-- ./usr/share/applications/corvane.desktop"
+  "-rw-r--r-- ./usr/share/corvane/corvane-autostart.desktop"
   "-rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/corvane.svg"
   "-rw-r--r-- ./usr/share/man/man1/corvane.1.gz"
   "-rw-r--r-- ./usr/share/man/man1/corvane-simulador.1.gz"
@@ -58,6 +59,8 @@ grep -v 'running with root privileges' "$tmp/lintian" || true
 dpkg-deb -x "$deb" "$tmp/raiz"
 desktop-file-validate "$tmp/raiz/usr/share/applications/corvane.desktop" ||
   falla "la entrada de escritorio no es válida"
+desktop-file-validate "$tmp/raiz/usr/share/corvane/corvane-autostart.desktop" ||
+  falla "el ejemplo de inicio automático no es válido"
 
 # The unit against the unpacked tree, where the program of ExecStart is, beside
 # a copy of the machine's units (the targets it is ordered with). A key or value

@@ -220,8 +220,12 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     if (o.hasta.isValid() && o.hasta < o.fecha)
         return fallar(QStringLiteral("el intervalo no es válido: --hasta %1 es anterior a --desde %2")
                           .arg(o.hasta.toString(QStringLiteral("yyyy-MM-dd")), o.fecha.toString(QStringLiteral("yyyy-MM-dd"))));
-    if (dePuerto && o.modo != Modo::SinVentana)
-        return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana"));
+    if (dePuerto && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
+        return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana o con las ventanas"));
+    // With the windows, --puerto alone chooses the port in its list; with
+    // --velocidad too the port is opened at start.
+    if (dePuerto && o.modo == Modo::Ventanas && !o.vista && o.puerto.isEmpty())
+        return fallar(QStringLiteral("--velocidad con las ventanas necesita --puerto: el puerto que se abre al arrancar"));
     if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
     if (o.esperarPuerto && o.modo != Modo::SinVentana)
@@ -280,6 +284,8 @@ QString texto_ayuda() {
                "                                        reenvía al servidor, una vez cada una, las\n"
                "                                        filas rechazadas (tras corregir la tabla);\n"
                "                                        estado 0 si todas entraron, 3 si no\n"
+               "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
+               "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
                "  corvane --base URL --vista [--sin-ventana]\n"
                "                                        muestra, sin puerto, lo que las consolas\n"
                "                                        que reciben guardan en la base central\n"

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
@@ -27,8 +28,8 @@ bool hay_pantalla() {
 
 } // namespace
 
-std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto,
-                                     CajaMensajes* mensajes) {
+std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, CajaMensajes* mensajes,
+                                     int velocidad) {
     // The queue was taken before (tomarCola), when the mode checks it.
     static_cast<void>(camino.abrirBase());
     auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
@@ -49,6 +50,10 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto,
         camino.ponerAviso(nullptr);
         camino.ponerVigilancia(nullptr, nullptr, nullptr);
     });
+    // Once the window is up: a port that does not open is told over it.
+    if (velocidad != 0 && !camino.vista())
+        QTimer::singleShot(0, ventana.get(),
+                           [w = ventana.get(), velocidad] { w->abrirPuerto(velocidad); });
     return ventana;
 }
 
@@ -70,7 +75,7 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
     }
     // The alarm sound outlives the windows that tell it to stop.
     SirenaQt sirena;
-    const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto);
+    const std::unique_ptr<Form1> ventana = abrir_ventana(camino, o.puerto, nullptr, o.velocidad);
     ventana->ventanaAlarmas().ponerSirena(&sirena);
     ventana->show();
     const int salida = app.exec();

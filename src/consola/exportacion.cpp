@@ -59,10 +59,11 @@ void agregar_ancho(QByteArray& o, std::string_view v, qsizetype ancho) {
     for (qsizetype n = caracteres(v); n < ancho; ++n) o += ' ';
 }
 
-// RFC 4180: a value holding a comma, a double quote or a line break goes between
-// double quotes, its double quotes doubled.
-void agregar_csv(QByteArray& o, std::string_view v) {
-    if (v.find_first_of(",\"\r\n") == std::string_view::npos) {
+// RFC 4180: a value holding the separator, a double quote or a line break goes
+// between double quotes, its double quotes doubled.
+void agregar_csv(QByteArray& o, std::string_view v, char separador) {
+    const char especiales[] = {separador, '"', '\r', '\n'};
+    if (v.find_first_of(especiales, 0, std::size(especiales)) == std::string_view::npos) {
         agregar(o, v);
         return;
     }
@@ -105,6 +106,7 @@ struct TextosEvento {
 
 class TextosDeEventos {
 public:
+    explicit TextosDeEventos(char separador) : separador_(separador) {}
     const TextosEvento& de(std::string_view evento) {
         const auto it = guardados_.find(std::string(evento));
         if (it != guardados_.end()) return it->second;
@@ -113,10 +115,11 @@ public:
         const QByteArray descripcion = describir_evento(texto).toUtf8();
         const QByteArray clase = nombre_clase(clasificar_evento(texto).clase).toUtf8();
         TextosEvento t;
-        t.csv += ',';
-        agregar_csv(t.csv, {descripcion.constData(), static_cast<size_t>(descripcion.size())});
-        t.csv += ',';
-        agregar_csv(t.csv, {clase.constData(), static_cast<size_t>(clase.size())});
+        t.csv += separador_;
+        agregar_csv(t.csv, {descripcion.constData(), static_cast<size_t>(descripcion.size())},
+                    separador_);
+        t.csv += separador_;
+        agregar_csv(t.csv, {clase.constData(), static_cast<size_t>(clase.size())}, separador_);
         agregar_ancho(t.detalle, {clase.constData(), static_cast<size_t>(clase.size())}, kAnchoClase);
         t.detalle += ' ';
         QString d = QString::fromUtf8(descripcion);
@@ -127,12 +130,14 @@ public:
     }
 
 private:
+    char separador_;
     std::unordered_map<std::string, TextosEvento> guardados_;
 };
 
 class Escritor {
 public:
-    Escritor(FormaListado forma, const SalidaListado& salida) : forma_(forma), salida_(salida) {
+    Escritor(FormaListado forma, const SalidaListado& salida, char separador)
+        : forma_(forma), salida_(salida), separador_(separador), textos_(separador) {
         bloque_.reserve(kBloqueSalida + 1024);
     }
 
@@ -159,7 +164,7 @@ public:
 private:
     void csv(const ValoresFila& v) {
         for (size_t i = 0; i < v.size(); ++i) {
-            if (i > 0) bloque_ += ',';
+            if (i > 0) bloque_ += separador_;
             // The moment in ISO form: "2026-12-06T14:27:13".
             int n[6];
             if (i == p_.momento && leer_momento(v[i], n)) {
@@ -167,7 +172,7 @@ private:
                 bloque_ += 'T';
                 agregar(bloque_, v[i].substr(11));
             } else {
-                agregar_csv(bloque_, v[i]);
+                agregar_csv(bloque_, v[i], separador_);
             }
         }
         bloque_ += textos_.de(v[p_.evento]).csv;
@@ -226,22 +231,27 @@ private:
     const SalidaListado& salida_;
     QByteArray bloque_;
     qint64 filas_ = 0;
+    char separador_;
     Posiciones p_;
     TextosDeEventos textos_;
 };
 
 } // namespace
 
-QByteArray cabecera_csv() {
-    QByteArray r;
-    for (const esquema::Columna& c : esquema::kColumnas) r += c.nombre.toUtf8() + ',';
-    return r + "descripcion,clase\r\n";
+char separador_csv(FormatoCsv formato) {
+    return formato == FormatoCsv::HojaDeCalculo ? ';' : ',';
 }
 
-Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
-                       qint64& filas) {
-    Escritor escritor(forma, salida);
-    if (forma == FormaListado::Csv) escritor.bloque() += cabecera_csv();
+QByteArray cabecera_csv(char separador) {
+    QByteArray r;
+    for (const esquema::Columna& c : esquema::kColumnas) r += c.nombre.toUtf8() + separador;
+    return r + "descripcion" + separador + "clase\r\n";
+}
+
+Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
+                       const SalidaListado& salida, qint64& filas, char separador) {
+    Escritor escritor(forma, salida, separador);
+    if (forma == FormaListado::Csv) escritor.bloque() += cabecera_csv(separador);
     Fallo f = base.recorrer(sentencia_intervalo(c), [&escritor](const ValoresFila& v) { return escritor.fila(v); });
     filas = escritor.filas();
     if (!f && filas == 0 && forma != FormaListado::Csv) escritor.bloque() += kSinRegistros.toUtf8();
@@ -253,17 +263,24 @@ Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado
     return f ? f : escrito;
 }
 
-Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas) {
+Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas,
+                   FormatoCsv formato) {
     QSaveFile archivo(ruta);
     const auto fallo_archivo = [&archivo] {
         return Fallo{fallos::kArchivoNoEncontrado, archivo.errorString()};
     };
     if (!archivo.open(QIODevice::WriteOnly)) return fallo_archivo();
-    const Fallo f = escribir_listado(base, c, FormaListado::Csv,
-                                     [&](const QByteArray& bytes) {
-                                         return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
-                                     },
-                                     filas);
+    // The byte-order mark that tells a spreadsheet the text is UTF-8.
+    if (formato == FormatoCsv::HojaDeCalculo && archivo.write("\xEF\xBB\xBF", 3) != 3) {
+        archivo.cancelWriting();
+        return fallo_archivo();
+    }
+    const Fallo f = escribir_listado(
+        base, c, FormaListado::Csv,
+        [&](const QByteArray& bytes) {
+            return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
+        },
+        filas, separador_csv(formato));
     if (f) {
         archivo.cancelWriting();
         return f;

@@ -19,9 +19,17 @@ namespace corvane {
 // Where a listing goes, a piece at a time; a failure stops the listing.
 using SalidaListado = std::function<Fallo(const QByteArray& bytes)>;
 
+// The two forms of a CSV file. RFC 4180: UTF-8 without a byte-order mark,
+// values separated by commas (what --csv writes and scripts read). For a
+// spreadsheet: UTF-8 after the byte-order mark EF BB BF and values separated by
+// semicolons, which a spreadsheet set up for Spanish (where the comma is the
+// decimal sign) opens in columns with its accents; the same quoting rules.
+enum class FormatoCsv { Rfc4180, HojaDeCalculo };
+char separador_csv(FormatoCsv formato);
+
 // The CSV header: every stored column by its name (esquema::kColumnas), then
-// "descripcion" and "clase"; CR LF.
-QByteArray cabecera_csv();
+// "descripcion" and "clase", separated by `separador`; CR LF.
+QByteArray cabecera_csv(char separador = ',');
 
 // Writes the listing of `c` read from `base` in `forma` to `salida`; `filas`
 // counts the rows listed. With no row, the operator's and the detailed forms
@@ -29,11 +37,13 @@ QByteArray cabecera_csv();
 // that the operator's line cannot read as a number (the level, the origin) is a
 // kSentenciaRechazada failure, as for the account-day listing. What was listed
 // before a failure is written; a failure before the first row writes nothing.
-Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma, const SalidaListado& salida,
-                       qint64& filas);
+// `separador`: between the values of a CSV row (FormaListado::Csv only).
+Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
+                       const SalidaListado& salida, qint64& filas, char separador = ',');
 
-// The CSV of `c` into the file `ruta`, created or replaced only once it is
-// written whole (a failure leaves what was there before).
-Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas);
+// The CSV of `c` in `formato` into the file `ruta`, created or replaced only
+// once it is written whole (a failure leaves what was there before).
+Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas,
+                   FormatoCsv formato = FormatoCsv::Rfc4180);
 
 } // namespace corvane

@@ -56,6 +56,9 @@ QString sentencia_intervalo(const ConsultaIntervalo& c) {
     if (!c.cuenta.isEmpty()) s += condicion_cuenta(c.cuenta) + QStringLiteral(" and ");
     s += QStringLiteral("(gral_hora_fecha>=#") + literal_momento(c.desde, "00:00:00") + QStringLiteral("#) and ") +
          QStringLiteral("(gral_hora_fecha<=#") + literal_momento(c.hasta, "23:59:59") + QStringLiteral("#)");
+    if (c.senal != 0)
+        s += QStringLiteral(" and (gral_nivel_señal<=") + valor_filtro(c.senal) +
+             QStringLiteral(")");
     if (c.origen != kOrigenesTodos)
         s += QStringLiteral(" and (gral_origen='") + valor_filtro(origen_filtrado(c.origen)) +
              QStringLiteral("')");

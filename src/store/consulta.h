@@ -20,6 +20,7 @@ struct ConsultaIntervalo {
     QDate desde;
     QDate hasta;
     int origen = 0; // as for sentencia_historial
+    int senal = 0;  // as for sentencia_historial: 0 every level, else at most this one
 };
 
 // The SELECT of every stored column (esquema::kColumnas, in their order) of the

@@ -182,6 +182,14 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
     Form_Load();
+    // After the load's choices: a change of the query's account, filters or day
+    // empties the listing of the former ones.
+    historial_ = std::make_unique<HistorialMostrado>(*cajaText2_);
+    command6_->setEnabled(false);
+    connect(text3_, &QLineEdit::textChanged, this, &Form1::historialCambiado);
+    for (QComboBox* filtro : combo2_)
+        connect(filtro, &QComboBox::currentIndexChanged, this, &Form1::historialCambiado);
+    connect(dtPicker1_, &QDateEdit::dateChanged, this, &Form1::historialCambiado);
 }
 
 Form1::~Form1() {
@@ -452,6 +460,15 @@ void Form1::habilitarListas(bool habilitadas) {
 void Form1::sinPuerto() {
     habilitarListas(false);
     command1_->setEnabled(false);
+    // The rows that the central server gives are followed as received ones.
+    habilitarVerCuenta(true);
+}
+
+void Form1::abrirPuerto(int velocidad) {
+    if (MSComm1_.PortOpen()) return;
+    const int i = combo1_[1]->findText(QString::number(velocidad));
+    if (i >= 0) combo1_[1]->setCurrentIndex(i);
+    Command1_Click();
 }
 
 void Form1::Command1_Click() {
@@ -464,17 +481,37 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
-    ::corvane::Command3_Click(*text3_, combo2_[0]->currentIndex(), combo2_[1]->currentIndex(),
-                              dtPicker1_->date(), *cajaText2_, *mensajes_, estado_.bases);
+    historial_->buscar({text3_->texto(), combo2_[0]->currentIndex(), combo2_[1]->currentIndex(),
+                        dtPicker1_->date()},
+                       *mensajes_, estado_.bases);
+    command6_->setEnabled(historial_->mostrada().has_value());
+}
+
+void Form1::historialCambiado() {
+    historial_->cambio();
+    command6_->setEnabled(false);
 }
 
 void Form1::Command6_Click() {
-    const auto elegir = elegirArchivo_ ? elegirArchivo_ : [this](const QString& propuesto) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Exportar consulta"), propuesto,
-                                            QStringLiteral("CSV (*.csv)"));
-    };
-    ::corvane::Exportar_Click(*text3_, combo2_[1]->currentIndex(), dtPicker1_->date(), elegir, *mensajes_,
-                              estado_.bases);
+    ElegirExportacion elegir = elegirExportacion_;
+    if (!elegir && elegirArchivo_)
+        elegir = [this](const QString& propuesto) {
+            return ArchivoElegido{elegirArchivo_(propuesto)};
+        };
+    if (!elegir)
+        elegir = [this](const QString& propuesto) {
+            const QString csv = QStringLiteral("CSV (*.csv)");
+            const QString hoja =
+                QStringLiteral("Hoja de cálculo, separado por punto y coma (*.csv)");
+            QString filtro = csv;
+            const QString ruta =
+                QFileDialog::getSaveFileName(this, QStringLiteral("Exportar consulta"), propuesto,
+                                             csv + QStringLiteral(";;") + hoja, &filtro);
+            return ArchivoElegido{ruta,
+                                  filtro == hoja ? FormatoCsv::HojaDeCalculo : FormatoCsv::Rfc4180};
+        };
+    historial_->exportar(elegir, *mensajes_, estado_.bases);
+    command6_->setEnabled(historial_->mostrada().has_value());
 }
 
 void Form1::Command4_Click() {

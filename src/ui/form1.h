@@ -13,6 +13,7 @@
 
 #include "common/mensajes.h"
 #include "common/reloj.h"
+#include "consola/boton_consulta.h"
 #include "consola/boton_puerto.h"
 #include "reception/estado_proceso.h"
 #include "reception/manejador.h"
@@ -68,6 +69,16 @@ public:
     void ponerElegirArchivo(std::function<QString(const QString& propuesto)> elegir) {
         elegirArchivo_ = std::move(elegir);
     }
+    // The same, with the file's form (RFC 4180 or for a spreadsheet).
+    void ponerElegirExportacion(ElegirExportacion elegir) {
+        elegirExportacion_ = std::move(elegir);
+    }
+
+    // Opens `puerto` (the port list's choice) at `velocidad` bit/s as the port
+    // button does, the speed chosen in its list: a windows start with --puerto
+    // and --velocidad receives from its first second. A port that does not open
+    // is told as the button tells it; the window stays as after a failed press.
+    void abrirPuerto(int velocidad);
 
     // The boxes as the logic sees them: online log, query result, queried
     // account, status line.
@@ -144,11 +155,15 @@ private:
     QPushButton* command3_ = nullptr;
     QPushButton* command6_ = nullptr;
     std::function<QString(const QString&)> elegirArchivo_;
+    ElegirExportacion elegirExportacion_;
     QPlainTextEdit* text2_ = nullptr;
 
     std::unique_ptr<CajaRegistroVentana> cajaText1_;
     std::unique_ptr<CajaRegistroVentana> cajaText2_;
     std::unique_ptr<CajaLineaVentana> cajaText4_;
+    // The listing that Text2 shows; "Exportar…" is enabled while there is one.
+    std::unique_ptr<HistorialMostrado> historial_;
+    void historialCambiado();
 
     QPointer<Form2> form2_;
     QPushButton* command5_ = nullptr;

@@ -71,13 +71,16 @@ QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString&
     return r;
 }
 
-std::vector<QStringList> leer_csv(const QByteArray& csv) {
+std::vector<QStringList> leer_csv(const QByteArray& csv, char separador) {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import csv, io, json, sys\n"
-                                 "texto = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
-                                 "json.dump(list(csv.reader(texto, strict=True)), sys.stdout)\n")});
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import csv, io, json, sys\n"
+                        "texto = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
+                        "json.dump(list(csv.reader(texto, strict=True, delimiter=sys.argv[1])), "
+                        "sys.stdout)\n"),
+         QString(QLatin1Char(separador))});
     EXPECT_TRUE(python.waitForStarted());
     python.write(csv);
     python.closeWriteChannel();

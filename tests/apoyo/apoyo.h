@@ -76,8 +76,9 @@ QStringList valores_de(BaseDatos& base, const QString& sentencia, const QString&
 void ejecutar_directo(const QString& base, const QStringList& sentencias);
 
 QByteArray leer_archivo(const QString& ruta);
-// The records of a CSV text as Python's csv module reads them (RFC 4180, UTF-8).
-std::vector<QStringList> leer_csv(const QByteArray& csv);
+// The records of a CSV text as Python's csv module reads them (RFC 4180, UTF-8),
+// values separated by `separador`.
+std::vector<QStringList> leer_csv(const QByteArray& csv, char separador = ',');
 QString leer_texto(const QString& ruta);
 
 // The URL of the test run's PostgreSQL server (CORVANE_PG_URL), or empty.

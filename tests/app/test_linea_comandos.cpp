@@ -53,6 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"PuertoMalo", {"--sin-ventana", "--puerto", "21", "--velocidad", "9600"}, "--puerto espera"},
         CasoMalo{"SinVentanaSinPuerto", {"--sin-ventana", "--velocidad", "9600"}, "necesita --puerto"},
         CasoMalo{"SinVentanaSinVelocidad", {"--sin-ventana", "--puerto", "1"}, "necesita --velocidad"},
+        CasoMalo{"VentanasConVelocidadSinPuerto", {"--velocidad", "9600"}, "--velocidad con las ventanas necesita --puerto"},
+        CasoMalo{"VelocidadConReproducir", {"--reproducir", "x", "--velocidad", "9600"},
+                 "--velocidad solo sirve con --sin-ventana o con las ventanas"},
+        CasoMalo{"VistaConVelocidad", {"--vista", "--base", "postgresql://u@h/b", "--velocidad", "9600"}, "--vista no usa puerto"},
         CasoMalo{"DosModos", {"--reproducir", "x", "--consultar", "12"}, "no se combinan"},
         CasoMalo{"FechaSinConsulta", {"--reproducir", "x", "--fecha", "2026-12-06"}, "solo sirven con --consultar"},
         CasoMalo{"CsvSinConsulta", {"--csv"}, "solo sirven con --consultar"},
@@ -190,6 +194,12 @@ TEST(LineaBuena, ModosYValores) {
     EXPECT_EQ(r.opciones.copia, "/tmp/c.mdb");
 
     EXPECT_EQ(analizar_linea_comandos({}).opciones.modo, Modo::Ventanas);
+    // The windows with a port and a speed open it at start.
+    r = analizar_linea_comandos({"--puerto", "/dev/ttyUSB0", "--velocidad", "19200"});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.opciones.modo, Modo::Ventanas);
+    EXPECT_EQ(r.opciones.puerto, "/dev/ttyUSB0");
+    EXPECT_EQ(r.opciones.velocidad, 19200);
     EXPECT_EQ(analizar_linea_comandos({"--help"}).opciones.modo, Modo::Ayuda);
     EXPECT_EQ(analizar_linea_comandos({"--ayuda"}).opciones.modo, Modo::Ayuda);
     EXPECT_EQ(analizar_linea_comandos({"-h"}).opciones.modo, Modo::Ayuda);

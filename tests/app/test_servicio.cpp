@@ -272,6 +272,31 @@ TEST(Servicio, ConEsperarPuertoEsperaElPuertoQueNoEsta) {
     EXPECT_FALSE(errores.contains(kMensajePuerto));
 }
 
+// The windows started with --puerto and --velocidad (the autostart entry, after a
+// power cut) receive with nobody at the keyboard: what the receiver sends is
+// stored.
+TEST(Servicio, LasVentanasConPuertoYVelocidadRecibenSinPulsarNada) {
+    QTemporaryDir dir;
+    Pty pty;
+    Proceso ventanas;
+    ASSERT_TRUE(ventanas.iniciar(
+        kCorvane, {"--puerto", pty.ruta(), "--velocidad", "19200", "--carpeta", dir.path()},
+        {"QT_QPA_PLATFORM=offscreen"}));
+    const QString base = QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    ASSERT_TRUE(ventanas.esperar([&] { return QFile::exists(base); }, 20000))
+        << ventanas.errores().toStdString();
+    ventanas.esperar([] { return false; }, 1000); // the database made, the window up
+    // Bytes written before the port opens are not read: the receiver sends again.
+    EXPECT_TRUE(ventanas.esperar(
+        [&] {
+            pty.escribir("E121f49001");
+            return !leer_filas(base).empty();
+        },
+        20000))
+        << ventanas.errores().toStdString();
+    EXPECT_TRUE(ventanas.enMarcha());
+}
+
 struct CasoLector {
     const char* nombre;
     QProcess::ProcessChannelMode canales; // merged: standard error goes to the same reader

@@ -203,6 +203,54 @@ TEST_P(Consulta, ExportarEscribeElCsvDeLaConsulta) {
     EXPECT_TRUE(mensajes.mensajes[2].texto.startsWith(QStringLiteral("No se pudo exportar a «"))) << mensajes.mensajes[2].texto.toStdString();
 }
 
+// The two forms of "Exportar…", from the same rows: RFC 4180 (the bytes of the
+// CSV listing, which --csv writes) and the spreadsheet's (byte-order mark,
+// semicolons), which read back to the same records; accents stay UTF-8, and a
+// value quoted where it holds the form's separator.
+TEST_P(Consulta, ExportarEnLasDosFormas) {
+    NuevoDato({"02bf", 7, "00", "2026-12-06 10:00:00", "0", "00", "E110", "01", "a;b"}, 0, bases);
+    NuevoDato({"02bf", 7, "ñ", "2026-12-06 11:00:00", "0", "00", "R401", "1,2", "012"}, 0, bases);
+    QTemporaryDir dir;
+    struct {
+        const char* nombre;
+        FormatoCsv formato;
+        QByteArray principio; // the file's first bytes
+        char separador;
+        QByteArray citado;   // the value with the separator, as written
+        QByteArray sinCitar; // the value with the other separator, as written
+    } casos[] = {
+        {"Rfc4180", FormatoCsv::Rfc4180, "gral_numero_abonado,", ',', ",\"1,2\",", ",a;b,"},
+        {"HojaDeCalculo", FormatoCsv::HojaDeCalculo, "\xEF\xBB\xBFgral_numero_abonado;", ';',
+         ";\"a;b\";", ";1,2;"},
+    };
+    std::vector<QStringList> registros[2];
+    for (size_t i = 0; i < std::size(casos); ++i) {
+        const auto& c = casos[i];
+        SCOPED_TRACE(c.nombre);
+        const QString ruta = dir.filePath(QString::fromLatin1(c.nombre) + QStringLiteral(".csv"));
+        exportar_consulta(
+            {"02bf", 0, 0, kDia},
+            [&](const QString&) {
+                return ArchivoElegido{ruta, c.formato};
+            },
+            mensajes, bases);
+        const QByteArray bytes = leer_archivo(ruta);
+        EXPECT_TRUE(bytes.startsWith(c.principio)) << bytes.left(40).toStdString();
+        EXPECT_TRUE(bytes.contains(c.citado)) << bytes.toStdString();
+        EXPECT_TRUE(bytes.contains(c.sinCitar)) << bytes.toStdString();
+        EXPECT_TRUE(bytes.contains("\xC3\xB1")); // ñ
+        if (c.formato == FormatoCsv::Rfc4180) {
+            EXPECT_EQ(bytes, listar({"02bf", kDia, kDia, 0}, FormaListado::Csv));
+        }
+        registros[i] =
+            leer_csv(bytes.mid(c.formato == FormatoCsv::HojaDeCalculo ? 3 : 0), c.separador);
+        ASSERT_EQ(registros[i].size(), 3u);
+        EXPECT_EQ(registros[i][2][2], QStringLiteral("ñ"));
+    }
+    EXPECT_EQ(registros[0], registros[1]);
+    EXPECT_EQ(mensajes.mensajes.size(), 2u);
+}
+
 TEST_P(Consulta, FiltrosDeOrigenYNivel) {
     guardar("0001", "2026-12-06 01:00:00", "0", 3);
     guardar("0001", "2026-12-06 02:00:00", "15", 9);
@@ -212,6 +260,16 @@ TEST_P(Consulta, FiltrosDeOrigenYNivel) {
     EXPECT_EQ(buscar("0001", 5, 0), QStringLiteral("Cuenta=0001  Señal=3  Origen=Dir     Hora=06/12/2026 01:00:00\r\n"
                                                    "Cuenta=0001  Señal=3  Origen=Rep 1   Hora=06/12/2026 03:00:00\r\n"));
     EXPECT_EQ(buscar("0001", 5, 16), QStringLiteral("No hay registros para ese abonado"));
+    // The export of a search with a level filter has the rows of its listing.
+    QTemporaryDir dir;
+    const QString ruta = dir.filePath(QStringLiteral("nivel.csv"));
+    exportar_consulta(
+        {"0001", 5, 0, kDia}, [&](const QString&) { return ArchivoElegido{ruta}; }, mensajes,
+        bases);
+    const std::vector<QStringList> csv = leer_csv(leer_archivo(ruta));
+    ASSERT_EQ(csv.size(), 3u);
+    EXPECT_EQ(csv[1][3], QStringLiteral("2026-12-06T01:00:00"));
+    EXPECT_EQ(csv[2][3], QStringLiteral("2026-12-06T03:00:00"));
 }
 
 TEST_P(Consulta, SinFilasDaElTextoFijo) {

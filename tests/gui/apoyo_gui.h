@@ -47,8 +47,8 @@ class ConVentana : public testing::Test {
 protected:
     ConVentana() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()); }
     QString base() const { return QDir(dir.path()).filePath(QStringLiteral("baseTolm.mdb")); }
-    Form1& ventana(const QString& puerto = {}) {
-        if (!form) form = abrir_ventana(camino, puerto, &mensajes);
+    Form1& ventana(const QString& puerto = {}, int velocidad = 0) {
+        if (!form) form = abrir_ventana(camino, puerto, &mensajes, velocidad);
         return *form;
     }
     void TearDown() override {

@@ -4,11 +4,14 @@
 // the stored rows and the account listing are checked as they arrive.
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <functional>
 
 #include <pty.h>
 #include <termios.h>
@@ -117,6 +120,170 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     EXPECT_TRUE(control<QComboBox>(&f, "Combo1_0")->isEnabled());
     EXPECT_EQ(f.form2(), online);
     EXPECT_TRUE(mensajes.mensajes.empty());
+}
+
+// The listing and "Exportar…" never disagree: a change of the account, the day or
+// the origin list empties the listing and disables the export until the next
+// search; the export then writes exactly the rows listed.
+TEST_F(Consola, CambiarCuentaFechaOFiltroVaciaLaConsultaYExportarEscribeLoMostrado) {
+    Form1& f = ventana();
+    f.show();
+    // Account 0500: a direct and a repeater's report on the 6th, one on the 5th;
+    // account 0777: one on the 6th.
+    f.manejador().recibir(kDiez + paquete_de_evento('1', "130", "0500") +
+                          paquete_de_evento('1', "130", "0777"));
+    reloj.fijar(momento(2026, 12, 5, 10, 0, 0));
+    f.manejador().recibir(paquete_de_evento('1', "130", "0500"));
+    ASSERT_TRUE(esperar_que([&] { return leer_filas(base()).size() == 4; }));
+
+    auto* cuenta = control<QLineEdit>(&f, "Text3");
+    auto* fecha = control<QDateEdit>(&f, "DTPicker1");
+    auto* origen = control<QComboBox>(&f, "Combo2_1");
+    auto* buscar = control<QPushButton>(&f, "Command3");
+    auto* exportar = control<QPushButton>(&f, "Command6");
+    const auto poner_cuenta = [cuenta](const QString& c) {
+        cuenta->clear();
+        QTest::keyClicks(cuenta, c);
+    };
+    const QString ruta = QDir(dir.path()).filePath(QStringLiteral("exportado.csv"));
+    int elegidos = 0;
+    f.ponerElegirExportacion([&](const QString&) {
+        ++elegidos;
+        return ArchivoElegido{ruta};
+    });
+
+    struct {
+        const char* nombre;
+        std::function<void()> cambiar;
+        int filas; // listed after the change
+    } casos[] = {
+        {"Cuenta", [&] { poner_cuenta(QStringLiteral("0777")); }, 1},
+        {"Fecha", [&] { fecha->setDate(QDate(2026, 12, 5)); }, 1},
+        {"Filtro", [&] { origen->setCurrentIndex(1); }, 1}, // "Solo abonados directos"
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        poner_cuenta(QStringLiteral("0500"));
+        fecha->setDate(QDate(2026, 12, 6));
+        origen->setCurrentIndex(0);
+        QTest::mouseClick(buscar, Qt::LeftButton);
+        ASSERT_EQ(f.text2().texto().count(QStringLiteral("\r\n")), 2);
+        ASSERT_TRUE(exportar->isEnabled());
+
+        c.cambiar();
+        EXPECT_TRUE(f.text2().texto().isEmpty()) << f.text2().texto().toStdString();
+        EXPECT_FALSE(exportar->isEnabled());
+        f.Command6_Click(); // even when called: no listing, no file
+        EXPECT_EQ(elegidos, 0);
+        EXPECT_FALSE(QFile::exists(ruta));
+
+        QTest::mouseClick(buscar, Qt::LeftButton);
+        const QString listado = f.text2().texto();
+        const QStringList lineas = listado.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_EQ(lineas.size(), c.filas) << listado.toStdString();
+        ASSERT_TRUE(exportar->isEnabled());
+        QTest::mouseClick(exportar, Qt::LeftButton);
+        EXPECT_EQ(elegidos, 1);
+        EXPECT_EQ(f.text2().texto(), listado);
+        const std::vector<QStringList> csv = leer_csv(leer_archivo(ruta));
+        ASSERT_EQ(csv.size(), static_cast<size_t>(c.filas) + 1);
+        for (int i = 0; i < c.filas; ++i) {
+            const QDateTime m = QDateTime::fromString(csv[i + 1][3], Qt::ISODate);
+            EXPECT_TRUE(lineas[i].startsWith(QStringLiteral("Cuenta=") + csv[i + 1][0]))
+                << lineas[i].toStdString();
+            EXPECT_TRUE(lineas[i].endsWith(QStringLiteral("Hora=") +
+                                           m.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))))
+                << lineas[i].toStdString();
+        }
+        EXPECT_TRUE(QFile::remove(ruta));
+        elegidos = 0;
+    }
+}
+
+// Windows started with --puerto and --velocidad: the port opened at that speed
+// once the window is up, as with the port button; one that does not open is told
+// as the button tells it, and the window stays as after a failed press.
+TEST_F(Consola, ElPuertoDeLaLineaDeComandosSeAbreAlArrancar) {
+    Pty pty;
+    struct {
+        const char* nombre;
+        QString puerto;
+        bool abre;
+    } casos[] = {{"PseudoTerminal", pty.ruta(), true},
+                 {"NoExiste", QStringLiteral("/dev/corvane-no-existe"), false}};
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        form.reset();
+        borrar_diferidos();
+        mensajes.mensajes.clear();
+        Form1& f = ventana(c.puerto, 19200);
+        f.show();
+        auto* boton = control<QPushButton>(&f, "Command1");
+        if (!c.abre) {
+            ASSERT_TRUE(esperar_que([&] { return !mensajes.mensajes.empty(); }));
+            EXPECT_EQ(mensajes.mensajes[0].texto,
+                      QStringLiteral("Error al abrir puerto serie,verifique el numero de com"));
+            EXPECT_EQ(mensajes.mensajes[0].titulo, QStringLiteral("Brisca"));
+            EXPECT_EQ(boton->text(), QStringLiteral("Abrir Com"));
+            EXPECT_TRUE(control<QComboBox>(&f, "Combo1_0")->isEnabled());
+            EXPECT_FALSE(control<QPushButton>(&f, "Command4")->isEnabled());
+            continue;
+        }
+        ASSERT_TRUE(esperar_que([&] { return boton->text() == QStringLiteral("Cerrar COM"); }));
+        EXPECT_TRUE(mensajes.mensajes.empty());
+        EXPECT_EQ(control<QComboBox>(&f, "Combo1_1")->currentText(), QStringLiteral("19200"));
+        EXPECT_TRUE(control<QPushButton>(&f, "Command4")->isEnabled());
+        ASSERT_TRUE(pty.escribir(kDiez));
+        EXPECT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; }))
+            << f.text1().texto().toStdString();
+        // The button closes it as always: the next row's window drives the same port.
+        QTest::mouseClick(boton, Qt::LeftButton);
+        EXPECT_EQ(boton->text(), QStringLiteral("Abrir COM"));
+    }
+}
+
+// A workstation without a port (--vista) opens the ONLINE window, which follows
+// the account typed in it through the rows another console stores on the
+// central server.
+TEST(VistaCentral, LaVentanaOnlineSigueLaCuentaEnLoQueGuardaOtraConsola) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    const QString url = nueva_base_postgresql();
+    ASSERT_FALSE(url.isEmpty());
+    QTemporaryDir carpetaRecibe, carpetaVista;
+    RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
+    MensajesGrabados mensajes;
+    Opciones o;
+    o.base = url;
+    o.carpeta = carpetaRecibe.path();
+    Camino recibe(o, &reloj);
+    ASSERT_FALSE(recibe.abrirBase());
+    o.carpeta = carpetaVista.path();
+    o.vista = true;
+    Camino vista(o, &reloj);
+    std::unique_ptr<Form1> f = abrir_ventana(vista, {}, &mensajes);
+    f->show();
+    auto* verCuenta = control<QPushButton>(f.get(), "Command4");
+    ASSERT_TRUE(verCuenta->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(f.get(), "Command1")->isEnabled());
+    QTest::mouseClick(verCuenta, Qt::LeftButton);
+    Form2* online = f->form2();
+    ASSERT_NE(online, nullptr);
+    QTest::keyClicks(control<QLineEdit>(online, "Text1"), QStringLiteral("500"));
+
+    recibe.manejador().recibir(paquete_de_evento('1', "130", "0777") + kDiez);
+    ASSERT_TRUE(
+        esperar_que([&] { return f->text1().texto().count(QStringLiteral("\r\n")) == 2; }, 15000))
+        << f->text1().texto().toStdString();
+    ASSERT_TRUE(esperar_que([&] { return !online->registro().texto().isEmpty(); }));
+    const QStringList seguidas =
+        online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(seguidas.size(), 1);
+    EXPECT_TRUE(seguidas[0].startsWith(QStringLiteral("Cuenta=0500  Señal=10/16")))
+        << seguidas[0].toStdString();
+    EXPECT_TRUE(mensajes.mensajes.empty());
+    f.reset();
+    borrar_diferidos();
+    EXPECT_EQ(recibe.terminar(), 0);
 }
 
 TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
