@@ -15,7 +15,7 @@ PAQUETES=(
   fonts-liberation
   libgtest-dev libbenchmark-dev
   postgresql sqlite3 libsqlite3-dev libpq-dev
-  xvfb xauth
+  xvfb xauth openbox xdotool wmctrl x11-utils
   ccache locales
   dpkg-dev file lintian desktop-file-utils systemd man-db
 )

@@ -36,6 +36,10 @@ constexpr float kSeparacion = 60;
 
 // A first placement whose frame the window manager sizes late is checked again.
 constexpr int kRevisarColocacionMs = 500;
+// Pixels left for a window manager's frame not known yet: its side and bottom
+// borders, and its title bar.
+constexpr int kBordeSupuesto = 8;
+constexpr int kTituloSupuesto = 32;
 
 // Design place of the buttons until the layout puts them in their row.
 constexpr RectTwips kBoton{120, 0, 2895, 495};
@@ -242,6 +246,11 @@ void VentanaAlarmas::colocarPrimeraVez() {
     const QRect zona =
         (screen() != nullptr ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
     QRect marco = frameGeometry();
+    // Before the window manager has framed the window its frame is unknown: room
+    // is left for a usual one (borders and a title bar), so that the frame drawn
+    // later does not push the window past the screen's edge.
+    if (marco == geometry())
+        marco.adjust(-kBordeSupuesto, -kTituloSupuesto, kBordeSupuesto, kBordeSupuesto);
     marco.moveBottomRight(zona.bottomRight());
     move(marco.topLeft());
 }
@@ -281,7 +290,8 @@ QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     QString estado = a.reconocida() ? QStringLiteral("Reconocida ") + f.reconocida.mid(11)
                                     : QStringLiteral("SIN RECONOCER");
     // Another workstation's acknowledgement says whose it is.
-    if (a.reconocida() && f.reconocidaEn != registro_.puesto()) estado += QStringLiteral(" por ") + f.reconocidaEn;
+    if (a.reconocida() && f.reconocidaEn != registro_.puesto())
+        estado += QStringLiteral(" por ") + f.reconocidaEn;
     auto* item =
         new QTreeWidgetItem(QStringList{estado, f.abonado, a.descripcion, f.zona, f.particion,
                                         origen_mostrado(f.origen), momento_mostrado(f.recibida)});

@@ -129,14 +129,53 @@ struct Ejecucion {
     QString errores;
 };
 inline Ejecucion ejecutar(const QString& programa, const QStringList& argumentos,
-                          const QByteArray& entrada = {}, int ms = 60000) {
+                          const QByteArray& entrada = {}, int ms = 60000,
+                          const QStringList& entorno = {}) {
     Proceso p;
-    EXPECT_TRUE(p.iniciar(programa, argumentos)) << programa.toStdString();
+    EXPECT_TRUE(p.iniciar(programa, argumentos, entorno)) << programa.toStdString();
     p.escribir(entrada);
     p.cerrarEntrada();
     EXPECT_TRUE(p.esperarFin(ms)) << programa.toStdString() << " no terminó";
     return {p.estado(), p.salida(), p.texto(), p.errores()};
 }
+
+// An X server of the test's own (Xvfb, its display number chosen by itself) with
+// a real window manager (openbox) on it, for what only a window manager does:
+// frames, moves, resizes, closes. `entorno()` gives the variables a program needs
+// to open its windows there.
+class PantallaConGestor {
+public:
+    PantallaConGestor(int ancho, int alto) {
+        // -displayfd: the server picks a free display and writes its number.
+        x_.iniciar(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0",
+                                             QStringLiteral("%1x%2x24").arg(ancho).arg(alto), "-nolisten",
+                                             "tcp"});
+        const QString numero = x_.primeraLinea(10000);
+        if (numero.isEmpty()) return;
+        pantalla_ = QLatin1Char(':') + numero;
+        gestor_.iniciar(QStringLiteral("openbox"), {}, entorno());
+        // The manager is there once it names itself to wmctrl.
+        listo = gestor_.esperar(
+            [this] { return ejecutar(QStringLiteral("wmctrl"), {"-m"}, {}, 5000, entorno()).estado == 0; }, 10000);
+    }
+    ~PantallaConGestor() {
+        gestor_.parar(SIGTERM, 5000);
+        x_.parar(SIGTERM, 5000);
+    }
+    QStringList entorno() const {
+        return {QStringLiteral("DISPLAY=") + pantalla_, QStringLiteral("QT_QPA_PLATFORM=xcb")};
+    }
+    // A command of the X tools on this display: its standard output, trimmed.
+    QString x(const QString& programa, const QStringList& argumentos) const {
+        return ejecutar(programa, argumentos, {}, 10000, entorno()).salida.trimmed();
+    }
+    bool listo = false;
+
+private:
+    Proceso x_;
+    Proceso gestor_;
+    QString pantalla_;
+};
 
 // A PostgreSQL server of the test's own (scripts/postgres-prueba.sh), which the test
 // stops, starts, freezes and cuts; or a primary with a synchronous standby
