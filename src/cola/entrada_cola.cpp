@@ -220,17 +220,19 @@ bool EntradaCola::fallando() {
     return !e_->memoria.empty();
 }
 
-qint64 EntradaCola::vaciar() {
-    EsperaEventos& e = *e_;
+Fallo vaciar_memoria(EsperaEventos& e, ColaPendientes& cola) {
     for (;;) {
         qint64 movidas = 0;
-        // The drain loop may still be inside a call to its target, holding the
-        // mover's lock: then what memory holds stays there.
-        const Fallo f = mover_memoria(e, *cola_, 5000, 0, movidas);
-        if (f) anotar(f);
-        if (f || movidas == 0) break;
+        if (Fallo f = mover_memoria(e, cola, 5000, 0, movidas)) return f;
+        if (movidas == 0) return {};
     }
-    return e.soloEnMemoria();
+}
+
+qint64 EntradaCola::vaciar() {
+    // The drain loop may still be inside a call to its target, holding the
+    // mover's lock: then what memory holds stays there.
+    if (const Fallo f = vaciar_memoria(*e_, *cola_)) anotar(f);
+    return e_->soloEnMemoria();
 }
 
 } // namespace corvane

@@ -87,6 +87,11 @@ Fallo escribir_en_cola(ColaPendientes& cola, const std::vector<FilaEvento>& fila
 Fallo mover_memoria(EsperaEventos& e, ColaPendientes& cola, int maximo, int esperaMs,
                     qint64& movidas);
 
+// Moves all that memory holds into the queue while it takes it, a few thousand
+// rows at a time, without waiting for another mover (one that holds the lock
+// leaves memory as it is). Used as a store closes.
+Fallo vaciar_memoria(EsperaEventos& e, ColaPendientes& cola);
+
 class EntradaCola {
 public:
     EntradaCola(std::shared_ptr<EsperaEventos> e, Drenaje& drenaje);

@@ -46,9 +46,7 @@ void FlujoEventosArchivo::soltar() {
 
 void FlujoEventosArchivo::cerrar() {
     // What memory holds goes to the queue if it takes it now.
-    qint64 n = 0;
-    while (!mover_memoria(*e_, c_->cola, kFilasPorTanda, 0, n) && n > 0) {
-    }
+    static_cast<void>(vaciar_memoria(*e_, c_->cola));
     c_->archivo.reset();
     c_->cola.cerrar();
 }

@@ -237,9 +237,7 @@ void FlujoEventosServidor::soltar() {
 
 void FlujoEventosServidor::cerrar() {
     // What memory holds goes to the queue if it takes it now.
-    qint64 n = 0;
-    while (!mover_memoria(*p_->espera, p_->cola, kFilasPorEnvio, 0, n) && n > 0) {
-    }
+    static_cast<void>(vaciar_memoria(*p_->espera, p_->cola));
     p_->servidor.cerrar();
     p_->cola.cerrar();
 }

@@ -54,7 +54,8 @@ TEST(RegistroErrores, CadaNumeroFijoTieneTextoPropio) {
         fallos::kArchivoNoEncontrado, fallos::kDiscoLleno,      fallos::kSoloLectura,
         fallos::kSentenciaRechazada,  fallos::kConexionPerdida, fallos::kBloqueada,
         fallos::kNoEsBaseDeDatos,     fallos::kColaRecuperada,  fallos::kPuertoInexistente,
-        fallos::kPuertoOcupado,       fallos::kPuertoRechazado, fallos::kReceptorSinActividad};
+        fallos::kPuertoOcupado,       fallos::kPuertoRechazado, fallos::kReceptorSinActividad,
+        fallos::kEventosPerdidos,     fallos::kFilaRechazada};
     const QString generico = mensaje_de_error(123456);
     QStringList vistos;
     for (const qint32 n : numeros) {
