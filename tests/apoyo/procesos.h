@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <csignal>
 #include <functional>
+#include <memory>
 
 namespace corvane::pruebas {
 
@@ -100,6 +102,8 @@ public:
         return esperar([this] { return !enMarcha(); }, ms);
     }
     bool enMarcha() const { return p_.state() != QProcess::NotRunning; }
+    // What QProcess says of the last failure (a program not found, say).
+    QString fallo() const { return p_.errorString(); }
     qint64 pid() const { return p_.processId(); }
     // The exit status as a shell tells it: the exit code, or 128 + the number of
     // the signal that ended it; -1 while it runs or when it never started.
@@ -145,23 +149,17 @@ inline Ejecucion ejecutar(const QString& programa, const QStringList& argumentos
 // to open its windows there.
 class PantallaConGestor {
 public:
+    // Three tries: a display another program took between the server's choice and
+    // the manager's start, or a manager that ended at once, is tried again.
     PantallaConGestor(int ancho, int alto) {
-        // -displayfd: the server picks a free display and writes its number.
-        x_.iniciar(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0",
-                                             QStringLiteral("%1x%2x24").arg(ancho).arg(alto), "-nolisten",
-                                             "tcp"});
-        const QString numero = x_.primeraLinea(10000);
-        if (numero.isEmpty()) return;
-        pantalla_ = QLatin1Char(':') + numero;
-        gestor_.iniciar(QStringLiteral("openbox"), {}, entorno());
-        // The manager is there once it names itself to wmctrl.
-        listo = gestor_.esperar(
-            [this] { return ejecutar(QStringLiteral("wmctrl"), {"-m"}, {}, 5000, entorno()).estado == 0; }, 10000);
+        for (int intento = 0; intento < 3 && !listo; ++intento) {
+            if (intento > 0) parar();
+            x_ = std::make_unique<Proceso>();
+            gestor_ = std::make_unique<Proceso>();
+            listo = arrancar(ancho, alto);
+        }
     }
-    ~PantallaConGestor() {
-        gestor_.parar(SIGTERM, 5000);
-        x_.parar(SIGTERM, 5000);
-    }
+    ~PantallaConGestor() { parar(); }
     QStringList entorno() const {
         return {QStringLiteral("DISPLAY=") + pantalla_, QStringLiteral("QT_QPA_PLATFORM=xcb")};
     }
@@ -169,11 +167,46 @@ public:
     QString x(const QString& programa, const QStringList& argumentos) const {
         return ejecutar(programa, argumentos, {}, 10000, entorno()).salida.trimmed();
     }
+    // Why it is not ready: what each program of the last try said and how it ended.
+    std::string motivo() const {
+        const auto de = [](const char* nombre, const Proceso& p) {
+            return QStringLiteral("%1 (estado %2, %3): %4 %5\n")
+                .arg(QLatin1String(nombre))
+                .arg(p.estado())
+                .arg(p.fallo(), p.texto().right(500), p.errores().right(2000));
+        };
+        return QString(QStringLiteral("pantalla '%1'\n").arg(pantalla_) + de("Xvfb", *x_) +
+                       de("openbox", *gestor_))
+            .toStdString();
+    }
     bool listo = false;
 
 private:
-    Proceso x_;
-    Proceso gestor_;
+    bool arrancar(int ancho, int alto) {
+        // -displayfd: the server picks a free display and writes its number, alone on
+        // a line, once it takes connections; anything else it prints is passed over.
+        x_->iniciar(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0",
+                                             QStringLiteral("%1x%2x24").arg(ancho).arg(alto),
+                                             "-nolisten", "tcp"});
+        static const QRegularExpression numero(QStringLiteral("^(\\d+)$"),
+                                               QRegularExpression::MultilineOption);
+        if (!x_->esperar([this] { return numero.match(x_->texto()).hasMatch(); }, 10000))
+            return false;
+        pantalla_ = QLatin1Char(':') + numero.match(x_->texto()).captured(1);
+        gestor_->iniciar(QStringLiteral("openbox"), {"--sm-disable"}, entorno());
+        // The manager is there once it names itself to wmctrl.
+        return gestor_->esperar(
+            [this] {
+                return x_->enMarcha() &&
+                       ejecutar(QStringLiteral("wmctrl"), {"-m"}, {}, 5000, entorno()).estado == 0;
+            },
+            10000);
+    }
+    void parar() {
+        if (gestor_) gestor_->parar(SIGTERM, 5000);
+        if (x_) x_->parar(SIGTERM, 5000);
+    }
+    std::unique_ptr<Proceso> x_, gestor_;
     QString pantalla_;
 };
 

@@ -45,7 +45,7 @@ Marco marco_de(const PantallaConGestor& p, const QString& id) {
 TEST(GestorDeVentanas, LaVentanaDeAlarmasSeMueveSeRedimensionaYSeCierra) {
     constexpr int kAncho = 1024, kAlto = 768;
     PantallaConGestor pantalla(kAncho, kAlto);
-    ASSERT_TRUE(pantalla.listo) << "Xvfb u openbox no arrancan";
+    ASSERT_TRUE(pantalla.listo) << pantalla.motivo();
     QTemporaryDir dir;
     ASSERT_EQ(ejecutar(kCorvane, {"--reproducir", "/dev/null", "--carpeta", dir.path()}).estado, 0);
     {
