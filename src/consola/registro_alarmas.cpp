@@ -48,6 +48,7 @@ void RegistroAlarmas::escribir(const std::vector<AlarmaPendiente>& escritos, con
 
 void RegistroAlarmas::revisarEspera() {
     if (esperando() == 0) fallandoEscritura_ = false;
+    if (!fallandoEscritura_ && !fallandoLectura_) anotadas_.clear();
 }
 
 QString RegistroAlarmas::ahora() const {
@@ -57,10 +58,16 @@ QString RegistroAlarmas::ahora() const {
 }
 
 void RegistroAlarmas::anotar(const Fallo& f, const QString& etiqueta, bool& fallando) {
-    if (f && !fallandoEscritura_ && !fallandoLectura_ && bases_.errores != nullptr)
-        bases_.errores->registrar_error(f.numero, etiqueta);
     fallando = static_cast<bool>(f);
-    if (f) causa_ = causa_alarmas(f);
+    if (!f) {
+        if (!fallandoEscritura_ && !fallandoLectura_) anotadas_.clear();
+        return;
+    }
+    causa_ = causa_alarmas(f);
+    if (bases_.errores != nullptr && !anotadas_.contains(etiqueta)) {
+        anotadas_.insert(etiqueta);
+        bases_.errores->registrar_error(f.numero, etiqueta);
+    }
 }
 
 QString RegistroAlarmas::aviso() const {

@@ -10,10 +10,11 @@
 // acknowledged all the same, and what the table does not take waits in the local
 // queue (cola/escritura_alarmas.h) until the drain loop moves it; a start lists
 // the waiting alarms with those of the table. The failure's number goes to
-// error.log once per outage of the table, reads and writes alike (labels
-// "guardar_alarma", "reconocer_alarma", "leer_alarmas"): again only once every
-// waiting write is stored and the table is read again.
+// error.log once per label and outage of the table (labels "guardar_alarma",
+// "reconocer_alarma", "leer_alarmas"): again only once every waiting write is
+// stored and the table is read again.
 
+#include <QSet>
 #include <QString>
 
 #include <deque>
@@ -109,6 +110,9 @@ private:
     bool fallandoEscritura_ = false;
     bool fallandoLectura_ = false;
     QString causa_; // of the last failure, in our words
+    // Labels logged in the outage at hand: one error.log record each, until every
+    // waiting write is stored and the table is read again.
+    QSet<QString> anotadas_;
 };
 
 } // namespace corvane

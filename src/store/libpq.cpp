@@ -53,12 +53,15 @@ Fallo fallo_de_resultado(PGconn* conn, const PGresult* r) {
     const QString sqlstate = estado != nullptr ? QString::fromLatin1(estado)
                              : r == nullptr   ? sqlstate_del_mensaje(pq().PQerrorMessage(conn))
                                               : QString();
-    // A statement the server refused: its SQLSTATE and its primary message, in
-    // whatever language the server speaks (a message names tables, columns and
-    // constraints, never the login's password).
-    const char* mensaje = r != nullptr && !sqlstate.isEmpty()
-                              ? pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)
-                              : nullptr;
+    // A statement the server refused for its rows or its table: its SQLSTATE
+    // and its primary message, in whatever language the server speaks (a
+    // message names tables, columns and constraints, never the login's
+    // password). A passing fault of the server or the connection (a shutdown,
+    // a lock, a timeout) is told in our words alone, by its number.
+    const bool refusal = !sqlstate.isEmpty() && (clase_de_rechazo(sqlstate) == ClaseRechazo::Fila ||
+                                                 clase_de_rechazo(sqlstate) == ClaseRechazo::Destino);
+    const char* mensaje =
+        r != nullptr && refusal ? pq().PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     QString detalle = detalle_de(sqlstate);
     if (mensaje != nullptr && *mensaje != '\0')
         detalle += QStringLiteral(": ") + QString::fromUtf8(mensaje).simplified();
