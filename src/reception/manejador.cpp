@@ -35,6 +35,11 @@ void ManejadorRx::recibir(const QByteArray& bytes) {
     for (const char c : bytes) procesar_caracter(c);
     terminar_lote(e_.bases);
     diferidas_.soltar();
+    if (!mostradas_.empty()) {
+        std::vector<FilaEvento> filas;
+        filas.swap(mostradas_);
+        if (avisoFilas_) avisoFilas_(filas);
+    }
     if (alarmas_.empty()) return;
     std::vector<FilaEvento> nuevas;
     nuevas.swap(alarmas_);
@@ -45,6 +50,7 @@ void ManejadorRx::mostrar_filas(const std::vector<FilaEvento>& filas) {
     if (filas.empty()) return;
     informar(filas, false);
     diferidas_.soltar();
+    if (avisoFilas_) avisoFilas_(filas);
 }
 
 void ManejadorRx::procesar_caracter(char c) {
@@ -95,6 +101,7 @@ void ManejadorRx::informar(const std::vector<FilaEvento>& filas, bool guardar) {
         tonos[filas.size() - 1 - i] = c.tono();
         conColor = conColor || c.tono() != Tono::Normal;
         if (!guardar) continue;
+        if (avisoFilas_) mostradas_.push_back(fila);
         NuevoDato(fila, 0, e_.bases);
         if (c.alarma() && avisoAlarmas_) alarmas_.push_back(fila);
     }

@@ -34,6 +34,13 @@ public:
     using AvisoAlarmas = std::function<void(const std::vector<FilaEvento>&)>;
     void ponerAvisoAlarmas(AvisoAlarmas aviso) { avisoAlarmas_ = std::move(aviso); }
 
+    // Told, after the texts of each read reach their boxes, of every row that
+    // the online log showed: the rows a read stored and the rows a viewer reads
+    // (mostrar_filas), in arrival order; before the read's alarms are told.
+    // Empty: no one is told.
+    using AvisoFilas = std::function<void(const std::vector<FilaEvento>&)>;
+    void ponerAvisoFilas(AvisoFilas aviso) { avisoFilas_ = std::move(aviso); }
+
     // One notification of the serial port: acts only on a receive notification,
     // whose first character goes through the road; a read that yields no
     // character does nothing.
@@ -74,6 +81,8 @@ private:
     std::unique_ptr<CajaDiferida> registroOnline_;
     std::vector<FilaEvento> alarmas_; // the new alarms of the read at hand
     AvisoAlarmas avisoAlarmas_;
+    std::vector<FilaEvento> mostradas_; // the rows the read at hand showed
+    AvisoFilas avisoFilas_;
 };
 
 } // namespace corvane

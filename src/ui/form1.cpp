@@ -26,6 +26,7 @@
 #include "ui/marco.h"
 #include "ui/panel_etiquetado.h"
 #include "ui/ventana_alarmas.h"
+#include "ui/ventana_eventos.h"
 
 namespace corvane {
 
@@ -181,6 +182,9 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     contar_alarmas(*command5_, static_cast<int>(alarmas_->registro().pendientes().size()));
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
+    eventos_ = std::make_unique<VentanaEventos>();
+    manejador_.ponerAvisoFilas(
+        [this](const std::vector<FilaEvento>& filas) { eventos_->recibir(filas); });
     Form_Load();
     // After the load's choices: a change of the query's account, filters or day
     // empties the listing of the former ones.
@@ -194,6 +198,7 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
 
 Form1::~Form1() {
     manejador_.ponerAvisoAlarmas({});
+    manejador_.ponerAvisoFilas({});
     // The online account window is a window of its own; it goes with this one.
     delete form2_.data();
 }
@@ -218,14 +223,20 @@ void Form1::construir() {
     aviso_->setWordWrap(true);
     aviso_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     aviso_->hide();
-    // Beside the alerts, right to left: the alarm button, then the way back to
-    // the top of the online log while the operator reads further down.
+    // Beside the alerts, right to left: the alarm button, the event button, then
+    // the way back to the top of the online log while the operator reads further
+    // down.
     command5_ = new QPushButton(kAlarmasMasAncho, franja_);
     command5_->setObjectName(QStringLiteral("Command5"));
     command5_->setFont(fuente_consola(true));
     command5_->setAutoDefault(false);
     command5_->setMinimumWidth(command5_->sizeHint().width());
     command5_->setText(QStringLiteral("Alarmas"));
+    botonEventos_ = new QPushButton(QStringLiteral("Eventos"), franja_);
+    botonEventos_->setObjectName(QStringLiteral("BotonEventos"));
+    botonEventos_->setFont(fuente_consola(true));
+    botonEventos_->setAutoDefault(false);
+    botonEventos_->setToolTip(QStringLiteral("Los eventos recibidos, en una tabla con filtros"));
     nuevas_ = new QPushButton(franja_);
     nuevas_->setObjectName(QStringLiteral("NuevasText1"));
     nuevas_->setFont(fuente_consola(true));
@@ -298,6 +309,8 @@ void Form1::construir() {
     connect(command4_, &QPushButton::clicked, this, &Form1::Command4_Click);
     setTabOrder(command4_, command5_);
     connect(command5_, &QPushButton::clicked, this, &Form1::Command5_Click);
+    setTabOrder(command5_, botonEventos_);
+    connect(botonEventos_, &QPushButton::clicked, this, &Form1::Eventos_Click);
     setTabOrder(command3_, command6_);
     connect(command6_, &QPushButton::clicked, this, &Form1::Command6_Click);
 }
@@ -399,7 +412,7 @@ void Form1::colocarFranja() {
     // The buttons from the right edge at their own width, the alerts in the rest.
     const int alto = franja_->height() - 2 * kMargenFranja;
     int derecha = franja_->width() - kMargenFranja;
-    for (QPushButton* b : {command5_, nuevas_}) {
+    for (QPushButton* b : {command5_, botonEventos_, nuevas_}) {
         if (b->isHidden()) continue;
         const int ancho = std::max(b->sizeHint().width(), b->minimumWidth());
         const int altoBoton = std::min(alto, b->sizeHint().height());
@@ -529,6 +542,10 @@ void Form1::Command5_Click() {
     alarmas_->traerAlFrente();
 }
 
+void Form1::Eventos_Click() {
+    eventos_->traerAlFrente();
+}
+
 CajaTexto& Form1::text1() {
     return *cajaText1_;
 }
@@ -551,6 +568,7 @@ CajaTexto& Form1::aviso() {
 void Form1::Form_Unload() {
     if (form2_) form2_->close();
     alarmas_->close();
+    eventos_->close();
 }
 
 void Form1::closeEvent(QCloseEvent* e) {

@@ -1,7 +1,8 @@
 #pragma once
 // The main window ("Analizador Corvane"): port choice and port button, the
 // online log and status line, the account query, the button that opens the
-// online account window and the one that opens the alarm window. It shows and drives a receive road built before it (the
+// online account window, the one that opens the alarm window and the one that
+// opens the event window. It shows and drives a receive road built before it (the
 // event database already open): building it loads it, the lists are filled, the
 // window is laid out over the screen once and the query date is today.
 
@@ -36,6 +37,7 @@ class CajaLineaVentana;
 class CajaRegistroVentana;
 class PanelEtiquetado;
 class VentanaAlarmas;
+class VentanaEventos;
 
 class Form1 : public QWidget, public ControlesPuerto {
     Q_OBJECT
@@ -63,6 +65,7 @@ public:
     void Command4_Click(); // "Ver Cuenta OnLine"
     void Command5_Click(); // "Alarmas"
     void Command6_Click(); // "Exportar…"
+    void Eventos_Click();  // "Eventos"
 
     // Where "Exportar…" asks for the file, offered a name; empty: cancelled. By
     // default a save dialog.
@@ -106,6 +109,9 @@ public:
     // The alarm window, shown or not; it lives as long as this window and takes
     // the alarms that the receive handler stores.
     VentanaAlarmas& ventanaAlarmas() { return *alarmas_; }
+    // The event window, shown or not; it lives as long as this window and takes
+    // every row the online log shows.
+    VentanaEventos& ventanaEventos() { return *eventos_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -131,7 +137,7 @@ private:
     CajaMensajes* mensajes_;
 
     // Our own strip along the top, its height kept for it from the start (the
-    // alerts, the alarm button, the way back to the top of the online log), and
+    // alerts, the alarm and event buttons, the way back to the top of the online log), and
     // the inside under it where the window's frames are laid out.
     QWidget* franja_ = nullptr;
     QWidget* interior_ = nullptr;
@@ -168,6 +174,8 @@ private:
     QPointer<Form2> form2_;
     QPushButton* command5_ = nullptr;
     std::unique_ptr<VentanaAlarmas> alarmas_;
+    QPushButton* botonEventos_ = nullptr;
+    std::unique_ptr<VentanaEventos> eventos_;
 
     class CajaAviso;
     std::unique_ptr<CajaAviso> cajaAviso_;

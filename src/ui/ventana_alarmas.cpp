@@ -2,12 +2,9 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
-#include <QSettings>
 #include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
@@ -17,6 +14,7 @@
 
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
+#include "ui/geometria_ventana.h"
 #include "ui/sirena.h"
 
 namespace corvane {
@@ -34,13 +32,6 @@ constexpr const char16_t* kColumnas[] = {
 constexpr float kAltoFranjaSonido = 300;
 constexpr float kSeparacion = 60;
 
-// A first placement whose frame the window manager sizes late is checked again.
-constexpr int kRevisarColocacionMs = 500;
-// Pixels left for a window manager's frame not known yet: its side and bottom
-// borders, and its title bar.
-constexpr int kBordeSupuesto = 8;
-constexpr int kTituloSupuesto = 32;
-
 // Design place of the buttons until the layout puts them in their row.
 constexpr RectTwips kBoton{120, 0, 2895, 495};
 
@@ -56,27 +47,6 @@ QString origen_mostrado(const QString& origen) {
 QString momento_mostrado(const QString& momento, const QString& formato = kFormatoListado) {
     const QDateTime m = QDateTime::fromString(momento, kFormatoMomento);
     return m.isValid() ? m.toString(formato) : momento;
-}
-
-QSettings ajustes() {
-    return QSettings(QStringLiteral("corvane"), QStringLiteral("corvane"));
-}
-
-// `marco` moved (and cut down, not under `minimo`) so that it lies inside
-// `pantalla`; the top left corner wins, so the title bar stays reachable.
-QRect dentro_de(QRect marco, const QRect& pantalla, const QSize& minimo) {
-    marco.setWidth(std::max(std::min(marco.width(), pantalla.width()), minimo.width()));
-    marco.setHeight(std::max(std::min(marco.height(), pantalla.height()), minimo.height()));
-    marco.moveLeft(
-        std::max(std::min(marco.left(), pantalla.right() + 1 - marco.width()), pantalla.left()));
-    marco.moveTop(
-        std::max(std::min(marco.top(), pantalla.bottom() + 1 - marco.height()), pantalla.top()));
-    return marco;
-}
-
-QScreen* pantalla_de(const QRect& marco) {
-    QScreen* s = QGuiApplication::screenAt(marco.center());
-    return s != nullptr ? s : QGuiApplication::primaryScreen();
 }
 
 } // namespace
@@ -117,7 +87,7 @@ VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const Q
 }
 
 VentanaAlarmas::~VentanaAlarmas() {
-    if (isVisible()) guardarGeometria();
+    if (isVisible()) guardar_geometria(*this, kClaveGeometriaAlarmas);
     if (sirena_ != nullptr) {
         sirena_->alCambiarFalla({});
         sirena_->callar();
@@ -174,7 +144,7 @@ void VentanaAlarmas::Form_Load() {
     // workstation names it); the last one takes what is left.
     lista_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     lista_->header()->setStretchLastSection(true);
-    restaurada_ = restaurarGeometria();
+    restaurada_ = restaurar_geometria(*this, kClaveGeometriaAlarmas);
     disponer();
 
     registro_.cargar();
@@ -210,32 +180,13 @@ void VentanaAlarmas::showEvent(QShowEvent* e) {
     if (mostrada_) return;
     mostrada_ = true;
     if (!restaurada_) colocarPrimeraVez();
-    ajustarAPantalla();
-    // The frame the window manager adds is known only once it is mapped.
-    QTimer::singleShot(kRevisarColocacionMs, this, [this] { ajustarAPantalla(); });
+    ajustar_a_pantalla(*this);
+    QTimer::singleShot(kRevisarColocacionMs, this, [this] { ajustar_a_pantalla(*this); });
 }
 
 void VentanaAlarmas::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
-    if (mostrada_ && !e->spontaneous()) guardarGeometria();
-}
-
-bool VentanaAlarmas::restaurarGeometria() {
-    const QRect guardada = ajustes().value(kClaveGeometriaAlarmas).toRect();
-    if (!guardada.isValid()) return false;
-    const QRect dentro =
-        dentro_de(guardada, pantalla_de(guardada)->availableGeometry(), minimumSize());
-    resize(dentro.size());
-    move(dentro.topLeft());
-    return true;
-}
-
-void VentanaAlarmas::guardarGeometria() const {
-    QRect r(pos(), size());
-    if (isMaximized() || isFullScreen())
-        r = QRect(normalGeometry().topLeft() - (geometry().topLeft() - pos()),
-                  normalGeometry().size());
-    ajustes().setValue(kClaveGeometriaAlarmas, r);
+    if (mostrada_ && !e->spontaneous()) guardar_geometria(*this, kClaveGeometriaAlarmas);
 }
 
 void VentanaAlarmas::colocarPrimeraVez() {
@@ -243,26 +194,7 @@ void VentanaAlarmas::colocarPrimeraVez() {
     // the port controls, the search button and the top of the online log stay in
     // sight.
     resize(minimumSize());
-    const QRect zona =
-        (screen() != nullptr ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
-    QRect marco = frameGeometry();
-    // Before the window manager has framed the window its frame is unknown: room
-    // is left for a usual one (borders and a title bar), so that the frame drawn
-    // later does not push the window past the screen's edge.
-    if (marco == geometry())
-        marco.adjust(-kBordeSupuesto, -kTituloSupuesto, kBordeSupuesto, kBordeSupuesto);
-    marco.moveBottomRight(zona.bottomRight());
-    move(marco.topLeft());
-}
-
-void VentanaAlarmas::ajustarAPantalla() {
-    const QRect marco = frameGeometry();
-    const QRect zona = pantalla_de(marco)->availableGeometry();
-    if (zona.contains(marco)) return;
-    const QSize borde = marco.size() - size();
-    const QRect dentro = dentro_de(marco, zona, minimumSize() + borde);
-    resize(dentro.size() - borde);
-    move(dentro.topLeft());
+    colocar_en_esquina(*this, Qt::BottomRightCorner);
 }
 
 void VentanaAlarmas::ponerSirena(Sirena* sirena) {

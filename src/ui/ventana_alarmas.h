@@ -114,10 +114,7 @@ private:
     void reconocerListadas();
     void avisar();
     void mostrarFallaSonido(const QString& falla);
-    bool restaurarGeometria();
-    void guardarGeometria() const;
     void colocarPrimeraVez();
-    void ajustarAPantalla();
 
     static constexpr int kReintentoMs = 1000;
     RegistroAlarmas registro_;

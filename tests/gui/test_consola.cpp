@@ -20,6 +20,7 @@
 #include "apoyo_gui.h"
 #include "ui/estilo.h"
 #include "ui/form2.h"
+#include "ui/ventana_eventos.h"
 
 using namespace corvane;
 using namespace corvane::pruebas;
@@ -280,6 +281,12 @@ TEST(VistaCentral, LaVentanaOnlineSigueLaCuentaEnLoQueGuardaOtraConsola) {
     ASSERT_EQ(seguidas.size(), 1);
     EXPECT_TRUE(seguidas[0].startsWith(QStringLiteral("Cuenta=0500  Señal=10/16")))
         << seguidas[0].toStdString();
+    // The event window lists the rows read, as the online log does.
+    const FiltroEventos& eventos = f->ventanaEventos().filtro();
+    constexpr int kCuenta = static_cast<int>(ColumnaEvento::Cuenta);
+    ASSERT_EQ(eventos.rowCount(), 2);
+    EXPECT_EQ(eventos.index(0, kCuenta).data().toString(), QStringLiteral("0500"));
+    EXPECT_EQ(eventos.index(1, kCuenta).data().toString(), QStringLiteral("0777"));
     EXPECT_TRUE(mensajes.mensajes.empty());
     f.reset();
     borrar_diferidos();

@@ -11,15 +11,18 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QToolButton>
 #include <QWindow>
 
 #include "apoyo_gui.h"
 #include "reception/manejador.h"
 #include "ui/cajas_ventana.h"
+#include "ui/estilo.h"
 #include "ui/form2.h"
 #include "ui/idioma.h"
 #include "ui/panel_etiquetado.h"
+#include "ui/ventana_eventos.h"
 
 using namespace corvane;
 using namespace corvane::pruebas;
@@ -44,6 +47,37 @@ int ventanas_online_visibles() {
 }
 
 using Ventanas = ConVentana;
+
+// The texts of the event window's rows on screen, top first, in column order.
+std::vector<QStringList> filas_en_pantalla(const VentanaEventos& v) {
+    const FiltroEventos& m = v.filtro();
+    std::vector<QStringList> filas;
+    for (int r = 0; r < m.rowCount(); ++r) {
+        QStringList fila;
+        for (int c = 0; c < m.columnCount(); ++c) fila << m.index(r, c).data().toString();
+        filas.push_back(fila);
+    }
+    return filas;
+}
+
+QStringList columna(const VentanaEventos& v, ColumnaEvento c) {
+    QStringList r;
+    for (const QStringList& fila : filas_en_pantalla(v)) r << fila[static_cast<int>(c)];
+    return r;
+}
+
+// A row as a viewer reads it from a central server.
+FilaEvento fila_leida(const QString& cuenta, const QString& evento, const QString& hora) {
+    return {cuenta,
+            7,
+            QStringLiteral("00"),
+            QStringLiteral("2026-12-06 ") + hora,
+            QStringLiteral("3"),
+            QStringLiteral("03"),
+            evento,
+            QStringLiteral("02"),
+            QStringLiteral("017")};
+}
 
 // The window as loaded: its state, texts and the lists' contents.
 TEST_F(Ventanas, EstadoAlArrancar) {
@@ -341,6 +375,142 @@ TEST_F(Ventanas, BuscarSinCuentaAvisaYNoCambiaElResultado) {
     EXPECT_EQ(mensajes.mensajes[0].texto, QStringLiteral("Debe llenar el campo usuario"));
     EXPECT_EQ(mensajes.mensajes[0].titulo, QStringLiteral("Brisca"));
     EXPECT_EQ(f.text2().texto(), QStringLiteral("previo"));
+}
+
+// The event window takes every row the online log shows, received here or read
+// from a central server, newest first; the filters pick the rows on screen and
+// keep the rows; the bound drops the oldest.
+TEST_F(Ventanas, LaVentanaDeEventosMuestraCadaFilaYFiltraSinPerderlas) {
+    Form1& f = ventana();
+    // Repeater 10: character 13 of a long packet and character 9 of a
+    // ten-character one is "a".
+    QByteArray largo = paquete_de_evento('1', "130", "0500");
+    largo[13] = 'a';
+    f.manejador().recibir(largo);
+    f.manejador().recibir("E121f490a1");
+    f.manejador().recibir(paquete_de_evento('2', "130", "1234") +
+                          paquete_de_evento('1', "602", "0777"));
+    f.manejador().mostrar_filas(
+        {fila_leida(QStringLiteral("0b2c"), QStringLiteral("E110"), QStringLiteral("14:30:00"))});
+    VentanaEventos& v = f.ventanaEventos();
+    EXPECT_FALSE(v.isVisible());
+    QTest::mouseClick(control<QPushButton>(&f, "BotonEventos"), Qt::LeftButton);
+    ASSERT_TRUE(v.isVisible());
+
+    const std::vector<QStringList> todas = {
+        {"14:30:00", "0b2c", "E110", "Incendio", "Fuego", "02", "017", "3", "7"},
+        {"14:27:13", "0777", "E602", "Prueba periódica", "Prueba", "01", "005", "1", "16"},
+        {"14:27:13", "1234", "R130", "Robo", "Robo", "01", "005", "1", "16"},
+        {"14:27:13", "0500", "12", "Código 12", "Otro", "", "", "10", "10"},
+        {"14:27:13", "0500", "E130", "Robo", "Robo", "01", "005", "10", "16"},
+    };
+    EXPECT_EQ(filas_en_pantalla(v), todas);
+    // Each row in its class's colour; no tone, the boxes' text colour.
+    const auto color = [&v](int fila) {
+        return v.filtro().index(fila, 0).data(Qt::ForegroundRole).value<QColor>();
+    };
+    EXPECT_EQ(color(0), color_de_tono(Tono::Alarma));
+    EXPECT_EQ(color(3), kTextoCaja);
+
+    struct {
+        const char* nombre;
+        const char* cuenta;
+        const char* clase;
+        QStringList eventos;
+    } filtros[] = {
+        {"Todo", "", "Todas", {"E110", "E602", "R130", "12", "E130"}},
+        {"InicioDeCuenta", "05", "Todas", {"12", "E130"}},
+        {"MayusculasComoMinusculas", "0B", "Todas", {"E110"}},
+        {"CuentaEntera", "1234", "Todas", {"R130"}},
+        {"Clase", "", "Robo", {"R130", "E130"}},
+        {"CuentaYClase", "0500", "Robo", {"E130"}},
+        {"Ninguna", "0777", "Fuego", {}},
+        {"OtraClase", "", "Otro", {"12"}},
+    };
+    auto* cuenta = control<QLineEdit>(&v, "FiltroCuenta");
+    auto* clase = control<QComboBox>(&v, "FiltroClase");
+    for (const auto& c : filtros) {
+        SCOPED_TRACE(c.nombre);
+        cuenta->clear();
+        QTest::keyClicks(cuenta, QString::fromLatin1(c.cuenta));
+        clase->setCurrentIndex(clase->findText(QString::fromUtf8(c.clase)));
+        EXPECT_EQ(columna(v, ColumnaEvento::Evento), c.eventos);
+        EXPECT_EQ(v.modelo().rowCount(), 5);
+    }
+
+    // A bound of three keeps the newest three; a new row drops the oldest left.
+    cuenta->clear();
+    clase->setCurrentIndex(0);
+    v.ponerMaximo(3);
+    EXPECT_EQ(columna(v, ColumnaEvento::Evento), (QStringList{"E110", "E602", "R130"}));
+    f.manejador().recibir(kDiez);
+    EXPECT_EQ(columna(v, ColumnaEvento::Evento), (QStringList{"12", "E110", "E602"}));
+    // A read of more rows than the bound keeps its newest.
+    f.manejador().mostrar_filas(
+        {fila_leida("0001", "E110", "14:31:00"), fila_leida("0002", "E110", "14:31:01"),
+         fila_leida("0003", "E110", "14:31:02"), fila_leida("0004", "E110", "14:31:03")});
+    EXPECT_EQ(columna(v, ColumnaEvento::Cuenta), (QStringList{"0004", "0003", "0002"}));
+}
+
+// Rows that come in while the operator reads further down leave the rows on
+// screen where they were; at the top, the newest show. The window's place and
+// size are kept for the next start.
+TEST_F(Ventanas, LaVentanaDeEventosNoMueveLoQueSeLeeYRecuerdaSuLugar) {
+    Form1& f = ventana();
+    const auto filas = [](int desde, int cuantas) {
+        std::vector<FilaEvento> r;
+        for (int i = desde; i < desde + cuantas; ++i)
+            r.push_back(fila_leida(QStringLiteral("%1").arg(i, 4, 16, QLatin1Char('0')),
+                                   QStringLiteral("E602"), QStringLiteral("14:30:00")));
+        return r;
+    };
+    f.manejador().mostrar_filas(filas(0, 200));
+    VentanaEventos& v = f.ventanaEventos();
+    f.Eventos_Click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    auto* tabla = control<QTableView>(&v, "Tabla");
+    QScrollBar* barra = tabla->verticalScrollBar();
+    ASSERT_TRUE(esperar_que([&] { return barra->maximum() > 400; }));
+    // The account of the row at the top of the table.
+    const auto arriba = [&v, tabla] {
+        tabla->horizontalScrollBar()->setValue(0);
+        const int fila = tabla->indexAt(QPoint(2, 2)).row();
+        return v.filtro().index(fila, static_cast<int>(ColumnaEvento::Cuenta)).data().toString();
+    };
+
+    struct {
+        const char* nombre;
+        int valor; // the scroll bar's value, pixels, before the rows come
+        int llegan;
+        const char* arriba; // the account on the top row after; null: the one before
+    } casos[] = {
+        {"LeyendoMasAbajo", 300, 1, nullptr},
+        {"LeyendoMasAbajoVarias", 300, 7, nullptr},
+        {"ArribaSeVenLasNuevas", 0, 3, "00d2"},
+    };
+    int siguiente = 200;
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        barra->setValue(c.valor);
+        const QString antes = arriba();
+        f.manejador().mostrar_filas(filas(siguiente, c.llegan));
+        siguiente += c.llegan;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(arriba(), c.arriba != nullptr ? QString::fromLatin1(c.arriba) : antes);
+    }
+
+    v.move(v.pos() + QPoint(10, 20));
+    v.resize(v.minimumSize() + QSize(50, 40));
+    const QSize tamano = v.size();
+    v.close();
+    EXPECT_FALSE(v.isVisible());
+    EXPECT_EQ(QSettings(QStringLiteral("corvane"), QStringLiteral("corvane"))
+                  .value(kClaveGeometriaEventos)
+                  .toRect()
+                  .size(),
+              tamano);
+    VentanaEventos otra;
+    EXPECT_EQ(otra.size(), tamano);
 }
 
 } // namespace
