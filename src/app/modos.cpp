@@ -36,23 +36,7 @@ constexpr qint32 kLectorAusente = -1;
 // Milliseconds the end of a replay waits for a central server that takes no row.
 constexpr int kEsperaFinalMs = 5000;
 
-// A store's failure told to the operator: the text of its number as error.log
-// has it, then the engine's or the check's own detail between brackets.
-QString motivo_de(const Fallo& f) {
-    QString motivo = mensaje_de_error(f.numero);
-    motivo[0] = motivo[0].toLower();
-    const QString detalle = f.detalle.simplified();
-    if (!detalle.isEmpty()) motivo += QStringLiteral(" (%1)").arg(detalle);
-    return motivo;
-}
 
-// "corvane: no se puede leer la base de datos «RUTA»: motivo", the password of
-// a server's URL hidden; returns kSalidaBaseIlegible.
-int fallar_lectura(const QString& ruta, const Fallo& f) {
-    fallar(QStringLiteral("no se puede leer la base de datos «%1»: %2")
-               .arg(sin_clave(ruta), motivo_de(f)));
-    return kSalidaBaseIlegible;
-}
 
 // The store of a query, opened without creating or changing anything: the
 // SQLite file read-only, a server directly (not through the local queue). An
@@ -104,6 +88,20 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
 }
 
 } // namespace
+
+QString motivo_de(const Fallo& f) {
+    QString motivo = mensaje_de_error(f.numero);
+    motivo[0] = motivo[0].toLower();
+    const QString detalle = f.detalle.simplified();
+    if (!detalle.isEmpty()) motivo += QStringLiteral(" (%1)").arg(detalle);
+    return motivo;
+}
+
+int fallar_lectura(const QString& ruta, const Fallo& f) {
+    fallar(QStringLiteral("no se puede leer la base de datos «%1»: %2")
+               .arg(sin_clave(ruta), motivo_de(f)));
+    return kSalidaBaseIlegible;
+}
 
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
