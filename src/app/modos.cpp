@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "app/cajas_consola.h"
+#include "abonados/registro_abonados.h"
 #include "app/camino.h"
 #include "common/registro_errores.h"
 #include "consola/boton_consulta.h"
@@ -75,9 +76,16 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
                                            : FormaListado::Operador;
     qint64 filas = 0;
     Fallo escrito;
+    // The register's names and zones are read through a second connection of
+    // their own; a register that cannot be read leaves them empty.
+    std::unique_ptr<BaseDatos> registro;
+    std::unique_ptr<CatalogoAbonados> catalogo;
+    if (forma != FormaListado::Operador && !abrir_consulta(o, registro))
+        catalogo = std::make_unique<CatalogoAbonados>([&registro] { return registro.get(); });
     const Fallo f = escribir_listado(
         base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
-        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas);
+        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas, ',',
+        catalogo.get());
     if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
     if (escrito) {
         fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
