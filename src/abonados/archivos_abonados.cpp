@@ -4,10 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QSet>
-#include <QStringDecoder>
 
 #include <functional>
+#include <string>
 #include <unordered_map>
 
 #include "abonados/abonados.h"
@@ -24,190 +23,251 @@ using namespace esquema_abonados;
 
 namespace {
 
-// Rows handed to the engine at a time: a few megabytes.
-constexpr size_t kFilasPorCarga = 10000;
+// Values handed to the engine at a time: a few megabytes.
+constexpr size_t kValoresPorCarga = 60000;
 // Keys in one DELETE ... IN (...).
 constexpr int kClavesPorBorrado = 500;
 // Accounts an import announces one by one; past them, the register as a whole.
 constexpr int kAvisosPorCuenta = 100;
+// The widest partition and zone the tables keep, as the event table does.
+constexpr size_t kLargoZona = 8;
 
-// One file: its columns in the order the rows are handed on, the last
+using Valores = std::vector<std::string_view>;
+
+QString q(std::string_view v) { return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())); }
+
+// Every account the rule allows has a small number of its own: its characters
+// read as hexadecimal digits, after the accounts of fewer characters. -1 for a
+// text that breaks the rule.
+static_assert(kLargoCuenta == 4);
+constexpr int kCuentas = 16 + 256 + 4096 + 65536;
+int indice_cuenta(std::string_view c) {
+    if (c.empty() || c.size() > static_cast<size_t>(kLargoCuenta)) return -1;
+    static constexpr int kAntes[] = {0, 0, 16, 16 + 256, 16 + 256 + 4096};
+    int v = 0;
+    for (const char ch : c) {
+        if (!es_caracter_de_cuenta(static_cast<char16_t>(static_cast<unsigned char>(ch)))) return -1;
+        v = v * 16 + (ch <= '9' ? ch - '0' : ch - 'a' + 10);
+    }
+    return kAntes[c.size()] + v;
+}
+
+// The account of number `i` (indice_cuenta).
+QString texto_cuenta(int i) {
+    static constexpr int kAntes[] = {0, 0, 16, 16 + 256, 16 + 256 + 4096, kCuentas};
+    int largo = 1;
+    while (i >= kAntes[largo + 1]) ++largo;
+    int v = i - kAntes[largo];
+    QString t(largo, u'0');
+    for (int k = largo - 1; k >= 0; --k, v /= 16) t[k] = QChar(v % 16 < 10 ? u'0' + v % 16 : u'a' + v % 16 - 10);
+    return t;
+}
+
+// One file: its columns in the order its checks read them, the last
 // `opcionales` of them optional (empty when the header lacks them).
 struct Archivo {
     QString nombre;
-    QStringList columnas;
-    int opcionales = 0;
+    std::vector<std::string_view> columnas;
+    size_t opcionales = 0;
 };
 
 const Archivo kAbonadosCsv{kArchivoAbonados,
-                           {QStringLiteral("cuenta"), QStringLiteral("nombre"), QStringLiteral("direccion"),
-                            QStringLiteral("localidad"), QStringLiteral("telefono"), QStringLiteral("estado"),
-                            QStringLiteral("en_pruebas_hasta"), QStringLiteral("prueba_cada_min"),
-                            QStringLiteral("notas")},
+                           {"cuenta", "nombre", "direccion", "localidad", "telefono", "estado", "en_pruebas_hasta",
+                            "prueba_cada_min", "notas"},
                            0};
-const Archivo kZonasCsv{kArchivoZonas,
-                        {QStringLiteral("cuenta"), QStringLiteral("particion"), QStringLiteral("zona"),
-                         QStringLiteral("descripcion")},
-                        0};
+const Archivo kZonasCsv{kArchivoZonas, {"cuenta", "particion", "zona", "descripcion"}, 0};
 const Archivo kContactosCsv{kArchivoContactos,
-                            {QStringLiteral("cuenta"), QStringLiteral("orden"), QStringLiteral("nombre"),
-                             QStringLiteral("telefono"), QStringLiteral("relacion"), QStringLiteral("palabra_clave"),
-                             QStringLiteral("palabra_clave_hash")},
+                            {"cuenta", "orden", "nombre", "telefono", "relacion", "palabra_clave", "palabra_clave_hash"},
                             1};
-const Archivo kInstruccionesCsv{kArchivoInstrucciones,
-                                {QStringLiteral("cuenta"), QStringLiteral("clase"), QStringLiteral("texto")}, 0};
+const Archivo kInstruccionesCsv{kArchivoInstrucciones, {"cuenta", "clase", "texto"}, 0};
 
-// The widest partition and zone the tables keep, as the event table does.
-constexpr int kLargoZona = 8;
-
-QStringList nombres_clase() {
+QString columnas_de(const Archivo& a) {
     QStringList r;
-    for (int c = 0; c <= static_cast<int>(ClaseEvento::Otro); ++c) r << nombre_clase(static_cast<ClaseEvento>(c));
-    return r;
+    for (const std::string_view c : a.columnas) r << q(c);
+    return r.join(QLatin1Char(','));
 }
 
 // What pass one learns and pass two uses.
 struct Contexto {
-    QSet<QString> registradas; // accounts the register held before the import
-    QSet<QString> enArchivo;   // accounts of abonados.csv
-    QSet<QString> cuentasZonas, cuentasContactos, cuentasInstrucciones;
-    std::unordered_map<QString, qint64> vistas; // a file's keys and their lines
-    QStringList clases = nombres_clase();
-    QString momento, puesto;
+    std::vector<char> registrada = std::vector<char>(kCuentas, 0); // held before the import
+    std::vector<qint64> lineaAbonado = std::vector<qint64>(kCuentas, 0); // its line in abonados.csv; 0: none
+    // Of each account, the files that name it: kEnZonas, kEnContactos, kEnInstrucciones.
+    std::vector<char> nombrada = std::vector<char>(kCuentas, 0);
+    bool generales = false; // instrucciones.csv has "*" lines
+    std::unordered_map<std::string, qint64> claves; // a file's keys and their lines
+    std::unordered_map<quint64, qint64> ordenes;    // contactos.csv's keys and their lines
+    std::vector<std::string> clases;
+    std::string momento, puesto;
+    std::string temporal; // a value made for pass two, valid until the next
 };
+constexpr char kEnZonas = 1, kEnContactos = 2, kEnInstrucciones = 4;
 
-// "AAAA-MM-DD HH:mm" as stored ("yyyy-MM-dd HH:mm:ss"), or empty when not a moment.
-QString momento_de(const QString& v) {
+// A moment "AAAA-MM-DD HH:mm" as stored ("yyyy-MM-dd HH:mm:ss"), or empty.
+std::string momento_de(std::string_view v) {
     if (v.size() != 16) return {};
-    const QDateTime m = QDateTime::fromString(v, QStringLiteral("yyyy-MM-dd HH:mm"));
-    return m.isValid() ? v + QStringLiteral(":00") : QString();
+    const QString t = q(v);
+    const QDateTime m = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!m.isValid() || m.toString(QStringLiteral("yyyy-MM-dd HH:mm")) != t) return {};
+    return std::string(v) + ":00";
 }
 
-QString cuenta_de_archivo(const Contexto& c, const QString& cuenta) {
-    if (!cuenta_valida(cuenta)) return QStringLiteral("la cuenta %1 no es válida").arg(cuenta);
-    if (!c.enArchivo.contains(cuenta) && !c.registradas.contains(cuenta))
-        return QStringLiteral("la cuenta %1 no está en abonados.csv ni en el registro").arg(cuenta);
+QString cuenta_registrada(const Contexto& c, std::string_view cuenta, int& i) {
+    i = indice_cuenta(cuenta);
+    if (i < 0) return QStringLiteral("la cuenta %1 no es válida").arg(q(cuenta));
+    if (c.lineaAbonado[static_cast<size_t>(i)] == 0 && !c.registrada[static_cast<size_t>(i)])
+        return QStringLiteral("la cuenta %1 no está en abonados.csv ni en el registro").arg(q(cuenta));
     return {};
 }
 
 // A key seen before in the file: the line that had it.
-QString repetida(Contexto& c, const QString& clave, qint64 linea, const QString& que) {
-    const auto [i, nueva] = c.vistas.emplace(clave, linea);
+template <class Mapa, class Clave>
+QString repetida(Mapa& vistas, Clave&& clave, qint64 linea, const QString& que) {
+    const auto [i, nueva] = vistas.emplace(std::forward<Clave>(clave), linea);
     if (nueva) return {};
     return QStringLiteral("%1 ya está en la línea %2").arg(que).arg(i->second);
 }
 
-// Each check turns the file's values `v` (in the order of its Archivo) into
-// the table's row, or says why not. `primera`: the first pass, which also
-// looks for repeated keys and gathers the accounts.
-QString fila_abonado(Contexto& c, QStringList& v, qint64 linea, bool primera) {
-    const QString& cuenta = v[0];
-    if (!cuenta_valida(cuenta)) return QStringLiteral("la cuenta %1 no es válida").arg(cuenta);
-    if (v[5].isEmpty()) v[5] = texto_estado(EstadoAbonado::Activo);
-    const std::optional<EstadoAbonado> estado = estado_de_texto(v[5]);
-    if (!estado) return QStringLiteral("el estado %1 no es válido: se espera activo, en_pruebas o baja").arg(v[5]);
-    if (*estado == EstadoAbonado::EnPruebas && v[6].isEmpty())
+bool es_numero(std::string_view v, size_t maximo) {
+    if (v.empty() || v.size() > maximo) return false;
+    for (const char ch : v)
+        if (ch < '0' || ch > '9') return false;
+    return true;
+}
+
+// Each check reads the file's values `v` (in its Archivo's order) and says why
+// they are refused, or nothing. Pass one (`fila` null) also looks for repeated
+// keys and gathers the accounts; pass two appends the table's row to `fila`.
+QString fila_abonado(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
+    const int i = indice_cuenta(v[0]);
+    if (i < 0) return QStringLiteral("la cuenta %1 no es válida").arg(q(v[0]));
+    std::string_view estadoTexto = v[5].empty() ? std::string_view("activo") : v[5];
+    const std::optional<EstadoAbonado> estado = estado_de_texto(q(estadoTexto));
+    if (!estado)
+        return QStringLiteral("el estado %1 no es válido: se espera activo, en_pruebas o baja").arg(q(estadoTexto));
+    if (*estado == EstadoAbonado::EnPruebas && v[6].empty())
         return QStringLiteral("el estado en_pruebas necesita en_pruebas_hasta");
-    if (*estado != EstadoAbonado::EnPruebas && !v[6].isEmpty())
+    if (*estado != EstadoAbonado::EnPruebas && !v[6].empty())
         return QStringLiteral("en_pruebas_hasta solo vale con el estado en_pruebas");
-    if (!v[6].isEmpty()) {
-        const QString m = momento_de(v[6]);
-        if (m.isEmpty()) return QStringLiteral("el momento %1 no es válido: se espera AAAA-MM-DD HH:mm").arg(v[6]);
-        v[6] = m;
+    std::string hasta;
+    if (!v[6].empty()) {
+        hasta = momento_de(v[6]);
+        if (hasta.empty())
+            return QStringLiteral("el momento %1 no es válido: se espera AAAA-MM-DD HH:mm").arg(q(v[6]));
     }
-    if (v[7].isEmpty()) v[7] = QStringLiteral("0");
-    bool numero = v[7].size() <= 9;
-    for (const QChar ch : v[7]) numero = numero && ch >= u'0' && ch <= u'9';
-    if (!numero)
-        return QStringLiteral("prueba_cada_min %1 no es válido: se esperan minutos, 0 o más").arg(v[7]);
-    v[7] = QString::number(v[7].toInt());
-    if (primera) {
-        if (QString r = repetida(c, cuenta, linea, QStringLiteral("la cuenta %1").arg(cuenta)); !r.isEmpty()) return r;
-        c.enArchivo.insert(cuenta);
+    if (!v[7].empty() && !es_numero(v[7], 9))
+        return QStringLiteral("prueba_cada_min %1 no es válido: se esperan minutos, 0 o más").arg(q(v[7]));
+    if (fila == nullptr) {
+        qint64& vista = c.lineaAbonado[static_cast<size_t>(i)];
+        if (vista != 0) return QStringLiteral("la cuenta %1 ya está en la línea %2").arg(q(v[0])).arg(vista);
+        vista = linea;
+        return {};
     }
-    v << c.momento << c.puesto;
+    for (size_t k = 0; k < 5; ++k) fila->agregar(v[k]);
+    fila->agregar(estadoTexto);
+    fila->agregar(hasta);
+    const std::string_view cada = v[7].empty() ? std::string_view("0") : v[7];
+    const size_t ceros = std::min(cada.find_first_not_of('0'), cada.size() - 1);
+    fila->agregar(cada.substr(ceros));
+    fila->agregar(v[8]);
+    fila->agregar(c.momento);
+    fila->agregar(c.puesto);
     return {};
 }
 
-QString fila_zona(Contexto& c, QStringList& v, qint64 linea, bool primera) {
-    if (QString r = cuenta_de_archivo(c, v[0]); !r.isEmpty()) return r;
-    if (v[2].isEmpty()) return QStringLiteral("falta la zona");
+QString fila_zona(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
+    int i = -1;
+    if (QString r = cuenta_registrada(c, v[0], i); !r.isEmpty()) return r;
+    if (v[2].empty()) return QStringLiteral("falta la zona");
     if (v[1].size() > kLargoZona || v[2].size() > kLargoZona)
-        return QStringLiteral("la partición y la zona tienen hasta %1 caracteres").arg(kLargoZona);
-    if (primera) {
-        const QString que = v[1].isEmpty() ? QStringLiteral("la zona %1 de la cuenta %2").arg(v[2], v[0])
-                                           : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3").arg(v[2], v[1], v[0]);
-        if (QString r = repetida(c, v[0] + u'\x1f' + v[1] + u'\x1f' + v[2], linea, que); !r.isEmpty()) return r;
-        c.cuentasZonas.insert(v[0]);
+        return QStringLiteral("la partición y la zona tienen hasta %1 bytes").arg(kLargoZona);
+    if (fila == nullptr) {
+        std::string clave(v[0]);
+        clave += '\x1f';
+        clave += v[1];
+        clave += '\x1f';
+        clave += v[2];
+        const QString que = v[1].empty() ? QStringLiteral("la zona %1 de la cuenta %2").arg(q(v[2]), q(v[0]))
+                                         : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3")
+                                               .arg(q(v[2]), q(v[1]), q(v[0]));
+        if (QString r = repetida(c.claves, std::move(clave), linea, que); !r.isEmpty()) return r;
+        c.nombrada[static_cast<size_t>(i)] |= kEnZonas;
+        return {};
     }
+    for (const std::string_view x : v) fila->agregar(x);
     return {};
 }
 
-QString fila_contacto(Contexto& c, QStringList& v, qint64 linea, bool primera) {
-    if (QString r = cuenta_de_archivo(c, v[0]); !r.isEmpty()) return r;
-    bool numero = !v[1].isEmpty() && v[1].size() <= 6 && v[1].front() != u'0';
-    for (const QChar ch : v[1]) numero = numero && ch >= u'0' && ch <= u'9';
-    if (!numero) return QStringLiteral("el orden %1 no es válido: se espera un número de 1 en adelante").arg(v[1]);
+QString fila_contacto(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
+    int i = -1;
+    if (QString r = cuenta_registrada(c, v[0], i); !r.isEmpty()) return r;
+    if (!es_numero(v[1], 6) || v[1][0] == '0')
+        return QStringLiteral("el orden %1 no es válido: se espera un número de 1 en adelante").arg(q(v[1]));
     // The password and the hash are never named: the line is.
-    if (v[5].isEmpty() && !v[6].isEmpty() && !parece_hash_clave(v[6]))
+    if (v[5].empty() && !v[6].empty() && !parece_hash_clave(QString::fromLatin1(v[6].data(), static_cast<qsizetype>(v[6].size()))))
         return QStringLiteral("palabra_clave_hash no tiene la forma de un hash Argon2id de libsodium");
-    if (primera) {
-        if (QString r = repetida(c, v[0] + u'\x1f' + v[1], linea,
-                                 QStringLiteral("el contacto %1 de la cuenta %2").arg(v[1], v[0]));
+    if (fila == nullptr) {
+        const quint64 clave = (static_cast<quint64>(i) << 32) | static_cast<quint64>(std::stoul(std::string(v[1])));
+        if (QString r = repetida(c.ordenes, clave, linea, QStringLiteral("el contacto %1 de la cuenta %2").arg(q(v[1]), q(v[0])));
             !r.isEmpty())
             return r;
-        c.cuentasContactos.insert(v[0]);
+        c.nombrada[static_cast<size_t>(i)] |= kEnContactos;
+        return {};
+    }
+    for (size_t k = 0; k < 5; ++k) fila->agregar(v[k]);
+    if (v[5].empty()) {
+        fila->agregar(v[6]);
         return {};
     }
     // A password in clear wins over a hash.
-    QString hash = v[5].isEmpty() ? v[6] : hash_palabra_clave(v[5]);
-    if (!v[5].isEmpty() && hash.isEmpty()) return QStringLiteral("no se pudo calcular el hash de la palabra clave");
-    v.removeLast();
-    v.last() = hash;
+    const QString hash = hash_palabra_clave(q(v[5]));
+    if (hash.isEmpty()) return QStringLiteral("no se pudo calcular el hash de la palabra clave");
+    c.temporal = hash.toStdString();
+    fila->agregar(c.temporal);
     return {};
 }
 
-QString fila_instruccion(Contexto& c, QStringList& v, qint64 linea, bool primera) {
-    if (v[0] != kTodasLasCuentas)
-        if (QString r = cuenta_de_archivo(c, v[0]); !r.isEmpty()) return r;
-    if (!c.clases.contains(v[1]))
-        return QStringLiteral("la clase %1 no existe: se espera %2").arg(v[1], c.clases.join(QStringLiteral(", ")));
-    if (primera) {
-        if (QString r = repetida(c, v[0] + u'\x1f' + v[1], linea,
-                                 QStringLiteral("la instrucción de %1 de la cuenta %2").arg(v[1], v[0]));
+QString fila_instruccion(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
+    const bool general = v[0] == "*";
+    int i = -1;
+    if (!general)
+        if (QString r = cuenta_registrada(c, v[0], i); !r.isEmpty()) return r;
+    if (std::find(c.clases.begin(), c.clases.end(), v[1]) == c.clases.end()) {
+        QStringList clases;
+        for (const std::string& k : c.clases) clases << QString::fromStdString(k);
+        return QStringLiteral("la clase %1 no existe: se espera %2").arg(q(v[1]), clases.join(QStringLiteral(", ")));
+    }
+    if (fila == nullptr) {
+        std::string clave(v[0]);
+        clave += '\x1f';
+        clave += v[1];
+        if (QString r = repetida(c.claves, std::move(clave), linea,
+                                 QStringLiteral("la instrucción de %1 de la cuenta %2").arg(q(v[1]), q(v[0])));
             !r.isEmpty())
             return r;
-        c.cuentasInstrucciones.insert(v[0]);
+        if (general)
+            c.generales = true;
+        else
+            c.nombrada[static_cast<size_t>(i)] |= kEnInstrucciones;
+        return {};
     }
+    for (const std::string_view x : v) fila->agregar(x);
     return {};
 }
 
-using Comprobacion = QString (*)(Contexto&, QStringList&, qint64, bool);
+using Comprobacion = QString (*)(Contexto&, Valores&, qint64, ValoresTexto*);
 
-// The first line of `bytes` that is not valid UTF-8 (1 for the first).
-qint64 linea_no_utf8(const QByteArray& bytes) {
-    qint64 linea = 1;
-    qsizetype inicio = 0;
-    while (inicio <= bytes.size()) {
-        qsizetype fin = bytes.indexOf('\n', inicio);
-        if (fin < 0) fin = bytes.size();
-        QStringDecoder d(QStringDecoder::Utf8);
-        [[maybe_unused]] const QString t = d(QByteArrayView(bytes.constData() + inicio, fin - inicio));
-        if (d.hasError()) return linea;
-        ++linea;
-        inicio = fin + 1;
-    }
-    return linea;
+// The line of byte `posicion` of `texto`.
+qint64 linea_de(std::string_view texto, size_t posicion) {
+    return 1 + std::count(texto.begin(), texto.begin() + static_cast<std::ptrdiff_t>(posicion), '\n');
 }
 
-// Reads the file `a` of `carpeta`, when it is there (`presente`), and hands
-// each record's values, in `a`'s column order, to `fila` with its line. An
-// empty `rechazo` when all went well.
-void recorrer_archivo(const QString& carpeta, const Archivo& a, bool& presente, QString& rechazo,
-                      const std::function<QString(QStringList&, qint64)>& fila) {
+// Reads the file `a` of `carpeta`, when it is there, and hands each record's
+// values, in `a`'s column order, to `fila` with its line. `rechazo` empty when
+// all went well.
+void recorrer_archivo(const QString& carpeta, const Archivo& a, QString& rechazo,
+                      const std::function<QString(Valores&, qint64)>& fila) {
     const QString ruta = QDir(carpeta).filePath(a.nombre);
-    presente = QFileInfo::exists(ruta);
-    if (!presente) return;
+    if (!QFileInfo::exists(ruta)) return;
     const auto rechazar = [&](qint64 linea, const QString& motivo) {
         rechazo = QStringLiteral("%1, línea %2: %3").arg(a.nombre).arg(linea).arg(motivo);
     };
@@ -217,74 +277,76 @@ void recorrer_archivo(const QString& carpeta, const Archivo& a, bool& presente, 
         return;
     }
     const QByteArray bytes = archivo.readAll();
-    QStringDecoder decodificador(QStringDecoder::Utf8);
-    QString texto = decodificador(bytes);
-    if (decodificador.hasError()) return rechazar(linea_no_utf8(bytes), QStringLiteral("el texto no es UTF-8"));
-    LectorCsv lector(std::move(texto));
-    QStringList valores;
+    const std::string_view texto(bytes.constData(), static_cast<size_t>(bytes.size()));
+    size_t malo = 0;
+    if (!utf8_valido(texto, malo)) return rechazar(linea_de(texto, malo), QStringLiteral("el texto no es UTF-8"));
+    LectorCsv lector(texto);
+    Valores valores;
     qint64 linea = 1;
     QString error;
     if (!lector.siguiente(valores, linea, error))
         return rechazar(linea, error.isEmpty() ? QStringLiteral("falta la fila de cabecera") : error);
     // Where each of the file's columns is in the records; -1: an optional one absent.
-    std::vector<qsizetype> posicion(static_cast<size_t>(a.columnas.size()), -1);
-    for (qsizetype i = 0; i < valores.size(); ++i) {
-        const qsizetype k = a.columnas.indexOf(valores[i]);
-        if (k < 0)
+    std::vector<int> posicion(a.columnas.size(), -1);
+    for (size_t i = 0; i < valores.size(); ++i) {
+        const auto k = std::find(a.columnas.begin(), a.columnas.end(), valores[i]);
+        if (k == a.columnas.end())
             return rechazar(linea, QStringLiteral("la columna %1 no es de %2 (se esperan %3)")
-                                       .arg(valores[i], a.nombre, a.columnas.join(QLatin1Char(','))));
-        if (posicion[static_cast<size_t>(k)] >= 0)
-            return rechazar(linea, QStringLiteral("la columna %1 está repetida").arg(valores[i]));
-        posicion[static_cast<size_t>(k)] = i;
+                                       .arg(q(valores[i]), a.nombre, columnas_de(a)));
+        int& p = posicion[static_cast<size_t>(k - a.columnas.begin())];
+        if (p >= 0) return rechazar(linea, QStringLiteral("la columna %1 está repetida").arg(q(valores[i])));
+        p = static_cast<int>(i);
     }
-    for (qsizetype k = 0; k < a.columnas.size() - a.opcionales; ++k)
-        if (posicion[static_cast<size_t>(k)] < 0)
-            return rechazar(linea, QStringLiteral("falta la columna %1").arg(a.columnas[k]));
-    const qsizetype columnas = valores.size();
-    QStringList ordenados;
+    for (size_t k = 0; k + a.opcionales < a.columnas.size(); ++k)
+        if (posicion[k] < 0) return rechazar(linea, QStringLiteral("falta la columna %1").arg(q(a.columnas[k])));
+    const size_t columnas = valores.size();
+    Valores ordenados(a.columnas.size());
     while (lector.siguiente(valores, linea, error)) {
         if (valores.size() != columnas)
             return rechazar(linea, QStringLiteral("se esperan %1 columnas y hay %2").arg(columnas).arg(valores.size()));
-        ordenados.clear();
-        for (const qsizetype p : posicion) ordenados << (p < 0 ? QStringLiteral("") : valores[p]);
-        for (const QString& v : std::as_const(ordenados))
-            if (v.contains(QChar(0))) return rechazar(linea, QStringLiteral("un valor contiene el carácter nulo"));
+        for (size_t k = 0; k < posicion.size(); ++k) {
+            ordenados[k] = posicion[k] < 0 ? std::string_view() : valores[static_cast<size_t>(posicion[k])];
+            if (ordenados[k].find('\0') != std::string_view::npos)
+                return rechazar(linea, QStringLiteral("un valor contiene el carácter nulo"));
+        }
         if (QString motivo = fila(ordenados, linea); !motivo.isEmpty()) return rechazar(linea, motivo);
     }
     if (!error.isEmpty()) rechazar(linea, error);
 }
 
-// The accounts of `cuentas` that the register held, in pieces for DELETE ... IN.
-Fallo borrar(BaseDatos& base, const QString& tabla, const QString& columna, const QSet<QString>& cuentas,
-             const QSet<QString>& registradas) {
-    QVariantList claves;
-    const auto ejecutar = [&]() -> Fallo {
-        if (claves.isEmpty()) return {};
-        QString marcas = QStringLiteral("?");
-        for (qsizetype i = 1; i < claves.size(); ++i) marcas += QStringLiteral(",?");
-        Fallo f = base.ejecutar(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(tabla, columna, marcas), claves);
-        claves.clear();
-        return f;
-    };
-    for (const QString& c : cuentas) {
-        if (!registradas.contains(c) && c != kTodasLasCuentas) continue;
-        claves << c;
-        if (claves.size() == kClavesPorBorrado)
-            if (Fallo f = ejecutar()) return f;
-    }
-    return ejecutar();
-}
-
-// Where every row goes.
+// Where every file's rows go.
 struct Destino {
     const Archivo* archivo;
     Comprobacion comprobar;
     const QString* tabla;
     QStringList columnas;
     QString columnaCuenta;
-    QSet<QString> Contexto::*cuentas; // null: abonados.csv, whose set is enArchivo
+    char marca; // of Contexto::nombrada; 0: abonados.csv
     qint64 ResumenImportacion::*cuenta;
 };
+
+// The sets of `d.tabla` of the accounts the file names and the register held,
+// in pieces for DELETE ... IN.
+Fallo borrar(BaseDatos& base, const Destino& d, const Contexto& c) {
+    QVariantList claves;
+    const auto ejecutar = [&]() -> Fallo {
+        if (claves.isEmpty()) return {};
+        QString marcas = QStringLiteral("?");
+        for (qsizetype i = 1; i < claves.size(); ++i) marcas += QStringLiteral(",?");
+        Fallo f = base.ejecutar(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(*d.tabla, d.columnaCuenta, marcas),
+                                claves);
+        claves.clear();
+        return f;
+    };
+    if (d.marca == kEnInstrucciones && c.generales) claves << kTodasLasCuentas;
+    for (size_t i = 0; i < static_cast<size_t>(kCuentas); ++i) {
+        if (!c.registrada[i] || (d.marca == 0 ? c.lineaAbonado[i] == 0 : (c.nombrada[i] & d.marca) == 0)) continue;
+        claves << texto_cuenta(static_cast<int>(i));
+        if (claves.size() == kClavesPorBorrado)
+            if (Fallo f = ejecutar()) return f;
+    }
+    return ejecutar();
+}
 
 } // namespace
 
@@ -297,14 +359,14 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
         return {};
     }
     const std::vector<Destino> destinos = {
-        {&kAbonadosCsv, fila_abonado, &kAbonados, nombres(kColumnasAbonados), QStringLiteral("abon_cuenta"), nullptr,
+        {&kAbonadosCsv, fila_abonado, &kAbonados, nombres(kColumnasAbonados), QStringLiteral("abon_cuenta"), 0,
          &ResumenImportacion::abonados},
-        {&kZonasCsv, fila_zona, &kZonas, nombres(kColumnasZonas), QStringLiteral("zona_cuenta"), &Contexto::cuentasZonas,
+        {&kZonasCsv, fila_zona, &kZonas, nombres(kColumnasZonas), QStringLiteral("zona_cuenta"), kEnZonas,
          &ResumenImportacion::zonas},
         {&kContactosCsv, fila_contacto, &kContactos, nombres(kColumnasContactos), QStringLiteral("cont_cuenta"),
-         &Contexto::cuentasContactos, &ResumenImportacion::contactos},
+         kEnContactos, &ResumenImportacion::contactos},
         {&kInstruccionesCsv, fila_instruccion, &kInstrucciones, nombres(kColumnasInstrucciones),
-         QStringLiteral("inst_cuenta"), &Contexto::cuentasInstrucciones, &ResumenImportacion::instrucciones},
+         QStringLiteral("inst_cuenta"), kEnInstrucciones, &ResumenImportacion::instrucciones},
     };
     bool alguno = false;
     for (const Destino& d : destinos) alguno = alguno || QFileInfo::exists(QDir(carpeta).filePath(d.archivo->nombre));
@@ -315,24 +377,28 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
     }
     if (Fallo f = crear_tablas_abonados(base)) return f;
     Contexto c;
-    c.momento = momento;
-    c.puesto = puesto;
+    c.momento = momento.toStdString();
+    c.puesto = puesto.toStdString();
+    for (int k = 0; k <= static_cast<int>(ClaseEvento::Otro); ++k)
+        c.clases.push_back(nombre_clase(static_cast<ClaseEvento>(k)).toStdString());
     if (Fallo f = base.recorrer(QStringLiteral("SELECT abon_cuenta FROM ") + kAbonados,
                                 [&c](const ValoresFila& v) {
-                                    c.registradas.insert(QString::fromUtf8(v[0].data(), static_cast<qsizetype>(v[0].size())));
+                                    const int i = indice_cuenta(v[0]);
+                                    if (i >= 0) c.registrada[static_cast<size_t>(i)] = 1;
                                     return Fallo{};
                                 }))
         return f;
 
     // First pass: every file checked whole before anything is written.
     for (const Destino& d : destinos) {
-        c.vistas.clear();
-        bool presente = false;
-        recorrer_archivo(carpeta, *d.archivo, presente, rechazo,
-                         [&](QStringList& v, qint64 linea) { return d.comprobar(c, v, linea, true); });
+        c.claves.clear();
+        c.ordenes.clear();
+        recorrer_archivo(carpeta, *d.archivo, rechazo,
+                         [&](Valores& v, qint64 linea) { return d.comprobar(c, v, linea, nullptr); });
         if (!rechazo.isEmpty()) return {};
     }
-    c.vistas = {};
+    c.claves = {};
+    c.ordenes = {};
 
     // Second pass, in one transaction: the sets replaced, then the rows loaded.
     if (Fallo f = base.comenzarLote()) return f;
@@ -340,20 +406,17 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
         base.deshacerLote();
         return f;
     };
+    ValoresTexto filas;
     for (const Destino& d : destinos) {
-        const QSet<QString>& cuentas = d.cuentas == nullptr ? c.enArchivo : c.*d.cuentas;
-        if (Fallo f = borrar(base, *d.tabla, d.columnaCuenta, cuentas, c.registradas)) return deshacer(f);
-        std::vector<QStringList> filas;
-        filas.reserve(kFilasPorCarga);
+        if (Fallo f = borrar(base, d, c)) return deshacer(f);
+        filas.vaciar();
         Fallo fallo;
-        bool presente = false;
-        recorrer_archivo(carpeta, *d.archivo, presente, rechazo, [&](QStringList& v, qint64 linea) -> QString {
-            if (QString motivo = d.comprobar(c, v, linea, false); !motivo.isEmpty()) return motivo;
-            filas.push_back(v);
+        recorrer_archivo(carpeta, *d.archivo, rechazo, [&](Valores& v, qint64 linea) -> QString {
+            if (QString motivo = d.comprobar(c, v, linea, &filas); !motivo.isEmpty()) return motivo;
             ++(resumen.*d.cuenta);
-            if (filas.size() == kFilasPorCarga) {
+            if (filas.cantidad() >= kValoresPorCarga) {
                 fallo = base.cargarFilas(*d.tabla, d.columnas, filas);
-                filas.clear();
+                filas.vaciar();
                 if (fallo) return QStringLiteral("no se pudo guardar");
             }
             return {};
@@ -368,8 +431,12 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
         }
         if (Fallo f = base.cargarFilas(*d.tabla, d.columnas, filas)) return deshacer(f);
     }
-    QSet<QString> cambiadas = c.enArchivo;
-    cambiadas.unite(c.cuentasZonas).unite(c.cuentasContactos).unite(c.cuentasInstrucciones);
+    // The accounts changed: announced one by one when few.
+    QStringList cambiadas;
+    if (c.generales) cambiadas << kTodasLasCuentas;
+    for (int i = 0; i < kCuentas && cambiadas.size() <= kAvisosPorCuenta; ++i)
+        if (c.lineaAbonado[static_cast<size_t>(i)] != 0 || c.nombrada[static_cast<size_t>(i)] != 0)
+            cambiadas << texto_cuenta(i);
     if (cambiadas.size() > kAvisosPorCuenta) {
         if (Fallo f = avisar_cambio_abonado(base, QString())) return deshacer(f);
     } else {
@@ -390,7 +457,7 @@ Fallo exportar_archivo(BaseDatos& base, bool tablas, const QString& ruta, const 
         rechazo = QStringLiteral("no se puede escribir «%1»: %2").arg(ruta, archivo.errorString());
         return {};
     }
-    QByteArray bloque = a.columnas.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    QByteArray bloque = columnas_de(a).toUtf8() + "\r\n";
     Fallo escrito;
     const auto vaciar = [&] {
         if (archivo.write(bloque) != bloque.size()) escrito = {1, archivo.errorString()};
