@@ -1,12 +1,14 @@
 // The register's files through the real program: every refusal of the import
 // names its file and line, exits 2 and changes nothing; an export imported into
 // an empty register, on either engine, exports the very same files, passwords
-// (as hashes) included.
+// (as hashes) included; a second import replaces what its files name only.
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "abonados/escucha_abonados.h"
 #include "abonados/registro_abonados.h"
 #include "apoyo/apoyo.h"
 #include "apoyo/procesos.h"
@@ -150,9 +152,9 @@ TEST(ImportarAbonados, RechazaConArchivoYLineaSinCambiarNada) {
 
 // Export, import into an empty register, export again: the same bytes; the
 // password still checks, and the card tells whether one is set, never it.
-class IdaYVuelta : public testing::TestWithParam<Motor> {};
+class ArchivosAbonados : public testing::TestWithParam<Motor> {};
 
-TEST_P(IdaYVuelta, ExportarEImportarDaLoMismo) {
+TEST_P(ArchivosAbonados, ExportarEImportarDaLoMismo) {
     if (GetParam() == Motor::PostgreSQL) CORVANE_REQUIERE_POSTGRESQL();
     QTemporaryDir datos1, datos2, inicial, ida, vuelta;
     QStringList base1{"--carpeta", datos1.path()}, base2{"--carpeta", datos2.path()};
@@ -210,7 +212,74 @@ TEST_P(IdaYVuelta, ExportarEImportarDaLoMismo) {
     EXPECT_EQ(e.errores, QStringLiteral("corvane: El abonado 0ddd no está registrado\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, IdaYVuelta, testing::Values(Motor::SQLite, Motor::PostgreSQL),
+// A second import replaces the data of the accounts of abonados.csv and the
+// sets of the accounts each other file names, and keeps everything else; on a
+// central server every workstation is told which accounts changed.
+TEST_P(ArchivosAbonados, ActualizarSustituyeSoloLoQueNombranLosArchivos) {
+    if (GetParam() == Motor::PostgreSQL) CORVANE_REQUIERE_POSTGRESQL();
+    QTemporaryDir datos, inicial, cambios;
+    const QString ruta = GetParam() == Motor::PostgreSQL
+                             ? nueva_base_postgresql()
+                             : QDir(datos.path()).filePath("baseTolm.mdb");
+    const QStringList base = GetParam() == Motor::PostgreSQL
+                                 ? QStringList{"--base", ruta}
+                                 : QStringList{"--carpeta", datos.path()};
+    escribir_registro(inicial.path());
+    ASSERT_EQ(ejecutar(kCorvane, base + QStringList{"--importar-abonados", inicial.path()}).estado,
+              0);
+
+    std::unique_ptr<EscuchaAbonados> escucha;
+    std::unique_ptr<QSignalSpy> avisos;
+    if (GetParam() == Motor::PostgreSQL) {
+        asegurar_aplicacion();
+        escucha = std::make_unique<EscuchaAbonados>(ruta);
+        avisos = std::make_unique<QSignalSpy>(escucha.get(), &EscuchaAbonados::cambio);
+        escucha->iniciar();
+        ASSERT_TRUE(esperar_que([&] { return avisos->count() >= 1; })); // connected
+        avisos->clear();
+    }
+    escribir_archivo(QDir(cambios.path()).filePath("abonados.csv"),
+                     kCabeceraAbonados + "0bcd,Panadería Nueva,,,,activo,,0,\n");
+    escribir_archivo(QDir(cambios.path()).filePath("zonas.csv"),
+                     "cuenta,particion,zona,descripcion\n0500,,001,Garaje\n");
+    escribir_archivo(QDir(cambios.path()).filePath("instrucciones.csv"),
+                     "cuenta,clase,texto\n*,Fuego,Evacuar\n");
+    const Ejecucion e =
+        ejecutar(kCorvane, base + QStringList{"--importar-abonados", cambios.path()});
+    ASSERT_EQ(e.estado, 0) << e.errores.toStdString();
+    EXPECT_EQ(e.salida,
+              QStringLiteral("Importados: 1 abonados, 1 zonas, 0 contactos, 1 instrucciones\n"));
+
+    std::unique_ptr<BaseDatos> motor;
+    ASSERT_FALSE(abrir_motor(ruta, motor).numero);
+    std::optional<Abonado> a, b;
+    ASSERT_FALSE(leer_abonado(*motor, QStringLiteral("0bcd"), a).numero);
+    ASSERT_FALSE(leer_abonado(*motor, QStringLiteral("0500"), b).numero);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->nombre, QStringLiteral("Panadería Nueva"));
+    EXPECT_EQ(a->estado, EstadoAbonado::Activo);
+    EXPECT_EQ(a->direccion, QString());
+    EXPECT_EQ(a->zonas.size(), 2u);     // zonas.csv does not name 0bcd
+    ASSERT_EQ(a->contactos.size(), 2u); // no contactos.csv
+    EXPECT_TRUE(palabra_clave_correcta(a->contactos[0].hashClave, QStringLiteral("girasol")));
+    ASSERT_EQ(a->instrucciones.size(), 1u);
+    EXPECT_EQ(b->nombre, QStringLiteral("Casa Pepe"));
+    EXPECT_EQ(b->zonas, (std::vector<ZonaAbonado>{
+                            {QString(""), QStringLiteral("001"), QStringLiteral("Garaje")}}));
+    std::vector<InstruccionAbonado> generales;
+    ASSERT_FALSE(leer_instrucciones_generales(*motor, generales).numero);
+    EXPECT_EQ(generales, (std::vector<InstruccionAbonado>{
+                             {QStringLiteral("Fuego"), QStringLiteral("Evacuar")}}));
+    if (avisos) {
+        QStringList cuentas;
+        ASSERT_TRUE(esperar_que([&] { return avisos->count() >= 3; }, 2000));
+        for (const QList<QVariant>& aviso : *avisos) cuentas << aviso.at(0).toString();
+        cuentas.sort();
+        EXPECT_EQ(cuentas, (QStringList{"*", "0500", "0bcd"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Motores, ArchivosAbonados, testing::Values(Motor::SQLite, Motor::PostgreSQL),
                          nombre_motor);
 
 } // namespace
