@@ -217,7 +217,7 @@ QString fila_contacto(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila)
         return QStringLiteral("el orden %1 no es válido: se espera un número de 1 en adelante")
             .arg(q(v[1]));
     // The password and the hash are never named: the line is.
-    if (v[5].empty() && !v[6].empty() &&
+    if (!v[6].empty() &&
         !parece_hash_clave(QString::fromLatin1(v[6].data(), static_cast<qsizetype>(v[6].size()))))
         return QStringLiteral(
             "palabra_clave_hash no tiene la forma de un hash Argon2id de libsodium");

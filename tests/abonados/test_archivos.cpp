@@ -121,6 +121,11 @@ TEST(ImportarAbonados, RechazaConArchivoYLineaSinCambiarNada) {
          "Dueña,,secreto\n",
          "contactos.csv, línea 2: palabra_clave_hash no tiene la forma de un hash Argon2id de "
          "libsodium"},
+        {"HashQueNoLoEsConClave", "contactos.csv",
+         "palabra_clave_hash,cuenta,orden,nombre,telefono,relacion,palabra_clave\n$argon2i$secreto,"
+         "0bcd,1,Ana,600,Dueña,secreto\n",
+         "contactos.csv, línea 2: palabra_clave_hash no tiene la forma de un hash Argon2id de "
+         "libsodium"},
         {"ContactoDeCuentaNoValidaNoDiceLaClave", "contactos.csv",
          kCabeceraContactos + "0bcd,1,Ana,600,Dueña,secreto\nbad,1,X,1,Y,secreto\n",
          "contactos.csv, línea 3: la cuenta bad no es válida"},
