@@ -14,7 +14,7 @@ PAQUETES=(
   libqt6sql6-sqlite libqt6sql6-psql
   fonts-liberation
   libgtest-dev libbenchmark-dev
-  postgresql sqlite3 libsqlite3-dev libpq-dev
+  postgresql sqlite3 libsqlite3-dev libpq-dev libsodium-dev
   xvfb xauth openbox xdotool wmctrl x11-utils
   ccache locales
   dpkg-dev file lintian desktop-file-utils systemd man-db

@@ -4,7 +4,7 @@
 // central server every workstation shares it and is told of each change.
 //
 // An account's key is its text as the event table stores it
-// (gral_numero_abonado: four hex digits, upper case as the decoders write it).
+// (gral_numero_abonado, as cuenta_valida of common/reglas.h accepts it).
 // Moments of the register are "yyyy-MM-dd HH:mm:ss" as everywhere else; the
 // import files write them "AAAA-MM-DD HH:mm".
 
@@ -75,5 +75,8 @@ struct Abonado {
 // for an empty password. Checks what a caller says against a stored hash.
 QString hash_palabra_clave(const QString& clave);
 bool palabra_clave_correcta(const QString& hash, const QString& dicha);
+// True when `hash` has the form crypto_pwhash_str writes:
+// "$argon2id$v=19$m=...,t=...,p=...$salt$hash", printable ASCII, no blanks.
+bool parece_hash_clave(const QString& hash);
 
 } // namespace corvane

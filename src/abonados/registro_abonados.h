@@ -25,6 +25,16 @@ inline const QString kCanalAbonados = QStringLiteral("corvane_abonados");
 // older version keeps its rows).
 Fallo crear_tablas_abonados(BaseDatos& base);
 
+// True when the four tables are there (a file of an older version, opened only
+// to read, has none: its register is empty).
+Fallo tablas_abonados_presentes(BaseDatos& base, bool& presentes);
+
+// On a central server, tells every workstation (NOTIFY kCanalAbonados) that
+// `cuenta` changed, at the commit of the transaction in progress; empty: the
+// register as a whole (an import); kTodasLasCuentas: the general instructions.
+// Nothing on SQLite.
+Fallo avisar_cambio_abonado(BaseDatos& base, const QString& cuenta);
+
 // The account with its zones, contacts (call order) and own instructions;
 // nullopt when the register does not hold it.
 Fallo leer_abonado(BaseDatos& base, const QString& cuenta, std::optional<Abonado>& abonado);

@@ -7,6 +7,7 @@
 // Fallo whose number comes from common/registro_errores.h.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -65,6 +66,13 @@ public:
     // (a NULL as empty), valid during the call only. A failure that `fila`
     // returns stops the walk and is returned. For listings too long to hold.
     virtual Fallo recorrer(const QString& sentencia, const FuncionFila& fila) = 0;
+    // Stores many rows of `tabla` at once, `columnas` in the order of each row's
+    // values, every value a text the column reads as its type (an integer
+    // column's "12"); inside a batch it joins the batch's transaction. Engines
+    // do it their fastest way (SQLite one prepared INSERT on its own handle,
+    // PostgreSQL a COPY); this form runs one INSERT per row.
+    virtual Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
+                              const std::vector<QStringList>& filas);
 
     // A batch groups the rows of one read of received bytes in one transaction.
     // Each statement inside still runs at once and fails on its own.

@@ -51,6 +51,51 @@ public:
         return f;
     }
 
+    // COPY ... FROM STDIN on the driver's own connection, the rows sent in
+    // pieces of about a megabyte.
+    Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
+                      const std::vector<QStringList>& filas) override {
+        if (Fallo f = alistar()) return f;
+        PGconn* conn = conexion_pq(conexion_->db());
+        if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
+        if (!pq().cargada) return fallo_sin_libpq();
+        const QByteArray copia = QByteArrayLiteral("COPY ") + tabla.toUtf8() + QByteArrayLiteral(" (") +
+                                 columnas.join(QLatin1Char(',')).toUtf8() + QByteArrayLiteral(") FROM STDIN");
+        PGresult* inicio = pq().PQexec(conn, copia.constData());
+        const bool copiando = pq().PQresultStatus(inicio) == PGRES_COPY_IN;
+        Fallo f = copiando ? Fallo{} : fallo_de_resultado(conn, inicio);
+        pq().PQclear(inicio);
+        if (f) {
+            alFallar(f);
+            return f;
+        }
+        QByteArray datos;
+        bool enviado = true;
+        const auto enviar = [&] {
+            if (enviado && !datos.isEmpty())
+                enviado = pq().PQputCopyData(conn, datos.constData(), static_cast<int>(datos.size())) == 1;
+            datos.clear();
+        };
+        for (const QStringList& fila : filas) {
+            bool primera = true;
+            for (const QString& v : fila) {
+                const QByteArray u = v.toUtf8();
+                agregar_copia(datos, u.constData(), static_cast<size_t>(u.size()), primera);
+                primera = false;
+            }
+            datos += '\n';
+            if (datos.size() > (1 << 20)) enviar();
+        }
+        enviar();
+        pq().PQputCopyEnd(conn, enviado ? nullptr : "sin enviar");
+        while (PGresult* r = pq().PQgetResult(conn)) {
+            if (!f && pq().PQresultStatus(r) != PGRES_COMMAND_OK) f = fallo_de_resultado(conn, r);
+            pq().PQclear(r);
+        }
+        if (f) alFallar(f);
+        return f;
+    }
+
 private:
     // The COPY of `sentencia`'s rows; `dadas` becomes true at the first row given.
     Fallo copiarFilas(const QString& sentencia, const FuncionFila& fila, bool& dadas) {

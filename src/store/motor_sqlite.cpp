@@ -197,6 +197,35 @@ public:
         }
     }
 
+    // One INSERT prepared on the driver's handle and run for every row: Qt's
+    // QVariant per value would cost more than the insert.
+    Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
+                      const std::vector<QStringList>& filas) override {
+        if (Fallo f = alistar()) return f;
+        sqlite3* db = manejador_sqlite(conexion_->db());
+        if (db == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
+        QString texto = QStringLiteral("INSERT INTO ") + tabla + QStringLiteral(" (") +
+                        columnas.join(QLatin1Char(',')) + QStringLiteral(") VALUES (");
+        for (qsizetype i = 0; i < columnas.size(); ++i) texto += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+        texto += QLatin1Char(')');
+        SentenciaPreparada p;
+        if (const int c = sqlite3_prepare16_v2(db, texto.utf16(), static_cast<int>(texto.size() * 2), &p.st, nullptr);
+            c != SQLITE_OK)
+            return fallo_sqlite(db, c);
+        QByteArray valor;
+        for (const QStringList& fila : filas) {
+            for (qsizetype i = 0; i < fila.size() && i < columnas.size(); ++i) {
+                valor = fila.at(i).toUtf8();
+                sqlite3_bind_text(p.st, static_cast<int>(i + 1), valor.constData(),
+                                  static_cast<int>(valor.size()), SQLITE_TRANSIENT);
+            }
+            const int c = sqlite3_step(p.st);
+            if (c != SQLITE_DONE) return fallo_sqlite(db, c);
+            sqlite3_reset(p.st);
+        }
+        return {};
+    }
+
 protected:
     // Inside a batch the file is checked at its start and before its commit.
     Fallo alistar() override {
