@@ -4,8 +4,8 @@
 #include <QSet>
 
 #include "common/reglas.h"
-#include "decoding/codigos_evento.h"
 #include "common/reloj.h"
+#include "decoding/codigos_evento.h"
 
 namespace corvane {
 
@@ -14,7 +14,8 @@ namespace {
 bool hexadecimal(const QString& texto, qsizetype largo) {
     if (texto.size() != largo) return false;
     for (const QChar c : texto)
-        if (!(c.isDigit() && c.unicode() < 128) && !(c >= QLatin1Char('A') && c <= QLatin1Char('F')))
+        if (!(c.isDigit() && c.unicode() < 128) &&
+            !(c >= QLatin1Char('A') && c <= QLatin1Char('F')))
             return false;
     return true;
 }
@@ -42,12 +43,12 @@ QString fin_pruebas_de_momento(const QString& momento) {
 }
 
 QString revisar_abonado(Abonado& a) {
-    a.cuenta = a.cuenta.trimmed().toUpper();
-    for (QString* t : {&a.nombre, &a.direccion, &a.localidad, &a.telefono})
-        *t = t->trimmed();
-    if (!hexadecimal(a.cuenta, kLargoCuenta))
-        return QStringLiteral("La cuenta debe tener cuatro dígitos hexadecimales (0-9, A-F), "
-                              "como la envía el panel: «%1» no lo es.")
+    a.cuenta = a.cuenta.trimmed().toLower();
+    for (QString* t : {&a.nombre, &a.direccion, &a.localidad, &a.telefono}) *t = t->trimmed();
+    if (a.cuenta.size() != kLargoCuenta || !cuenta_valida(a.cuenta))
+        return QStringLiteral(
+                   "La cuenta debe tener cuatro dígitos hexadecimales, como los guarda la "
+                   "base de eventos (0-9 y b-f, p. ej. 0b2c): «%1» no lo es.")
             .arg(a.cuenta);
     if (a.nombre.isEmpty()) return QStringLiteral("Falta el nombre del abonado.");
     if (a.estado == EstadoAbonado::EnPruebas) {
@@ -92,7 +93,9 @@ QString revisar_abonado(Abonado& a) {
         if (c.nombre.isEmpty())
             return QStringLiteral("El contacto %1 no tiene nombre.").arg(c.orden);
         if (c.telefono.isEmpty())
-            return QStringLiteral("El contacto %1 (%2) no tiene teléfono.").arg(c.orden).arg(c.nombre);
+            return QStringLiteral("El contacto %1 (%2) no tiene teléfono.")
+                .arg(c.orden)
+                .arg(c.nombre);
     }
     QSet<QString> clases;
     for (InstruccionAbonado& i : a.instrucciones) {

@@ -30,8 +30,8 @@ namespace corvane {
 
 struct Alarma {
     FilaAlarma fila;
-    QString descripcion; // the event code's description
-    qint64 orden = 0;    // order of arrival: larger is newer
+    QString descripcion;    // the event code's description
+    qint64 orden = 0;       // order of arrival: larger is newer
     bool enPruebas = false; // of an account in test when it was received
 
     bool reconocida() const { return !fila.reconocida.isEmpty(); }

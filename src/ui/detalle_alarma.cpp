@@ -56,9 +56,8 @@ void DetalleAlarma::construir() {
     contactos_->setObjectName(QStringLiteral("DetalleContactos"));
     contactos_->setFont(fuente_consola(false));
     contactos_->setRootIsDecorated(false);
-    contactos_->setHeaderLabels(
-        {QStringLiteral("Orden"), QStringLiteral("Contacto"), QStringLiteral("Teléfono"),
-         QStringLiteral("Relación")});
+    contactos_->setHeaderLabels({QStringLiteral("Orden"), QStringLiteral("Contacto"),
+                                 QStringLiteral("Teléfono"), QStringLiteral("Relación")});
     contactos_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     caja_blanca(contactos_);
 

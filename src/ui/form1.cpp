@@ -228,8 +228,8 @@ void Form1::construir() {
     aviso_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     aviso_->hide();
     // Beside the alerts, right to left: the alarm button, the event button, the
-    // account button, then the way back to the top of the online log while the operator reads further
-    // down.
+    // account button, then the way back to the top of the online log while the operator reads
+    // further down.
     command5_ = new QPushButton(kAlarmasMasAncho, franja_);
     command5_->setObjectName(QStringLiteral("Command5"));
     command5_->setFont(fuente_consola(true));

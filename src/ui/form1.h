@@ -2,9 +2,9 @@
 // The main window ("Analizador Corvane"): port choice and port button, the
 // online log and status line, the account query, the button that opens the
 // online account window, the one that opens the alarm window, the one that
-// opens the event window and the one that opens the account register. It shows and drives a receive road built before it (the
-// event database already open): building it loads it, the lists are filled, the
-// window is laid out over the screen once and the query date is today.
+// opens the event window and the one that opens the account register. It shows and drives a receive
+// road built before it (the event database already open): building it loads it, the lists are
+// filled, the window is laid out over the screen once and the query date is today.
 
 #include <QPointer>
 #include <QWidget>

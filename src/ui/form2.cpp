@@ -85,8 +85,10 @@ void Form2::construir() {
     nombre_ = new QLabel(vsElastic1_);
     nombre_->setObjectName(QStringLiteral("NombreCuenta"));
     nombre_->setFont(fuente_consola(true));
-    colocar(nombre_, {0, 0, std::max(0.0F, kText1.left - static_cast<float>(vsElastic1_->anchoEtiquetas()) - 120),
-                      kText1.height});
+    colocar(nombre_,
+            {0, 0,
+             std::max(0.0F, kText1.left - static_cast<float>(vsElastic1_->anchoEtiquetas()) - 120),
+             kText1.height});
     connect(text1_, &QLineEdit::textChanged, this, &Form2::nombrarCuenta);
 
     frame2_ = new Marco(this);

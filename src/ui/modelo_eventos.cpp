@@ -8,10 +8,17 @@
 namespace corvane {
 
 const std::array<QString, kColumnasEvento> kTitulosEvento = {
-    QStringLiteral("Hora"),      QStringLiteral("Cuenta"),       QStringLiteral("Abonado"),
-    QStringLiteral("Evento"),    QStringLiteral("Descripción"),  QStringLiteral("Clase"),
-    QStringLiteral("Partición"), QStringLiteral("Zona"),         QStringLiteral("Descripción de la zona"),
-    QStringLiteral("Origen"),    QStringLiteral("Nivel"),
+    QStringLiteral("Hora"),
+    QStringLiteral("Cuenta"),
+    QStringLiteral("Abonado"),
+    QStringLiteral("Evento"),
+    QStringLiteral("Descripción"),
+    QStringLiteral("Clase"),
+    QStringLiteral("Partición"),
+    QStringLiteral("Zona"),
+    QStringLiteral("Descripción de la zona"),
+    QStringLiteral("Origen"),
+    QStringLiteral("Nivel"),
 };
 
 namespace {

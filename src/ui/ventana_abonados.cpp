@@ -5,12 +5,12 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QHideEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTabWidget>
@@ -186,8 +186,9 @@ QWidget* VentanaAbonados::construirFicha() {
     datos->addRow(QStringLiteral("En pruebas hasta"), hasta_);
     datos->addRow(QStringLiteral("Prueba periódica cada (min)"), cada_);
 
-    zonas_ = tabla(ficha, "Zonas",
-                   {QStringLiteral("Partición"), QStringLiteral("Zona"), QStringLiteral("Descripción")});
+    zonas_ =
+        tabla(ficha, "Zonas",
+              {QStringLiteral("Partición"), QStringLiteral("Zona"), QStringLiteral("Descripción")});
     contactos_ = tabla(ficha, "Contactos",
                        {QStringLiteral("Nombre"), QStringLiteral("Teléfono"),
                         QStringLiteral("Relación"), QStringLiteral("Palabra clave")});
@@ -210,8 +211,10 @@ QWidget* VentanaAbonados::construirFicha() {
         b->setAutoDefault(false);
         return b;
     };
-    QPushButton* botonPoner = boton(hojaContactos, "PonerClave", QStringLiteral("Poner palabra clave"));
-    QPushButton* botonQuitar = boton(hojaContactos, "QuitarClave", QStringLiteral("Quitar palabra clave"));
+    QPushButton* botonPoner =
+        boton(hojaContactos, "PonerClave", QStringLiteral("Poner palabra clave"));
+    QPushButton* botonQuitar =
+        boton(hojaContactos, "QuitarClave", QStringLiteral("Quitar palabra clave"));
     QPushButton* subir = boton(hojaContactos, "Subir", QStringLiteral("Antes"));
     QPushButton* bajar = boton(hojaContactos, "Bajar", QStringLiteral("Después"));
     for (QPushButton* b : {botonPoner, botonQuitar, subir, bajar}) filaClave->addWidget(b);
@@ -264,7 +267,8 @@ void VentanaAbonados::marcarCambio() {
 }
 
 void VentanaAbonados::estadoElegido() {
-    const bool enPruebas = estado_->currentData().toString() == texto_estado(EstadoAbonado::EnPruebas);
+    const bool enPruebas =
+        estado_->currentData().toString() == texto_estado(EstadoAbonado::EnPruebas);
     hasta_->setEnabled(enPruebas);
     if (!enPruebas && !cargando_) hasta_->clear();
 }
@@ -276,7 +280,8 @@ void VentanaAbonados::avisar(const QString& texto) {
 void VentanaAbonados::buscar() {
     std::vector<ResumenAbonado> encontrados;
     BaseDatos* b = base();
-    if (b == nullptr || buscar_abonados(*b, buscar_->text().trimmed(), kAbonadosListados, encontrados)) {
+    if (b == nullptr ||
+        buscar_abonados(*b, buscar_->text().trimmed(), kAbonadosListados, encontrados)) {
         lista_->clear();
         lista_->addItem(QStringLiteral("(el registro de abonados no se puede leer)"));
         return;
@@ -286,7 +291,8 @@ void VentanaAbonados::buscar() {
     for (const ResumenAbonado& r : encontrados) {
         QString texto = r.cuenta + QStringLiteral("  ") + r.nombre;
         if (r.estado == EstadoAbonado::EnPruebas)
-            texto += QStringLiteral("  (en pruebas hasta %1)").arg(fin_pruebas_de_momento(r.enPruebasHasta));
+            texto += QStringLiteral("  (en pruebas hasta %1)")
+                         .arg(fin_pruebas_de_momento(r.enPruebasHasta));
         else if (r.estado == EstadoAbonado::Baja)
             texto += QStringLiteral("  (baja)");
         auto* item = new QListWidgetItem(texto, lista_);
@@ -388,9 +394,9 @@ Abonado VentanaAbonados::deLaFicha() const {
         a.zonas.push_back({celda(zonas_, r, 0), celda(zonas_, r, 1), celda(zonas_, r, 2)});
     for (int r = 0; r < contactos_->rowCount(); ++r) {
         const QTableWidgetItem* clave = contactos_->item(r, kColumnaClave);
-        a.contactos.push_back({r + 1, celda(contactos_, r, 0), celda(contactos_, r, 1),
-                               celda(contactos_, r, 2),
-                               clave != nullptr ? clave->data(Qt::UserRole).toString() : QString()});
+        a.contactos.push_back(
+            {r + 1, celda(contactos_, r, 0), celda(contactos_, r, 1), celda(contactos_, r, 2),
+             clave != nullptr ? clave->data(Qt::UserRole).toString() : QString()});
     }
     for (int r = 0; r < instrucciones_->rowCount(); ++r) {
         const auto* clase = qobject_cast<const QComboBox*>(instrucciones_->cellWidget(r, 0));
@@ -451,7 +457,8 @@ void VentanaAbonados::ponerClave(bool quitar) {
         return;
     }
     // Only the hash is kept; the password goes with the field.
-    contactos_->setItem(r, kColumnaClave, celda_clave(quitar ? QString() : hash_palabra_clave(clave)));
+    contactos_->setItem(r, kColumnaClave,
+                        celda_clave(quitar ? QString() : hash_palabra_clave(clave)));
     cambiada_ = true;
 }
 

@@ -27,8 +27,9 @@ const QString kTitulo = QStringLiteral("Alarmas");
 
 // The list's columns; each as wide as its contents.
 constexpr const char16_t* kColumnas[] = {
-    u"Estado", u"Cuenta",   u"Descripción", u"Zona",
-    u"Partición", u"Origen", u"Recibida", u"Abonado", u"Descripción de la zona",
+    u"Estado",   u"Cuenta",    u"Descripción",
+    u"Zona",     u"Partición", u"Origen",
+    u"Recibida", u"Abonado",   u"Descripción de la zona",
 };
 
 // The part of the list's room that the detail pane takes, under the list.
@@ -70,17 +71,15 @@ void contar_alarmas(QPushButton& boton, int sinReconocer) {
 }
 
 VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
-                               CatalogoAbonados* catalogo, CajaMensajes* mensajes,
-                               QWidget* parent)
+                               CatalogoAbonados* catalogo, CajaMensajes* mensajes, QWidget* parent)
     : QWidget(parent, Qt::Window), bases_(bases), registro_(bases, reloj, puesto),
-      catalogo_(catalogo),
-      mensajesPropios_(this), mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
+      catalogo_(catalogo), mensajesPropios_(this),
+      mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
     setObjectName(QStringLiteral("Alarmas"));
     // An account is in test for an alarm received before its test ends.
     if (catalogo_ != nullptr)
-        registro_.ponerEnPruebas([this](const FilaAlarma& f) {
-            return catalogo_->enPruebas(f.abonado, f.recibida);
-        });
+        registro_.ponerEnPruebas(
+            [this](const FilaAlarma& f) { return catalogo_->enPruebas(f.abonado, f.recibida); });
     setWindowTitle(kTitulo);
     pintar_fondo(this, kGrisFondo);
     construir();
@@ -286,7 +285,8 @@ QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
 }
 
 const Alarma* VentanaAlarmas::alarma(const QString& clave) const {
-    for (const auto* lista : {&registro_.pendientes(), &registro_.enPruebas(), &registro_.reconocidas()})
+    for (const auto* lista :
+         {&registro_.pendientes(), &registro_.enPruebas(), &registro_.reconocidas()})
         for (const Alarma& a : *lista)
             if (a.fila.clave == clave) return &a;
     return nullptr;

@@ -66,6 +66,11 @@ public:
     VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
                    CatalogoAbonados* catalogo, CajaMensajes* mensajes = nullptr,
                    QWidget* parent = nullptr);
+    // Without the register.
+    VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
+                   CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr)
+        : VentanaAlarmas(bases, reloj, puesto, static_cast<CatalogoAbonados*>(nullptr), mensajes,
+                         parent) {}
     ~VentanaAlarmas() override;
 
     // The sound; null: none. It is told at once whether alarms wait, and what
