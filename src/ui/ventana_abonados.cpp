@@ -255,7 +255,7 @@ QWidget* VentanaAbonados::construirFicha() {
     connect(notas_, &QPlainTextEdit::textChanged, this, &VentanaAbonados::marcarCambio);
     for (QTableWidget* t : {zonas_, contactos_, instrucciones_})
         connect(t, &QTableWidget::itemChanged, this, &VentanaAbonados::marcarCambio);
-    connect(estado_, &QComboBox::activated, this, [this] {
+    connect(estado_, &QComboBox::currentIndexChanged, this, [this] {
         marcarCambio();
         estadoElegido();
     });

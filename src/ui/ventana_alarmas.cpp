@@ -161,6 +161,9 @@ void VentanaAlarmas::Form_Load() {
     // Every column as wide as what it holds (an acknowledgement by another
     // workstation names it); the last one takes what is left.
     lista_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measured on the rows on screen: an alarm arriving over hundreds listed costs
+    // no more than over a few.
+    lista_->header()->setResizeContentsPrecision(0);
     lista_->header()->setStretchLastSection(true);
     restaurada_ = restaurar_geometria(*this, kClaveGeometriaAlarmas);
     disponer();

@@ -2,9 +2,12 @@
 // say of the account (its name, the zone), the alarms of an account in test,
 // and two workstations editing one account on the central server.
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTreeWidget>
 
 #include "abonados/registro_abonados.h"
@@ -218,6 +221,87 @@ TEST_F(DetalleDeAlarma, CadaAlarmaDiceSuAbonadoYLasDeCuentasEnPruebasNoSuenan) {
         f.form2()->cuenta().ponerTexto(QLatin1String(cuenta));
         EXPECT_EQ(control<QLabel>(f.form2(), "NombreCuenta")->text(), QLatin1String(nombre));
     }
+}
+
+// The card refuses what breaks an account's rules, saying why; a contact's
+// password is kept as its hash alone and shown as "definida".
+using FichaDeAbonado = ConVentana;
+
+TEST_F(FichaDeAbonado, DiceLoQueFaltaYDeLaClaveGuardaSoloElHash) {
+    Form1& f = ventana();
+    f.Abonados_Click();
+    VentanaAbonados& w = *f.ventanaAbonados();
+    const auto poner = [&w](const char* campo, const QString& texto) {
+        auto* c = control<QLineEdit>(&w, campo);
+        c->clear();
+        QTest::keyClicks(c, texto);
+    };
+    struct {
+        const char* nombre;
+        const char* campo;
+        QString texto;
+        QString mensaje; // its start; empty: saved
+    } casos[] = {
+        {"CuentaNoHexadecimal", "Cuenta", "07g7", "La cuenta debe tener cuatro dígitos"},
+        {"CuentaCorta", "Cuenta", "077", "La cuenta debe tener cuatro dígitos"},
+        {"EnPruebasSinFin", "EnPruebasHasta", "", "Una cuenta en pruebas necesita"},
+        {"FinQueNoEsUnMomento", "EnPruebasHasta", "31/02/2026 10:00", "El fin de las pruebas"},
+        {"IntervaloNegativo", "PruebaCada", "-5", "El intervalo de la prueba periódica"},
+        {"IntervaloQueNoEsNumero", "PruebaCada", "diez", "El intervalo de la prueba periódica"},
+        {"Valida", "Nombre", "Farmacia Central", ""},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        w.nuevo();
+        poner("Cuenta", QStringLiteral("0777"));
+        poner("Nombre", QStringLiteral("Farmacia"));
+        auto* lista = control<QComboBox>(&w, "Estado");
+        lista->setCurrentIndex(lista->findText(QStringLiteral("En pruebas")));
+        poner("EnPruebasHasta", QStringLiteral("06/12/2026 15:00"));
+        poner("PruebaCada", QStringLiteral("60"));
+        poner(c.campo, c.texto);
+        mensajes.mensajes.clear();
+        const bool guardado = w.guardar();
+        EXPECT_EQ(guardado, c.mensaje.isEmpty());
+        if (!c.mensaje.isEmpty()) {
+            ASSERT_EQ(mensajes.mensajes.size(), 1U);
+            EXPECT_TRUE(mensajes.mensajes[0].texto.startsWith(c.mensaje))
+                << mensajes.mensajes[0].texto.toStdString();
+        }
+    }
+    // The password typed for the contact chosen.
+    QTest::mouseClick(control<QPushButton>(&w, "AgregarFila"), Qt::LeftButton);
+    auto* pestanas = control<QTabWidget>(&w, "Pestanas");
+    pestanas->setCurrentIndex(1);
+    QTest::mouseClick(control<QPushButton>(&w, "AgregarFila"), Qt::LeftButton);
+    auto* contactos = control<QTableWidget>(&w, "Contactos");
+    contactos->item(0, 0)->setText(QStringLiteral("Ana Gómez"));
+    contactos->item(0, 1)->setText(QStringLiteral("341 555 0101"));
+    EXPECT_EQ(contactos->item(0, 3)->text(), QStringLiteral("sin definir"));
+    auto* clave = control<QLineEdit>(&w, "PalabraClave");
+    EXPECT_EQ(clave->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(clave, kClaveAna);
+    QTest::mouseClick(control<QPushButton>(&w, "PonerClave"), Qt::LeftButton);
+    EXPECT_TRUE(clave->text().isEmpty());
+    EXPECT_EQ(contactos->item(0, 3)->text(), QStringLiteral("definida"));
+    pestanas->setCurrentIndex(0);
+    auto* zonas = control<QTableWidget>(&w, "Zonas");
+    ASSERT_EQ(zonas->rowCount(), 1);
+    zonas->item(0, 1)->setText(QStringLiteral("5"));
+    mensajes.mensajes.clear();
+    EXPECT_FALSE(w.guardar());
+    ASSERT_EQ(mensajes.mensajes.size(), 1U);
+    EXPECT_TRUE(mensajes.mensajes[0].texto.startsWith(QStringLiteral("Zona «5»")));
+    zonas->item(0, 1)->setText(QStringLiteral("005"));
+    zonas->item(0, 2)->setText(QStringLiteral("Puerta"));
+    ASSERT_TRUE(w.guardar());
+    std::optional<Abonado> guardado;
+    ASSERT_FALSE(leer_abonado(*estado.bases.base[0], QStringLiteral("0777"), guardado).numero);
+    ASSERT_TRUE(guardado && guardado->contactos.size() == 1U);
+    EXPECT_NE(guardado->contactos[0].hashClave, kClaveAna);
+    EXPECT_TRUE(palabra_clave_correcta(guardado->contactos[0].hashClave, kClaveAna));
+    EXPECT_EQ(guardado->enPruebasHasta, QStringLiteral("2026-12-06 15:00:00"));
+    EXPECT_EQ(guardado->zonas, (std::vector<ZonaAbonado>{{{}, "005", "Puerta"}}));
 }
 
 // Two workstations on one central server open the same account; the first
