@@ -125,6 +125,17 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              o.cuenta = v;
              return {};
          }},
+        {"importar-abonados", kConValor, guardar_en(o.carpetaAbonados)},
+        {"exportar-abonados", kConValor, guardar_en(o.carpetaAbonados)},
+        {"abonado", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!cuenta_valida(v))
+                 return QStringLiteral(
+                            "cuenta no válida «%1»: de 1 a %2 caracteres entre 0-9 y b-f")
+                     .arg(v, QString::number(kLargoCuenta));
+             o.abonado = v;
+             return {};
+         }},
         {"fecha", kConValor, leer_fecha(o.fecha)},
         {"desde", kConValor, leer_fecha(o.fecha)},
         {"hasta", kConValor, leer_fecha(o.hasta)},
@@ -180,12 +191,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     if (dada("consultar") && o.todas)
         return fallar(QStringLiteral("--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
     const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
+    const bool importar = dada("importar-abonados"), exportar = dada("exportar-abonados"),
+               ficha = dada("abonado");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
                       (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
-                      (pendientes ? 1 : 0) + (reenviar ? 1 : 0);
+                      (pendientes ? 1 : 0) + (reenviar ? 1 : 0) + (importar ? 1 : 0) + (exportar ? 1 : 0) +
+                      (ficha ? 1 : 0);
     if (modos > 1)
-        return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes y "
-                                     "--reenviar-rechazadas no se combinan"));
+        return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
+                                     "--reenviar-rechazadas, --importar-abonados, --exportar-abonados y "
+                                     "--abonado no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     const bool dePuerto = dada("velocidad");
@@ -201,6 +216,12 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::Pendientes;
     else if (reenviar)
         o.modo = Modo::ReenviarRechazadas;
+    else if (importar)
+        o.modo = Modo::ImportarAbonados;
+    else if (exportar)
+        o.modo = Modo::ExportarAbonados;
+    else if (ficha)
+        o.modo = Modo::Abonado;
     if (o.modo == Modo::Pendientes && !o.base.isEmpty())
         return fallar(QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
     if (o.modo == Modo::ReenviarRechazadas && o.base.isEmpty())
@@ -284,6 +305,15 @@ QString texto_ayuda() {
                "                                        reenvía al servidor, una vez cada una, las\n"
                "                                        filas rechazadas (tras corregir la tabla);\n"
                "                                        estado 0 si todas entraron, 3 si no\n"
+               "  corvane --importar-abonados CARPETA   lee de CARPETA abonados.csv, zonas.csv,\n"
+               "                                        contactos.csv e instrucciones.csv (los que\n"
+               "                                        haya) y los guarda en el registro de\n"
+               "                                        abonados, todo o nada; estado 2 si algo no\n"
+               "                                        vale (ARCHIVO, línea N: motivo)\n"
+               "  corvane --exportar-abonados CARPETA   escribe esos cuatro archivos (las palabras\n"
+               "                                        clave, solo como hash)\n"
+               "  corvane --abonado CUENTA              la ficha del abonado; estado 1 si no está\n"
+               "                                        registrado\n"
                "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
                "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
                "  corvane --base URL --vista [--sin-ventana]\n"

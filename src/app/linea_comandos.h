@@ -18,6 +18,9 @@ enum class Modo {
     Copia,
     Pendientes,
     ReenviarRechazadas,
+    ImportarAbonados,
+    ExportarAbonados,
+    Abonado,
     Ayuda
 };
 
@@ -40,6 +43,8 @@ struct Opciones {
     bool vista = false; // --vista: no port; shows what the central server (--base) stores
     QString puesto;     // --puesto: this workstation's name in the alarm table; empty: the host name
     bool esperarPuerto = false; // --esperar-puerto: a port missing at start is waited for, as a lost one
+    QString carpetaAbonados; // --importar-abonados / --exportar-abonados: the folder of the CSV files
+    QString abonado;         // --abonado: the account whose card is shown (cuenta_valida)
 };
 
 // The longest --puesto: the alarm table's column.

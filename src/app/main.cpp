@@ -113,6 +113,18 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_reenviar_rechazadas(o);
     }
+    case Modo::ImportarAbonados: {
+        QCoreApplication app(argc, argv);
+        return modo_importar_abonados(o);
+    }
+    case Modo::ExportarAbonados: {
+        QCoreApplication app(argc, argv);
+        return modo_exportar_abonados(o);
+    }
+    case Modo::Abonado: {
+        QCoreApplication app(argc, argv);
+        return modo_abonado(o);
+    }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
                                         "--sin-ventana o --consultar (vea --ayuda).\n"));

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "app/cajas_consola.h"
+#include "abonados/registro_abonados.h"
 #include "app/camino.h"
 #include "common/registro_errores.h"
 #include "consola/boton_consulta.h"
@@ -36,23 +37,7 @@ constexpr qint32 kLectorAusente = -1;
 // Milliseconds the end of a replay waits for a central server that takes no row.
 constexpr int kEsperaFinalMs = 5000;
 
-// A store's failure told to the operator: the text of its number as error.log
-// has it, then the engine's or the check's own detail between brackets.
-QString motivo_de(const Fallo& f) {
-    QString motivo = mensaje_de_error(f.numero);
-    motivo[0] = motivo[0].toLower();
-    const QString detalle = f.detalle.simplified();
-    if (!detalle.isEmpty()) motivo += QStringLiteral(" (%1)").arg(detalle);
-    return motivo;
-}
 
-// "corvane: no se puede leer la base de datos «RUTA»: motivo", the password of
-// a server's URL hidden; returns kSalidaBaseIlegible.
-int fallar_lectura(const QString& ruta, const Fallo& f) {
-    fallar(QStringLiteral("no se puede leer la base de datos «%1»: %2")
-               .arg(sin_clave(ruta), motivo_de(f)));
-    return kSalidaBaseIlegible;
-}
 
 // The store of a query, opened without creating or changing anything: the
 // SQLite file read-only, a server directly (not through the local queue). An
@@ -91,9 +76,16 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
                                            : FormaListado::Operador;
     qint64 filas = 0;
     Fallo escrito;
+    // The register's names and zones are read through a second connection of
+    // their own; a register that cannot be read leaves them empty.
+    std::unique_ptr<BaseDatos> registro;
+    std::unique_ptr<CatalogoAbonados> catalogo;
+    if (forma != FormaListado::Operador && !abrir_consulta(o, registro))
+        catalogo = std::make_unique<CatalogoAbonados>([&registro] { return registro.get(); });
     const Fallo f = escribir_listado(
         base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
-        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas);
+        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas, ',',
+        catalogo.get());
     if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
     if (escrito) {
         fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
@@ -104,6 +96,20 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
 }
 
 } // namespace
+
+QString motivo_de(const Fallo& f) {
+    QString motivo = mensaje_de_error(f.numero);
+    motivo[0] = motivo[0].toLower();
+    const QString detalle = f.detalle.simplified();
+    if (!detalle.isEmpty()) motivo += QStringLiteral(" (%1)").arg(detalle);
+    return motivo;
+}
+
+int fallar_lectura(const QString& ruta, const Fallo& f) {
+    fallar(QStringLiteral("no se puede leer la base de datos «%1»: %2")
+               .arg(sin_clave(ruta), motivo_de(f)));
+    return kSalidaBaseIlegible;
+}
 
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);

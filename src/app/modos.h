@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/linea_comandos.h"
+#include "common/fallo.h"
 
 namespace corvane {
 
@@ -70,5 +71,23 @@ int modo_pendientes(const Opciones& o);
 // sent again to --base (cola/reenvio.h): how many went in, how many were refused
 // again. Exit 0 when all went in, 3 otherwise.
 int modo_reenviar_rechazadas(const Opciones& o);
+
+// A store's failure told to the operator: the text of its number as error.log
+// has it, then the engine's or the check's own detail between brackets.
+QString motivo_de(const Fallo& f);
+// "corvane: no se puede leer la base de datos «RUTA»: motivo", the password of
+// a server's URL hidden; returns kSalidaBaseIlegible.
+int fallar_lectura(const QString& ruta, const Fallo& f);
+
+// The account register's files (abonados/archivos_abonados.h), with the
+// SQLite file of the data folder or --base. --importar-abonados: exit 2 with
+// "ARCHIVO, línea N: motivo" for refused input (nothing is written), 3 when
+// the store fails. --exportar-abonados: 2 when the folder or a file cannot be
+// written, 3 when the store cannot be read. --abonado: the account's card;
+// exit 1 and "El abonado XXXX no está registrado" when it is not.
+int modo_importar_abonados(const Opciones& o);
+int modo_exportar_abonados(const Opciones& o);
+inline constexpr int kSalidaNoRegistrado = 1;
+int modo_abonado(const Opciones& o);
 
 } // namespace corvane

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "common/registro_errores.h"
+#include "abonados/registro_abonados.h"
 #include "decoding/codigos_evento.h"
 #include "store/esquema.h"
 
@@ -134,10 +135,41 @@ private:
     std::unordered_map<std::string, TextosEvento> guardados_;
 };
 
+// What the register says of a row's account and zone, in each form's bytes.
+class TextosDeAbonados {
+public:
+    explicit TextosDeAbonados(CatalogoAbonados* catalogo) : catalogo_(catalogo) {}
+    // The name and the zone's description; empty without a catalogue.
+    void de(std::string_view cuenta, std::string_view particion, std::string_view zona, QByteArray& nombre,
+            QByteArray& descripcion) {
+        nombre.clear();
+        descripcion.clear();
+        if (catalogo_ == nullptr) return;
+        if (cuenta != cuenta_) {
+            cuenta_.assign(cuenta);
+            cuentaTexto_ = QString::fromUtf8(cuenta.data(), static_cast<qsizetype>(cuenta.size()));
+            nombre_ = catalogo_->nombre(cuentaTexto_).value_or(QString()).toUtf8();
+        }
+        nombre = nombre_;
+        if (nombre_.isEmpty() && !catalogo_->nombre(cuentaTexto_)) return;
+        descripcion = catalogo_
+                          ->descripcionZona(cuentaTexto_,
+                                            QString::fromUtf8(particion.data(), static_cast<qsizetype>(particion.size())),
+                                            QString::fromUtf8(zona.data(), static_cast<qsizetype>(zona.size())))
+                          .toUtf8();
+    }
+
+private:
+    CatalogoAbonados* catalogo_;
+    std::string cuenta_ = std::string(1, '\0'); // no account is a NUL
+    QString cuentaTexto_;
+    QByteArray nombre_;
+};
+
 class Escritor {
 public:
-    Escritor(FormaListado forma, const SalidaListado& salida, char separador)
-        : forma_(forma), salida_(salida), separador_(separador), textos_(separador) {
+    Escritor(FormaListado forma, const SalidaListado& salida, char separador, CatalogoAbonados* catalogo)
+        : forma_(forma), salida_(salida), separador_(separador), textos_(separador), abonados_(catalogo) {
         bloque_.reserve(kBloqueSalida + 1024);
     }
 
@@ -176,6 +208,11 @@ private:
             }
         }
         bloque_ += textos_.de(v[p_.evento]).csv;
+        abonados_.de(v[p_.abonado], v[p_.particion], v[p_.zona], nombre_, descripcion_);
+        bloque_ += separador_;
+        agregar_csv(bloque_, {nombre_.constData(), static_cast<size_t>(nombre_.size())}, separador_);
+        bloque_ += separador_;
+        agregar_csv(bloque_, {descripcion_.constData(), static_cast<size_t>(descripcion_.size())}, separador_);
         bloque_ += "\r\n";
     }
 
@@ -225,6 +262,16 @@ private:
         bloque_ += ' ';
         bloque_ += textos_.de(v[p_.evento]).detalle;
         bloque_ += "\r\n";
+        // The register's name and zone, on a line of their own cut at 80 columns,
+        // for a registered account only.
+        abonados_.de(v[p_.abonado], v[p_.particion], v[p_.zona], nombre_, descripcion_);
+        if (nombre_.isEmpty() && descripcion_.isEmpty()) return;
+        QString l = QStringLiteral("  Abonado: ") + QString::fromUtf8(nombre_);
+        if (!descripcion_.isEmpty()) l += QStringLiteral("  Zona: ") + QString::fromUtf8(descripcion_);
+        l.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        if (l.size() > kAnchoTerminal) l = l.left(kAnchoTerminal - 1) + QStringLiteral("…");
+        bloque_ += l.toUtf8();
+        bloque_ += "\r\n";
     }
 
     FormaListado forma_;
@@ -234,6 +281,8 @@ private:
     char separador_;
     Posiciones p_;
     TextosDeEventos textos_;
+    TextosDeAbonados abonados_;
+    QByteArray nombre_, descripcion_;
 };
 
 } // namespace
@@ -245,12 +294,13 @@ char separador_csv(FormatoCsv formato) {
 QByteArray cabecera_csv(char separador) {
     QByteArray r;
     for (const esquema::Columna& c : esquema::kColumnas) r += c.nombre.toUtf8() + separador;
-    return r + "descripcion" + separador + "clase\r\n";
+    return r + "descripcion" + separador + "clase" + separador + "nombre_abonado" + separador +
+           "descripcion_zona\r\n";
 }
 
 Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
-                       const SalidaListado& salida, qint64& filas, char separador) {
-    Escritor escritor(forma, salida, separador);
+                       const SalidaListado& salida, qint64& filas, char separador, CatalogoAbonados* catalogo) {
+    Escritor escritor(forma, salida, separador, catalogo);
     if (forma == FormaListado::Csv) escritor.bloque() += cabecera_csv(separador);
     Fallo f = base.recorrer(sentencia_intervalo(c), [&escritor](const ValoresFila& v) { return escritor.fila(v); });
     filas = escritor.filas();
@@ -264,7 +314,7 @@ Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado
 }
 
 Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas,
-                   FormatoCsv formato) {
+                   FormatoCsv formato, CatalogoAbonados* catalogo) {
     QSaveFile archivo(ruta);
     const auto fallo_archivo = [&archivo] {
         return Fallo{fallos::kArchivoNoEncontrado, archivo.errorString()};
@@ -280,7 +330,7 @@ Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& r
         [&](const QByteArray& bytes) {
             return archivo.write(bytes) == bytes.size() ? Fallo{} : fallo_archivo();
         },
-        filas, separador_csv(formato));
+        filas, separador_csv(formato), catalogo);
     if (f) {
         archivo.cancelWriting();
         return f;

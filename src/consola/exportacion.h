@@ -16,6 +16,8 @@
 
 namespace corvane {
 
+class CatalogoAbonados;
+
 // Where a listing goes, a piece at a time; a failure stops the listing.
 using SalidaListado = std::function<Fallo(const QByteArray& bytes)>;
 
@@ -28,7 +30,8 @@ enum class FormatoCsv { Rfc4180, HojaDeCalculo };
 char separador_csv(FormatoCsv formato);
 
 // The CSV header: every stored column by its name (esquema::kColumnas), then
-// "descripcion" and "clase", separated by `separador`; CR LF.
+// "descripcion", "clase", "nombre_abonado" and "descripcion_zona", separated by
+// `separador`; CR LF.
 QByteArray cabecera_csv(char separador = ',');
 
 // Writes the listing of `c` read from `base` in `forma` to `salida`; `filas`
@@ -38,12 +41,17 @@ QByteArray cabecera_csv(char separador = ',');
 // kSentenciaRechazada failure, as for the account-day listing. What was listed
 // before a failure is written; a failure before the first row writes nothing.
 // `separador`: between the values of a CSV row (FormaListado::Csv only).
+// `catalogo`: the register's name of each row's account and description of its
+// zone (the CSV's last two columns, and a line of the detailed form after the
+// event's for a registered account); none: those columns empty. It must read
+// through a connection of its own: the listing's connection is busy walking.
 Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
-                       const SalidaListado& salida, qint64& filas, char separador = ',');
+                       const SalidaListado& salida, qint64& filas, char separador = ',',
+                       CatalogoAbonados* catalogo = nullptr);
 
 // The CSV of `c` in `formato` into the file `ruta`, created or replaced only
 // once it is written whole (a failure leaves what was there before).
 Fallo exportar_csv(BaseDatos& base, const ConsultaIntervalo& c, const QString& ruta, qint64& filas,
-                   FormatoCsv formato = FormatoCsv::Rfc4180);
+                   FormatoCsv formato = FormatoCsv::Rfc4180, CatalogoAbonados* catalogo = nullptr);
 
 } // namespace corvane

@@ -14,17 +14,19 @@ Fallo abrir_motor(const QString& ruta, std::unique_ptr<BaseDatos>& base) {
 
 namespace corvane {
 
-Fallo BaseDatos::cargarFilas(const QString& tabla, const QStringList& columnas,
-                             const std::vector<QStringList>& filas) {
+Fallo BaseDatos::cargarFilas(const QString& tabla, const QStringList& columnas, const ValoresTexto& valores) {
     QString sentencia = QStringLiteral("INSERT INTO ") + tabla + QStringLiteral(" (") +
                         columnas.join(QLatin1Char(',')) + QStringLiteral(") VALUES (");
     for (qsizetype i = 0; i < columnas.size(); ++i) sentencia += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
     sentencia += QLatin1Char(')');
-    for (const QStringList& fila : filas) {
-        QVariantList valores;
-        valores.reserve(fila.size());
-        for (const QString& v : fila) valores << QVariant(v.isNull() ? QStringLiteral("") : v);
-        if (Fallo f = ejecutar(sentencia, valores)) return f;
+    const size_t n = static_cast<size_t>(columnas.size());
+    for (size_t fila = 0; n > 0 && fila + n <= valores.cantidad(); fila += n) {
+        QVariantList v;
+        for (size_t i = fila; i < fila + n; ++i) {
+            const std::string_view t = valores.valor(i);
+            v << QVariant(QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size())));
+        }
+        if (Fallo f = ejecutar(sentencia, v)) return f;
     }
     return {};
 }

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,29 @@ public:
     virtual Fallo siguiente() = 0;
     virtual void cerrar() = 0;
     virtual bool abierto() const = 0;
+};
+
+// Text values of many rows, one after another, for BaseDatos::cargarFilas: few
+// allocations however many values.
+class ValoresTexto {
+public:
+    void agregar(std::string_view v) {
+        bytes_.append(v);
+        fines_.push_back(bytes_.size());
+    }
+    size_t cantidad() const { return fines_.size(); }
+    std::string_view valor(size_t i) const {
+        const size_t inicio = i == 0 ? 0 : fines_[i - 1];
+        return {bytes_.data() + inicio, fines_[i] - inicio};
+    }
+    void vaciar() {
+        bytes_.clear();
+        fines_.clear();
+    }
+
+private:
+    std::string bytes_;
+    std::vector<size_t> fines_;
 };
 
 // The values of one walked row (BaseDatos::recorrer).
@@ -67,12 +91,12 @@ public:
     // returns stops the walk and is returned. For listings too long to hold.
     virtual Fallo recorrer(const QString& sentencia, const FuncionFila& fila) = 0;
     // Stores many rows of `tabla` at once, `columnas` in the order of each row's
-    // values, every value a text the column reads as its type (an integer
-    // column's "12"); inside a batch it joins the batch's transaction. Engines
-    // do it their fastest way (SQLite one prepared INSERT on its own handle,
-    // PostgreSQL a COPY); this form runs one INSERT per row.
-    virtual Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
-                              const std::vector<QStringList>& filas);
+    // values in `valores` (row after row), every value a UTF-8 text the column
+    // reads as its type (an integer column's "12"); inside a batch it joins the
+    // batch's transaction. Engines do it their fastest way (SQLite one prepared
+    // INSERT on its own handle, PostgreSQL a COPY); this form runs one INSERT
+    // per row.
+    virtual Fallo cargarFilas(const QString& tabla, const QStringList& columnas, const ValoresTexto& valores);
 
     // A batch groups the rows of one read of received bytes in one transaction.
     // Each statement inside still runs at once and fails on its own.

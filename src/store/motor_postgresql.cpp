@@ -53,8 +53,7 @@ public:
 
     // COPY ... FROM STDIN on the driver's own connection, the rows sent in
     // pieces of about a megabyte.
-    Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
-                      const std::vector<QStringList>& filas) override {
+    Fallo cargarFilas(const QString& tabla, const QStringList& columnas, const ValoresTexto& valores) override {
         if (Fallo f = alistar()) return f;
         PGconn* conn = conexion_pq(conexion_->db());
         if (conn == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
@@ -76,12 +75,11 @@ public:
                 enviado = pq().PQputCopyData(conn, datos.constData(), static_cast<int>(datos.size())) == 1;
             datos.clear();
         };
-        for (const QStringList& fila : filas) {
-            bool primera = true;
-            for (const QString& v : fila) {
-                const QByteArray u = v.toUtf8();
-                agregar_copia(datos, u.constData(), static_cast<size_t>(u.size()), primera);
-                primera = false;
+        const size_t n = static_cast<size_t>(columnas.size());
+        for (size_t fila = 0; n > 0 && fila + n <= valores.cantidad(); fila += n) {
+            for (size_t i = 0; i < n; ++i) {
+                const std::string_view v = valores.valor(fila + i);
+                agregar_copia(datos, v.data(), v.size(), i == 0);
             }
             datos += '\n';
             if (datos.size() > (1 << 20)) enviar();

@@ -199,8 +199,7 @@ public:
 
     // One INSERT prepared on the driver's handle and run for every row: Qt's
     // QVariant per value would cost more than the insert.
-    Fallo cargarFilas(const QString& tabla, const QStringList& columnas,
-                      const std::vector<QStringList>& filas) override {
+    Fallo cargarFilas(const QString& tabla, const QStringList& columnas, const ValoresTexto& valores) override {
         if (Fallo f = alistar()) return f;
         sqlite3* db = manejador_sqlite(conexion_->db());
         if (db == nullptr) return {fallos::kSinObjeto, QStringLiteral("la base no está abierta")};
@@ -212,12 +211,11 @@ public:
         if (const int c = sqlite3_prepare16_v2(db, texto.utf16(), static_cast<int>(texto.size() * 2), &p.st, nullptr);
             c != SQLITE_OK)
             return fallo_sqlite(db, c);
-        QByteArray valor;
-        for (const QStringList& fila : filas) {
-            for (qsizetype i = 0; i < fila.size() && i < columnas.size(); ++i) {
-                valor = fila.at(i).toUtf8();
-                sqlite3_bind_text(p.st, static_cast<int>(i + 1), valor.constData(),
-                                  static_cast<int>(valor.size()), SQLITE_TRANSIENT);
+        const size_t n = static_cast<size_t>(columnas.size());
+        for (size_t fila = 0; n > 0 && fila + n <= valores.cantidad(); fila += n) {
+            for (size_t i = 0; i < n; ++i) {
+                const std::string_view v = valores.valor(fila + i);
+                sqlite3_bind_text(p.st, static_cast<int>(i + 1), v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
             }
             const int c = sqlite3_step(p.st);
             if (c != SQLITE_DONE) return fallo_sqlite(db, c);

@@ -225,8 +225,8 @@ TEST(Consultar, ListaDelDiaEnTextoYEnCsv) {
     e = corvane({"--consultar", "1234", "--fecha", "2026-12-06", "--origen", "10", "--csv", "--carpeta", dir.path()});
     EXPECT_EQ(e.salida, QStringLiteral("gral_numero_abonado,gral_nivel_señal,gral_indicador_paquete,gral_hora_fecha,"
                                        "gral_origen,gral_origen_todos,gral_evento,gral_particion,gral_zona,"
-                                       "descripcion,clase\r\n"
-                                       "1234,4,00,2026-12-06T08:00:04,10,7b,E130,01,012,Robo,Robo\r\n"));
+                                       "descripcion,clase,nombre_abonado,descripcion_zona\r\n"
+                                       "1234,4,00,2026-12-06T08:00:04,10,7b,E130,01,012,Robo,Robo,,\r\n"));
     // Every account of a range, in the detailed lines.
     e = corvane({"--todas", "--desde", "2026-12-05", "--hasta", "2026-12-06", "--detalle", "--carpeta", dir.path()});
     EXPECT_EQ(e.estado, 0) << e.errores.toStdString();

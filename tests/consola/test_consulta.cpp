@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abonados/registro_abonados.h"
 #include "apoyo/apoyo.h"
 #include "consola/boton_consulta.h"
 #include "consola/exportacion.h"
@@ -31,13 +32,13 @@ protected:
         Command3_Click(text3, senal, origen, kDia, text2, mensajes, bases);
         return text2.texto();
     }
-    QByteArray listar(const ConsultaIntervalo& c, FormaListado forma) {
+    QByteArray listar(const ConsultaIntervalo& c, FormaListado forma, CatalogoAbonados* catalogo = nullptr) {
         QByteArray r;
         qint64 filas = 0;
         const Fallo f = escribir_listado(*bases.base[0], c, forma, [&r](const QByteArray& b) {
             r += b;
             return Fallo{};
-        }, filas);
+        }, filas, ',', catalogo);
         EXPECT_FALSE(f) << f.detalle.toStdString();
         return r;
     }
@@ -106,7 +107,7 @@ TEST_P(Consulta, CsvConTodasLasColumnasYSusComillas) {
     ASSERT_EQ(csv.size(), filas.size() + 1);
     QStringList cabecera;
     for (const esquema::Columna& c : esquema::kColumnas) cabecera << c.nombre;
-    EXPECT_EQ(csv[0], (cabecera + QStringList{"descripcion", "clase"}));
+    EXPECT_EQ(csv[0], (cabecera + QStringList{"descripcion", "clase", "nombre_abonado", "descripcion_zona"}));
     const std::vector<Fila> guardadas = leer_filas(base->ruta());
     const QStringList textos[] = {{"Incendio", "Fuego"}, {"Código 12", "Otro"},
                                   {"Apertura/cierre por usuario", "Apertura/cierre"}, {"Código 999", "Otro"}};
@@ -116,11 +117,11 @@ TEST_P(Consulta, CsvConTodasLasColumnasYSusComillas) {
         QString momento = g.momento;
         momento[10] = QLatin1Char('T');
         EXPECT_EQ(csv[i + 1], (QStringList{g.abonado, g.nivel, g.indicador, momento, g.origen, g.origenTodos, g.evento,
-                                           g.particion, g.zona} + textos[i]));
+                                           g.particion, g.zona} + textos[i] + QStringList{"", ""}));
     }
     // Quoted only where a value needs it, every record ending in CR LF.
     const QByteArray bytes = listar({"02bf", kDia, kDia, 0}, FormaListado::Csv);
-    EXPECT_TRUE(bytes.contains("02bf,16,00,2026-12-06T10:00:00,1,00,E110,01,012,Incendio,Fuego\r\n"));
+    EXPECT_TRUE(bytes.contains("02bf,16,00,2026-12-06T10:00:00,1,00,E110,01,012,Incendio,Fuego,,\r\n"));
     EXPECT_TRUE(bytes.contains(",\"0\"\"1\",") && bytes.contains(",\"1,2\",\"a\r\nb\","));
     EXPECT_EQ(bytes.count("\r\n"), static_cast<qsizetype>(filas.size() + 2));
 }
@@ -153,6 +154,30 @@ TEST_P(Consulta, DetalleDeCadaEvento) {
     EXPECT_EQ(listar({"0bbb", kDia, kDia, 0}, FormaListado::Detalle), QByteArray("No hay registros para ese abonado"));
     for (const QString& linea : QString::fromUtf8(listar({"02bf", kDia, kDia, 0}, FormaListado::Detalle)).split("\r\n"))
         EXPECT_LE(linea.size(), 80) << linea.toStdString();
+
+    // A registered account: its name and the zone's description (partition 01
+    // exactly, or any partition) after the event's line, cut at 80 columns; the
+    // same as the CSV's last two columns.
+    std::unique_ptr<BaseDatos> registro; // a connection of its own
+    ASSERT_FALSE(abrir_motor(base->ruta(), registro).numero);
+    ASSERT_FALSE(crear_tablas_abonados(*registro).numero);
+    Abonado a;
+    a.cuenta = QStringLiteral("02bf");
+    a.nombre = QStringLiteral("Panadería La Espiga");
+    a.zonas = {{QStringLiteral("01"), QStringLiteral("012"), QStringLiteral("Ventana del salón que da al patio trasero, junto a la leña")},
+               {QString(""), QStringLiteral("003"), QStringLiteral("Central")}};
+    std::optional<Abonado> actual;
+    ASSERT_FALSE(guardar_abonado(*registro, a, {}, QStringLiteral("2026-12-06 00:00:00"), QStringLiteral("p"), actual).numero);
+    CatalogoAbonados catalogo([&registro] { return registro.get(); });
+    const QStringList lineas = QString::fromUtf8(listar({"02bf", kDia, kDia, 0}, FormaListado::Detalle, &catalogo)).split("\r\n");
+    ASSERT_EQ(lineas.size(), 13);
+    EXPECT_EQ(lineas[2], QStringLiteral("  Abonado: Panadería La Espiga  Zona: Ventana del salón que da al patio trasero…"));
+    EXPECT_EQ(lineas[5], QStringLiteral("  Abonado: Panadería La Espiga"));
+    EXPECT_EQ(lineas[8], QStringLiteral("  Abonado: Panadería La Espiga  Zona: Central"));
+    const std::vector<QStringList> csv = leer_csv(listar({"02bf", kDia, kDia, 0}, FormaListado::Csv, &catalogo));
+    ASSERT_EQ(csv.size(), 5u);
+    EXPECT_EQ(csv[1].mid(11), (QStringList{a.nombre, a.zonas[0].descripcion}));
+    EXPECT_EQ(csv[2].mid(11), (QStringList{a.nombre, ""}));
 }
 
 // Rows of one moment come in the order they arrived, whatever their accounts.
