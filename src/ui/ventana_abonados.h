@@ -24,17 +24,13 @@
 #include "store/definesBaseDatos.h"
 #include "ui/mensajes_ventana.h"
 
-class QComboBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
-class QTableWidget;
-class QTabWidget;
 
 namespace corvane {
 
 class CatalogoAbonados;
+class FichaAbonado;
 
 inline const QString kClaveGeometriaAbonados = QStringLiteral("abonados/geometria");
 
@@ -68,7 +64,7 @@ public:
     // The account on the card as read (empty: a new one), and whether the
     // operator changed the card since.
     QString cuentaLeida() const { return cuentaLeida_; }
-    bool cambiada() const { return cambiada_; }
+    bool cambiada() const;
 
     // The register changed `cuenta` (empty: any account), here or elsewhere.
     void abonadoCambiado(const QString& cuenta);
@@ -84,17 +80,9 @@ protected:
 
 private:
     void construir();
-    QWidget* construirFicha();
     BaseDatos* base() const;
-    Abonado deLaFicha() const;
-    void aLaFicha(const Abonado& a);
-    void mostrarModificado(const Abonado& a);
-    void agregarFila();
-    void quitarFila();
-    void moverContacto(int paso);
-    void ponerClave(bool quitar);
-    void estadoElegido();
-    void marcarCambio();
+    // Shows `a` as read: its stamp is the one a save checks.
+    void mostrar(const Abonado& a);
     void avisar(const QString& texto);
 
     ConjuntoBases& bases_;
@@ -105,28 +93,13 @@ private:
     CajaMensajes* mensajes_;
 
     QString cuentaLeida_;
-    QString leido_; // the stamp of the account as read; empty: a new one
-    bool cambiada_ = false;
-    bool cargando_ = false;
+    QString leido_;         // the stamp of the account as read; empty: a new one
+    bool cargando_ = false; // the list is being filled
     bool mostrada_ = false;
 
     QLineEdit* buscar_ = nullptr;
     QListWidget* lista_ = nullptr;
-    QLineEdit* cuenta_ = nullptr;
-    QLineEdit* nombre_ = nullptr;
-    QLineEdit* direccion_ = nullptr;
-    QLineEdit* localidad_ = nullptr;
-    QLineEdit* telefono_ = nullptr;
-    QPlainTextEdit* notas_ = nullptr;
-    QComboBox* estado_ = nullptr;
-    QLineEdit* hasta_ = nullptr;
-    QLineEdit* cada_ = nullptr;
-    QLabel* modificado_ = nullptr;
-    QTabWidget* pestanas_ = nullptr;
-    QTableWidget* zonas_ = nullptr;
-    QTableWidget* contactos_ = nullptr;
-    QTableWidget* instrucciones_ = nullptr;
-    QLineEdit* clave_ = nullptr;
+    FichaAbonado* ficha_ = nullptr;
 };
 
 } // namespace corvane
