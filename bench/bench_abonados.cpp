@@ -19,6 +19,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -118,17 +119,9 @@ struct Consola {
     bool listo = false;
 };
 
-// Built on first use, gone before the application.
-std::unique_ptr<Consola> gConsola;
-Consola& consola() {
-    if (!gConsola) gConsola = std::make_unique<Consola>();
-    return *gConsola;
-}
-
 // From the rows the receive handler stored to the detail of the new alarm on
 // screen; a random account each time, never asked before.
-void BM_DetalleDeAlarma(benchmark::State& estado) {
-    Consola& c = consola();
+void BM_DetalleDeAlarma(benchmark::State& estado, Consola& c) {
     if (!c.listo) return estado.SkipWithError("registro sin llenar");
     VentanaAlarmas& v = c.ventana->ventanaAlarmas();
     auto* lista = v.findChild<QTreeWidget*>(QStringLiteral("Lista"));
@@ -154,11 +147,6 @@ void BM_DetalleDeAlarma(benchmark::State& estado) {
         if (!nombre->text().startsWith(n)) return estado.SkipWithError("sin detalle");
     }
 }
-BENCHMARK(BM_DetalleDeAlarma)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(100)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
 
 // The search field's text after each keystroke, by what it costs: a key's start
 // (read by the key's index), part of a name common in the register, and texts
@@ -166,8 +154,7 @@ BENCHMARK(BM_DetalleDeAlarma)
 const char* const kTecleos[] = {"0", "04", "047", "Farm", "Kiosco 9", "Kiosco 99998", "Nadie"};
 
 // One keystroke in the search field: the list of what matches (at most 200).
-void BM_BuscarAlTeclear(benchmark::State& estado) {
-    Consola& c = consola();
+void BM_BuscarAlTeclear(benchmark::State& estado, Consola& c) {
     if (!c.listo) return estado.SkipWithError("registro sin llenar");
     c.ventana->Abonados_Click();
     auto* buscar = c.ventana->ventanaAbonados()->findChild<QLineEdit*>(QStringLiteral("Buscar"));
@@ -180,16 +167,9 @@ void BM_BuscarAlTeclear(benchmark::State& estado) {
         buscar->setText(texto);
     }
 }
-BENCHMARK(BM_BuscarAlTeclear)
-    ->DenseRange(0, static_cast<int>(std::size(kTecleos)) - 1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
 
 // The account window built and shown, with its first list.
-void BM_AbrirVentanaAbonados(benchmark::State& estado) {
-    Consola& c = consola();
+void BM_AbrirVentanaAbonados(benchmark::State& estado, Consola& c) {
     if (!c.listo) return estado.SkipWithError("registro sin llenar");
     for (auto _ : estado) {
         VentanaAbonados w(c.camino->estado().bases, c.ventana->catalogo(), c.reloj,
@@ -198,11 +178,6 @@ void BM_AbrirVentanaAbonados(benchmark::State& estado) {
         QCoreApplication::processEvents();
     }
 }
-BENCHMARK(BM_AbrirVentanaAbonados)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(10)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -211,8 +186,25 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // One console for every benchmark, gone before the application.
+    Consola c;
+    benchmark::RegisterBenchmark("BM_DetalleDeAlarma", BM_DetalleDeAlarma, std::ref(c))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(100)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true);
+    benchmark::RegisterBenchmark("BM_BuscarAlTeclear", BM_BuscarAlTeclear, std::ref(c))
+        ->DenseRange(0, static_cast<int>(std::size(kTecleos)) - 1)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(20)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true);
+    benchmark::RegisterBenchmark("BM_AbrirVentanaAbonados", BM_AbrirVentanaAbonados, std::ref(c))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(10)
+        ->Repetitions(3)
+        ->ReportAggregatesOnly(true);
     benchmark::RunSpecifiedBenchmarks();
-    gConsola.reset();
     benchmark::Shutdown();
     return 0;
 }
