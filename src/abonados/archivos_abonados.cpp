@@ -119,12 +119,12 @@ QString cuenta_registrada(const Contexto& c, std::string_view cuenta, int& i) {
     return {};
 }
 
-// A key seen before in the file: the line that had it.
-template <class Mapa, class Clave>
-QString repetida(Mapa& vistas, Clave&& clave, qint64 linea, const QString& que) {
+// A key seen before in the file: the line that had it, and `que()` names it.
+template <class Mapa, class Clave, class Que>
+QString repetida(Mapa& vistas, Clave&& clave, qint64 linea, const Que& que) {
     const auto [i, nueva] = vistas.emplace(std::forward<Clave>(clave), linea);
     if (nueva) return {};
-    return QStringLiteral("%1 ya está en la línea %2").arg(que).arg(i->second);
+    return QStringLiteral("%1 ya está en la línea %2").arg(que()).arg(i->second);
 }
 
 bool es_numero(std::string_view v, size_t maximo) {
@@ -186,9 +186,10 @@ QString fila_zona(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
         clave += v[1];
         clave += '\x1f';
         clave += v[2];
-        const QString que = v[1].empty() ? QStringLiteral("la zona %1 de la cuenta %2").arg(q(v[2]), q(v[0]))
-                                         : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3")
-                                               .arg(q(v[2]), q(v[1]), q(v[0]));
+        const auto que = [&v] {
+            return v[1].empty() ? QStringLiteral("la zona %1 de la cuenta %2").arg(q(v[2]), q(v[0]))
+                                : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3").arg(q(v[2]), q(v[1]), q(v[0]));
+        };
         if (QString r = repetida(c.claves, std::move(clave), linea, que); !r.isEmpty()) return r;
         c.nombrada[static_cast<size_t>(i)] |= kEnZonas;
         return {};
@@ -207,7 +208,8 @@ QString fila_contacto(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila)
         return QStringLiteral("palabra_clave_hash no tiene la forma de un hash Argon2id de libsodium");
     if (fila == nullptr) {
         const quint64 clave = (static_cast<quint64>(i) << 32) | static_cast<quint64>(std::stoul(std::string(v[1])));
-        if (QString r = repetida(c.ordenes, clave, linea, QStringLiteral("el contacto %1 de la cuenta %2").arg(q(v[1]), q(v[0])));
+        if (QString r = repetida(c.ordenes, clave, linea,
+                                 [&v] { return QStringLiteral("el contacto %1 de la cuenta %2").arg(q(v[1]), q(v[0])); });
             !r.isEmpty())
             return r;
         c.nombrada[static_cast<size_t>(i)] |= kEnContactos;
@@ -241,7 +243,7 @@ QString fila_instruccion(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fi
         clave += '\x1f';
         clave += v[1];
         if (QString r = repetida(c.claves, std::move(clave), linea,
-                                 QStringLiteral("la instrucción de %1 de la cuenta %2").arg(q(v[1]), q(v[0])));
+                                 [&v] { return QStringLiteral("la instrucción de %1 de la cuenta %2").arg(q(v[1]), q(v[0])); });
             !r.isEmpty())
             return r;
         if (general)

@@ -148,10 +148,12 @@ public:
         if (cuenta != cuenta_) {
             cuenta_.assign(cuenta);
             cuentaTexto_ = QString::fromUtf8(cuenta.data(), static_cast<qsizetype>(cuenta.size()));
-            nombre_ = catalogo_->nombre(cuentaTexto_).value_or(QString()).toUtf8();
+            const std::optional<QString> n = catalogo_->nombre(cuentaTexto_);
+            registrada_ = n.has_value();
+            nombre_ = n.value_or(QString()).toUtf8();
         }
         nombre = nombre_;
-        if (nombre_.isEmpty() && !catalogo_->nombre(cuentaTexto_)) return;
+        if (!registrada_) return;
         descripcion = catalogo_
                           ->descripcionZona(cuentaTexto_,
                                             QString::fromUtf8(particion.data(), static_cast<qsizetype>(particion.size())),
@@ -163,6 +165,7 @@ private:
     CatalogoAbonados* catalogo_;
     std::string cuenta_ = std::string(1, '\0'); // no account is a NUL
     QString cuentaTexto_;
+    bool registrada_ = false;
     QByteArray nombre_;
 };
 
