@@ -15,7 +15,7 @@ bool hexadecimal(const QString& texto, qsizetype largo) {
     if (texto.size() != largo) return false;
     for (const QChar c : texto)
         if (!(c.isDigit() && c.unicode() < 128) &&
-            !(c >= QLatin1Char('A') && c <= QLatin1Char('F')))
+            !(c >= QLatin1Char('a') && c <= QLatin1Char('f')))
             return false;
     return true;
 }
@@ -67,8 +67,8 @@ QString revisar_abonado(Abonado& a) {
 
     QSet<QString> zonas;
     for (ZonaAbonado& z : a.zonas) {
-        z.particion = z.particion.trimmed().toUpper();
-        z.zona = z.zona.trimmed().toUpper();
+        z.particion = z.particion.trimmed().toLower();
+        z.zona = z.zona.trimmed().toLower();
         z.descripcion = z.descripcion.trimmed();
         if (!z.particion.isEmpty() && !hexadecimal(z.particion, kLargoParticion))
             return QStringLiteral("Partición «%1»: se escribe con dos dígitos hexadecimales, "

@@ -20,7 +20,7 @@ QString momento_de_fin_pruebas(const QString& texto);
 QString fin_pruebas_de_momento(const QString& momento);
 
 // Puts `a` in the register's form (the account as the event table stores it,
-// partitions and zones upper case,
+// partitions and zones in lower case as the account,
 // texts trimmed, contacts numbered in call order, no end of test unless in test)
 // and says, in the operator's words, the first rule it breaks; empty when it can
 // be saved. An interval below 0 is refused, as one not typed as a number is
