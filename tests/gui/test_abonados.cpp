@@ -1,6 +1,7 @@
 // The account register on screen: the alarm's detail pane and what the lists
-// say of the account (its name, the zone), the alarms of an account in test,
-// and two workstations editing one account on the central server.
+// say of the account (its name, the zone), the alarms of an account in test, the
+// account card's checks and password, and two workstations editing one account
+// on the central server.
 
 #include <QComboBox>
 #include <QLabel>
