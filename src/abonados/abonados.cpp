@@ -8,15 +8,19 @@ namespace corvane {
 
 QString texto_estado(EstadoAbonado estado) {
     switch (estado) {
-    case EstadoAbonado::EnPruebas: return QStringLiteral("en_pruebas");
-    case EstadoAbonado::Baja: return QStringLiteral("baja");
-    case EstadoAbonado::Activo: break;
+    case EstadoAbonado::EnPruebas:
+        return QStringLiteral("en_pruebas");
+    case EstadoAbonado::Baja:
+        return QStringLiteral("baja");
+    case EstadoAbonado::Activo:
+        break;
     }
     return QStringLiteral("activo");
 }
 
 std::optional<EstadoAbonado> estado_de_texto(const QString& texto) {
-    for (const EstadoAbonado e : {EstadoAbonado::Activo, EstadoAbonado::EnPruebas, EstadoAbonado::Baja})
+    for (const EstadoAbonado e :
+         {EstadoAbonado::Activo, EstadoAbonado::EnPruebas, EstadoAbonado::Baja})
         if (texto == texto_estado(e)) return e;
     return std::nullopt;
 }
@@ -39,7 +43,8 @@ QString hash_palabra_clave(const QString& clave) {
     const QByteArray texto = clave.toUtf8();
     char hash[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(hash, texto.constData(), static_cast<unsigned long long>(texto.size()),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
         return {};
     return QString::fromLatin1(hash);
 }
@@ -53,7 +58,8 @@ bool palabra_clave_correcta(const QString& hash, const QString& dicha) {
 }
 
 bool parece_hash_clave(const QString& hash) {
-    if (!hash.startsWith(QLatin1String("$argon2id$")) || hash.size() >= crypto_pwhash_STRBYTES) return false;
+    if (!hash.startsWith(QLatin1String("$argon2id$")) || hash.size() >= crypto_pwhash_STRBYTES)
+        return false;
     for (const QChar c : hash)
         if (c.unicode() <= u' ' || c.unicode() > u'~') return false;
     return hash.count(QLatin1Char('$')) == 5;

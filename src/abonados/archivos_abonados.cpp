@@ -34,7 +34,9 @@ constexpr size_t kLargoZona = 8;
 
 using Valores = std::vector<std::string_view>;
 
-QString q(std::string_view v) { return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())); }
+QString q(std::string_view v) {
+    return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+}
 
 // Every account the rule allows has a small number of its own: its characters
 // read as hexadecimal digits, after the accounts of fewer characters. -1 for a
@@ -46,7 +48,8 @@ int indice_cuenta(std::string_view c) {
     static constexpr int kAntes[] = {0, 0, 16, 16 + 256, 16 + 256 + 4096};
     int v = 0;
     for (const char ch : c) {
-        if (!es_caracter_de_cuenta(static_cast<char16_t>(static_cast<unsigned char>(ch)))) return -1;
+        if (!es_caracter_de_cuenta(static_cast<char16_t>(static_cast<unsigned char>(ch))))
+            return -1;
         v = v * 16 + (ch <= '9' ? ch - '0' : ch - 'a' + 10);
     }
     return kAntes[c.size()] + v;
@@ -59,7 +62,8 @@ QString texto_cuenta(int i) {
     while (i >= kAntes[largo + 1]) ++largo;
     int v = i - kAntes[largo];
     QString t(largo, u'0');
-    for (int k = largo - 1; k >= 0; --k, v /= 16) t[k] = QChar(v % 16 < 10 ? u'0' + v % 16 : u'a' + v % 16 - 10);
+    for (int k = largo - 1; k >= 0; --k, v /= 16)
+        t[k] = QChar(v % 16 < 10 ? u'0' + v % 16 : u'a' + v % 16 - 10);
     return t;
 }
 
@@ -72,13 +76,14 @@ struct Archivo {
 };
 
 const Archivo kAbonadosCsv{kArchivoAbonados,
-                           {"cuenta", "nombre", "direccion", "localidad", "telefono", "estado", "en_pruebas_hasta",
-                            "prueba_cada_min", "notas"},
+                           {"cuenta", "nombre", "direccion", "localidad", "telefono", "estado",
+                            "en_pruebas_hasta", "prueba_cada_min", "notas"},
                            0};
 const Archivo kZonasCsv{kArchivoZonas, {"cuenta", "particion", "zona", "descripcion"}, 0};
-const Archivo kContactosCsv{kArchivoContactos,
-                            {"cuenta", "orden", "nombre", "telefono", "relacion", "palabra_clave", "palabra_clave_hash"},
-                            1};
+const Archivo kContactosCsv{
+    kArchivoContactos,
+    {"cuenta", "orden", "nombre", "telefono", "relacion", "palabra_clave", "palabra_clave_hash"},
+    1};
 const Archivo kInstruccionesCsv{kArchivoInstrucciones, {"cuenta", "clase", "texto"}, 0};
 
 QString columnas_de(const Archivo& a) {
@@ -90,10 +95,11 @@ QString columnas_de(const Archivo& a) {
 // What pass one learns and pass two uses.
 struct Contexto {
     std::vector<char> registrada = std::vector<char>(kCuentas, 0); // held before the import
-    std::vector<qint64> lineaAbonado = std::vector<qint64>(kCuentas, 0); // its line in abonados.csv; 0: none
+    std::vector<qint64> lineaAbonado =
+        std::vector<qint64>(kCuentas, 0); // its line in abonados.csv; 0: none
     // Of each account, the files that name it: kEnZonas, kEnContactos, kEnInstrucciones.
     std::vector<char> nombrada = std::vector<char>(kCuentas, 0);
-    bool generales = false; // instrucciones.csv has "*" lines
+    bool generales = false;                         // instrucciones.csv has "*" lines
     std::unordered_map<std::string, qint64> claves; // a file's keys and their lines
     std::unordered_map<quint64, qint64> ordenes;    // contactos.csv's keys and their lines
     std::vector<std::string> clases;
@@ -115,7 +121,8 @@ QString cuenta_registrada(const Contexto& c, std::string_view cuenta, int& i) {
     i = indice_cuenta(cuenta);
     if (i < 0) return QStringLiteral("la cuenta %1 no es válida").arg(q(cuenta));
     if (c.lineaAbonado[static_cast<size_t>(i)] == 0 && !c.registrada[static_cast<size_t>(i)])
-        return QStringLiteral("la cuenta %1 no está en abonados.csv ni en el registro").arg(q(cuenta));
+        return QStringLiteral("la cuenta %1 no está en abonados.csv ni en el registro")
+            .arg(q(cuenta));
     return {};
 }
 
@@ -143,7 +150,8 @@ QString fila_abonado(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) 
     std::string_view estadoTexto = v[5].empty() ? std::string_view("activo") : v[5];
     const std::optional<EstadoAbonado> estado = estado_de_texto(q(estadoTexto));
     if (!estado)
-        return QStringLiteral("el estado %1 no es válido: se espera activo, en_pruebas o baja").arg(q(estadoTexto));
+        return QStringLiteral("el estado %1 no es válido: se espera activo, en_pruebas o baja")
+            .arg(q(estadoTexto));
     if (*estado == EstadoAbonado::EnPruebas && v[6].empty())
         return QStringLiteral("el estado en_pruebas necesita en_pruebas_hasta");
     if (*estado != EstadoAbonado::EnPruebas && !v[6].empty())
@@ -152,13 +160,16 @@ QString fila_abonado(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) 
     if (!v[6].empty()) {
         hasta = momento_de(v[6]);
         if (hasta.empty())
-            return QStringLiteral("el momento %1 no es válido: se espera AAAA-MM-DD HH:mm").arg(q(v[6]));
+            return QStringLiteral("el momento %1 no es válido: se espera AAAA-MM-DD HH:mm")
+                .arg(q(v[6]));
     }
     if (!v[7].empty() && !es_numero(v[7], 9))
-        return QStringLiteral("prueba_cada_min %1 no es válido: se esperan minutos, 0 o más").arg(q(v[7]));
+        return QStringLiteral("prueba_cada_min %1 no es válido: se esperan minutos, 0 o más")
+            .arg(q(v[7]));
     if (fila == nullptr) {
         qint64& vista = c.lineaAbonado[static_cast<size_t>(i)];
-        if (vista != 0) return QStringLiteral("la cuenta %1 ya está en la línea %2").arg(q(v[0])).arg(vista);
+        if (vista != 0)
+            return QStringLiteral("la cuenta %1 ya está en la línea %2").arg(q(v[0])).arg(vista);
         vista = linea;
         return {};
     }
@@ -188,7 +199,8 @@ QString fila_zona(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila) {
         clave += v[2];
         const auto que = [&v] {
             return v[1].empty() ? QStringLiteral("la zona %1 de la cuenta %2").arg(q(v[2]), q(v[0]))
-                                : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3").arg(q(v[2]), q(v[1]), q(v[0]));
+                                : QStringLiteral("la zona %1 de la partición %2 de la cuenta %3")
+                                      .arg(q(v[2]), q(v[1]), q(v[0]));
         };
         if (QString r = repetida(c.claves, std::move(clave), linea, que); !r.isEmpty()) return r;
         c.nombrada[static_cast<size_t>(i)] |= kEnZonas;
@@ -202,14 +214,21 @@ QString fila_contacto(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fila)
     int i = -1;
     if (QString r = cuenta_registrada(c, v[0], i); !r.isEmpty()) return r;
     if (!es_numero(v[1], 6) || v[1][0] == '0')
-        return QStringLiteral("el orden %1 no es válido: se espera un número de 1 en adelante").arg(q(v[1]));
+        return QStringLiteral("el orden %1 no es válido: se espera un número de 1 en adelante")
+            .arg(q(v[1]));
     // The password and the hash are never named: the line is.
-    if (v[5].empty() && !v[6].empty() && !parece_hash_clave(QString::fromLatin1(v[6].data(), static_cast<qsizetype>(v[6].size()))))
-        return QStringLiteral("palabra_clave_hash no tiene la forma de un hash Argon2id de libsodium");
+    if (v[5].empty() && !v[6].empty() &&
+        !parece_hash_clave(QString::fromLatin1(v[6].data(), static_cast<qsizetype>(v[6].size()))))
+        return QStringLiteral(
+            "palabra_clave_hash no tiene la forma de un hash Argon2id de libsodium");
     if (fila == nullptr) {
-        const quint64 clave = (static_cast<quint64>(i) << 32) | static_cast<quint64>(std::stoul(std::string(v[1])));
-        if (QString r = repetida(c.ordenes, clave, linea,
-                                 [&v] { return QStringLiteral("el contacto %1 de la cuenta %2").arg(q(v[1]), q(v[0])); });
+        const quint64 clave =
+            (static_cast<quint64>(i) << 32) | static_cast<quint64>(std::stoul(std::string(v[1])));
+        if (QString r = repetida(
+                c.ordenes, clave, linea,
+                [&v] {
+                    return QStringLiteral("el contacto %1 de la cuenta %2").arg(q(v[1]), q(v[0]));
+                });
             !r.isEmpty())
             return r;
         c.nombrada[static_cast<size_t>(i)] |= kEnContactos;
@@ -236,14 +255,18 @@ QString fila_instruccion(Contexto& c, Valores& v, qint64 linea, ValoresTexto* fi
     if (std::find(c.clases.begin(), c.clases.end(), v[1]) == c.clases.end()) {
         QStringList clases;
         for (const std::string& k : c.clases) clases << QString::fromStdString(k);
-        return QStringLiteral("la clase %1 no existe: se espera %2").arg(q(v[1]), clases.join(QStringLiteral(", ")));
+        return QStringLiteral("la clase %1 no existe: se espera %2")
+            .arg(q(v[1]), clases.join(QStringLiteral(", ")));
     }
     if (fila == nullptr) {
         std::string clave(v[0]);
         clave += '\x1f';
         clave += v[1];
         if (QString r = repetida(c.claves, std::move(clave), linea,
-                                 [&v] { return QStringLiteral("la instrucción de %1 de la cuenta %2").arg(q(v[1]), q(v[0])); });
+                                 [&v] {
+                                     return QStringLiteral("la instrucción de %1 de la cuenta %2")
+                                         .arg(q(v[1]), q(v[0]));
+                                 });
             !r.isEmpty())
             return r;
         if (general)
@@ -260,7 +283,8 @@ using Comprobacion = QString (*)(Contexto&, Valores&, qint64, ValoresTexto*);
 
 // The line of byte `posicion` of `texto`.
 qint64 linea_de(std::string_view texto, size_t posicion) {
-    return 1 + std::count(texto.begin(), texto.begin() + static_cast<std::ptrdiff_t>(posicion), '\n');
+    return 1 +
+           std::count(texto.begin(), texto.begin() + static_cast<std::ptrdiff_t>(posicion), '\n');
 }
 
 // Reads the file `a` of `carpeta`, when it is there, and hands each record's
@@ -281,13 +305,15 @@ void recorrer_archivo(const QString& carpeta, const Archivo& a, QString& rechazo
     const QByteArray bytes = archivo.readAll();
     const std::string_view texto(bytes.constData(), static_cast<size_t>(bytes.size()));
     size_t malo = 0;
-    if (!utf8_valido(texto, malo)) return rechazar(linea_de(texto, malo), QStringLiteral("el texto no es UTF-8"));
+    if (!utf8_valido(texto, malo))
+        return rechazar(linea_de(texto, malo), QStringLiteral("el texto no es UTF-8"));
     LectorCsv lector(texto);
     Valores valores;
     qint64 linea = 1;
     QString error;
     if (!lector.siguiente(valores, linea, error))
-        return rechazar(linea, error.isEmpty() ? QStringLiteral("falta la fila de cabecera") : error);
+        return rechazar(linea,
+                        error.isEmpty() ? QStringLiteral("falta la fila de cabecera") : error);
     // Where each of the file's columns is in the records; -1: an optional one absent.
     std::vector<int> posicion(a.columnas.size(), -1);
     for (size_t i = 0; i < valores.size(); ++i) {
@@ -296,22 +322,29 @@ void recorrer_archivo(const QString& carpeta, const Archivo& a, QString& rechazo
             return rechazar(linea, QStringLiteral("la columna %1 no es de %2 (se esperan %3)")
                                        .arg(q(valores[i]), a.nombre, columnas_de(a)));
         int& p = posicion[static_cast<size_t>(k - a.columnas.begin())];
-        if (p >= 0) return rechazar(linea, QStringLiteral("la columna %1 está repetida").arg(q(valores[i])));
+        if (p >= 0)
+            return rechazar(linea,
+                            QStringLiteral("la columna %1 está repetida").arg(q(valores[i])));
         p = static_cast<int>(i);
     }
     for (size_t k = 0; k + a.opcionales < a.columnas.size(); ++k)
-        if (posicion[k] < 0) return rechazar(linea, QStringLiteral("falta la columna %1").arg(q(a.columnas[k])));
+        if (posicion[k] < 0)
+            return rechazar(linea, QStringLiteral("falta la columna %1").arg(q(a.columnas[k])));
     const size_t columnas = valores.size();
     Valores ordenados(a.columnas.size());
     while (lector.siguiente(valores, linea, error)) {
         if (valores.size() != columnas)
-            return rechazar(linea, QStringLiteral("se esperan %1 columnas y hay %2").arg(columnas).arg(valores.size()));
+            return rechazar(linea, QStringLiteral("se esperan %1 columnas y hay %2")
+                                       .arg(columnas)
+                                       .arg(valores.size()));
         for (size_t k = 0; k < posicion.size(); ++k) {
-            ordenados[k] = posicion[k] < 0 ? std::string_view() : valores[static_cast<size_t>(posicion[k])];
+            ordenados[k] =
+                posicion[k] < 0 ? std::string_view() : valores[static_cast<size_t>(posicion[k])];
             if (ordenados[k].find('\0') != std::string_view::npos)
                 return rechazar(linea, QStringLiteral("un valor contiene el carácter nulo"));
         }
-        if (QString motivo = fila(ordenados, linea); !motivo.isEmpty()) return rechazar(linea, motivo);
+        if (QString motivo = fila(ordenados, linea); !motivo.isEmpty())
+            return rechazar(linea, motivo);
     }
     if (!error.isEmpty()) rechazar(linea, error);
 }
@@ -335,14 +368,17 @@ Fallo borrar(BaseDatos& base, const Destino& d, const Contexto& c) {
         if (claves.isEmpty()) return {};
         QString marcas = QStringLiteral("?");
         for (qsizetype i = 1; i < claves.size(); ++i) marcas += QStringLiteral(",?");
-        Fallo f = base.ejecutar(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(*d.tabla, d.columnaCuenta, marcas),
+        Fallo f = base.ejecutar(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)")
+                                    .arg(*d.tabla, d.columnaCuenta, marcas),
                                 claves);
         claves.clear();
         return f;
     };
     if (d.marca == kEnInstrucciones && c.generales) claves << kTodasLasCuentas;
     for (size_t i = 0; i < static_cast<size_t>(kCuentas); ++i) {
-        if (!c.registrada[i] || (d.marca == 0 ? c.lineaAbonado[i] == 0 : (c.nombrada[i] & d.marca) == 0)) continue;
+        if (!c.registrada[i] ||
+            (d.marca == 0 ? c.lineaAbonado[i] == 0 : (c.nombrada[i] & d.marca) == 0))
+            continue;
         claves << texto_cuenta(static_cast<int>(i));
         if (claves.size() == kClavesPorBorrado)
             if (Fallo f = ejecutar()) return f;
@@ -352,8 +388,8 @@ Fallo borrar(BaseDatos& base, const Destino& d, const Contexto& c) {
 
 } // namespace
 
-Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& momento, const QString& puesto,
-                        QString& rechazo, ResumenImportacion& resumen) {
+Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& momento,
+                        const QString& puesto, QString& rechazo, ResumenImportacion& resumen) {
     rechazo.clear();
     resumen = {};
     if (!QFileInfo(carpeta).isDir()) {
@@ -361,19 +397,21 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
         return {};
     }
     const std::vector<Destino> destinos = {
-        {&kAbonadosCsv, fila_abonado, &kAbonados, nombres(kColumnasAbonados), QStringLiteral("abon_cuenta"), 0,
-         &ResumenImportacion::abonados},
-        {&kZonasCsv, fila_zona, &kZonas, nombres(kColumnasZonas), QStringLiteral("zona_cuenta"), kEnZonas,
-         &ResumenImportacion::zonas},
-        {&kContactosCsv, fila_contacto, &kContactos, nombres(kColumnasContactos), QStringLiteral("cont_cuenta"),
-         kEnContactos, &ResumenImportacion::contactos},
+        {&kAbonadosCsv, fila_abonado, &kAbonados, nombres(kColumnasAbonados),
+         QStringLiteral("abon_cuenta"), 0, &ResumenImportacion::abonados},
+        {&kZonasCsv, fila_zona, &kZonas, nombres(kColumnasZonas), QStringLiteral("zona_cuenta"),
+         kEnZonas, &ResumenImportacion::zonas},
+        {&kContactosCsv, fila_contacto, &kContactos, nombres(kColumnasContactos),
+         QStringLiteral("cont_cuenta"), kEnContactos, &ResumenImportacion::contactos},
         {&kInstruccionesCsv, fila_instruccion, &kInstrucciones, nombres(kColumnasInstrucciones),
          QStringLiteral("inst_cuenta"), kEnInstrucciones, &ResumenImportacion::instrucciones},
     };
     bool alguno = false;
-    for (const Destino& d : destinos) alguno = alguno || QFileInfo::exists(QDir(carpeta).filePath(d.archivo->nombre));
+    for (const Destino& d : destinos)
+        alguno = alguno || QFileInfo::exists(QDir(carpeta).filePath(d.archivo->nombre));
     if (!alguno) {
-        rechazo = QStringLiteral("la carpeta «%1» no tiene abonados.csv, zonas.csv, contactos.csv ni instrucciones.csv")
+        rechazo = QStringLiteral("la carpeta «%1» no tiene abonados.csv, zonas.csv, contactos.csv "
+                                 "ni instrucciones.csv")
                       .arg(carpeta);
         return {};
     }
@@ -395,8 +433,9 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
     for (const Destino& d : destinos) {
         c.claves.clear();
         c.ordenes.clear();
-        recorrer_archivo(carpeta, *d.archivo, rechazo,
-                         [&](Valores& v, qint64 linea) { return d.comprobar(c, v, linea, nullptr); });
+        recorrer_archivo(carpeta, *d.archivo, rechazo, [&](Valores& v, qint64 linea) {
+            return d.comprobar(c, v, linea, nullptr);
+        });
         if (!rechazo.isEmpty()) return {};
     }
     c.claves = {};
@@ -451,9 +490,10 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
 namespace {
 
 // One file of the export: `sentencia`'s rows, each value turned by `valor`.
-Fallo exportar_archivo(BaseDatos& base, bool tablas, const QString& ruta, const Archivo& a, const QString& sentencia,
-                       const std::function<void(QByteArray&, const ValoresFila&)>& fila, QString& rechazo,
-                       qint64& filas) {
+Fallo exportar_archivo(BaseDatos& base, bool tablas, const QString& ruta, const Archivo& a,
+                       const QString& sentencia,
+                       const std::function<void(QByteArray&, const ValoresFila&)>& fila,
+                       QString& rechazo, qint64& filas) {
     QSaveFile archivo(ruta);
     if (!archivo.open(QIODevice::WriteOnly)) {
         rechazo = QStringLiteral("no se puede escribir «%1»: %2").arg(ruta, archivo.errorString());
@@ -466,18 +506,20 @@ Fallo exportar_archivo(BaseDatos& base, bool tablas, const QString& ruta, const 
         bloque.clear();
     };
     if (tablas)
-        if (Fallo f = base.recorrer(sentencia, [&](const ValoresFila& v) -> Fallo {
-                fila(bloque, v);
-                bloque += "\r\n";
-                ++filas;
-                if (bloque.size() > (1 << 20)) vaciar();
-                return escrito ? Fallo{1, {}} : Fallo{};
-            });
+        if (Fallo f = base.recorrer(sentencia,
+                                    [&](const ValoresFila& v) -> Fallo {
+                                        fila(bloque, v);
+                                        bloque += "\r\n";
+                                        ++filas;
+                                        if (bloque.size() > (1 << 20)) vaciar();
+                                        return escrito ? Fallo{1, {}} : Fallo{};
+                                    });
             f && !escrito)
             return f;
     vaciar();
     if (escrito || !archivo.commit()) {
-        rechazo = QStringLiteral("no se puede escribir «%1»: %2").arg(ruta, escrito ? escrito.detalle : archivo.errorString());
+        rechazo = QStringLiteral("no se puede escribir «%1»: %2")
+                      .arg(ruta, escrito ? escrito.detalle : archivo.errorString());
         return {};
     }
     return {};
@@ -489,7 +531,8 @@ void valores(QByteArray& bloque, const ValoresFila& v) {
 
 } // namespace
 
-Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechazo, ResumenImportacion& resumen) {
+Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechazo,
+                        ResumenImportacion& resumen) {
     rechazo.clear();
     resumen = {};
     if (!QDir().mkpath(carpeta)) {
@@ -506,7 +549,8 @@ Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechaz
             r << (c.endsWith(QLatin1String("_orden")) ? c : c + QStringLiteral(" COLLATE \"C\""));
         return r.join(QLatin1Char(','));
     };
-    const auto seleccion = [&](const QString& tabla, const auto& columnas, const QString& clave) -> QString {
+    const auto seleccion = [&](const QString& tabla, const auto& columnas,
+                               const QString& clave) -> QString {
         return QStringLiteral("SELECT ") + lista(columnas) + QStringLiteral(" FROM ") + tabla +
                QStringLiteral(" ORDER BY ") + ordenado(clave.split(QLatin1Char(',')));
     };
@@ -522,7 +566,8 @@ Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechaz
         f || !rechazo.isEmpty())
         return f;
     if (Fallo f = exportar_archivo(base, tablas, dir.filePath(kArchivoZonas), kZonasCsv,
-                                   seleccion(kZonas, kColumnasZonas, kClaveZonas), valores, rechazo, resumen.zonas);
+                                   seleccion(kZonas, kColumnasZonas, kClaveZonas), valores, rechazo,
+                                   resumen.zonas);
         f || !rechazo.isEmpty())
         return f;
     // contactos.csv: the password empty, its hash after it.
@@ -538,8 +583,8 @@ Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechaz
         f || !rechazo.isEmpty())
         return f;
     return exportar_archivo(base, tablas, dir.filePath(kArchivoInstrucciones), kInstruccionesCsv,
-                            seleccion(kInstrucciones, kColumnasInstrucciones, kClaveInstrucciones), valores, rechazo,
-                            resumen.instrucciones);
+                            seleccion(kInstrucciones, kColumnasInstrucciones, kClaveInstrucciones),
+                            valores, rechazo, resumen.instrucciones);
 }
 
 Fallo ficha_abonado(BaseDatos& base, const QString& cuenta, bool& registrado, QString& ficha) {
@@ -563,26 +608,32 @@ Fallo ficha_abonado(BaseDatos& base, const QString& cuenta, bool& registrado, QS
     linea(QStringLiteral("Dirección"), o_nada(a->direccion));
     linea(QStringLiteral("Localidad"), o_nada(a->localidad));
     linea(QStringLiteral("Teléfono"), o_nada(a->telefono));
-    linea(QStringLiteral("Estado"), a->estado == EstadoAbonado::EnPruebas
-                                        ? QStringLiteral("en pruebas hasta %1").arg(a->enPruebasHasta.left(16))
-                                    : a->estado == EstadoAbonado::Baja ? QStringLiteral("baja")
-                                                                       : QStringLiteral("activo"));
-    linea(QStringLiteral("Prueba periódica"), a->pruebaCadaMin > 0
-                                                  ? QStringLiteral("cada %1 min").arg(a->pruebaCadaMin)
-                                                  : QStringLiteral("ninguna"));
-    linea(QStringLiteral("Notas"), o_nada(QString(a->notas).replace(QLatin1Char('\n'), QStringLiteral("\n       "))));
-    linea(QStringLiteral("Modificado"), a->modificado.isEmpty() ? QStringLiteral("-")
-                                                                : QStringLiteral("%1 en %2").arg(a->modificado, o_nada(a->modificadoPor)));
+    linea(QStringLiteral("Estado"),
+          a->estado == EstadoAbonado::EnPruebas
+              ? QStringLiteral("en pruebas hasta %1").arg(a->enPruebasHasta.left(16))
+          : a->estado == EstadoAbonado::Baja ? QStringLiteral("baja")
+                                             : QStringLiteral("activo"));
+    linea(QStringLiteral("Prueba periódica"),
+          a->pruebaCadaMin > 0 ? QStringLiteral("cada %1 min").arg(a->pruebaCadaMin)
+                               : QStringLiteral("ninguna"));
+    linea(QStringLiteral("Notas"),
+          o_nada(QString(a->notas).replace(QLatin1Char('\n'), QStringLiteral("\n       "))));
+    linea(QStringLiteral("Modificado"),
+          a->modificado.isEmpty()
+              ? QStringLiteral("-")
+              : QStringLiteral("%1 en %2").arg(a->modificado, o_nada(a->modificadoPor)));
     ficha += QStringLiteral("\nZonas:\n");
     if (a->zonas.empty()) ficha += QStringLiteral("  (ninguna)\n");
     for (const ZonaAbonado& z : a->zonas)
         ficha += QStringLiteral("  Partición %1, zona %2: %3\n")
-                     .arg(z.particion.isEmpty() ? QStringLiteral("cualquiera") : z.particion, z.zona, z.descripcion);
+                     .arg(z.particion.isEmpty() ? QStringLiteral("cualquiera") : z.particion,
+                          z.zona, z.descripcion);
     ficha += QStringLiteral("\nContactos (por orden de llamada):\n");
     if (a->contactos.empty()) ficha += QStringLiteral("  (ninguno)\n");
     for (const ContactoAbonado& k : a->contactos)
         ficha += QStringLiteral("  %1. %2, %3, %4; palabra clave: %5\n")
-                     .arg(QString::number(k.orden), o_nada(k.nombre), o_nada(k.telefono), o_nada(k.relacion),
+                     .arg(QString::number(k.orden), o_nada(k.nombre), o_nada(k.telefono),
+                          o_nada(k.relacion),
                           k.hashClave.isEmpty() ? QStringLiteral("no") : QStringLiteral("sí"));
     ficha += QStringLiteral("\nInstrucciones:\n");
     QStringList propias;
@@ -591,7 +642,8 @@ Fallo ficha_abonado(BaseDatos& base, const QString& cuenta, bool& registrado, QS
         ficha += QStringLiteral("  %1: %2\n").arg(i.clase, i.texto);
     }
     for (const InstruccionAbonado& i : generales)
-        if (!propias.contains(i.clase)) ficha += QStringLiteral("  %1 (general): %2\n").arg(i.clase, i.texto);
+        if (!propias.contains(i.clase))
+            ficha += QStringLiteral("  %1 (general): %2\n").arg(i.clase, i.texto);
     if (a->instrucciones.empty() && generales.empty()) ficha += QStringLiteral("  (ninguna)\n");
     return {};
 }

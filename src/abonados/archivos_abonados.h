@@ -1,6 +1,7 @@
 #pragma once
 // The register in four CSV files (csv_abonados.h), for import and export:
-//   abonados.csv      cuenta,nombre,direccion,localidad,telefono,estado,en_pruebas_hasta,prueba_cada_min,notas
+//   abonados.csv
+//   cuenta,nombre,direccion,localidad,telefono,estado,en_pruebas_hasta,prueba_cada_min,notas
 //   zonas.csv         cuenta,particion,zona,descripcion
 //   contactos.csv     cuenta,orden,nombre,telefono,relacion,palabra_clave[,palabra_clave_hash]
 //   instrucciones.csv cuenta,clase,texto
@@ -44,7 +45,8 @@ Fallo importar_abonados(BaseDatos& base, const QString& carpeta, const QString& 
 // only once written whole, rows by key; a register without its tables (a file
 // of an older version) gives the headers alone. `rechazo`: a folder or file
 // that cannot be written.
-Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechazo, ResumenImportacion& resumen);
+Fallo exportar_abonados(BaseDatos& base, const QString& carpeta, QString& rechazo,
+                        ResumenImportacion& resumen);
 
 // The card of account `cuenta` for the command line: its data, zones, contacts
 // in call order (whether a password is set, never the password nor its hash),

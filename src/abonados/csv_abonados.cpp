@@ -16,9 +16,12 @@ bool utf8_valido(std::string_view texto, size_t& malo) {
         }
         size_t largo = 0;
         unsigned minimo = 0, cp = 0;
-        if ((c & 0xE0) == 0xC0) largo = 2, minimo = 0x80, cp = c & 0x1Fu;
-        else if ((c & 0xF0) == 0xE0) largo = 3, minimo = 0x800, cp = c & 0x0Fu;
-        else if ((c & 0xF8) == 0xF0) largo = 4, minimo = 0x10000, cp = c & 0x07u;
+        if ((c & 0xE0) == 0xC0)
+            largo = 2, minimo = 0x80, cp = c & 0x1Fu;
+        else if ((c & 0xF0) == 0xE0)
+            largo = 3, minimo = 0x800, cp = c & 0x0Fu;
+        else if ((c & 0xF8) == 0xF0)
+            largo = 4, minimo = 0x10000, cp = c & 0x07u;
         if (largo == 0 || i + largo > n) {
             malo = i;
             return false;
@@ -48,7 +51,9 @@ bool LectorCsv::siguiente(std::vector<std::string_view>& valores, qint64& linea,
     valores.clear();
     const size_t n = t_.size();
     const char* d = t_.data();
-    const auto fin_de_linea = [&](size_t i) { return d[i] == '\n' || (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n'); };
+    const auto fin_de_linea = [&](size_t i) {
+        return d[i] == '\n' || (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n');
+    };
     // Lines with nothing on them.
     while (pos_ < n && fin_de_linea(pos_)) {
         pos_ += d[pos_] == '\r' ? 2 : 1;
@@ -69,7 +74,8 @@ bool LectorCsv::siguiente(std::vector<std::string_view>& valores, qint64& linea,
             Trozo trozo{false, pos_, 0};
             for (;;) {
                 const size_t comilla = t_.find('"', pos_);
-                if (comilla == std::string_view::npos) return fallar("unas comillas abiertas no se cierran");
+                if (comilla == std::string_view::npos)
+                    return fallar("unas comillas abiertas no se cierran");
                 linea_ += std::count(d + pos_, d + comilla, '\n');
                 if (comilla + 1 < n && d[comilla + 1] == '"') {
                     // A doubled quote: the value is undone into the buffer.
@@ -112,7 +118,8 @@ bool LectorCsv::siguiente(std::vector<std::string_view>& valores, qint64& linea,
         break;
     }
     for (const Trozo& t : trozos_)
-        valores.emplace_back(t.propio ? std::string_view(buffer_).substr(t.inicio, t.largo) : t_.substr(t.inicio, t.largo));
+        valores.emplace_back(t.propio ? std::string_view(buffer_).substr(t.inicio, t.largo)
+                                      : t_.substr(t.inicio, t.largo));
     return true;
 }
 

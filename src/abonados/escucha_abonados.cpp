@@ -66,7 +66,8 @@ private:
 
     bool conectar(qint32& porQue) {
         ConexionPostgreSQL parametros;
-        if (Fallo f = ConexionPostgreSQL::leer(url_, QStringLiteral("corvane_abonados"), parametros)) {
+        if (Fallo f =
+                ConexionPostgreSQL::leer(url_, QStringLiteral("corvane_abonados"), parametros)) {
             porQue = f.numero;
             return false;
         }
@@ -79,7 +80,9 @@ private:
         }
         QSqlDriver* driver = db.driver();
         connect(
-            driver, qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(&QSqlDriver::notification),
+            driver,
+            qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(
+                &QSqlDriver::notification),
             this,
             [this](const QString& canal, QSqlDriver::NotificationSource, const QVariant& carga) {
                 if (canal == kCanalAbonados) Q_EMIT fuera_.cambio(carga.toString());
@@ -107,7 +110,8 @@ EscuchaAbonados::EscuchaAbonados(QString url, QObject* parent)
 
 EscuchaAbonados::~EscuchaAbonados() {
     if (hilo_.isRunning()) {
-        QMetaObject::invokeMethod(trabajo_, [t = trabajo_] { t->parar(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            trabajo_, [t = trabajo_] { t->parar(); }, Qt::BlockingQueuedConnection);
         hilo_.quit();
         hilo_.wait();
     } else {
@@ -118,7 +122,8 @@ EscuchaAbonados::~EscuchaAbonados() {
 void EscuchaAbonados::iniciar() {
     if (hilo_.isRunning()) return;
     hilo_.start();
-    QMetaObject::invokeMethod(trabajo_, [t = trabajo_] { t->arrancar(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        trabajo_, [t = trabajo_] { t->arrancar(); }, Qt::QueuedConnection);
 }
 
 } // namespace corvane

@@ -5,7 +5,8 @@
 namespace corvane::esquema_abonados {
 
 QStringList crear_tablas() {
-    return {crear(kAbonados, kColumnasAbonados, kClaveAbonados), crear(kZonas, kColumnasZonas, kClaveZonas),
+    return {crear(kAbonados, kColumnasAbonados, kClaveAbonados),
+            crear(kZonas, kColumnasZonas, kClaveZonas),
             crear(kContactos, kColumnasContactos, kClaveContactos),
             crear(kInstrucciones, kColumnasInstrucciones, kClaveInstrucciones)};
 }
@@ -16,9 +17,9 @@ QString asegurar_postgresql() {
     QStringList faltan;
     for (const QString& t : {kAbonados, kZonas, kContactos, kInstrucciones})
         faltan << QStringLiteral("to_regclass('%1') IS NULL").arg(t);
-    return QStringLiteral("DO $b$BEGIN IF ") + faltan.join(QStringLiteral(" OR ")) + QStringLiteral(" THEN ") +
-           bloqueo + QStringLiteral("; ") + crear_tablas().join(QStringLiteral("; ")) +
-           QStringLiteral("; END IF; END$b$");
+    return QStringLiteral("DO $b$BEGIN IF ") + faltan.join(QStringLiteral(" OR ")) +
+           QStringLiteral(" THEN ") + bloqueo + QStringLiteral("; ") +
+           crear_tablas().join(QStringLiteral("; ")) + QStringLiteral("; END IF; END$b$");
 }
 
 } // namespace corvane::esquema_abonados

@@ -72,10 +72,13 @@ template <class Columnas> QStringList nombres(const Columnas& columnas) {
 }
 
 // "a,b,c" of a column list.
-template <class Columnas> QString lista(const Columnas& columnas) { return nombres(columnas).join(QLatin1Char(',')); }
+template <class Columnas> QString lista(const Columnas& columnas) {
+    return nombres(columnas).join(QLatin1Char(','));
+}
 
 // CREATE TABLE IF NOT EXISTS with the key `clave` (a column list) as PRIMARY KEY.
-template <class Columnas> QString crear(const QString& tabla, const Columnas& columnas, const QString& clave) {
+template <class Columnas>
+QString crear(const QString& tabla, const Columnas& columnas, const QString& clave) {
     QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS ") + tabla + QStringLiteral(" (");
     for (const Columna& c : columnas) s += c.nombre + QLatin1Char(' ') + c.tipo + QLatin1Char(',');
     return s + QStringLiteral("PRIMARY KEY (") + clave + QStringLiteral("))");

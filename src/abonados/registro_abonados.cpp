@@ -66,25 +66,28 @@ Fallo leer_datos(const Registros& r, Abonado& a) {
 
 Fallo leer_zonas(BaseDatos& base, const QString& cuenta, std::vector<ZonaAbonado>& zonas) {
     zonas.clear();
-    return cada_fila(base,
-                     QStringLiteral("SELECT ") + lista(kColumnasZonas) + QStringLiteral(" FROM ") + kZonas +
-                         QStringLiteral(" WHERE zona_cuenta = ? ORDER BY ") +
-                         orden(base, {QStringLiteral("zona_particion"), QStringLiteral("zona_zona")}),
-                     {cuenta}, [&zonas](const Registros& r) -> Fallo {
-                         ZonaAbonado z;
-                         if (Fallo f = texto(r, QStringLiteral("zona_particion"), z.particion)) return f;
-                         if (Fallo f = texto(r, QStringLiteral("zona_zona"), z.zona)) return f;
-                         if (Fallo f = texto(r, QStringLiteral("zona_descripcion"), z.descripcion)) return f;
-                         zonas.push_back(std::move(z));
-                         return {};
-                     });
+    return cada_fila(
+        base,
+        QStringLiteral("SELECT ") + lista(kColumnasZonas) + QStringLiteral(" FROM ") + kZonas +
+            QStringLiteral(" WHERE zona_cuenta = ? ORDER BY ") +
+            orden(base, {QStringLiteral("zona_particion"), QStringLiteral("zona_zona")}),
+        {cuenta}, [&zonas](const Registros& r) -> Fallo {
+            ZonaAbonado z;
+            if (Fallo f = texto(r, QStringLiteral("zona_particion"), z.particion)) return f;
+            if (Fallo f = texto(r, QStringLiteral("zona_zona"), z.zona)) return f;
+            if (Fallo f = texto(r, QStringLiteral("zona_descripcion"), z.descripcion)) return f;
+            zonas.push_back(std::move(z));
+            return {};
+        });
 }
 
-Fallo leer_instrucciones(BaseDatos& base, const QString& cuenta, std::vector<InstruccionAbonado>& lista_) {
+Fallo leer_instrucciones(BaseDatos& base, const QString& cuenta,
+                         std::vector<InstruccionAbonado>& lista_) {
     lista_.clear();
     return cada_fila(base,
                      QStringLiteral("SELECT inst_clase, inst_texto FROM ") + kInstrucciones +
-                         QStringLiteral(" WHERE inst_cuenta = ? ORDER BY ") + orden(base, {QStringLiteral("inst_clase")}),
+                         QStringLiteral(" WHERE inst_cuenta = ? ORDER BY ") +
+                         orden(base, {QStringLiteral("inst_clase")}),
                      {cuenta}, [&lista_](const Registros& r) -> Fallo {
                          InstruccionAbonado i;
                          if (Fallo f = texto(r, QStringLiteral("inst_clase"), i.clase)) return f;
@@ -95,22 +98,28 @@ Fallo leer_instrucciones(BaseDatos& base, const QString& cuenta, std::vector<Ins
 }
 
 QString insertar(const QString& tabla, const QStringList& columnas) {
-    QString s = QStringLiteral("INSERT INTO ") + tabla + QStringLiteral(" (") + columnas.join(QLatin1Char(',')) +
-                QStringLiteral(") VALUES (");
-    for (qsizetype i = 0; i < columnas.size(); ++i) s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    QString s = QStringLiteral("INSERT INTO ") + tabla + QStringLiteral(" (") +
+                columnas.join(QLatin1Char(',')) + QStringLiteral(") VALUES (");
+    for (qsizetype i = 0; i < columnas.size(); ++i)
+        s += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
     return s + QLatin1Char(')');
 }
 
-QString vacio_si_nulo(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
+QString vacio_si_nulo(const QString& s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
 
 Fallo escribir_instrucciones(BaseDatos& base, const QString& cuenta,
                              const std::vector<InstruccionAbonado>& instrucciones) {
-    if (Fallo f = base.ejecutar(QStringLiteral("DELETE FROM ") + kInstrucciones + QStringLiteral(" WHERE inst_cuenta = ?"),
+    if (Fallo f = base.ejecutar(QStringLiteral("DELETE FROM ") + kInstrucciones +
+                                    QStringLiteral(" WHERE inst_cuenta = ?"),
                                 {cuenta}))
         return f;
     const QString sentencia = insertar(kInstrucciones, nombres(kColumnasInstrucciones));
     for (const InstruccionAbonado& i : instrucciones)
-        if (Fallo f = base.ejecutar(sentencia, {cuenta, vacio_si_nulo(i.clase), vacio_si_nulo(i.texto)})) return f;
+        if (Fallo f =
+                base.ejecutar(sentencia, {cuenta, vacio_si_nulo(i.clase), vacio_si_nulo(i.texto)}))
+            return f;
     return {};
 }
 
@@ -118,7 +127,8 @@ Fallo escribir_instrucciones(BaseDatos& base, const QString& cuenta,
 
 Fallo avisar_cambio_abonado(BaseDatos& base, const QString& cuenta) {
     if (base.dialecto() != Dialecto::PostgreSQL) return {};
-    return base.ejecutar(QStringLiteral("SELECT pg_notify(?, ?)"), {kCanalAbonados, vacio_si_nulo(cuenta)});
+    return base.ejecutar(QStringLiteral("SELECT pg_notify(?, ?)"),
+                         {kCanalAbonados, vacio_si_nulo(cuenta)});
 }
 
 Fallo crear_tablas_abonados(BaseDatos& base) {
@@ -132,8 +142,10 @@ Fallo tablas_abonados_presentes(BaseDatos& base, bool& presentes) {
     presentes = false;
     const QString sentencia =
         base.dialecto() == Dialecto::PostgreSQL
-            ? QStringLiteral("SELECT count(*) AS n FROM pg_class WHERE relname = ? AND pg_table_is_visible(oid)")
-            : QStringLiteral("SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = ?");
+            ? QStringLiteral("SELECT count(*) AS n FROM pg_class WHERE relname = ? AND "
+                             "pg_table_is_visible(oid)")
+            : QStringLiteral(
+                  "SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = ?");
     int presentesN = 0;
     for (const QString& t : {kAbonados, kZonas, kContactos, kInstrucciones}) {
         std::unique_ptr<Registros> r;
@@ -152,10 +164,10 @@ Fallo leer_abonado(BaseDatos& base, const QString& cuenta, std::optional<Abonado
     Abonado a;
     bool hallado = false;
     if (Fallo f = cada_fila(base,
-                            QStringLiteral("SELECT ") + lista(kColumnasAbonados) + QStringLiteral(" FROM ") +
-                                kAbonados + QStringLiteral(" WHERE abon_cuenta = ?"),
-                            {cuenta},
-                            [&](const Registros& r) {
+                            QStringLiteral("SELECT ") + lista(kColumnasAbonados) +
+                                QStringLiteral(" FROM ") + kAbonados +
+                                QStringLiteral(" WHERE abon_cuenta = ?"),
+                            {cuenta}, [&](const Registros& r) {
                                 hallado = true;
                                 return leer_datos(r, a);
                             }))
@@ -163,15 +175,21 @@ Fallo leer_abonado(BaseDatos& base, const QString& cuenta, std::optional<Abonado
     if (!hallado) return {};
     if (Fallo f = leer_zonas(base, cuenta, a.zonas)) return f;
     if (Fallo f = cada_fila(base,
-                            QStringLiteral("SELECT ") + lista(kColumnasContactos) + QStringLiteral(" FROM ") +
-                                kContactos + QStringLiteral(" WHERE cont_cuenta = ? ORDER BY cont_orden"),
+                            QStringLiteral("SELECT ") + lista(kColumnasContactos) +
+                                QStringLiteral(" FROM ") + kContactos +
+                                QStringLiteral(" WHERE cont_cuenta = ? ORDER BY cont_orden"),
                             {cuenta}, [&a](const Registros& r) -> Fallo {
                                 ContactoAbonado c;
-                                if (Fallo g = entero(r, QStringLiteral("cont_orden"), c.orden)) return g;
-                                if (Fallo g = texto(r, QStringLiteral("cont_nombre"), c.nombre)) return g;
-                                if (Fallo g = texto(r, QStringLiteral("cont_telefono"), c.telefono)) return g;
-                                if (Fallo g = texto(r, QStringLiteral("cont_relacion"), c.relacion)) return g;
-                                if (Fallo g = texto(r, QStringLiteral("cont_hash"), c.hashClave)) return g;
+                                if (Fallo g = entero(r, QStringLiteral("cont_orden"), c.orden))
+                                    return g;
+                                if (Fallo g = texto(r, QStringLiteral("cont_nombre"), c.nombre))
+                                    return g;
+                                if (Fallo g = texto(r, QStringLiteral("cont_telefono"), c.telefono))
+                                    return g;
+                                if (Fallo g = texto(r, QStringLiteral("cont_relacion"), c.relacion))
+                                    return g;
+                                if (Fallo g = texto(r, QStringLiteral("cont_hash"), c.hashClave))
+                                    return g;
                                 a.contactos.push_back(std::move(c));
                                 return {};
                             }))
@@ -181,35 +199,43 @@ Fallo leer_abonado(BaseDatos& base, const QString& cuenta, std::optional<Abonado
     return {};
 }
 
-Fallo buscar_abonados(BaseDatos& base, const QString& texto_, int maximo, std::vector<ResumenAbonado>& encontrados) {
+Fallo buscar_abonados(BaseDatos& base, const QString& texto_, int maximo,
+                      std::vector<ResumenAbonado>& encontrados) {
     encontrados.clear();
     QString patron = texto_.toLower();
     patron.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     patron.replace(QLatin1Char('%'), QStringLiteral("\\%"));
     patron.replace(QLatin1Char('_'), QStringLiteral("\\_"));
     // SQLite's LIKE ignores the case of ASCII letters; PostgreSQL's ILIKE of every letter.
-    const QString como = base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral("ILIKE") : QStringLiteral("LIKE");
-    const QString sentencia = QStringLiteral("SELECT abon_cuenta, abon_nombre, abon_estado, abon_en_pruebas_hasta FROM ") +
-                              kAbonados + QStringLiteral(" WHERE abon_cuenta ") + como +
-                              QStringLiteral(" ? ESCAPE '\\' OR abon_nombre ") + como +
-                              QStringLiteral(" ? ESCAPE '\\' ORDER BY ") + orden(base, {QStringLiteral("abon_cuenta")}) +
-                              QStringLiteral(" LIMIT ") + QString::number(std::max(0, maximo));
-    return cada_fila(base, sentencia, {QString(patron + QLatin1Char('%')), QString(QLatin1Char('%') + patron + QLatin1Char('%'))},
-                     [&encontrados](const Registros& r) -> Fallo {
-                         ResumenAbonado a;
-                         QString estado;
-                         if (Fallo f = texto(r, QStringLiteral("abon_cuenta"), a.cuenta)) return f;
-                         if (Fallo f = texto(r, QStringLiteral("abon_nombre"), a.nombre)) return f;
-                         if (Fallo f = texto(r, QStringLiteral("abon_estado"), estado)) return f;
-                         if (Fallo f = texto(r, QStringLiteral("abon_en_pruebas_hasta"), a.enPruebasHasta)) return f;
-                         a.estado = estado_de_texto(estado).value_or(EstadoAbonado::Activo);
-                         encontrados.push_back(std::move(a));
-                         return {};
-                     });
+    const QString como =
+        base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral("ILIKE") : QStringLiteral("LIKE");
+    const QString sentencia =
+        QStringLiteral(
+            "SELECT abon_cuenta, abon_nombre, abon_estado, abon_en_pruebas_hasta FROM ") +
+        kAbonados + QStringLiteral(" WHERE abon_cuenta ") + como +
+        QStringLiteral(" ? ESCAPE '\\' OR abon_nombre ") + como +
+        QStringLiteral(" ? ESCAPE '\\' ORDER BY ") + orden(base, {QStringLiteral("abon_cuenta")}) +
+        QStringLiteral(" LIMIT ") + QString::number(std::max(0, maximo));
+    return cada_fila(
+        base, sentencia,
+        {QString(patron + QLatin1Char('%')), QString(QLatin1Char('%') + patron + QLatin1Char('%'))},
+        [&encontrados](const Registros& r) -> Fallo {
+            ResumenAbonado a;
+            QString estado;
+            if (Fallo f = texto(r, QStringLiteral("abon_cuenta"), a.cuenta)) return f;
+            if (Fallo f = texto(r, QStringLiteral("abon_nombre"), a.nombre)) return f;
+            if (Fallo f = texto(r, QStringLiteral("abon_estado"), estado)) return f;
+            if (Fallo f = texto(r, QStringLiteral("abon_en_pruebas_hasta"), a.enPruebasHasta))
+                return f;
+            a.estado = estado_de_texto(estado).value_or(EstadoAbonado::Activo);
+            encontrados.push_back(std::move(a));
+            return {};
+        });
 }
 
-Fallo guardar_abonado(BaseDatos& base, const Abonado& abonado, const QString& leido, const QString& momento,
-                      const QString& puesto, std::optional<Abonado>& actual) {
+Fallo guardar_abonado(BaseDatos& base, const Abonado& abonado, const QString& leido,
+                      const QString& momento, const QString& puesto,
+                      std::optional<Abonado>& actual) {
     actual.reset();
     if (Fallo f = base.comenzarLote()) return f;
     const auto deshacer = [&base](Fallo f) {
@@ -220,15 +246,16 @@ Fallo guardar_abonado(BaseDatos& base, const Abonado& abonado, const QString& le
     // workstations saving at once are told of each other.
     QString guardado;
     bool existe = false;
-    if (Fallo f = cada_fila(base,
-                            QStringLiteral("SELECT abon_modificado FROM ") + kAbonados +
-                                QStringLiteral(" WHERE abon_cuenta = ?") +
-                                (base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString()),
-                            {abonado.cuenta},
-                            [&](const Registros& r) {
-                                existe = true;
-                                return texto(r, QStringLiteral("abon_modificado"), guardado);
-                            }))
+    if (Fallo f =
+            cada_fila(base,
+                      QStringLiteral("SELECT abon_modificado FROM ") + kAbonados +
+                          QStringLiteral(" WHERE abon_cuenta = ?") +
+                          (base.dialecto() == Dialecto::PostgreSQL ? QStringLiteral(" FOR UPDATE")
+                                                                   : QString()),
+                      {abonado.cuenta}, [&](const Registros& r) {
+                          existe = true;
+                          return texto(r, QStringLiteral("abon_modificado"), guardado);
+                      }))
         return deshacer(f);
     if (existe && guardado != leido) {
         base.deshacerLote();
@@ -239,31 +266,37 @@ Fallo guardar_abonado(BaseDatos& base, const Abonado& abonado, const QString& le
         const QString columna = tabla == kAbonados ? QStringLiteral("abon_cuenta")
                                 : tabla == kZonas  ? QStringLiteral("zona_cuenta")
                                                    : QStringLiteral("cont_cuenta");
-        if (Fallo f = base.ejecutar(QStringLiteral("DELETE FROM ") + tabla + QStringLiteral(" WHERE ") + columna +
-                                        QStringLiteral(" = ?"),
-                                    {c}))
+        if (Fallo f =
+                base.ejecutar(QStringLiteral("DELETE FROM ") + tabla + QStringLiteral(" WHERE ") +
+                                  columna + QStringLiteral(" = ?"),
+                              {c}))
             return deshacer(f);
     }
     const auto v = vacio_si_nulo;
-    if (Fallo f = base.ejecutar(insertar(kAbonados, nombres(kColumnasAbonados)),
-                                {c, v(abonado.nombre), v(abonado.direccion), v(abonado.localidad), v(abonado.telefono),
-                                 texto_estado(abonado.estado),
-                                 abonado.estado == EstadoAbonado::EnPruebas ? v(abonado.enPruebasHasta) : QStringLiteral(""),
-                                 abonado.pruebaCadaMin, v(abonado.notas), v(momento), v(puesto)}))
+    if (Fallo f =
+            base.ejecutar(insertar(kAbonados, nombres(kColumnasAbonados)),
+                          {c, v(abonado.nombre), v(abonado.direccion), v(abonado.localidad),
+                           v(abonado.telefono), texto_estado(abonado.estado),
+                           abonado.estado == EstadoAbonado::EnPruebas ? v(abonado.enPruebasHasta)
+                                                                      : QStringLiteral(""),
+                           abonado.pruebaCadaMin, v(abonado.notas), v(momento), v(puesto)}))
         return deshacer(f);
     const QString zona = insertar(kZonas, nombres(kColumnasZonas));
     for (const ZonaAbonado& z : abonado.zonas)
-        if (Fallo f = base.ejecutar(zona, {c, v(z.particion), v(z.zona), v(z.descripcion)})) return deshacer(f);
+        if (Fallo f = base.ejecutar(zona, {c, v(z.particion), v(z.zona), v(z.descripcion)}))
+            return deshacer(f);
     const QString contacto = insertar(kContactos, nombres(kColumnasContactos));
     for (const ContactoAbonado& k : abonado.contactos)
-        if (Fallo f = base.ejecutar(contacto, {c, k.orden, v(k.nombre), v(k.telefono), v(k.relacion), v(k.hashClave)}))
+        if (Fallo f = base.ejecutar(
+                contacto, {c, k.orden, v(k.nombre), v(k.telefono), v(k.relacion), v(k.hashClave)}))
             return deshacer(f);
     if (Fallo f = escribir_instrucciones(base, c, abonado.instrucciones)) return deshacer(f);
     if (Fallo f = avisar_cambio_abonado(base, c)) return deshacer(f);
     return base.confirmarLote();
 }
 
-Fallo instruccion_para(BaseDatos& base, const QString& cuenta, const QString& clase, QString& texto_) {
+Fallo instruccion_para(BaseDatos& base, const QString& cuenta, const QString& clase,
+                       QString& texto_) {
     texto_.clear();
     bool propia = false;
     return cada_fila(base,
@@ -284,7 +317,8 @@ Fallo leer_instrucciones_generales(BaseDatos& base, std::vector<InstruccionAbona
     return leer_instrucciones(base, kTodasLasCuentas, generales);
 }
 
-Fallo guardar_instrucciones_generales(BaseDatos& base, const std::vector<InstruccionAbonado>& generales) {
+Fallo guardar_instrucciones_generales(BaseDatos& base,
+                                      const std::vector<InstruccionAbonado>& generales) {
     if (Fallo f = base.comenzarLote()) return f;
     Fallo f = escribir_instrucciones(base, kTodasLasCuentas, generales);
     if (!f) f = avisar_cambio_abonado(base, kTodasLasCuentas);
@@ -319,8 +353,9 @@ struct CatalogoAbonados::Datos {
         Abonado a;
         bool hallado = false;
         Fallo f = cada_fila(*b,
-                            QStringLiteral("SELECT ") + lista(kColumnasAbonados) + QStringLiteral(" FROM ") +
-                                kAbonados + QStringLiteral(" WHERE abon_cuenta = ?"),
+                            QStringLiteral("SELECT ") + lista(kColumnasAbonados) +
+                                QStringLiteral(" FROM ") + kAbonados +
+                                QStringLiteral(" WHERE abon_cuenta = ?"),
                             {cuenta}, [&](const Registros& r) {
                                 hallado = true;
                                 return leer_datos(r, a);
@@ -338,7 +373,8 @@ struct CatalogoAbonados::Datos {
     }
 };
 
-CatalogoAbonados::CatalogoAbonados(std::function<BaseDatos*()> base) : d_(std::make_unique<Datos>()) {
+CatalogoAbonados::CatalogoAbonados(std::function<BaseDatos*()> base)
+    : d_(std::make_unique<Datos>()) {
     d_->base = std::move(base);
 }
 
@@ -350,7 +386,8 @@ std::optional<QString> CatalogoAbonados::nombre(const QString& cuenta) {
     return e->nombre;
 }
 
-QString CatalogoAbonados::descripcionZona(const QString& cuenta, const QString& particion, const QString& zona) {
+QString CatalogoAbonados::descripcionZona(const QString& cuenta, const QString& particion,
+                                          const QString& zona) {
     const Datos::Entrada* e = d_->entrada(cuenta);
     if (e == nullptr) return {};
     const ZonaAbonado* cualquiera = nullptr;
@@ -364,7 +401,8 @@ QString CatalogoAbonados::descripcionZona(const QString& cuenta, const QString& 
 
 bool CatalogoAbonados::enPruebas(const QString& cuenta, const QString& momento) {
     const Datos::Entrada* e = d_->entrada(cuenta);
-    return e != nullptr && e->registrado && e->estado == EstadoAbonado::EnPruebas && momento < e->enPruebasHasta;
+    return e != nullptr && e->registrado && e->estado == EstadoAbonado::EnPruebas &&
+           momento < e->enPruebasHasta;
 }
 
 std::optional<Abonado> CatalogoAbonados::abonado(const QString& cuenta) {

@@ -33,19 +33,22 @@ int modo_importar_abonados(const Opciones& o) {
     if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
     QString rechazo;
     ResumenImportacion r;
-    const Fallo f = importar_abonados(*base, o.carpetaAbonados,
-                                      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                      QSysInfo::machineHostName(), rechazo, r);
+    const Fallo f = importar_abonados(
+        *base, o.carpetaAbonados,
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        QSysInfo::machineHostName(), rechazo, r);
     if (!rechazo.isEmpty()) return fallar(rechazo);
     if (f) {
-        fallar(QStringLiteral("no se pudo guardar el registro de abonados en «%1»: %2").arg(sin_clave(ruta), motivo_de(f)));
+        fallar(QStringLiteral("no se pudo guardar el registro de abonados en «%1»: %2")
+                   .arg(sin_clave(ruta), motivo_de(f)));
         return kSalidaBaseIlegible;
     }
-    escribir(stdout, QStringLiteral("Importados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")
-                         .arg(r.abonados)
-                         .arg(r.zonas)
-                         .arg(r.contactos)
-                         .arg(r.instrucciones));
+    escribir(stdout,
+             QStringLiteral("Importados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")
+                 .arg(r.abonados)
+                 .arg(r.zonas)
+                 .arg(r.contactos)
+                 .arg(r.instrucciones));
     return kSalidaCorrecta;
 }
 
@@ -60,11 +63,12 @@ int modo_exportar_abonados(const Opciones& o) {
     const Fallo f = exportar_abonados(*base, o.carpetaAbonados, rechazo, r);
     if (!rechazo.isEmpty()) return fallar(rechazo);
     if (f) return fallar_lectura(ruta, f);
-    escribir(stdout, QStringLiteral("Exportados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")
-                         .arg(r.abonados)
-                         .arg(r.zonas)
-                         .arg(r.contactos)
-                         .arg(r.instrucciones));
+    escribir(stdout,
+             QStringLiteral("Exportados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")
+                 .arg(r.abonados)
+                 .arg(r.zonas)
+                 .arg(r.contactos)
+                 .arg(r.instrucciones));
     return kSalidaCorrecta;
 }
 
@@ -76,9 +80,11 @@ int modo_abonado(const Opciones& o) {
     if (const Fallo f = abrir_lectura(o, base)) return fallar_lectura(ruta, f);
     bool registrado = false;
     QString ficha;
-    if (const Fallo f = ficha_abonado(*base, o.abonado, registrado, ficha)) return fallar_lectura(ruta, f);
+    if (const Fallo f = ficha_abonado(*base, o.abonado, registrado, ficha))
+        return fallar_lectura(ruta, f);
     if (!registrado) {
-        escribir(stderr, QStringLiteral("corvane: El abonado %1 no está registrado\n").arg(o.abonado));
+        escribir(stderr,
+                 QStringLiteral("corvane: El abonado %1 no está registrado\n").arg(o.abonado));
         return kSalidaNoRegistrado;
     }
     escribir(stdout, ficha);

@@ -37,8 +37,10 @@ Abonado ejemplo() {
     a.pruebaCadaMin = 1440;
     a.zonas = {{QString(""), QStringLiteral("005"), QStringLiteral("Puerta principal")},
                {QStringLiteral("01"), QStringLiteral("007"), QStringLiteral("Detector cocina")}};
-    a.contactos = {{1, QStringLiteral("Ana"), QStringLiteral("600 1"), QStringLiteral("Dueña"), hash_palabra_clave(QStringLiteral("girasol"))},
-                   {2, QStringLiteral("Luis"), QStringLiteral("600 2"), QStringLiteral("Vecino"), QString("")}};
+    a.contactos = {{1, QStringLiteral("Ana"), QStringLiteral("600 1"), QStringLiteral("Dueña"),
+                    hash_palabra_clave(QStringLiteral("girasol"))},
+                   {2, QStringLiteral("Luis"), QStringLiteral("600 2"), QStringLiteral("Vecino"),
+                    QString("")}};
     a.instrucciones = {{QStringLiteral("Fuego"), QStringLiteral("Llamar a bomberos y a Ana")}};
     return a;
 }
@@ -46,7 +48,9 @@ Abonado ejemplo() {
 TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     Abonado a = ejemplo();
     std::optional<Abonado> actual;
-    ASSERT_FALSE(guardar_abonado(*motor, a, {}, QStringLiteral("2026-12-07 10:00:00"), QStringLiteral("puesto1"), actual).numero);
+    ASSERT_FALSE(guardar_abonado(*motor, a, {}, QStringLiteral("2026-12-07 10:00:00"),
+                                 QStringLiteral("puesto1"), actual)
+                     .numero);
     EXPECT_FALSE(actual);
     std::optional<Abonado> leido;
     ASSERT_FALSE(leer_abonado(*motor, a.cuenta, leido).numero);
@@ -61,8 +65,9 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     // written, and the stored account comes back.
     Abonado otro = a;
     otro.nombre = QStringLiteral("Otro nombre");
-    ASSERT_FALSE(guardar_abonado(*motor, otro, QStringLiteral("2026-12-07 09:00:00"), QStringLiteral("2026-12-07 10:05:00"),
-                                 QStringLiteral("puesto2"), actual)
+    ASSERT_FALSE(guardar_abonado(*motor, otro, QStringLiteral("2026-12-07 09:00:00"),
+                                 QStringLiteral("2026-12-07 10:05:00"), QStringLiteral("puesto2"),
+                                 actual)
                      .numero);
     ASSERT_TRUE(actual);
     EXPECT_EQ(actual->nombre, a.nombre);
@@ -74,8 +79,9 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     ASSERT_FALSE(buscar_abonados(*motor, QStringLiteral("13"), 10, halladas).numero);
     EXPECT_TRUE(halladas.empty());
 
-    ASSERT_FALSE(guardar_instrucciones_generales(*motor, {{QStringLiteral("Fuego"), QStringLiteral("General")},
-                                                          {QStringLiteral("Robo"), QStringLiteral("Avisar a la policía")}})
+    ASSERT_FALSE(guardar_instrucciones_generales(
+                     *motor, {{QStringLiteral("Fuego"), QStringLiteral("General")},
+                              {QStringLiteral("Robo"), QStringLiteral("Avisar a la policía")}})
                      .numero);
     QString texto;
     ASSERT_FALSE(instruccion_para(*motor, a.cuenta, QStringLiteral("Fuego"), texto).numero);
@@ -86,9 +92,12 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     CatalogoAbonados catalogo([this] { return motor.get(); });
     EXPECT_EQ(catalogo.nombre(a.cuenta), a.nombre);
     EXPECT_FALSE(catalogo.nombre(QStringLiteral("ffff")));
-    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("03"), QStringLiteral("005")), QStringLiteral("Puerta principal"));
-    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("01"), QStringLiteral("007")), QStringLiteral("Detector cocina"));
-    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("02"), QStringLiteral("007")), QString());
+    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("03"), QStringLiteral("005")),
+              QStringLiteral("Puerta principal"));
+    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("01"), QStringLiteral("007")),
+              QStringLiteral("Detector cocina"));
+    EXPECT_EQ(catalogo.descripcionZona(a.cuenta, QStringLiteral("02"), QStringLiteral("007")),
+              QString());
     EXPECT_TRUE(catalogo.enPruebas(a.cuenta, QStringLiteral("2026-12-30 23:59:59")));
     EXPECT_FALSE(catalogo.enPruebas(a.cuenta, QStringLiteral("2026-12-31 08:00:00")));
 
@@ -101,9 +110,12 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
         escucha = std::make_unique<EscuchaAbonados>(base_->ruta());
         cambios = std::make_unique<QSignalSpy>(escucha.get(), &EscuchaAbonados::cambio);
         escucha->iniciar();
-        ASSERT_TRUE(esperar_que([&] { return cambios->count() >= 1; })); // connected: everything may have changed
+        ASSERT_TRUE(esperar_que(
+            [&] { return cambios->count() >= 1; })); // connected: everything may have changed
     }
-    ASSERT_FALSE(guardar_abonado(*motor, otro, a.modificado, QStringLiteral("2026-12-07 10:06:00"), QStringLiteral("puesto2"), actual).numero);
+    ASSERT_FALSE(guardar_abonado(*motor, otro, a.modificado, QStringLiteral("2026-12-07 10:06:00"),
+                                 QStringLiteral("puesto2"), actual)
+                     .numero);
     EXPECT_FALSE(actual);
     if (cambios) {
         ASSERT_TRUE(esperar_que([&] { return cambios->count() >= 2; }, 2000));
@@ -114,7 +126,8 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     EXPECT_EQ(catalogo.nombre(a.cuenta), QStringLiteral("Otro nombre"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Motores, Registro, testing::Values(Motor::SQLite, Motor::PostgreSQL), nombre_motor);
+INSTANTIATE_TEST_SUITE_P(Motores, Registro, testing::Values(Motor::SQLite, Motor::PostgreSQL),
+                         nombre_motor);
 
 } // namespace
 } // namespace corvane::pruebas
