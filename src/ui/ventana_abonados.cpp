@@ -97,6 +97,8 @@ void VentanaAbonados::construir() {
     partes->addWidget(izquierda);
     partes->addWidget(ficha_);
     partes->setStretchFactor(1, 3);
+    // The list wide enough for a key, a name and its state.
+    partes->setSizes({kAnchoInicial * 2 / 5, kAnchoInicial * 3 / 5});
 
     const auto boton = [this](const char* nombre, const QString& titulo) {
         auto* b = new QPushButton(titulo, this);
