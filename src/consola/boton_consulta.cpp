@@ -32,7 +32,7 @@ void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,
 }
 
 void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
-                       CajaMensajes& mensajes, ConjuntoBases& bases) {
+                       CajaMensajes& mensajes, ConjuntoBases& bases, CatalogoAbonados* catalogo) {
     const ArchivoElegido archivo =
         elegir(QStringLiteral("cuenta_%1_%2.csv")
                    .arg(c.cuenta, c.dia.toString(QStringLiteral("yyyy-MM-dd"))));
@@ -41,7 +41,7 @@ void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
     qint64 filas = 0;
     const ConsultaIntervalo intervalo{c.cuenta, c.dia, c.dia, c.origen, c.senal};
     Fallo f = bases.base[0]
-                  ? exportar_csv(*bases.base[0], intervalo, ruta, filas, archivo.formato)
+                  ? exportar_csv(*bases.base[0], intervalo, ruta, filas, archivo.formato, catalogo)
                   : Fallo{fallos::kSinObjeto, QStringLiteral("la base de datos no está abierta")};
     if (f) {
         mensajes.mostrar(QStringLiteral("No se pudo exportar a «%1»: %2").arg(ruta, f.detalle), kTituloMensajes,

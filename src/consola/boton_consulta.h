@@ -15,6 +15,8 @@
 
 namespace corvane {
 
+class CatalogoAbonados;
+
 inline const QString kMensajeCuentaVacia = QStringLiteral("Debe llenar el campo usuario");
 
 // Reads the account box, the two list indexes (see sentencia_historial) and the
@@ -56,8 +58,11 @@ using ElegirExportacion = std::function<ArchivoElegido(const QString& propuesto)
 // The listing of `c` (an account given) into the file that `elegir` asks for,
 // offering "cuenta_<cuenta>_<yyyy-MM-dd>.csv", every column in the form chosen,
 // the rows that the search of `c` lists; then the message of Exportar_Click.
+// `catalogo`: the register's names and zones for the last two columns (see
+// escribir_listado: it reads through a connection of its own); none: empty.
 void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
-                       CajaMensajes& mensajes, ConjuntoBases& bases);
+                       CajaMensajes& mensajes, ConjuntoBases& bases,
+                       CatalogoAbonados* catalogo = nullptr);
 
 // The query frame's result box and the search it shows. A search fills the box
 // and remembers its query; a change of the account, of a filter or of the day
