@@ -101,6 +101,8 @@ public:
     static constexpr int kFilasIniciales = 100;
     // --vista: the workstation has no port.
     bool vista() const { return vista_; }
+    // The event database as --base gives it (a file, or a central server's URL).
+    const QString& direccionBase() const { return base_; }
 
     EstadoProceso& estado() { return proceso_.estado; }
     const Reloj& reloj() const { return proceso_.reloj; }

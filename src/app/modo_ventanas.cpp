@@ -5,7 +5,10 @@
 #include <QTimer>
 
 #include "app/cajas_consola.h"
+#include "abonados/escucha_abonados.h"
+#include "abonados/registro_abonados.h"
 #include "app/modos.h"
+#include "common/reglas.h"
 #include "reception/puerto_serie.h"
 #include "ui/idioma.h"
 #include "ui/sirena.h"
@@ -32,6 +35,10 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
                                      int velocidad) {
     // The queue was taken before (tomarCola), when the mode checks it.
     static_cast<void>(camino.abrirBase());
+    // The account register beside the events; a file that cannot take it (read
+    // only, of an older version) shows an empty register.
+    if (BaseDatos* base = camino.estado().bases.base[0].get())
+        static_cast<void>(crear_tablas_abonados(*base));
     auto ventana = std::make_unique<Form1>(camino.estado(), camino.reloj(), camino.manejador(),
                                            *camino.puerto(), puerto, mensajes);
     camino.ponerCajas(&ventana->text1(), &ventana->text4());
@@ -44,6 +51,13 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
     camino.seguir(camino.vista(), [alarmas = QPointer<VentanaAlarmas>(alarmas)] {
         if (alarmas) alarmas->refrescar();
     });
+    // With a central server, what another workstation saves in the register
+    // shows within a second.
+    if (es_url_postgresql(camino.direccionBase())) {
+        auto* escucha = new EscuchaAbonados(camino.direccionBase(), ventana.get());
+        QObject::connect(escucha, &EscuchaAbonados::cambio, ventana.get(), &Form1::abonadoCambiado);
+        escucha->iniciar();
+    }
     // The boxes go with the window; the road, alive or not, writes them no more.
     QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(), [&camino] {
         camino.ponerCajas(nullptr, nullptr);

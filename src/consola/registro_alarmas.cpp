@@ -81,7 +81,17 @@ Alarma RegistroAlarmas::nueva(FilaAlarma fila) {
     a.descripcion = describir_evento(fila.evento);
     a.fila = std::move(fila);
     a.orden = ++orden_;
+    a.enPruebas = esEnPruebas_ && esEnPruebas_(a.fila);
     return a;
+}
+
+void RegistroAlarmas::anteponer(Alarma alarma) {
+    if (!alarma.enPruebas) {
+        pendientes_.push_front(std::move(alarma));
+        return;
+    }
+    enPruebas_.push_front(std::move(alarma));
+    if (enPruebas_.size() > kReconocidasMostradas) enPruebas_.pop_back();
 }
 
 void RegistroAlarmas::archivar(Alarma alarma) {
@@ -104,6 +114,7 @@ std::vector<Alarma> RegistroAlarmas::refrescar() {
     if (!compartido()) return nuevas;
     QSet<QString> vistas;
     for (const Alarma& a : pendientes_) vistas.insert(a.fila.clave);
+    for (const Alarma& a : enPruebas_) vistas.insert(a.fila.clave);
     for (const Alarma& a : reconocidas_) vistas.insert(a.fila.clave);
     if (leer(false)) return nuevas;
     for (const Alarma& a : pendientes_)
@@ -140,8 +151,9 @@ Fallo RegistroAlarmas::leer(bool inicio) {
         }
     }
     pendientes_.clear();
+    enPruebas_.clear();
     // Newest first; the oldest gets the first place in the order.
-    for (auto it = filas.rbegin(); it != filas.rend(); ++it) pendientes_.push_front(nueva(std::move(*it)));
+    for (auto it = filas.rbegin(); it != filas.rend(); ++it) anteponer(nueva(std::move(*it)));
     if (todas && !f) {
         reconocidas_.clear();
         for (auto it = reconocidas.rbegin(); it != reconocidas.rend(); ++it) archivar(nueva(std::move(*it)));
@@ -173,21 +185,25 @@ std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& fila
     escribir(escritos, kEtiquetaGuardar);
     std::vector<Alarma> nuevas;
     for (AlarmaPendiente& e : escritos) {
-        pendientes_.push_front(nueva(std::move(e.fila)));
-        nuevas.insert(nuevas.begin(), pendientes_.front());
+        Alarma a = nueva(std::move(e.fila));
+        nuevas.insert(nuevas.begin(), a);
+        anteponer(std::move(a));
     }
     return nuevas;
 }
 
 bool RegistroAlarmas::reconocer(const QString& clave) {
-    const auto it = std::find_if(pendientes_.begin(), pendientes_.end(),
-                                 [&](const Alarma& a) { return a.fila.clave == clave; });
-    if (it == pendientes_.end()) return false;
-    std::vector<Alarma> una;
-    una.push_back(std::move(*it));
-    pendientes_.erase(it);
-    reconocerYa(std::move(una));
-    return true;
+    for (std::deque<Alarma>* lista : {&pendientes_, &enPruebas_}) {
+        const auto it = std::find_if(lista->begin(), lista->end(),
+                                     [&](const Alarma& a) { return a.fila.clave == clave; });
+        if (it == lista->end()) continue;
+        std::vector<Alarma> una;
+        una.push_back(std::move(*it));
+        lista->erase(it);
+        reconocerYa(std::move(una));
+        return true;
+    }
+    return false;
 }
 
 std::size_t RegistroAlarmas::reconocerTodas(const std::vector<QString>& claves) {

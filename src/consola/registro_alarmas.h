@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "common/reloj.h"
@@ -29,8 +30,9 @@ namespace corvane {
 
 struct Alarma {
     FilaAlarma fila;
-    QString descripcion; // the event code's description
-    qint64 orden = 0;    // order of arrival: larger is newer
+    QString descripcion;    // the event code's description
+    qint64 orden = 0;       // order of arrival: larger is newer
+    bool enPruebas = false; // of an account in test when it was received
 
     bool reconocida() const { return !fila.reconocida.isEmpty(); }
 };
@@ -43,6 +45,14 @@ public:
     // Alarms of the event database in slot 0 of `bases`, received by the
     // workstation `puesto` (its host name); moments read from `reloj`.
     RegistroAlarmas(ConjuntoBases& bases, const Reloj& reloj, QString puesto);
+
+    // Tells which alarms come from an account in test at their reception (the
+    // register's word): they are stored and listed as any other, unacknowledged,
+    // but kept apart from those that wait (enPruebas()), so that they neither
+    // count nor sound. Set before cargar(); none: no account is in test.
+    void ponerEnPruebas(std::function<bool(const FilaAlarma&)> enPruebas) {
+        esEnPruebas_ = std::move(enPruebas);
+    }
 
     // Lists the alarms this workstation received and nobody acknowledged yet;
     // with a central server (compartido), those of every workstation, and the
@@ -57,10 +67,11 @@ public:
     // workstation.
     bool compartido() const;
     // The rows of new alarms that the receive handler stored: each becomes an
-    // alarm, stored unacknowledged and listed. Returns them, newest first.
+    // alarm, stored unacknowledged and listed. Returns them, newest first (those
+    // of an account in test marked enPruebas).
     std::vector<Alarma> recibir(const std::vector<FilaEvento>& filas);
-    // Acknowledges the listed alarm `clave` now, by this workstation; false when
-    // no unacknowledged alarm has that key.
+    // Acknowledges the listed alarm `clave` (waiting or in test) now, by this
+    // workstation; false when no unacknowledged alarm has that key.
     bool reconocer(const QString& clave);
     // Acknowledges the unacknowledged alarms among `claves` (those the operator
     // was shown), and no other; returns how many.
@@ -76,12 +87,18 @@ public:
 
     // Not acknowledged, newest first.
     const std::deque<Alarma>& pendientes() const { return pendientes_; }
+    // Not acknowledged, of accounts in test, newest first, at most
+    // kReconocidasMostradas.
+    const std::deque<Alarma>& enPruebas() const { return enPruebas_; }
     // Acknowledged since the start, newest first, at most kReconocidasMostradas.
     const std::deque<Alarma>& reconocidas() const { return reconocidas_; }
     const QString& puesto() const { return puesto_; }
 
 private:
     Alarma nueva(FilaAlarma fila);
+    // A new unacknowledged alarm in front of its list: those that wait, or those
+    // in test.
+    void anteponer(Alarma alarma);
     void archivar(Alarma alarma);
     QString ahora() const;
     BaseDatos* base() const;
@@ -105,7 +122,9 @@ private:
     const Reloj& reloj_;
     QString puesto_;
     std::deque<Alarma> pendientes_;
+    std::deque<Alarma> enPruebas_;
     std::deque<Alarma> reconocidas_;
+    std::function<bool(const FilaAlarma&)> esEnPruebas_;
     qint64 orden_ = 0;
     bool fallandoEscritura_ = false;
     bool fallandoLectura_ = false;

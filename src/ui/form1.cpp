@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "abonados/registro_abonados.h"
 #include "common/reglas.h"
 #include "consola/boton_consulta.h"
 #include "ui/cajas_ventana.h"
@@ -25,6 +26,7 @@
 #include "ui/form2.h"
 #include "ui/marco.h"
 #include "ui/panel_etiquetado.h"
+#include "ui/ventana_abonados.h"
 #include "ui/ventana_alarmas.h"
 #include "ui/ventana_eventos.h"
 
@@ -168,9 +170,10 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     cajaText4_ = std::make_unique<CajaLineaVentana>(text4_);
     cajaAviso_ = std::make_unique<CajaAviso>(aviso_, [this] { colocarFranja(); });
     cajaText1_->ponerAvisoAtras([this](bool atras, int nuevas) { mostrarNuevas(atras, nuevas); });
-    alarmas_ = std::make_unique<VentanaAlarmas>(
-        estado_.bases, reloj_,
-        estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto, mensajes_);
+    puesto_ = estado_.puesto.isEmpty() ? QSysInfo::machineHostName() : estado_.puesto;
+    catalogo_ = std::make_unique<CatalogoAbonados>([this] { return estado_.bases.base[0].get(); });
+    alarmas_ = std::make_unique<VentanaAlarmas>(estado_.bases, reloj_, puesto_, catalogo_.get(),
+                                                mensajes_);
     connect(alarmas_.get(), &VentanaAlarmas::cambio, this, [this](int n) {
         contar_alarmas(*command5_, n);
         colocarFranja();
@@ -183,6 +186,7 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
     manejador_.ponerAvisoAlarmas(
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
     eventos_ = std::make_unique<VentanaEventos>();
+    eventos_->ponerCatalogo(catalogo_.get());
     manejador_.ponerAvisoFilas(
         [this](const std::vector<FilaEvento>& filas) { eventos_->recibir(filas); });
     Form_Load();
@@ -223,9 +227,9 @@ void Form1::construir() {
     aviso_->setWordWrap(true);
     aviso_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     aviso_->hide();
-    // Beside the alerts, right to left: the alarm button, the event button, then
-    // the way back to the top of the online log while the operator reads further
-    // down.
+    // Beside the alerts, right to left: the alarm button, the event button, the
+    // account button, then the way back to the top of the online log while the operator reads
+    // further down.
     command5_ = new QPushButton(kAlarmasMasAncho, franja_);
     command5_->setObjectName(QStringLiteral("Command5"));
     command5_->setFont(fuente_consola(true));
@@ -237,6 +241,12 @@ void Form1::construir() {
     botonEventos_->setFont(fuente_consola(true));
     botonEventos_->setAutoDefault(false);
     botonEventos_->setToolTip(QStringLiteral("Los eventos recibidos, en una tabla con filtros"));
+    botonAbonados_ = new QPushButton(QStringLiteral("Abonados"), franja_);
+    botonAbonados_->setObjectName(QStringLiteral("BotonAbonados"));
+    botonAbonados_->setFont(fuente_consola(true));
+    botonAbonados_->setAutoDefault(false);
+    botonAbonados_->setToolTip(
+        QStringLiteral("El registro de abonados: datos, zonas, contactos e instrucciones"));
     nuevas_ = new QPushButton(franja_);
     nuevas_->setObjectName(QStringLiteral("NuevasText1"));
     nuevas_->setFont(fuente_consola(true));
@@ -311,6 +321,8 @@ void Form1::construir() {
     connect(command5_, &QPushButton::clicked, this, &Form1::Command5_Click);
     setTabOrder(command5_, botonEventos_);
     connect(botonEventos_, &QPushButton::clicked, this, &Form1::Eventos_Click);
+    setTabOrder(botonEventos_, botonAbonados_);
+    connect(botonAbonados_, &QPushButton::clicked, this, &Form1::Abonados_Click);
     setTabOrder(command3_, command6_);
     connect(command6_, &QPushButton::clicked, this, &Form1::Command6_Click);
 }
@@ -412,7 +424,7 @@ void Form1::colocarFranja() {
     // The buttons from the right edge at their own width, the alerts in the rest.
     const int alto = franja_->height() - 2 * kMargenFranja;
     int derecha = franja_->width() - kMargenFranja;
-    for (QPushButton* b : {command5_, botonEventos_, nuevas_}) {
+    for (QPushButton* b : {command5_, botonEventos_, botonAbonados_, nuevas_}) {
         if (b->isHidden()) continue;
         const int ancho = std::max(b->sizeHint().width(), b->minimumWidth());
         const int altoBoton = std::min(alto, b->sizeHint().height());
@@ -532,6 +544,7 @@ void Form1::Command4_Click() {
     if (!form2_) {
         form2_ = new Form2(estado_, manejador_);
         connect(form2_, &Form2::descargada, this, [this] { form2_ = nullptr; });
+        form2_->ponerCatalogo(catalogo_.get());
     }
     form2_->show();
     form2_->raise();
@@ -544,6 +557,24 @@ void Form1::Command5_Click() {
 
 void Form1::Eventos_Click() {
     eventos_->traerAlFrente();
+}
+
+void Form1::Abonados_Click() {
+    // Built the first time it is asked for, and kept.
+    if (!abonados_) {
+        abonados_ = std::make_unique<VentanaAbonados>(estado_.bases, *catalogo_, reloj_, puesto_,
+                                                      mensajes_);
+        connect(abonados_.get(), &VentanaAbonados::guardado, this, &Form1::abonadoCambiado);
+    }
+    abonados_->traerAlFrente();
+}
+
+void Form1::abonadoCambiado(const QString& cuenta) {
+    catalogo_->olvidar(cuenta);
+    alarmas_->abonadoCambiado(cuenta);
+    eventos_->abonadoCambiado(cuenta);
+    if (form2_) form2_->nombrarCuenta();
+    if (abonados_) abonados_->abonadoCambiado(cuenta);
 }
 
 CajaTexto& Form1::text1() {
@@ -569,6 +600,7 @@ void Form1::Form_Unload() {
     if (form2_) form2_->close();
     alarmas_->close();
     eventos_->close();
+    if (abonados_) abonados_->close();
 }
 
 void Form1::closeEvent(QCloseEvent* e) {

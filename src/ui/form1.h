@@ -1,10 +1,10 @@
 #pragma once
 // The main window ("Analizador Corvane"): port choice and port button, the
 // online log and status line, the account query, the button that opens the
-// online account window, the one that opens the alarm window and the one that
-// opens the event window. It shows and drives a receive road built before it (the
-// event database already open): building it loads it, the lists are filled, the
-// window is laid out over the screen once and the query date is today.
+// online account window, the one that opens the alarm window, the one that
+// opens the event window and the one that opens the account register. It shows and drives a receive
+// road built before it (the event database already open): building it loads it, the lists are
+// filled, the window is laid out over the screen once and the query date is today.
 
 #include <QPointer>
 #include <QWidget>
@@ -33,6 +33,8 @@ class QPushButton;
 namespace corvane {
 
 class CampoCuenta;
+class CatalogoAbonados;
+class VentanaAbonados;
 class CajaLineaVentana;
 class CajaRegistroVentana;
 class PanelEtiquetado;
@@ -66,6 +68,11 @@ public:
     void Command5_Click(); // "Alarmas"
     void Command6_Click(); // "Exportar…"
     void Eventos_Click();  // "Eventos"
+    void Abonados_Click(); // "Abonados"
+
+    // The register changed `cuenta` (empty: any account), here or on another
+    // workstation: every window shows it again.
+    void abonadoCambiado(const QString& cuenta);
 
     // Where "Exportar…" asks for the file, offered a name; empty: cancelled. By
     // default a save dialog.
@@ -112,6 +119,10 @@ public:
     // The event window, shown or not; it lives as long as this window and takes
     // every row the online log shows.
     VentanaEventos& ventanaEventos() { return *eventos_; }
+    // The account window once opened, else null.
+    VentanaAbonados* ventanaAbonados() const { return abonados_.get(); }
+    // What the windows show of the register.
+    CatalogoAbonados& catalogo() { return *catalogo_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -171,11 +182,16 @@ private:
     std::unique_ptr<HistorialMostrado> historial_;
     void historialCambiado();
 
+    // Before the windows that ask it, so that it outlives them.
+    std::unique_ptr<CatalogoAbonados> catalogo_;
     QPointer<Form2> form2_;
     QPushButton* command5_ = nullptr;
     std::unique_ptr<VentanaAlarmas> alarmas_;
     QPushButton* botonEventos_ = nullptr;
     std::unique_ptr<VentanaEventos> eventos_;
+    QPushButton* botonAbonados_ = nullptr;
+    std::unique_ptr<VentanaAbonados> abonados_;
+    QString puesto_;
 
     class CajaAviso;
     std::unique_ptr<CajaAviso> cajaAviso_;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 
+#include "abonados/registro_abonados.h"
 #include "ui/cajas_ventana.h"
+#include "ui/detalle_alarma.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
 #include "ui/marco.h"
@@ -78,6 +81,15 @@ void Form2::construir() {
     text1_->setFont(fuente_consola(false));
     colocar(text1_, kText1);
     vsElastic1_->ponerEtiqueta(text1_, QStringLiteral("Nro.Cuenta"));
+    // Ours: in the panel's free room left of the account's label.
+    nombre_ = new QLabel(vsElastic1_);
+    nombre_->setObjectName(QStringLiteral("NombreCuenta"));
+    nombre_->setFont(fuente_consola(true));
+    colocar(nombre_,
+            {0, 0,
+             std::max(0.0F, kText1.left - static_cast<float>(vsElastic1_->anchoEtiquetas()) - 120),
+             kText1.height});
+    connect(text1_, &QLineEdit::textChanged, this, &Form2::nombrarCuenta);
 
     frame2_ = new Marco(this);
     frame2_->setObjectName(QStringLiteral("Frame2"));
@@ -131,6 +143,20 @@ void Form2::Form_Load() {
 
     cargada_ = true;
     manejador_.ponerVentanaOnline(text1_, registro_.get());
+}
+
+void Form2::ponerCatalogo(CatalogoAbonados* catalogo) {
+    catalogo_ = catalogo;
+    nombrarCuenta();
+}
+
+void Form2::nombrarCuenta() {
+    const QString cuenta = text1_->text().trimmed().toUpper();
+    QString nombre;
+    if (catalogo_ != nullptr && !cuenta.isEmpty())
+        nombre = catalogo_->nombre(cuenta).value_or(kAbonadoDesconocido);
+    nombre_->setText(nombre);
+    nombre_->setToolTip(nombre);
 }
 
 void Form2::centrar() {

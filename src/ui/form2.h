@@ -4,6 +4,9 @@
 // top of its log while the window is open; closing it, by "Volver" or by its
 // close control, stops that. It deletes itself when it closes, so opening it
 // again starts with an empty box and an empty log.
+//
+// Left of the account box, a line of our own names the account followed, as the
+// register holds it ("Abonado desconocido" when it holds no such account).
 
 #include <QWidget>
 
@@ -13,12 +16,14 @@
 #include "reception/manejador.h"
 
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace corvane {
 
 class CampoCuenta;
+class CatalogoAbonados;
 class CajaRegistroVentana;
 class PanelEtiquetado;
 
@@ -31,6 +36,11 @@ public:
     // The account box (Text1) and the log (Text2).
     CajaTexto& cuenta();
     CajaTexto& registro();
+
+    // The register that names the account followed; null: none.
+    void ponerCatalogo(CatalogoAbonados* catalogo);
+    // The register changed: the name is read again.
+    void nombrarCuenta();
 
     // 0: "Volver" closes the window; 1: "Borrar" empties the log; others: nothing.
     void Command1_Click(int indice);
@@ -61,6 +71,8 @@ private:
     QPlainTextEdit* text2_ = nullptr;
     QPushButton* command1_[2] = {nullptr, nullptr};
     std::unique_ptr<CajaRegistroVentana> registro_;
+    CatalogoAbonados* catalogo_ = nullptr;
+    QLabel* nombre_ = nullptr;
 };
 
 } // namespace corvane

@@ -2,14 +2,23 @@
 
 #include <algorithm>
 
+#include "abonados/registro_abonados.h"
 #include "ui/estilo.h"
 
 namespace corvane {
 
 const std::array<QString, kColumnasEvento> kTitulosEvento = {
-    QStringLiteral("Hora"),        QStringLiteral("Cuenta"), QStringLiteral("Evento"),
-    QStringLiteral("Descripción"), QStringLiteral("Clase"),  QStringLiteral("Partición"),
-    QStringLiteral("Zona"),        QStringLiteral("Origen"), QStringLiteral("Nivel"),
+    QStringLiteral("Hora"),
+    QStringLiteral("Cuenta"),
+    QStringLiteral("Abonado"),
+    QStringLiteral("Evento"),
+    QStringLiteral("Descripción"),
+    QStringLiteral("Clase"),
+    QStringLiteral("Partición"),
+    QStringLiteral("Zona"),
+    QStringLiteral("Descripción de la zona"),
+    QStringLiteral("Origen"),
+    QStringLiteral("Nivel"),
 };
 
 namespace {
@@ -50,6 +59,21 @@ void ModeloEventos::recortar() {
     endRemoveRows();
 }
 
+void ModeloEventos::ponerCatalogo(CatalogoAbonados* catalogo) {
+    catalogo_ = catalogo;
+    abonadoCambiado({});
+}
+
+void ModeloEventos::abonadoCambiado(const QString& cuenta) {
+    static_cast<void>(cuenta);
+    if (eventos_.empty()) return;
+    // The views ask again for what they show, no more.
+    const int ultima = static_cast<int>(eventos_.size()) - 1;
+    for (const ColumnaEvento c : {ColumnaEvento::Nombre, ColumnaEvento::ZonaAbonado})
+        Q_EMIT dataChanged(index(0, static_cast<int>(c)), index(ultima, static_cast<int>(c)),
+                           {Qt::DisplayRole});
+}
+
 int ModeloEventos::rowCount(const QModelIndex& padre) const {
     return padre.isValid() ? 0 : static_cast<int>(eventos_.size());
 }
@@ -69,6 +93,9 @@ QVariant ModeloEventos::data(const QModelIndex& indice, int rol) const {
             return hora_de(e.fila);
         case ColumnaEvento::Cuenta:
             return e.fila.abonado;
+        case ColumnaEvento::Nombre:
+            return catalogo_ != nullptr ? catalogo_->nombre(e.fila.abonado).value_or(QString())
+                                        : QString();
         case ColumnaEvento::Evento:
             return e.fila.evento;
         case ColumnaEvento::Descripcion:
@@ -79,6 +106,10 @@ QVariant ModeloEventos::data(const QModelIndex& indice, int rol) const {
             return sin_relleno(e.fila.particion);
         case ColumnaEvento::Zona:
             return sin_relleno(e.fila.zona);
+        case ColumnaEvento::ZonaAbonado:
+            return catalogo_ != nullptr && !de_paquete_corto(e.fila)
+                       ? catalogo_->descripcionZona(e.fila.abonado, e.fila.particion, e.fila.zona)
+                       : QString();
         case ColumnaEvento::Origen:
             return e.fila.origen;
         case ColumnaEvento::Nivel:

@@ -18,15 +18,19 @@
 
 namespace corvane {
 
+class CatalogoAbonados;
+
 // The table's columns, left to right.
 enum class ColumnaEvento : quint8 {
     Hora,        // time of day of the row's moment
     Cuenta,      // account, as stored
+    Nombre,      // the account's name in the register; empty when it holds none
     Evento,      // event text as stored: type letter and code ("E130")
     Descripcion, // describir_evento
     Clase,       // nombre_clase of the event's class
     Particion,   // empty for a ten-character packet, which carries none
     Zona,        // empty for a ten-character packet, which carries none
+    ZonaAbonado, // the zone's description in the register; empty when none
     Origen,      // decimal: 0 direct, 1 to 15 a repeater
     Nivel,       // signal level, 1 to 16
 };
@@ -49,6 +53,10 @@ public:
     void agregar(const std::vector<FilaEvento>& filas);
     // A new bound; rows beyond it are dropped at once, oldest first.
     void ponerMaximo(std::size_t maximo);
+    // The register that names the accounts and their zones; null: none.
+    void ponerCatalogo(CatalogoAbonados* catalogo);
+    // The register changed `cuenta` (empty: any): its names are shown again.
+    void abonadoCambiado(const QString& cuenta);
 
     const FilaEvento& fila(int i) const { return eventos_[static_cast<std::size_t>(i)].fila; }
     ClaseEvento clase(int i) const { return eventos_[static_cast<std::size_t>(i)].c.clase; }
@@ -68,6 +76,7 @@ private:
 
     std::size_t maximo_;
     std::deque<Evento> eventos_; // newest first
+    CatalogoAbonados* catalogo_ = nullptr;
 };
 
 // The rows of an account and of a class. The account filter takes the rows

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "abonados/registro_abonados.h"
+#include "ui/detalle_alarma.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
 #include "ui/geometria_ventana.h"
@@ -25,8 +27,13 @@ const QString kTitulo = QStringLiteral("Alarmas");
 
 // The list's columns; each as wide as its contents.
 constexpr const char16_t* kColumnas[] = {
-    u"Estado", u"Cuenta", u"Descripción", u"Zona", u"Partición", u"Origen", u"Recibida",
+    u"Estado",   u"Cuenta",    u"Descripción",
+    u"Zona",     u"Partición", u"Origen",
+    u"Recibida", u"Abonado",   u"Descripción de la zona",
 };
+
+// The part of the list's room that the detail pane takes, under the list.
+constexpr float kParteDetalle = 0.45F;
 
 // The strip that says the sound cannot be heard, over the list; in twips.
 constexpr float kAltoFranjaSonido = 300;
@@ -38,6 +45,8 @@ constexpr RectTwips kBoton{120, 0, 2895, 495};
 // An unacknowledged alarm: bold, in the alert colour on a pale red.
 const QColor kFondoSinReconocer{0xFF, 0xD8, 0xD8};
 const QColor kTextoReconocida{0x70, 0x70, 0x70};
+// An alarm of an account in test: grey on a light grey, in italics.
+const QColor kFondoEnPruebas{0xEC, 0xEC, 0xEC};
 
 QString origen_mostrado(const QString& origen) {
     return origen == QLatin1String("0") ? QStringLiteral("Directo")
@@ -62,10 +71,15 @@ void contar_alarmas(QPushButton& boton, int sinReconocer) {
 }
 
 VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
-                               CajaMensajes* mensajes, QWidget* parent)
-    : QWidget(parent, Qt::Window), registro_(bases, reloj, puesto), mensajesPropios_(this),
+                               CatalogoAbonados* catalogo, CajaMensajes* mensajes, QWidget* parent)
+    : QWidget(parent, Qt::Window), bases_(bases), registro_(bases, reloj, puesto),
+      catalogo_(catalogo), mensajesPropios_(this),
       mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
     setObjectName(QStringLiteral("Alarmas"));
+    // An account is in test for an alarm received before its test ends.
+    if (catalogo_ != nullptr)
+        registro_.ponerEnPruebas(
+            [this](const FilaAlarma& f) { return catalogo_->enPruebas(f.abonado, f.recibida); });
     setWindowTitle(kTitulo);
     pintar_fondo(this, kGrisFondo);
     construir();
@@ -122,6 +136,10 @@ void VentanaAlarmas::construir() {
     for (const char16_t* c : kColumnas) titulos << QString::fromUtf16(c);
     lista_->setHeaderLabels(titulos);
 
+    detalle_ = new DetalleAlarma(
+        catalogo_, [this] { return bases_.base[0].get(); }, this);
+    connect(lista_, &QTreeWidget::currentItemChanged, this, &VentanaAlarmas::mostrarDetalle);
+
     const QString titulosBotones[2] = {QStringLiteral("Reconocer"),
                                        QStringLiteral("Reconocer todas")};
     for (int i = 0; i < 2; ++i) {
@@ -143,6 +161,9 @@ void VentanaAlarmas::Form_Load() {
     // Every column as wide as what it holds (an acknowledgement by another
     // workstation names it); the last one takes what is left.
     lista_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measured on the rows on screen: an alarm arriving over hundreds listed costs
+    // no more than over a few.
+    lista_->header()->setResizeContentsPrecision(0);
     lista_->header()->setStretchLastSection(true);
     restaurada_ = restaurar_geometria(*this, kClaveGeometriaAlarmas);
     disponer();
@@ -165,7 +186,13 @@ void VentanaAlarmas::disponer() {
         d.lista.top += baja;
         d.lista.height = std::max(0.0F, d.lista.height - baja);
     }
+    // The detail pane under the list, in the same room.
+    RectTwips detalle = d.lista;
+    detalle.height = d.lista.height * kParteDetalle;
+    d.lista.height -= detalle.height + kSeparacion;
+    detalle.top = d.lista.top + d.lista.height + kSeparacion;
     colocar(lista_, d.lista);
+    colocar(detalle_, detalle);
     colocar(command1_[0], d.reconocer);
     colocar(command1_[1], d.reconocerTodas);
 }
@@ -220,18 +247,35 @@ void VentanaAlarmas::mostrarFallaSonido(const QString& falla) {
 QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     const FilaAlarma& f = a.fila;
     QString estado = a.reconocida() ? QStringLiteral("Reconocida ") + f.reconocida.mid(11)
+                     : a.enPruebas  ? QStringLiteral("En pruebas")
                                     : QStringLiteral("SIN RECONOCER");
     // Another workstation's acknowledgement says whose it is.
     if (a.reconocida() && f.reconocidaEn != registro_.puesto())
         estado += QStringLiteral(" por ") + f.reconocidaEn;
-    auto* item =
-        new QTreeWidgetItem(QStringList{estado, f.abonado, a.descripcion, f.zona, f.particion,
-                                        origen_mostrado(f.origen), momento_mostrado(f.recibida)});
+    QString nombre, zona;
+    if (catalogo_ != nullptr) {
+        nombre = catalogo_->nombre(f.abonado).value_or(kAbonadoDesconocido);
+        zona = catalogo_->descripcionZona(f.abonado, f.particion, f.zona);
+    }
+    auto* item = new QTreeWidgetItem(QStringList{estado, f.abonado, a.descripcion, f.zona,
+                                                 f.particion, origen_mostrado(f.origen),
+                                                 momento_mostrado(f.recibida), nombre, zona});
     item->setData(0, Qt::UserRole, f.clave);
     if (a.reconocida()) {
         item->setToolTip(0, QStringLiteral("Reconocida el %1 en %2")
                                 .arg(momento_mostrado(f.reconocida), f.reconocidaEn));
         for (int i = 0; i < item->columnCount(); ++i) item->setForeground(i, kTextoReconocida);
+        return item;
+    }
+    if (a.enPruebas) {
+        item->setToolTip(0, QStringLiteral("El abonado estaba en pruebas al recibirla"));
+        QFont cursiva = fuente_consola(false);
+        cursiva.setItalic(true);
+        for (int i = 0; i < item->columnCount(); ++i) {
+            item->setBackground(i, kFondoEnPruebas);
+            item->setForeground(i, kTextoReconocida);
+            item->setFont(i, cursiva);
+        }
         return item;
     }
     QFont negrita = fuente_consola(true);
@@ -241,6 +285,24 @@ QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
         item->setFont(i, negrita);
     }
     return item;
+}
+
+const Alarma* VentanaAlarmas::alarma(const QString& clave) const {
+    for (const auto* lista :
+         {&registro_.pendientes(), &registro_.enPruebas(), &registro_.reconocidas()})
+        for (const Alarma& a : *lista)
+            if (a.fila.clave == clave) return &a;
+    return nullptr;
+}
+
+void VentanaAlarmas::mostrarDetalle() {
+    detalle_->mostrar(alarma(seleccionada()));
+}
+
+void VentanaAlarmas::abonadoCambiado(const QString& cuenta) {
+    static_cast<void>(cuenta);
+    mostrarTodas(lugar());
+    mostrarDetalle();
 }
 
 QString VentanaAlarmas::seleccionada() const {
@@ -284,6 +346,7 @@ void VentanaAlarmas::volverA(const Lugar& l) {
 void VentanaAlarmas::mostrarTodas(const Lugar& l) {
     QList<QTreeWidgetItem*> items;
     for (const Alarma& a : registro_.pendientes()) items << elemento(a);
+    for (const Alarma& a : registro_.enPruebas()) items << elemento(a);
     for (const Alarma& a : registro_.reconocidas()) items << elemento(a);
     lista_->clear();
     lista_->addTopLevelItems(items);
@@ -294,10 +357,14 @@ void VentanaAlarmas::recibir(const std::vector<FilaEvento>& filas) {
     const std::vector<Alarma> nuevas = registro_.recibir(filas);
     if (nuevas.empty()) return;
     const Lugar antes = lugar();
-    QList<QTreeWidgetItem*> items;
-    for (const Alarma& a : nuevas) items << elemento(a);
+    // Those that wait on top; those in test on top of the others in test.
+    QList<QTreeWidgetItem*> items, enPruebas;
+    for (const Alarma& a : nuevas) (a.enPruebas ? enPruebas : items) << elemento(a);
     lista_->insertTopLevelItems(0, items);
+    lista_->insertTopLevelItems(static_cast<int>(registro_.pendientes().size()), enPruebas);
     volverA(antes);
+    // An account in test is listed, and no more.
+    if (items.isEmpty()) return;
     // In front of the console's other windows; the keyboard stays where the
     // operator is typing, unless the console had it nowhere.
     traerAlFrente(QApplication::activeWindow() == nullptr);
@@ -332,10 +399,8 @@ void VentanaAlarmas::Command1_Click(int indice) {
 
 void VentanaAlarmas::reconocerSeleccionada() {
     const QString clave = seleccionada();
-    const auto& p = registro_.pendientes();
-    const auto it =
-        std::find_if(p.begin(), p.end(), [&](const Alarma& a) { return a.fila.clave == clave; });
-    if (clave.isEmpty() || it == p.end()) return;
+    const Alarma* it = alarma(clave);
+    if (clave.isEmpty() || it == nullptr || it->reconocida()) return;
     const QString dicho = QStringLiteral("Alarma reconocida: abonado %1, %2, %3")
                               .arg(it->fila.abonado, it->descripcion,
                                    momento_mostrado(it->fila.recibida, kFormatoHora));

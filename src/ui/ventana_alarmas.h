@@ -19,6 +19,13 @@
 // The selection follows the alarm the operator chose, by its key, while alarms
 // arrive or the list is read again, and the selected row keeps its place on the
 // screen when newer alarms are inserted above it.
+//
+// Each alarm names its account and the zone as the register describes them
+// ("Abonado desconocido" when it holds no such account), and the detail pane
+// under the list tells the chosen alarm's account, contacts and instructions.
+// An alarm of an account in test (en_pruebas when it was received) is stored
+// and listed, greyed, "En pruebas", under those that wait; it neither brings
+// the window up, nor sounds, nor counts.
 
 #include <QLabel>
 #include <QWidget>
@@ -34,6 +41,8 @@ class QTreeWidgetItem;
 
 namespace corvane {
 
+class CatalogoAbonados;
+class DetalleAlarma;
 class Sirena;
 
 // The button that opens the window tells how many alarms wait: "Alarmas (N)" in
@@ -53,9 +62,15 @@ class VentanaAlarmas : public QWidget {
 public:
     // The alarms of the event database in slot 0 of `bases`, received by the
     // workstation `puesto`; moments from `reloj`; questions through `mensajes`
-    // (null: boxes of its own).
+    // (null: boxes of its own); accounts through `catalogo` (null: no register).
     VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
-                   CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr);
+                   CatalogoAbonados* catalogo, CajaMensajes* mensajes = nullptr,
+                   QWidget* parent = nullptr);
+    // Without the register.
+    VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
+                   CajaMensajes* mensajes = nullptr, QWidget* parent = nullptr)
+        : VentanaAlarmas(bases, reloj, puesto, static_cast<CatalogoAbonados*>(nullptr), mensajes,
+                         parent) {}
     ~VentanaAlarmas() override;
 
     // The sound; null: none. It is told at once whether alarms wait, and what
@@ -69,6 +84,10 @@ public:
     // or acknowledged alarms); the list is read again, and an alarm not listed
     // before brings the window to the front and sets the sound going.
     void refrescar();
+
+    // The register changed `cuenta` (empty: any account): the names, the zones'
+    // descriptions and the detail are shown again.
+    void abonadoCambiado(const QString& cuenta);
 
     // Shows the window (restored if minimised) in front of the others, where it
     // stands, and gives it the keyboard when `activar`.
@@ -110,6 +129,8 @@ private:
     void volverA(const Lugar& lugar);
     QTreeWidgetItem* buscar(const QString& clave) const;
     QTreeWidgetItem* elemento(const Alarma& a) const;
+    const Alarma* alarma(const QString& clave) const;
+    void mostrarDetalle();
     void reconocerSeleccionada();
     void reconocerListadas();
     void avisar();
@@ -117,7 +138,9 @@ private:
     void colocarPrimeraVez();
 
     static constexpr int kReintentoMs = 1000;
+    ConjuntoBases& bases_;
     RegistroAlarmas registro_;
+    CatalogoAbonados* catalogo_;
     MensajesVentana mensajesPropios_;
     CajaMensajes* mensajes_;
     Sirena* sirena_ = nullptr;
@@ -125,6 +148,7 @@ private:
     bool restaurada_ = false;
     QLabel* sonido_ = nullptr;
     QTreeWidget* lista_ = nullptr;
+    DetalleAlarma* detalle_ = nullptr;
     QPushButton* command1_[2] = {nullptr, nullptr};
 };
 

@@ -47,6 +47,10 @@ public:
     void recibir(const std::vector<FilaEvento>& filas);
     // How many rows are kept at most; the oldest beyond it go at once.
     void ponerMaximo(std::size_t maximo) { modelo_.ponerMaximo(maximo); }
+    // The register that names the accounts and zones (null: none), and a change of
+    // one of its accounts (empty: any).
+    void ponerCatalogo(CatalogoAbonados* catalogo) { modelo_.ponerCatalogo(catalogo); }
+    void abonadoCambiado(const QString& cuenta) { modelo_.abonadoCambiado(cuenta); }
 
     // Shows the window (restored if minimised) in front of the others, with the
     // keyboard.

@@ -19,6 +19,7 @@
 #include "app/modo_ventanas.h"
 #include "reception/estado_proceso.h"
 #include "ui/form1.h"
+#include "ui/sirena.h"
 
 namespace corvane::pruebas {
 
@@ -39,6 +40,19 @@ inline QString en_pantalla(QString texto) {
     texto.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return texto;
 }
+
+// A sound that records what the alarm window tells it, in place of audio.
+class SirenaGrabada : public Sirena {
+public:
+    void sonar() override {
+        ++veces;
+        sonando = true;
+    }
+    void callar() override { sonando = false; }
+    void faltar(const QString& falla) { ponerFalla(falla); }
+    int veces = 0;
+    bool sonando = false;
+};
 
 // The road is built with the fixture; the window, on first use, as the program
 // builds it (the event database is opened then).

@@ -398,11 +398,11 @@ TEST_F(Ventanas, LaVentanaDeEventosMuestraCadaFilaYFiltraSinPerderlas) {
     ASSERT_TRUE(v.isVisible());
 
     const std::vector<QStringList> todas = {
-        {"14:30:00", "0b2c", "E110", "Incendio", "Fuego", "02", "017", "3", "7"},
-        {"14:27:13", "0777", "E602", "Prueba periódica", "Prueba", "01", "005", "1", "16"},
-        {"14:27:13", "1234", "R130", "Robo", "Robo", "01", "005", "1", "16"},
-        {"14:27:13", "0500", "12", "Código 12", "Otro", "", "", "10", "10"},
-        {"14:27:13", "0500", "E130", "Robo", "Robo", "01", "005", "10", "16"},
+        {"14:30:00", "0b2c", "", "E110", "Incendio", "Fuego", "02", "017", "", "3", "7"},
+        {"14:27:13", "0777", "", "E602", "Prueba periódica", "Prueba", "01", "005", "", "1", "16"},
+        {"14:27:13", "1234", "", "R130", "Robo", "Robo", "01", "005", "", "1", "16"},
+        {"14:27:13", "0500", "", "12", "Código 12", "Otro", "", "", "", "10", "10"},
+        {"14:27:13", "0500", "", "E130", "Robo", "Robo", "01", "005", "", "10", "16"},
     };
     EXPECT_EQ(filas_en_pantalla(v), todas);
     // Each row in its class's colour; no tone, the boxes' text colour.
