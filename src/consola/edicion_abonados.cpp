@@ -45,10 +45,12 @@ QString fin_pruebas_de_momento(const QString& momento) {
 QString revisar_abonado(Abonado& a) {
     a.cuenta = a.cuenta.trimmed().toLower();
     for (QString* t : {&a.nombre, &a.direccion, &a.localidad, &a.telefono}) *t = t->trimmed();
-    if (a.cuenta.size() != kLargoCuenta || !cuenta_valida(a.cuenta))
+    // As the event table stores it: four characters from a long packet, three
+    // from a ten-character packet.
+    if (!cuenta_valida(a.cuenta))
         return QStringLiteral(
-                   "La cuenta debe tener cuatro dígitos hexadecimales, como los guarda la "
-                   "base de eventos (0-9 y b-f, p. ej. 0b2c): «%1» no lo es.")
+                   "La cuenta debe tener de uno a cuatro dígitos hexadecimales, como los guarda "
+                   "la base de eventos (0-9 y b-f, p. ej. 0b2c): «%1» no lo es.")
             .arg(a.cuenta);
     if (a.nombre.isEmpty()) return QStringLiteral("Falta el nombre del abonado.");
     if (a.estado == EstadoAbonado::EnPruebas) {

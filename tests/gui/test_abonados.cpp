@@ -243,8 +243,8 @@ TEST_F(FichaDeAbonado, DiceLoQueFaltaYDeLaClaveGuardaSoloElHash) {
         QString texto;
         QString mensaje; // its start; empty: saved
     } casos[] = {
-        {"CuentaNoHexadecimal", "Cuenta", "07g7", "La cuenta debe tener cuatro dígitos"},
-        {"CuentaCorta", "Cuenta", "077", "La cuenta debe tener cuatro dígitos"},
+        {"CuentaNoHexadecimal", "Cuenta", "07g7", "La cuenta debe tener de uno a cuatro"},
+        {"CuentaConA", "Cuenta", "0a7", "La cuenta debe tener de uno a cuatro"},
         {"EnPruebasSinFin", "EnPruebasHasta", "", "Una cuenta en pruebas necesita"},
         {"FinQueNoEsUnMomento", "EnPruebasHasta", "31/02/2026 10:00", "El fin de las pruebas"},
         {"IntervaloNegativo", "PruebaCada", "-5", "El intervalo de la prueba periódica"},
