@@ -373,6 +373,17 @@ struct CatalogoAbonados::Datos {
     }
 };
 
+Fallo version_de_la_base(BaseDatos& base, qint64& version) {
+    version = 0;
+    if (base.dialecto() != Dialecto::SQLite) return {};
+    return cada_fila(base, QStringLiteral("PRAGMA data_version"), {}, [&](const Registros& r) {
+        QVariant v;
+        if (Fallo f = r.valor(QStringLiteral("data_version"), v)) return f;
+        version = v.toLongLong();
+        return Fallo{};
+    });
+}
+
 CatalogoAbonados::CatalogoAbonados(std::function<BaseDatos*()> base)
     : d_(std::make_unique<Datos>()) {
     d_->base = std::move(base);

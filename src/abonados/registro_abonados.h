@@ -35,6 +35,13 @@ Fallo tablas_abonados_presentes(BaseDatos& base, bool& presentes);
 // Nothing on SQLite.
 Fallo avisar_cambio_abonado(BaseDatos& base, const QString& cuenta);
 
+// On the embedded file, a number that changes whenever another connection (an
+// import from the command line, another program) commits to the file, and only
+// then (SQLite's data_version): a window asks it once a second and forgets
+// what it kept of the register when it moves. 0 on a central server, which
+// announces its changes instead.
+Fallo version_de_la_base(BaseDatos& base, qint64& version);
+
 // The account with its zones, contacts (call order) and own instructions;
 // nullopt when the register does not hold it.
 Fallo leer_abonado(BaseDatos& base, const QString& cuenta, std::optional<Abonado>& abonado);

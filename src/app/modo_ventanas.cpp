@@ -4,9 +4,9 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "app/cajas_consola.h"
 #include "abonados/escucha_abonados.h"
 #include "abonados/registro_abonados.h"
+#include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "common/reglas.h"
 #include "reception/puerto_serie.h"
@@ -57,6 +57,19 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
         auto* escucha = new EscuchaAbonados(camino.direccionBase(), ventana.get());
         QObject::connect(escucha, &EscuchaAbonados::cambio, ventana.get(), &Form1::abonadoCambiado);
         escucha->iniciar();
+    } else {
+        // On the file, another process (an import from the command line) may
+        // change the register: looked at once a second.
+        auto* revision = new QTimer(ventana.get());
+        QObject::connect(revision, &QTimer::timeout, ventana.get(),
+                         [&camino, w = ventana.get(), ultima = qint64{-1}]() mutable {
+                             BaseDatos* b = camino.estado().bases.base[0].get();
+                             qint64 v = 0;
+                             if (b == nullptr || version_de_la_base(*b, v)) return;
+                             if (ultima >= 0 && v != ultima) w->abonadoCambiado({});
+                             ultima = v;
+                         });
+        revision->start(1000);
     }
     // The boxes go with the window; the road, alive or not, writes them no more.
     QObject::connect(ventana.get(), &QObject::destroyed, camino.puerto(), [&camino] {

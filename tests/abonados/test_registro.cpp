@@ -124,6 +124,23 @@ TEST_P(Registro, GuardaLeeYAvisaDeCambiosAjenos) {
     EXPECT_EQ(catalogo.nombre(a.cuenta), a.nombre);
     catalogo.olvidar(a.cuenta);
     EXPECT_EQ(catalogo.nombre(a.cuenta), QStringLiteral("Otro nombre"));
+
+    // The file announces nothing: its version moves when another connection (an
+    // import from the command line) commits, not at its own commits.
+    if (GetParam() == Motor::SQLite) {
+        qint64 antes = 0, despues = 0;
+        ASSERT_FALSE(version_de_la_base(*motor, antes).numero);
+        ASSERT_FALSE(guardar_instrucciones_generales(*motor, {}).numero);
+        ASSERT_FALSE(version_de_la_base(*motor, despues).numero);
+        EXPECT_EQ(despues, antes);
+        std::unique_ptr<BaseDatos> ajeno;
+        ASSERT_FALSE(abrir_motor(base_->ruta(), ajeno).numero);
+        ASSERT_FALSE(guardar_instrucciones_generales(
+                         *ajeno, {{QStringLiteral("Robo"), QStringLiteral("Avisar")}})
+                         .numero);
+        ASSERT_FALSE(version_de_la_base(*motor, despues).numero);
+        EXPECT_NE(despues, antes);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Registro, testing::Values(Motor::SQLite, Motor::PostgreSQL),
