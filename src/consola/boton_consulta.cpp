@@ -1,5 +1,7 @@
 #include "consola/boton_consulta.h"
 
+#include "abonados/registro_abonados.h"
+
 #include "consola/exportacion.h"
 #include "consola/listado.h"
 #include "store/consulta.h"
@@ -19,8 +21,8 @@ void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& 
 }
 
 void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,
-                    const std::function<QString(const QString& propuesto)>& elegir, CajaMensajes& mensajes,
-                    ConjuntoBases& bases) {
+                    const std::function<QString(const QString& propuesto)>& elegir,
+                    CajaMensajes& mensajes, ConjuntoBases& bases) {
     const QString cuenta = text3.texto();
     if (cuenta.isEmpty()) {
         mensajes.mostrar(kMensajeCuentaVacia, kTituloMensajes, IconoMensaje::Informacion);
@@ -39,17 +41,21 @@ void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
     const QString& ruta = archivo.ruta;
     if (ruta.isEmpty()) return;
     qint64 filas = 0;
+    if (catalogo != nullptr) {
+        catalogo->olvidar(c.cuenta); // read afresh: the file writes what the register says now
+        static_cast<void>(catalogo->nombre(c.cuenta));
+    }
     const ConsultaIntervalo intervalo{c.cuenta, c.dia, c.dia, c.origen, c.senal};
     Fallo f = bases.base[0]
                   ? exportar_csv(*bases.base[0], intervalo, ruta, filas, archivo.formato, catalogo)
                   : Fallo{fallos::kSinObjeto, QStringLiteral("la base de datos no está abierta")};
     if (f) {
-        mensajes.mostrar(QStringLiteral("No se pudo exportar a «%1»: %2").arg(ruta, f.detalle), kTituloMensajes,
-                         IconoMensaje::Exclamacion);
+        mensajes.mostrar(QStringLiteral("No se pudo exportar a «%1»: %2").arg(ruta, f.detalle),
+                         kTituloMensajes, IconoMensaje::Exclamacion);
         return;
     }
-    mensajes.mostrar(QStringLiteral("%1 eventos exportados a «%2»").arg(filas).arg(ruta), kTituloMensajes,
-                     IconoMensaje::Informacion);
+    mensajes.mostrar(QStringLiteral("%1 eventos exportados a «%2»").arg(filas).arg(ruta),
+                     kTituloMensajes, IconoMensaje::Informacion);
 }
 
 void HistorialMostrado::buscar(const ConsultaCuenta& c, CajaMensajes& mensajes,
@@ -74,11 +80,11 @@ void HistorialMostrado::cambio() {
 }
 
 void HistorialMostrado::exportar(const ElegirExportacion& elegir, CajaMensajes& mensajes,
-                                 ConjuntoBases& bases) {
+                                 ConjuntoBases& bases, CatalogoAbonados* catalogo) {
     if (!mostrada_) return;
     const ConsultaCuenta c = *mostrada_;
     buscar(c, mensajes, bases);
-    exportar_consulta(c, elegir, mensajes, bases);
+    exportar_consulta(c, elegir, mensajes, bases, catalogo);
 }
 
 } // namespace corvane

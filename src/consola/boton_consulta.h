@@ -58,8 +58,9 @@ using ElegirExportacion = std::function<ArchivoElegido(const QString& propuesto)
 // The listing of `c` (an account given) into the file that `elegir` asks for,
 // offering "cuenta_<cuenta>_<yyyy-MM-dd>.csv", every column in the form chosen,
 // the rows that the search of `c` lists; then the message of Exportar_Click.
-// `catalogo`: the register's names and zones for the last two columns (see
-// escribir_listado: it reads through a connection of its own); none: empty.
+// `catalogo`: the register's names and zones for the last two columns, read
+// for the one account before the listing starts, so that the listing's
+// connection is never asked while it streams; none: empty.
 void exportar_consulta(const ConsultaCuenta& c, const ElegirExportacion& elegir,
                        CajaMensajes& mensajes, ConjuntoBases& bases,
                        CatalogoAbonados* catalogo = nullptr);
@@ -80,7 +81,8 @@ public:
     void cambio();
     // "Exportar…": the listing shown is searched again, so that the box shows the
     // rows written, then exported; with none shown, nothing is done.
-    void exportar(const ElegirExportacion& elegir, CajaMensajes& mensajes, ConjuntoBases& bases);
+    void exportar(const ElegirExportacion& elegir, CajaMensajes& mensajes, ConjuntoBases& bases,
+                  CatalogoAbonados* catalogo = nullptr);
     // The search whose listing the box shows, if any.
     const std::optional<ConsultaCuenta>& mostrada() const { return mostrada_; }
 

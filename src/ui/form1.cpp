@@ -535,7 +535,7 @@ void Form1::Command6_Click() {
             return ArchivoElegido{ruta,
                                   filtro == hoja ? FormatoCsv::HojaDeCalculo : FormatoCsv::Rfc4180};
         };
-    historial_->exportar(elegir, *mensajes_, estado_.bases);
+    historial_->exportar(elegir, *mensajes_, estado_.bases, catalogo_.get());
     command6_->setEnabled(historial_->mostrada().has_value());
 }
 

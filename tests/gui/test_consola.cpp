@@ -17,6 +17,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "abonados/registro_abonados.h"
 #include "apoyo_gui.h"
 #include "ui/estilo.h"
 #include "ui/form2.h"
@@ -60,7 +61,8 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
         << f.text1().texto().toStdString();
     EXPECT_EQ(f.text1().texto(), log1);
     const QString estado1 = QString::fromLatin1(kLargo.mid(1, 40)) + QStringLiteral("   14:27:13");
-    ASSERT_TRUE(esperar_que([&] { return text4->text() == estado1; })) << text4->text().toStdString();
+    ASSERT_TRUE(esperar_que([&] { return text4->text() == estado1; }))
+        << text4->text().toStdString();
 
     // Follow account 1234: only its reports reach the online window's log.
     QTest::mouseClick(verCuenta, Qt::LeftButton);
@@ -72,7 +74,8 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     ASSERT_TRUE(esperar_que([&] { return f.text1().texto() == log2; }))
         << f.text1().texto().toStdString();
     auto* text2Online = control<QPlainTextEdit>(online, "Text2");
-    ASSERT_TRUE(esperar_que([&] { return text2Online->toPlainText().count(QLatin1Char('\n')) == 2; }));
+    ASSERT_TRUE(
+        esperar_que([&] { return text2Online->toPlainText().count(QLatin1Char('\n')) == 2; }));
     const QStringList seguidas =
         online->registro().texto().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(seguidas.size(), 2);
@@ -103,15 +106,30 @@ TEST_F(Consola, DelPuertoAlRegistroALaVentanaOnlineALaBaseYALaConsulta) {
     EXPECT_EQ(control<QPlainTextEdit>(&f, "Text2")->toPlainText(),
               en_pantalla(fila + fila + fila + fila));
 
-    // "Exportar…": the same query, every column, into the file chosen.
+    // "Exportar…": the same query, every column, into the file chosen; the
+    // register's name of the account in the last but one.
+    {
+        std::unique_ptr<BaseDatos> registro;
+        ASSERT_FALSE(abrir_motor(base(), registro).numero);
+        ASSERT_FALSE(crear_tablas_abonados(*registro).numero);
+        Abonado a;
+        a.cuenta = QStringLiteral("1234");
+        a.nombre = QStringLiteral("Farmacia Núñez; \"La Cruz\"");
+        std::optional<Abonado> actual;
+        ASSERT_FALSE(guardar_abonado(*registro, a, {}, QStringLiteral("2026-12-06 14:00:00"),
+                                     QStringLiteral("puesto1"), actual)
+                         .numero);
+    }
     const QString exportado = QDir(dir.path()).filePath(QStringLiteral("exportado.csv"));
     f.ponerElegirArchivo([&](const QString&) { return exportado; });
     QTest::mouseClick(control<QPushButton>(&f, "Command6"), Qt::LeftButton);
     const std::vector<QStringList> csv = leer_csv(leer_archivo(exportado));
     ASSERT_EQ(csv.size(), 5u);
     EXPECT_EQ(csv[1].mid(0, 4), (QStringList{"1234", "16", "00", "2026-12-06T14:27:13"}));
+    EXPECT_EQ(csv[1].at(csv[1].size() - 2), QStringLiteral("Farmacia Núñez; \"La Cruz\""));
     ASSERT_EQ(mensajes.mensajes.size(), 1u);
-    EXPECT_EQ(mensajes.mensajes[0].texto, QStringLiteral("4 eventos exportados a «%1»").arg(exportado));
+    EXPECT_EQ(mensajes.mensajes[0].texto,
+              QStringLiteral("4 eventos exportados a «%1»").arg(exportado));
     mensajes.mensajes.clear();
 
     // Closing the port keeps the online window open.
@@ -306,7 +324,8 @@ TEST_F(Consola, UnPuertoPerdidoSeVeEnLaLineaDeEstado) {
     pty.reset();
     const QString perdido =
         QStringLiteral("Puerto %1 perdido a las 14:27:13; reintentando   14:27:13").arg(enlace);
-    ASSERT_TRUE(esperar_que([&] { return f.text4().texto() == perdido; })) << f.text4().texto().toStdString();
+    ASSERT_TRUE(esperar_que([&] { return f.text4().texto() == perdido; }))
+        << f.text4().texto().toStdString();
     EXPECT_TRUE(esperar_que([&] { return control<QLineEdit>(&f, "Text4")->text() == perdido; }));
     EXPECT_EQ(puerto->text(), QStringLiteral("Cerrar COM"));
     // The window goes while the port is being retried: the road writes it no more.
@@ -333,15 +352,19 @@ TEST_F(Consola, UnPuertoPerdidoSeVeHastaQueSeCierra) {
     QFile::remove(enlace);
     pty.reset();
     ASSERT_TRUE(esperar_que([&] { return camino.puerto()->reintentando(); }));
-    EXPECT_EQ(f.text1().texto(), QStringLiteral("*** Puerto %1 perdido a las 14:27:13 ***\r\n").arg(enlace) + kLinea0500);
+    EXPECT_EQ(f.text1().texto(),
+              QStringLiteral("*** Puerto %1 perdido a las 14:27:13 ***\r\n").arg(enlace) +
+                  kLinea0500);
 
     reloj.fijar(momento(2026, 12, 6, 14, 27, 19));
     camino.puerto()->ponerIntervaloReintento(50);
-    const QString perdido = QStringLiteral("Puerto %1 perdido a las 14:27:13; reintentando (no existe el dispositivo)")
-                                .arg(enlace);
+    const QString perdido =
+        QStringLiteral("Puerto %1 perdido a las 14:27:13; reintentando (no existe el dispositivo)")
+            .arg(enlace);
     auto* text4 = control<QLineEdit>(&f, "Text4");
-    ASSERT_TRUE(esperar_que([&] { return text4->text() == perdido + QStringLiteral("   14:27:19"); }))
-        << text4->text().toStdString();
+    ASSERT_TRUE(esperar_que([&] {
+        return text4->text() == perdido + QStringLiteral("   14:27:19");
+    })) << text4->text().toStdString();
     EXPECT_EQ(text4->palette().color(QPalette::Base), kRojoAlerta);
     auto* aviso = control<QLabel>(&f, "Aviso");
     EXPECT_TRUE(aviso->isVisible());
@@ -368,7 +391,8 @@ TEST_F(Consola, UnReceptorCalladoSeVeHastaQueLlega) {
     auto* text4 = control<QLineEdit>(&f, "Text4");
     auto* aviso = control<QLabel>(&f, "Aviso");
     const QString callado = QStringLiteral("Receptor sin actividad desde 14:27:13");
-    ASSERT_TRUE(esperar_que([&] { return text4->text() == callado; }, 3000)) << text4->text().toStdString();
+    ASSERT_TRUE(esperar_que([&] { return text4->text() == callado; }, 3000))
+        << text4->text().toStdString();
     EXPECT_EQ(text4->palette().color(QPalette::Base), kRojoAlerta);
     EXPECT_EQ(f.text1().texto(), QStringLiteral("*** ") + callado + QStringLiteral(" ***\r\n"));
     EXPECT_TRUE(aviso->isVisible());
@@ -378,10 +402,12 @@ TEST_F(Consola, UnReceptorCalladoSeVeHastaQueLlega) {
     ASSERT_TRUE(pty.escribir(kDiez));
     ASSERT_TRUE(esperar_que([&] { return text4->text().startsWith(QString::fromLatin1(kDiez)); }));
     EXPECT_EQ(text4->palette().color(QPalette::Base), QColor(Qt::white));
-    EXPECT_EQ(f.text1().texto(),
-              QStringLiteral("Cuenta=0500  Señal=10/16  Origen=0  14:29:00\r\n"
-                             "*** Receptor activo de nuevo a las 14:29:00 (sin actividad 107 s) ***\r\n"
-                             "*** ") + callado + QStringLiteral(" ***\r\n"));
+    EXPECT_EQ(
+        f.text1().texto(),
+        QStringLiteral("Cuenta=0500  Señal=10/16  Origen=0  14:29:00\r\n"
+                       "*** Receptor activo de nuevo a las 14:29:00 (sin actividad 107 s) ***\r\n"
+                       "*** ") +
+            callado + QStringLiteral(" ***\r\n"));
     EXPECT_FALSE(aviso->isVisible());
     const QString log = leer_texto(QDir(dir.path()).filePath(QStringLiteral("error.log")));
     EXPECT_EQ(log.count(QStringLiteral("vigilancia_receptor")), 1) << log.toStdString();
@@ -406,16 +432,21 @@ TEST_F(Consola, BaseNoDisponibleSeVeArribaHastaQueSeGuarda) {
     ASSERT_TRUE(pty.escribir(kDiez));
     ASSERT_TRUE(esperar_que([&] { return f.text1().texto() == kLinea0500; }));
     ASSERT_TRUE(esperar_que([&] { return aviso->isVisible(); }, 5000));
-    EXPECT_TRUE(aviso->text().startsWith(QStringLiteral("Base de datos no disponible: 1 eventos pendientes")))
+    EXPECT_TRUE(aviso->text().startsWith(
+        QStringLiteral("Base de datos no disponible: 1 eventos pendientes")))
         << aviso->text().toStdString();
     ASSERT_TRUE(pty.escribir(kDiez));
     EXPECT_TRUE(esperar_que(
-        [&] { return aviso->text().startsWith(QStringLiteral("Base de datos no disponible: 2 eventos pendientes")); },
+        [&] {
+            return aviso->text().startsWith(
+                QStringLiteral("Base de datos no disponible: 2 eventos pendientes"));
+        },
         5000))
         << aviso->text().toStdString();
 
     ASSERT_TRUE(QDir(base()).removeRecursively());
-    EXPECT_TRUE(esperar_que([&] { return !aviso->isVisible(); }, 10000)) << aviso->text().toStdString();
+    EXPECT_TRUE(esperar_que([&] { return !aviso->isVisible(); }, 10000))
+        << aviso->text().toStdString();
     EXPECT_EQ(leer_filas(base()).size(), 2u);
 }
 
