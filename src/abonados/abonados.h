@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/claves.h" // the spoken password's hash
 #include "common/fallo.h"
 
 namespace corvane {
@@ -70,13 +71,5 @@ struct Abonado {
     std::vector<InstruccionAbonado> instrucciones; // the account's own
     bool operator==(const Abonado&) const = default;
 };
-
-// Hashes a spoken password (Argon2id, libsodium's interactive limits); empty
-// for an empty password. Checks what a caller says against a stored hash.
-QString hash_palabra_clave(const QString& clave);
-bool palabra_clave_correcta(const QString& hash, const QString& dicha);
-// True when `hash` has the form crypto_pwhash_str writes:
-// "$argon2id$v=19$m=...,t=...,p=...$salt$hash", printable ASCII, no blanks.
-bool parece_hash_clave(const QString& hash);
 
 } // namespace corvane

@@ -1,7 +1,5 @@
 #include "abonados/esquema_abonados.h"
 
-#include "store/esquema.h"
-
 namespace corvane::esquema_abonados {
 
 QStringList crear_tablas() {
@@ -12,14 +10,8 @@ QStringList crear_tablas() {
 }
 
 QString asegurar_postgresql() {
-    QString bloqueo = esquema::kBloqueoEsquema;
-    bloqueo.replace(QStringLiteral("SELECT "), QStringLiteral("PERFORM "));
-    QStringList faltan;
-    for (const QString& t : {kAbonados, kZonas, kContactos, kInstrucciones})
-        faltan << QStringLiteral("to_regclass('%1') IS NULL").arg(t);
-    return QStringLiteral("DO $b$BEGIN IF ") + faltan.join(QStringLiteral(" OR ")) +
-           QStringLiteral(" THEN ") + bloqueo + QStringLiteral("; ") +
-           crear_tablas().join(QStringLiteral("; ")) + QStringLiteral("; END IF; END$b$");
+    return tablas_propias::asegurar_postgresql({kAbonados, kZonas, kContactos, kInstrucciones},
+                                               crear_tablas());
 }
 
 } // namespace corvane::esquema_abonados

@@ -10,12 +10,14 @@
 
 #include <array>
 
+#include "store/tablas_propias.h"
+
 namespace corvane::esquema_abonados {
 
-struct Columna {
-    QString nombre;
-    QString tipo;
-};
+using tablas_propias::Columna;
+using tablas_propias::crear;
+using tablas_propias::lista;
+using tablas_propias::nombres;
 
 inline const QString kAbonados = QStringLiteral("corvane_abonados");
 inline const QString kZonas = QStringLiteral("corvane_zonas");
@@ -64,25 +66,6 @@ inline const std::array<Columna, 3> kColumnasInstrucciones = {{
     {QStringLiteral("inst_texto"), QStringLiteral("TEXT NOT NULL")},
 }};
 inline const QString kClaveInstrucciones = QStringLiteral("inst_cuenta,inst_clase");
-
-template <class Columnas> QStringList nombres(const Columnas& columnas) {
-    QStringList r;
-    for (const Columna& c : columnas) r << c.nombre;
-    return r;
-}
-
-// "a,b,c" of a column list.
-template <class Columnas> QString lista(const Columnas& columnas) {
-    return nombres(columnas).join(QLatin1Char(','));
-}
-
-// CREATE TABLE IF NOT EXISTS with the key `clave` (a column list) as PRIMARY KEY.
-template <class Columnas>
-QString crear(const QString& tabla, const Columnas& columnas, const QString& clave) {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS ") + tabla + QStringLiteral(" (");
-    for (const Columna& c : columnas) s += c.nombre + QLatin1Char(' ') + c.tipo + QLatin1Char(',');
-    return s + QStringLiteral("PRIMARY KEY (") + clave + QStringLiteral("))");
-}
 
 // The statements that create the four tables, in order.
 QStringList crear_tablas();

@@ -5,6 +5,7 @@
 
 #include "app/tabla_opciones.h"
 #include "common/reglas.h"
+#include "operadores/operadores.h"
 #include "reception/puerto_serie.h"
 #include "store/conexion_postgresql.h"
 
@@ -67,6 +68,18 @@ void tapar_claves(char* texto, size_t largo) {
             tapar(texto, parametro + clave.size(), fin);
         parametro = fin + 1;
     }
+}
+
+// An `aplicar` for a user name.
+std::function<QString(const QString&)> leer_usuario(QString& destino) {
+    return [&destino](const QString& v) -> QString {
+        if (!usuario_valido(v))
+            return QStringLiteral("usuario no válido «%1»: de 1 a %2 caracteres entre a-z, 0-9, "
+                                  "«.», «_» y «-»")
+                .arg(v, QString::number(kLargoUsuario));
+        destino = v;
+        return {};
+    };
 }
 
 // "1200, 4800, 9600 o 19200"
@@ -136,6 +149,18 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              o.abonado = v;
              return {};
          }},
+        {"operador-alta", kConValor, leer_usuario(o.operador)},
+        {"operador-baja", kConValor, leer_usuario(o.operador)},
+        {"operador-clave", kConValor, leer_usuario(o.operador)},
+        {"operadores", kInterruptor, {}},
+        {"nombre", kConValor, guardar_en(o.nombreOperador)},
+        {"rol", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!rol_de_texto(v))
+                 return QStringLiteral("rol no válido «%1»: se espera operador o supervisor").arg(v);
+             o.rol = v;
+             return {};
+         }},
         {"fecha", kConValor, leer_fecha(o.fecha)},
         {"desde", kConValor, leer_fecha(o.fecha)},
         {"hasta", kConValor, leer_fecha(o.hasta)},
@@ -193,14 +218,18 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
     const bool importar = dada("importar-abonados"), exportar = dada("exportar-abonados"),
                ficha = dada("abonado");
+    const bool alta = dada("operador-alta"), baja = dada("operador-baja"),
+               clave = dada("operador-clave"), operadores = dada("operadores");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
                       (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
                       (pendientes ? 1 : 0) + (reenviar ? 1 : 0) + (importar ? 1 : 0) + (exportar ? 1 : 0) +
-                      (ficha ? 1 : 0);
+                      (ficha ? 1 : 0) + (alta ? 1 : 0) + (baja ? 1 : 0) + (clave ? 1 : 0) +
+                      (operadores ? 1 : 0);
     if (modos > 1)
         return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
-                                     "--reenviar-rechazadas, --importar-abonados, --exportar-abonados y "
-                                     "--abonado no se combinan"));
+                                     "--reenviar-rechazadas, --importar-abonados, --exportar-abonados, "
+                                     "--abonado, --operador-alta, --operador-baja, --operador-clave y "
+                                     "--operadores no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     const bool dePuerto = dada("velocidad");
@@ -222,6 +251,18 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::ExportarAbonados;
     else if (ficha)
         o.modo = Modo::Abonado;
+    else if (alta)
+        o.modo = Modo::OperadorAlta;
+    else if (baja)
+        o.modo = Modo::OperadorBaja;
+    else if (clave)
+        o.modo = Modo::OperadorClave;
+    else if (operadores)
+        o.modo = Modo::Operadores;
+    if ((dada("nombre") || dada("rol")) && !alta)
+        return fallar(QStringLiteral("--nombre y --rol solo sirven con --operador-alta"));
+    if (alta && !dada("nombre"))
+        return fallar(QStringLiteral("--operador-alta necesita --nombre: el nombre completo del operador"));
     if (o.modo == Modo::Pendientes && !o.base.isEmpty())
         return fallar(QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
     if (o.modo == Modo::ReenviarRechazadas && o.base.isEmpty())
@@ -314,6 +355,16 @@ QString texto_ayuda() {
                "                                        clave, solo como hash)\n"
                "  corvane --abonado CUENTA              la ficha del abonado; estado 1 si no está\n"
                "                                        registrado\n"
+               "  corvane --operador-alta USUARIO --nombre \"NOMBRE\" [--rol operador|supervisor]\n"
+               "                                        da de alta un operador (por omisión con el\n"
+               "                                        rol operador); pide la contraseña dos veces\n"
+               "                                        sin mostrarla, o la lee una vez de la\n"
+               "                                        entrada estándar si no es un terminal\n"
+               "  corvane --operador-baja USUARIO       da de baja un operador: ya no puede entrar\n"
+               "  corvane --operador-clave USUARIO      cambia la contraseña de un operador (como\n"
+               "                                        --operador-alta) y levanta su bloqueo\n"
+               "  corvane --operadores                  lista los operadores: usuario, nombre, rol\n"
+               "                                        y si está activo\n"
                "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
                "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
                "  corvane --base URL --vista [--sin-ventana]\n"

@@ -21,6 +21,10 @@ enum class Modo {
     ImportarAbonados,
     ExportarAbonados,
     Abonado,
+    OperadorAlta,
+    OperadorBaja,
+    OperadorClave,
+    Operadores,
     Ayuda
 };
 
@@ -45,6 +49,9 @@ struct Opciones {
     bool esperarPuerto = false; // --esperar-puerto: a port missing at start is waited for, as a lost one
     QString carpetaAbonados; // --importar-abonados / --exportar-abonados: the folder of the CSV files
     QString abonado;         // --abonado: the account whose card is shown (cuenta_valida)
+    QString operador;        // --operador-alta, -baja, -clave: a user name (usuario_valido)
+    QString nombreOperador;  // --nombre: the new operator's full name
+    QString rol = QStringLiteral("operador"); // --rol: operador or supervisor
 };
 
 // The longest --puesto: the alarm table's column.

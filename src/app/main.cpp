@@ -125,6 +125,22 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_abonado(o);
     }
+    case Modo::OperadorAlta: {
+        QCoreApplication app(argc, argv);
+        return modo_operador_alta(o);
+    }
+    case Modo::OperadorBaja: {
+        QCoreApplication app(argc, argv);
+        return modo_operador_baja(o);
+    }
+    case Modo::OperadorClave: {
+        QCoreApplication app(argc, argv);
+        return modo_operador_clave(o);
+    }
+    case Modo::Operadores: {
+        QCoreApplication app(argc, argv);
+        return modo_operadores(o);
+    }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
                                         "--sin-ventana o --consultar (vea --ayuda).\n"));

@@ -90,4 +90,16 @@ int modo_exportar_abonados(const Opciones& o);
 inline constexpr int kSalidaNoRegistrado = 1;
 int modo_abonado(const Opciones& o);
 
+// The operators (operadores/operadores.h), in the SQLite file of the data
+// folder or --base, their table created when missing. --operador-alta,
+// --operador-clave: the password typed twice without echo at a terminal, or
+// the first line of standard input otherwise. Exit 2, with the Spanish reason,
+// for an existing user on alta, an unknown one on baja or clave, an empty
+// password or two that differ; 3 when the store fails. --operadores: the list,
+// the file opened read-only.
+int modo_operador_alta(const Opciones& o);
+int modo_operador_baja(const Opciones& o);
+int modo_operador_clave(const Opciones& o);
+int modo_operadores(const Opciones& o);
+
 } // namespace corvane

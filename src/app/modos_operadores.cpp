@@ -1,0 +1,176 @@
+// The operators' command-line modes: add, deactivate, set a password, list.
+
+#include <QDateTime>
+#include <QSysInfo>
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/cajas_consola.h"
+#include "app/modos.h"
+#include "operadores/operadores.h"
+#include "store/archivo_base.h"
+#include "store/motor.h"
+
+namespace corvane {
+namespace {
+
+// One line of standard input without its end ("\n" or "\r\n"), read a byte at
+// a time so that nothing after it is taken; false at the end of input with
+// nothing read.
+bool leer_linea_entrada(QByteArray& linea) {
+    linea.clear();
+    char c = 0;
+    bool algo = false;
+    while (::read(STDIN_FILENO, &c, 1) == 1) {
+        algo = true;
+        if (c == '\n') break;
+        linea.append(c);
+    }
+    if (linea.endsWith('\r')) linea.chop(1);
+    return algo;
+}
+
+// One line typed at the terminal after `invitacion`, not echoed.
+QByteArray leer_sin_eco(const QString& invitacion) {
+    escribir(stderr, invitacion);
+    termios antes{};
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &antes) == 0;
+    if (terminal) {
+        termios sinEco = antes;
+        sinEco.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        sinEco.c_lflag |= ECHONL;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &sinEco);
+    }
+    QByteArray linea;
+    leer_linea_entrada(linea);
+    if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &antes);
+    return linea;
+}
+
+// The new password: typed twice at a terminal, without echo; from a script,
+// the first line of standard input. False with the Spanish reason when the
+// two differ or it is empty. Never written anywhere.
+bool leer_clave_nueva(QString& clave, QString& error) {
+    QByteArray primera;
+    if (::isatty(STDIN_FILENO) != 0) {
+        primera = leer_sin_eco(QStringLiteral("Contraseña: "));
+        QByteArray segunda = leer_sin_eco(QStringLiteral("Repita la contraseña: "));
+        const bool iguales = primera == segunda;
+        segunda.fill('\0');
+        if (!iguales) {
+            primera.fill('\0');
+            error = QStringLiteral("las contraseñas no coinciden; no se ha cambiado nada");
+            return false;
+        }
+    } else {
+        leer_linea_entrada(primera);
+    }
+    clave = QString::fromUtf8(primera);
+    primera.fill('\0');
+    if (clave.isEmpty()) {
+        error = QStringLiteral("la contraseña está vacía; no se ha cambiado nada");
+        return false;
+    }
+    return true;
+}
+
+QString ahora() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// The store of the data folder or --base, with the operators' table; the
+// operator `o.operador` as it stands. 0 when ready, the exit status otherwise.
+int abrir_operadores(const Opciones& o, std::unique_ptr<BaseDatos>& base,
+                     std::optional<Operador>& actual) {
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+    const QString ruta = ruta_base(o);
+    if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
+    if (const Fallo f = crear_tabla_operadores(*base)) return fallar_lectura(ruta, f);
+    if (const Fallo f = leer_operador(*base, o.operador, actual)) return fallar_lectura(ruta, f);
+    return kSalidaCorrecta;
+}
+
+int fallar_escritura(const Opciones& o, const Fallo& f) {
+    fallar(QStringLiteral("no se pudo guardar el operador en «%1»: %2")
+               .arg(sin_clave(ruta_base(o)), motivo_de(f)));
+    return kSalidaBaseIlegible;
+}
+
+int no_existe(const Opciones& o) {
+    return fallar(QStringLiteral("el operador «%1» no existe").arg(o.operador));
+}
+
+} // namespace
+
+int modo_operador_alta(const Opciones& o) {
+    std::unique_ptr<BaseDatos> base;
+    std::optional<Operador> actual;
+    if (const int r = abrir_operadores(o, base, actual)) return r;
+    if (actual) return fallar(QStringLiteral("el operador «%1» ya existe").arg(o.operador));
+    QString clave, error;
+    if (!leer_clave_nueva(clave, error)) return fallar(error);
+    Operador nuevo;
+    nuevo.usuario = o.operador;
+    nuevo.nombre = o.nombreOperador;
+    nuevo.rol = rol_de_texto(o.rol).value_or(RolOperador::Operador);
+    if (const Fallo f = alta_operador(*base, nuevo, clave, ahora(), QSysInfo::machineHostName()))
+        return fallar_escritura(o, f);
+    escribir(stdout, QStringLiteral("Operador %1 dado de alta (%2)\n").arg(o.operador, o.rol));
+    return kSalidaCorrecta;
+}
+
+int modo_operador_baja(const Opciones& o) {
+    std::unique_ptr<BaseDatos> base;
+    std::optional<Operador> actual;
+    if (const int r = abrir_operadores(o, base, actual)) return r;
+    if (!actual) return no_existe(o);
+    if (!actual->activo)
+        return fallar(QStringLiteral("el operador «%1» ya está de baja").arg(o.operador));
+    if (const Fallo f = baja_operador(*base, o.operador, ahora(), QSysInfo::machineHostName()))
+        return fallar_escritura(o, f);
+    escribir(stdout, QStringLiteral("Operador %1 dado de baja\n").arg(o.operador));
+    return kSalidaCorrecta;
+}
+
+int modo_operador_clave(const Opciones& o) {
+    std::unique_ptr<BaseDatos> base;
+    std::optional<Operador> actual;
+    if (const int r = abrir_operadores(o, base, actual)) return r;
+    if (!actual) return no_existe(o);
+    QString clave, error;
+    if (!leer_clave_nueva(clave, error)) return fallar(error);
+    if (const Fallo f = cambiar_clave_operador(*base, o.operador, clave, ahora(),
+                                               QSysInfo::machineHostName()))
+        return fallar_escritura(o, f);
+    escribir(stdout, QStringLiteral("Contraseña del operador %1 cambiada\n").arg(o.operador));
+    return kSalidaCorrecta;
+}
+
+int modo_operadores(const Opciones& o) {
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+    const QString ruta = ruta_base(o);
+    std::unique_ptr<BaseDatos> base;
+    // The file read-only, as a query: a file without the table lists nobody.
+    const Fallo abierta =
+        o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base);
+    if (abierta) return fallar_lectura(ruta, abierta);
+    bool presente = false;
+    std::vector<Operador> operadores;
+    if (const Fallo f = tabla_operadores_presente(*base, presente)) return fallar_lectura(ruta, f);
+    if (presente)
+        if (const Fallo f = listar_operadores(*base, operadores)) return fallar_lectura(ruta, f);
+    QString texto = QStringLiteral("usuario\tnombre\trol\tactivo\n");
+    for (const Operador& op : operadores)
+        texto += QStringLiteral("%1\t%2\t%3\t%4\n")
+                     .arg(op.usuario, op.nombre, texto_rol(op.rol),
+                          op.activo ? QStringLiteral("sí") : QStringLiteral("no"));
+    escribir(stdout, texto);
+    return kSalidaCorrecta;
+}
+
+} // namespace corvane
