@@ -42,11 +42,11 @@ QByteArray leer_sin_eco(const QString& invitacion) {
         termios sinEco = antes;
         sinEco.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         sinEco.c_lflag |= ECHONL;
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &sinEco);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &sinEco);
     }
     QByteArray linea;
     leer_linea_entrada(linea);
-    if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &antes);
+    if (terminal) ::tcsetattr(STDIN_FILENO, TCSANOW, &antes);
     return linea;
 }
 

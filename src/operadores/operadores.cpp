@@ -68,6 +68,11 @@ Fallo leer_filas(BaseDatos& base, const QString& donde, const QVariantList& valo
     return {};
 }
 
+// A text for a NOT NULL column: a null QString is bound as NULL.
+QString no_nulo(const QString& s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 // The hash of a password that is not empty; a failure of libsodium otherwise.
 Fallo hash_de(const QString& clave, QString& hash) {
     hash = hash_palabra_clave(clave);
@@ -130,8 +135,9 @@ Fallo alta_operador(BaseDatos& base, const Operador& operador, const QString& cl
     return base.ejecutar(QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") +
                              lista(kColumnas) + QStringLiteral(") VALUES (") + marcas +
                              QLatin1Char(')'),
-                         {operador.usuario, operador.nombre, texto_rol(operador.rol), 1, hash, 0,
-                          QStringLiteral(""), momento, momento, puesto});
+                         {operador.usuario, no_nulo(operador.nombre), texto_rol(operador.rol), 1, hash,
+                          0, QStringLiteral(""), no_nulo(momento), no_nulo(momento),
+                          no_nulo(puesto)});
 }
 
 Fallo baja_operador(BaseDatos& base, const QString& usuario, const QString& momento,
@@ -139,7 +145,7 @@ Fallo baja_operador(BaseDatos& base, const QString& usuario, const QString& mome
     return base.ejecutar(QStringLiteral("UPDATE ") + kTabla +
                              QStringLiteral(" SET oper_activo = 0, oper_modificado = ?, "
                                             "oper_modificado_por = ? WHERE oper_usuario = ?"),
-                         {momento, puesto, usuario});
+                         {no_nulo(momento), no_nulo(puesto), usuario});
 }
 
 Fallo cambiar_clave_operador(BaseDatos& base, const QString& usuario, const QString& clave,
@@ -150,7 +156,7 @@ Fallo cambiar_clave_operador(BaseDatos& base, const QString& usuario, const QStr
                              QStringLiteral(" SET oper_hash = ?, oper_fallos = 0, "
                                             "oper_bloqueado_hasta = '', oper_modificado = ?, "
                                             "oper_modificado_por = ? WHERE oper_usuario = ?"),
-                         {hash, momento, puesto, usuario});
+                         {hash, no_nulo(momento), no_nulo(puesto), usuario});
 }
 
 Fallo comprobar_credenciales(BaseDatos& base, const QString& usuario, const QString& clave,

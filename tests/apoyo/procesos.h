@@ -70,6 +70,10 @@ public:
         p_.setStandardOutputProcess(&lector.p_);
     }
 
+    // Before iniciar: standard input read from the file `ruta` (a pseudo-terminal's
+    // slave side: a program that asks at a terminal).
+    void entradaDesde(const QString& ruta) { p_.setStandardInputFile(ruta); }
+
     // Queued for standard input; a wait hands it over.
     void escribir(const QByteArray& datos) { p_.write(datos); }
     bool esperarEscrito(int ms) {
