@@ -143,8 +143,8 @@ int modo_operador_clave(const Opciones& o) {
     if (!actual) return no_existe(o);
     QString clave, error;
     if (!leer_clave_nueva(clave, error)) return fallar(error);
-    if (const Fallo f = cambiar_clave_operador(*base, o.operador, clave, ahora(),
-                                               QSysInfo::machineHostName()))
+    if (const Fallo f =
+            cambiar_clave_operador(*base, o.operador, clave, ahora(), QSysInfo::machineHostName()))
         return fallar_escritura(o, f);
     escribir(stdout, QStringLiteral("Contraseña del operador %1 cambiada\n").arg(o.operador));
     return kSalidaCorrecta;

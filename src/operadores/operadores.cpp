@@ -77,7 +77,8 @@ QString no_nulo(const QString& s) {
 Fallo hash_de(const QString& clave, QString& hash) {
     hash = hash_palabra_clave(clave);
     if (hash.isEmpty())
-        return {fallos::kMotorGeneral, QStringLiteral("no se pudo calcular el hash de la contraseña")};
+        return {fallos::kMotorGeneral,
+                QStringLiteral("no se pudo calcular el hash de la contraseña")};
     return {};
 }
 
@@ -132,12 +133,11 @@ Fallo alta_operador(BaseDatos& base, const Operador& operador, const QString& cl
     if (Fallo f = hash_de(clave, hash)) return f;
     QString marcas = QStringLiteral("?");
     for (size_t i = 1; i < kColumnas.size(); ++i) marcas += QStringLiteral(",?");
-    return base.ejecutar(QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") +
-                             lista(kColumnas) + QStringLiteral(") VALUES (") + marcas +
-                             QLatin1Char(')'),
-                         {operador.usuario, no_nulo(operador.nombre), texto_rol(operador.rol), 1, hash,
-                          0, QStringLiteral(""), no_nulo(momento), no_nulo(momento),
-                          no_nulo(puesto)});
+    return base.ejecutar(
+        QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") + lista(kColumnas) +
+            QStringLiteral(") VALUES (") + marcas + QLatin1Char(')'),
+        {operador.usuario, no_nulo(operador.nombre), texto_rol(operador.rol), 1, hash, 0,
+         QStringLiteral(""), no_nulo(momento), no_nulo(momento), no_nulo(puesto)});
 }
 
 Fallo baja_operador(BaseDatos& base, const QString& usuario, const QString& momento,
@@ -164,9 +164,9 @@ Fallo comprobar_credenciales(BaseDatos& base, const QString& usuario, const QStr
     resultado = {};
     resultado.mensaje = kCredencialesIncorrectas;
     const auto bloqueado = [&resultado](const QString& hasta) {
-        resultado.mensaje = QStringLiteral("Usuario bloqueado hasta las %1")
-                                .arg(QDateTime::fromString(hasta, kMomento)
-                                         .toString(QStringLiteral("HH:mm:ss")));
+        resultado.mensaje =
+            QStringLiteral("Usuario bloqueado hasta las %1")
+                .arg(QDateTime::fromString(hasta, kMomento).toString(QStringLiteral("HH:mm:ss")));
     };
     std::optional<Operador> o;
     if (Fallo f = leer_operador(base, usuario, o)) return f;

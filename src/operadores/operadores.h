@@ -71,7 +71,7 @@ Fallo cambiar_clave_operador(BaseDatos& base, const QString& usuario, const QStr
 
 struct Credenciales {
     bool aceptadas = false;
-    QString mensaje; // Spanish, for the operator; empty when accepted
+    QString mensaje;                  // Spanish, for the operator; empty when accepted
     std::optional<Operador> operador; // when accepted
 };
 // Checks `usuario` and `clave` at `momento`. A locked user is refused with

@@ -33,8 +33,8 @@ TEST_P(Bloqueo, CincoFallosBloqueanSesentaSegundos) {
     Operador ana;
     ana.usuario = QStringLiteral("ana");
     ana.nombre = QStringLiteral("Ana O'Neill");
-    ASSERT_FALSE(alta_operador(*puesto1, ana, QStringLiteral("bien"), QStringLiteral("2026-12-07 08:00:00"),
-                               QStringLiteral("puesto1"))
+    ASSERT_FALSE(alta_operador(*puesto1, ana, QStringLiteral("bien"),
+                               QStringLiteral("2026-12-07 08:00:00"), QStringLiteral("puesto1"))
                      .numero);
     Operador ido = ana;
     ido.usuario = QStringLiteral("ido");
@@ -66,8 +66,8 @@ TEST_P(Bloqueo, CincoFallosBloqueanSesentaSegundos) {
         SCOPED_TRACE(testing::Message() << i.usuario << " " << i.clave << " +" << i.segundo);
         Credenciales r;
         ASSERT_FALSE(comprobar_credenciales(i.otroPuesto ? *puesto2 : *puesto1,
-                                            QString::fromUtf8(i.usuario), QString::fromUtf8(i.clave),
-                                            t0.addSecs(i.segundo), r)
+                                            QString::fromUtf8(i.usuario),
+                                            QString::fromUtf8(i.clave), t0.addSecs(i.segundo), r)
                          .numero);
         EXPECT_EQ(r.mensaje, QString::fromUtf8(i.mensaje));
         EXPECT_EQ(r.aceptadas, *i.mensaje == '\0');
@@ -79,11 +79,14 @@ TEST_P(Bloqueo, CincoFallosBloqueanSesentaSegundos) {
     // A new password lifts a lock.
     for (int n = 0; n < kFallosParaBloquear; ++n) {
         Credenciales r;
-        ASSERT_FALSE(comprobar_credenciales(*puesto1, ana.usuario, QStringLiteral("mal"), t0, r).numero);
+        ASSERT_FALSE(
+            comprobar_credenciales(*puesto1, ana.usuario, QStringLiteral("mal"), t0, r).numero);
     }
-    ASSERT_FALSE(cambiar_clave_operador(*puesto2, ana.usuario, QStringLiteral("otra"), {}, {}).numero);
+    ASSERT_FALSE(
+        cambiar_clave_operador(*puesto2, ana.usuario, QStringLiteral("otra"), {}, {}).numero);
     Credenciales r;
-    ASSERT_FALSE(comprobar_credenciales(*puesto1, ana.usuario, QStringLiteral("otra"), t0, r).numero);
+    ASSERT_FALSE(
+        comprobar_credenciales(*puesto1, ana.usuario, QStringLiteral("otra"), t0, r).numero);
     EXPECT_TRUE(r.aceptadas) << r.mensaje.toStdString();
 }
 
@@ -105,40 +108,123 @@ struct Orden {
 TEST(LineaOperadores, AltaBajaClaveYRechazos) {
     QTemporaryDir datos;
     const Orden ordenes[] = {
-        {"Alta", {"--operador-alta", "ana.p-1_x", "--nombre", "Ana Pérez", "--rol", "supervisor"},
-         {"s3creto uno"}, false, 0, "Operador ana.p-1_x dado de alta (supervisor)\n", ""},
-        {"AltaEnTerminal", {"--operador-alta", "luis", "--nombre", "Luis"}, {"clave-luis", "clave-luis"},
-         true, 0, "Operador luis dado de alta (operador)\n", "Contraseña: Repita la contraseña: "},
-        {"AltaRepetida", {"--operador-alta", "luis", "--nombre", "Otro"}, {"nunca-vista"}, false, 2, "",
+        {"Alta",
+         {"--operador-alta", "ana.p-1_x", "--nombre", "Ana Pérez", "--rol", "supervisor"},
+         {"s3creto uno"},
+         false,
+         0,
+         "Operador ana.p-1_x dado de alta (supervisor)\n",
+         ""},
+        {"AltaEnTerminal",
+         {"--operador-alta", "luis", "--nombre", "Luis"},
+         {"clave-luis", "clave-luis"},
+         true,
+         0,
+         "Operador luis dado de alta (operador)\n",
+         "Contraseña: Repita la contraseña: "},
+        {"AltaRepetida",
+         {"--operador-alta", "luis", "--nombre", "Otro"},
+         {"nunca-vista"},
+         false,
+         2,
+         "",
          "corvane: el operador «luis» ya existe\n"},
-        {"UsuarioNoValido", {"--operador-alta", "Ana", "--nombre", "x"}, {"nunca-vista"}, false, 2, "",
+        {"UsuarioNoValido",
+         {"--operador-alta", "Ana", "--nombre", "x"},
+         {"nunca-vista"},
+         false,
+         2,
+         "",
          "corvane: usuario no válido «Ana»: de 1 a 32 caracteres entre a-z, 0-9, «.», «_» y «-»\n"
          "Use «corvane --ayuda» para ver las opciones.\n"},
-        {"UsuarioLargo", {"--operador-baja", QString(33, QLatin1Char('a'))}, {}, false, 2, "", nullptr},
-        {"RolDesconocido", {"--operador-alta", "eva", "--nombre", "Eva", "--rol", "jefe"}, {"nunca-vista"}, false,
-         2, "",
+        {"UsuarioLargo",
+         {"--operador-baja", QString(33, QLatin1Char('a'))},
+         {},
+         false,
+         2,
+         "",
+         nullptr},
+        {"RolDesconocido",
+         {"--operador-alta", "eva", "--nombre", "Eva", "--rol", "jefe"},
+         {"nunca-vista"},
+         false,
+         2,
+         "",
          "corvane: rol no válido «jefe»: se espera operador o supervisor\n"
          "Use «corvane --ayuda» para ver las opciones.\n"},
         {"SinNombre", {"--operador-alta", "eva"}, {"nunca-vista"}, false, 2, "", nullptr},
-        {"NombreSinAlta", {"--operador-clave", "luis", "--nombre", "x"}, {"nunca-vista"}, false, 2, "", nullptr},
-        {"ClaveVacia", {"--operador-alta", "eva", "--nombre", "Eva"}, {""}, false, 2, "",
+        {"NombreSinAlta",
+         {"--operador-clave", "luis", "--nombre", "x"},
+         {"nunca-vista"},
+         false,
+         2,
+         "",
+         nullptr},
+        {"ClaveVacia",
+         {"--operador-alta", "eva", "--nombre", "Eva"},
+         {""},
+         false,
+         2,
+         "",
          "corvane: la contraseña está vacía; no se ha cambiado nada\n"},
-        {"SinEntrada", {"--operador-clave", "luis"}, {}, false, 2, "",
+        {"SinEntrada",
+         {"--operador-clave", "luis"},
+         {},
+         false,
+         2,
+         "",
          "corvane: la contraseña está vacía; no se ha cambiado nada\n"},
-        {"NoCoinciden", {"--operador-clave", "luis"}, {"una", "otra"}, true, 2, "",
+        {"NoCoinciden",
+         {"--operador-clave", "luis"},
+         {"una", "otra"},
+         true,
+         2,
+         "",
          "Contraseña: Repita la contraseña: corvane: las contraseñas no coinciden; no se ha "
          "cambiado nada\n"},
-        {"ClaveDeDesconocido", {"--operador-clave", "pepe"}, {"nunca-vista"}, false, 2, "",
+        {"ClaveDeDesconocido",
+         {"--operador-clave", "pepe"},
+         {"nunca-vista"},
+         false,
+         2,
+         "",
          "corvane: el operador «pepe» no existe\n"},
-        {"Clave", {"--operador-clave", "luis"}, {"nueva clave"}, false, 0,
-         "Contraseña del operador luis cambiada\n", ""},
-        {"BajaDeDesconocido", {"--operador-baja", "pepe"}, {}, false, 2, "",
+        {"Clave",
+         {"--operador-clave", "luis"},
+         {"nueva clave"},
+         false,
+         0,
+         "Contraseña del operador luis cambiada\n",
+         ""},
+        {"BajaDeDesconocido",
+         {"--operador-baja", "pepe"},
+         {},
+         false,
+         2,
+         "",
          "corvane: el operador «pepe» no existe\n"},
-        {"Baja", {"--operador-baja", "ana.p-1_x"}, {}, false, 0, "Operador ana.p-1_x dado de baja\n", ""},
-        {"BajaRepetida", {"--operador-baja", "ana.p-1_x"}, {}, false, 2, "",
+        {"Baja",
+         {"--operador-baja", "ana.p-1_x"},
+         {},
+         false,
+         0,
+         "Operador ana.p-1_x dado de baja\n",
+         ""},
+        {"BajaRepetida",
+         {"--operador-baja", "ana.p-1_x"},
+         {},
+         false,
+         2,
+         "",
          "corvane: el operador «ana.p-1_x» ya está de baja\n"},
-        {"Lista", {"--operadores"}, {}, false, 0,
-         "usuario\tnombre\trol\tactivo\nana.p-1_x\tAna Pérez\tsupervisor\tno\nluis\tLuis\toperador\tsí\n", ""},
+        {"Lista",
+         {"--operadores"},
+         {},
+         false,
+         0,
+         "usuario\tnombre\trol\tactivo\nana.p-1_x\tAna "
+         "Pérez\tsupervisor\tno\nluis\tLuis\toperador\tsí\n",
+         ""},
         {"ConOtroModo", {"--operadores", "--operador-baja", "luis"}, {}, false, 2, "", nullptr},
     };
     for (const Orden& o : ordenes) {
@@ -151,21 +237,23 @@ TEST(LineaOperadores, AltaBajaClaveYRechazos) {
             p.entradaDesde(terminal.ruta());
             ASSERT_TRUE(p.iniciar(kCorvane, args));
             for (const char* invitacion : {"Contraseña: ", "Repita la contraseña: "}) {
-                ASSERT_TRUE(p.esperar([&] { return p.errores().endsWith(QString::fromUtf8(invitacion)); },
-                                      30000));
+                ASSERT_TRUE(p.esperar(
+                    [&] { return p.errores().endsWith(QString::fromUtf8(invitacion)); }, 30000));
                 terminal.escribir(o.lineas.value(invitacion[0] == 'C' ? 0 : 1).toUtf8() + '\n');
             }
             ASSERT_TRUE(p.esperarFin(60000));
             e = {p.estado(), p.salida(), p.texto(), p.errores()};
         } else {
-            e = ejecutar(kCorvane, args, o.lineas.isEmpty() ? QByteArray() : o.lineas.join('\n').toUtf8() + '\n');
+            e = ejecutar(kCorvane, args,
+                         o.lineas.isEmpty() ? QByteArray() : o.lineas.join('\n').toUtf8() + '\n');
         }
         EXPECT_EQ(e.estado, o.estado);
         EXPECT_EQ(e.salida, QString::fromUtf8(o.salida));
         if (o.errores != nullptr) {
             EXPECT_EQ(e.errores, QString::fromUtf8(o.errores));
         } else {
-            EXPECT_TRUE(e.errores.startsWith(QStringLiteral("corvane: "))) << e.errores.toStdString();
+            EXPECT_TRUE(e.errores.startsWith(QStringLiteral("corvane: ")))
+                << e.errores.toStdString();
         }
         for (const QString& clave : o.lineas) {
             EXPECT_TRUE(clave.isEmpty() || !QString(e.salida + e.errores).contains(clave));
