@@ -177,10 +177,14 @@ Fallo Camino::abrirBase() {
     abrir_base_de_datos(base_, 0, e.bases);
     e.verCuentaOnline = false;
     e.estadoRx = kEstadoN;
-    if (!modoAuditado_.isEmpty() && !inicioAnotado_) {
-        anotar(AccionAuditoria::Inicio, modoAuditado_);
-        inicioAnotado_ = true;
-    }
+    // Written at once to the event file, never waiting on a network: with a
+    // central server the entries are left to the local queue's audit stream. A
+    // file the store does not take (locked, damaged) gets none: the store's own
+    // failure is what error.log and the operator are told.
+    BaseDatos* abierta = e.bases.base[0].get();
+    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) && abierta != nullptr &&
+        e.bases.abierta[0] != 0 && !abierta->fallando() && abierta->pendientes() == 0)
+        inicioAnotado_ = anotar(AccionAuditoria::Inicio, modoAuditado_);
     // Where there is an event loop, rows waiting for the store are watched.
     if (!vigilancia_.isActive()) {
         vigilancia_.setInterval(kRevisionPendientesMs);
@@ -286,13 +290,11 @@ int Camino::terminar(const QString& causaDada) {
         revisar_pendientes(bases, 0);
     }
     cerrar();
-    if (inicioAnotado_) {
-        anotar(AccionAuditoria::Parada,
-               perdidos > 0   ? QStringLiteral("%1 eventos perdidos").arg(perdidos)
-               : enCola > 0 ? QStringLiteral("%1 eventos pendientes en la cola local").arg(enCola)
-                            : QString());
-        inicioAnotado_ = false;
-    }
+    // The stop, after a start written, when the file took every row: a store
+    // that failed is not waited on again.
+    if (inicioAnotado_ && perdidos == 0 && enCola == 0 && causa == 0)
+        static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
+    inicioAnotado_ = false;
     if (perdidos > 0) {
         const QString texto =
             QStringLiteral("%1 eventos perdidos: la cola local no los tomó (%2)")
@@ -312,7 +314,7 @@ int Camino::terminar(const QString& causaDada) {
     return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
 }
 
-void Camino::anotar(AccionAuditoria accion, const QString& detalle) {
+bool Camino::anotar(AccionAuditoria accion, const QString& detalle) {
     EntradaAuditoria e;
     e.momento = proceso_.reloj.ahora().toString(kFormatoMomento);
     e.puesto = proceso_.estado.puesto;
@@ -321,9 +323,10 @@ void Camino::anotar(AccionAuditoria accion, const QString& detalle) {
     std::unique_ptr<BaseDatos> base;
     Fallo f = abrir_motor(base_, base);
     if (!f) f = anotar_auditoria(*base, e);
-    if (!f || auditoriaFallida_) return;
+    if (!f) return true;
+    if (!auditoriaFallida_) proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
     auditoriaFallida_ = true;
-    proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
+    return false;
 }
 
 void Camino::cerrar() {
