@@ -13,14 +13,17 @@ int modo_verificar_auditoria(const Opciones& o) {
     if (!preparar_carpeta(o, error)) return fallar(error);
     const QString ruta = ruta_base(o);
     std::unique_ptr<BaseDatos> base;
-    if (const Fallo f = o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base))
+    if (const Fallo f =
+            o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base))
         return fallar_lectura(ruta, f);
     // A range of days: from the start of --desde to the end of --hasta (or of
     // the last entry).
-    const QString desde =
-        o.fecha.isValid() ? o.fecha.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00") : QString();
-    const QString hasta =
-        o.hasta.isValid() ? o.hasta.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 23:59:59") : QString();
+    const QString desde = o.fecha.isValid() ? o.fecha.toString(QStringLiteral("yyyy-MM-dd")) +
+                                                  QStringLiteral(" 00:00:00")
+                                            : QString();
+    const QString hasta = o.hasta.isValid() ? o.hasta.toString(QStringLiteral("yyyy-MM-dd")) +
+                                                  QStringLiteral(" 23:59:59")
+                                            : QString();
     VerificacionAuditoria r;
     if (const Fallo f = verificar_auditoria(*base, desde, hasta, r)) return fallar_lectura(ruta, f);
     if (!r.tabla) {

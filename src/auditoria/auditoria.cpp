@@ -19,7 +19,9 @@ using esquema_auditoria::kTabla;
 constexpr qint32 kCadenaRota = -4;
 
 // A value bound as the empty text, never as NULL.
-QString texto(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
+QString texto(const QString& s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
 
 void agregar_campo(QByteArray& destino, const QString& campo) {
     const QByteArray bytes = campo.toUtf8();
@@ -53,8 +55,10 @@ Fallo primer_valor(BaseDatos& base, const QString& sentencia, const QVariantList
 Fallo tabla_presente(BaseDatos& base, bool& presente) {
     const QString sentencia =
         base.dialecto() == Dialecto::PostgreSQL
-            ? QStringLiteral("SELECT count(*) AS n FROM pg_class WHERE relname = ? AND pg_table_is_visible(oid)")
-            : QStringLiteral("SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = ?");
+            ? QStringLiteral("SELECT count(*) AS n FROM pg_class WHERE relname = ? AND "
+                             "pg_table_is_visible(oid)")
+            : QStringLiteral(
+                  "SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = ?");
     std::optional<QVariant> n;
     if (Fallo f = primer_valor(base, sentencia, {kTabla}, QStringLiteral("n"), n)) return f;
     presente = n && n->toLongLong() > 0;
@@ -77,15 +81,20 @@ public:
         const qint64 secuencia = campo(0).toLongLong(&numero);
         const QString anterior = campo(7), propio = campo(8);
         if (rota_ > 0) {
-            if (anterior == hashRoto_) return romper(rota_, QStringLiteral("La entrada %1 está fuera de orden").arg(rota_));
+            if (anterior == hashRoto_)
+                return romper(rota_,
+                              QStringLiteral("La entrada %1 está fuera de orden").arg(rota_));
             return romper(rota_, no_sigue(rota_));
         }
-        if (!numero) return romper(esperada_, QStringLiteral("La entrada %1 fue modificada").arg(esperada_));
-        if (secuencia != esperada_) return romper(esperada_, QStringLiteral("Falta la entrada %1").arg(esperada_));
+        if (!numero)
+            return romper(esperada_, QStringLiteral("La entrada %1 fue modificada").arg(esperada_));
+        if (secuencia != esperada_)
+            return romper(esperada_, QStringLiteral("Falta la entrada %1").arg(esperada_));
         const QString calculado =
-            es_hash(anterior) ? hash_auditoria(anterior, contenido_canonico(campo(1), campo(2), campo(3), campo(4),
-                                                                            campo(5), campo(6)))
-                              : QString();
+            es_hash(anterior)
+                ? hash_auditoria(anterior, contenido_canonico(campo(1), campo(2), campo(3),
+                                                              campo(4), campo(5), campo(6)))
+                : QString();
         if (calculado.isEmpty() || calculado != propio)
             return romper(secuencia, QStringLiteral("La entrada %1 fue modificada").arg(secuencia));
         if (anterior != hashEsperado_) {
@@ -108,8 +117,11 @@ public:
 
 private:
     static QString no_sigue(qint64 n) {
-        if (n == 1) return QStringLiteral("La entrada 1 no empieza la cadena: falta una entrada antes de ella");
-        return QStringLiteral("La entrada %1 no sigue a la %2: falta una entrada entre ellas o la %2 fue modificada")
+        if (n == 1)
+            return QStringLiteral(
+                "La entrada 1 no empieza la cadena: falta una entrada antes de ella");
+        return QStringLiteral("La entrada %1 no sigue a la %2: falta una entrada entre ellas o la "
+                              "%2 fue modificada")
             .arg(n)
             .arg(n - 1);
     }
@@ -130,21 +142,30 @@ private:
 
 QString codigo_accion(AccionAuditoria accion) {
     switch (accion) {
-    case AccionAuditoria::Inicio: return QStringLiteral("inicio");
-    case AccionAuditoria::Parada: return QStringLiteral("parada");
-    case AccionAuditoria::Importacion: return QStringLiteral("importacion");
-    case AccionAuditoria::CambioAbonado: return QStringLiteral("cambio_abonado");
-    case AccionAuditoria::Reconocimiento: return QStringLiteral("reconocimiento");
-    case AccionAuditoria::Acceso: return QStringLiteral("acceso");
-    case AccionAuditoria::Salida: return QStringLiteral("salida");
+    case AccionAuditoria::Inicio:
+        return QStringLiteral("inicio");
+    case AccionAuditoria::Parada:
+        return QStringLiteral("parada");
+    case AccionAuditoria::Importacion:
+        return QStringLiteral("importacion");
+    case AccionAuditoria::CambioAbonado:
+        return QStringLiteral("cambio_abonado");
+    case AccionAuditoria::Reconocimiento:
+        return QStringLiteral("reconocimiento");
+    case AccionAuditoria::Acceso:
+        return QStringLiteral("acceso");
+    case AccionAuditoria::Salida:
+        return QStringLiteral("salida");
     }
     return {};
 }
 
-QByteArray contenido_canonico(const QString& momento, const QString& puesto, const QString& operador,
-                              const QString& accion, const QString& objeto, const QString& detalle) {
+QByteArray contenido_canonico(const QString& momento, const QString& puesto,
+                              const QString& operador, const QString& accion, const QString& objeto,
+                              const QString& detalle) {
     QByteArray r;
-    for (const QString* campo : {&momento, &puesto, &operador, &accion, &objeto, &detalle}) agregar_campo(r, *campo);
+    for (const QString* campo : {&momento, &puesto, &operador, &accion, &objeto, &detalle})
+        agregar_campo(r, *campo);
     return r;
 }
 
@@ -156,7 +177,8 @@ QString hash_auditoria(const QString& anterior, const QByteArray& contenido) {
 }
 
 Fallo crear_tabla_auditoria(BaseDatos& base) {
-    if (base.dialecto() == Dialecto::PostgreSQL) return base.ejecutar(esquema_auditoria::asegurar_postgresql());
+    if (base.dialecto() == Dialecto::PostgreSQL)
+        return base.ejecutar(esquema_auditoria::asegurar_postgresql());
     for (const QString& s : esquema_auditoria::crear_sqlite())
         if (Fallo f = base.ejecutar(s)) return f;
     return {};
@@ -170,13 +192,15 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
         base.deshacerLote();
         return f;
     };
-    if (Fallo f = base.ejecutar(base.dialecto() == Dialecto::PostgreSQL ? esquema_auditoria::kBloqueoAnotacion
-                                                                        : esquema_auditoria::kTomarEscrituraSQLite))
+    if (Fallo f = base.ejecutar(base.dialecto() == Dialecto::PostgreSQL
+                                    ? esquema_auditoria::kBloqueoAnotacion
+                                    : esquema_auditoria::kTomarEscrituraSQLite))
         return deshacer(f);
     std::unique_ptr<Registros> ultima;
-    if (Fallo f = base.abrirRegistros(QStringLiteral("SELECT audi_secuencia AS s, audi_hash AS h FROM ") + kTabla +
-                                          QStringLiteral(" ORDER BY audi_secuencia DESC LIMIT 1"),
-                                      {}, ultima))
+    if (Fallo f = base.abrirRegistros(
+            QStringLiteral("SELECT audi_secuencia AS s, audi_hash AS h FROM ") + kTabla +
+                QStringLiteral(" ORDER BY audi_secuencia DESC LIMIT 1"),
+            {}, ultima))
         return deshacer(f);
     qint64 secuencia = 0;
     QString anterior = kHashInicial;
@@ -190,14 +214,17 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
     ultima->cerrar();
     const QString insertar = esquema_auditoria::insertar();
     for (const EntradaAuditoria& e : entradas) {
-        const QString momento = e.momento.isEmpty()
-                                    ? QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                    : e.momento;
+        const QString momento =
+            e.momento.isEmpty()
+                ? QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                : e.momento;
         const QString accion = codigo_accion(e.accion);
         const QString propio =
-            hash_auditoria(anterior, contenido_canonico(momento, e.puesto, e.operador, accion, e.objeto, e.detalle));
-        if (Fallo f = base.ejecutar(insertar, {++secuencia, momento, texto(e.puesto), texto(e.operador), accion,
-                                               texto(e.objeto), texto(e.detalle), anterior, propio}))
+            hash_auditoria(anterior, contenido_canonico(momento, e.puesto, e.operador, accion,
+                                                        e.objeto, e.detalle));
+        if (Fallo f = base.ejecutar(insertar,
+                                    {++secuencia, momento, texto(e.puesto), texto(e.operador),
+                                     accion, texto(e.objeto), texto(e.detalle), anterior, propio}))
             return deshacer(f);
         anterior = propio;
     }
@@ -217,12 +244,11 @@ Fallo verificar_auditoria(BaseDatos& base, const QString& desde, const QString& 
     QString anterior = kHashInicial;
     if (!desde.isEmpty() || !hasta.isEmpty()) {
         std::unique_ptr<Registros> r;
-        if (Fallo f = base.abrirRegistros(QStringLiteral("SELECT min(audi_secuencia) AS a, max(audi_secuencia) AS b "
-                                                         "FROM ") +
-                                              kTabla +
-                                              QStringLiteral(" WHERE audi_momento >= ? AND audi_momento <= ?"),
-                                          {texto(desde), hasta.isEmpty() ? QStringLiteral("9999-12-31 23:59:59") : hasta},
-                                          r))
+        if (Fallo f = base.abrirRegistros(
+                QStringLiteral("SELECT min(audi_secuencia) AS a, max(audi_secuencia) AS b "
+                               "FROM ") +
+                    kTabla + QStringLiteral(" WHERE audi_momento >= ? AND audi_momento <= ?"),
+                {texto(desde), hasta.isEmpty() ? QStringLiteral("9999-12-31 23:59:59") : hasta}, r))
             return f;
         QVariant a, b;
         if (!r->alFinal()) {
@@ -249,12 +275,15 @@ Fallo verificar_auditoria(BaseDatos& base, const QString& desde, const QString& 
         }
     }
     // The bounds are numbers read from the table itself.
-    QString sentencia = QStringLiteral("SELECT ") + esquema_auditoria::lista() + QStringLiteral(" FROM ") + kTabla +
+    QString sentencia = QStringLiteral("SELECT ") + esquema_auditoria::lista() +
+                        QStringLiteral(" FROM ") + kTabla +
                         QStringLiteral(" WHERE audi_secuencia >= ") + QString::number(primera);
-    if (ultima >= 0) sentencia += QStringLiteral(" AND audi_secuencia <= ") + QString::number(ultima);
+    if (ultima >= 0)
+        sentencia += QStringLiteral(" AND audi_secuencia <= ") + QString::number(ultima);
     sentencia += QStringLiteral(" ORDER BY audi_secuencia");
     Cadena cadena(primera, anterior, resultado);
-    Fallo f = base.recorrer(sentencia, [&cadena](const ValoresFila& v) { return cadena.entrada(v); });
+    Fallo f =
+        base.recorrer(sentencia, [&cadena](const ValoresFila& v) { return cadena.entrada(v); });
     if (f.numero == kCadenaRota) return {};
     if (f) return f;
     cadena.terminar();

@@ -27,13 +27,13 @@ namespace corvane {
 class BaseDatos;
 
 enum class AccionAuditoria {
-    Inicio,        // a receiving console started (windows, service, replay)
-    Parada,        // it stopped
-    Importacion,   // the account register was imported from CSV files
-    CambioAbonado, // an account was changed from the editor
+    Inicio,         // a receiving console started (windows, service, replay)
+    Parada,         // it stopped
+    Importacion,    // the account register was imported from CSV files
+    CambioAbonado,  // an account was changed from the editor
     Reconocimiento, // an alarm was acknowledged
-    Acceso,        // an operator logged in
-    Salida,        // an operator logged out
+    Acceso,         // an operator logged in
+    Salida,         // an operator logged out
 };
 
 // The short Spanish code stored in audi_accion: "inicio", "parada",
@@ -45,16 +45,17 @@ struct EntradaAuditoria {
     QString puesto;   // the workstation
     QString operador; // empty when no operator is logged in
     AccionAuditoria accion = AccionAuditoria::Inicio;
-    QString objeto;   // what the action was on: an alarm's key, an account; may be empty
-    QString detalle;  // free text for a reader; never a password
+    QString objeto;  // what the action was on: an alarm's key, an account; may be empty
+    QString detalle; // free text for a reader; never a password
 };
 
 // The 64 zeros that stand for the hash before the first entry.
 inline const QString kHashInicial = QString(64, QLatin1Char('0'));
 
 // The canonical content of an entry's stored fields (the action as its code).
-QByteArray contenido_canonico(const QString& momento, const QString& puesto, const QString& operador,
-                              const QString& accion, const QString& objeto, const QString& detalle);
+QByteArray contenido_canonico(const QString& momento, const QString& puesto,
+                              const QString& operador, const QString& accion, const QString& objeto,
+                              const QString& detalle);
 // SHA-256 of `anterior` (64 hexadecimal digits) and `contenido`, as 64
 // lower-case hexadecimal digits.
 QString hash_auditoria(const QString& anterior, const QByteArray& contenido);
@@ -77,7 +78,7 @@ struct VerificacionAuditoria {
     qint64 entradas = 0; // entries read and found chained
     qint64 primera = 0;  // the first and last sequence numbers verified; 0: none
     qint64 ultima = 0;
-    bool tabla = true;   // false: the database has no audit table
+    bool tabla = true; // false: the database has no audit table
     // Empty when the chain is whole; else a Spanish sentence naming the first
     // entry found changed, missing or out of order ("La entrada 17 fue
     // modificada", "Falta la entrada 17", "La entrada 17 está fuera de orden"...).

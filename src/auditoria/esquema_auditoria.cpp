@@ -22,7 +22,8 @@ QString lista() {
 
 QString insertar() {
     QString marcas;
-    for (size_t i = 0; i < kColumnas.size(); ++i) marcas += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    for (size_t i = 0; i < kColumnas.size(); ++i)
+        marcas += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
     return QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") + lista() +
            QStringLiteral(") VALUES (") + marcas + QLatin1Char(')');
 }
@@ -50,7 +51,8 @@ QString asegurar_postgresql() {
         QStringLiteral(" (% rechazado)', TG_OP; END$f$; "
                        "CREATE TRIGGER corvane_auditoria_sin_cambios BEFORE UPDATE OR DELETE OR "
                        "TRUNCATE ON ") +
-        kTabla + QStringLiteral(" FOR EACH STATEMENT EXECUTE PROCEDURE corvane_auditoria_inmutable()");
+        kTabla +
+        QStringLiteral(" FOR EACH STATEMENT EXECUTE PROCEDURE corvane_auditoria_inmutable()");
     return QStringLiteral("DO $b$BEGIN IF ") + falta + QStringLiteral(" THEN ") + bloqueo +
            QStringLiteral("; IF ") + falta + QStringLiteral(" THEN ") + crear +
            QStringLiteral("; END IF; END IF; END$b$");
