@@ -29,7 +29,7 @@ QString insertar() {
 }
 
 QStringList crear_sqlite() {
-    QStringList r{crear_tabla()};
+    QStringList r{crear_tabla(), kCrearIndiceMomento};
     for (const QString& operacion : {QStringLiteral("UPDATE"), QStringLiteral("DELETE")})
         r << QStringLiteral("CREATE TRIGGER IF NOT EXISTS corvane_auditoria_sin_%1 BEFORE %2 ON ")
                      .arg(operacion.toLower(), operacion) +
@@ -44,7 +44,7 @@ QString asegurar_postgresql() {
     const QString falta = QStringLiteral("to_regclass('%1') IS NULL").arg(kTabla);
     // A trigger for each statement: even one that would touch no entry is refused.
     const QString crear =
-        crear_tabla() +
+        crear_tabla() + QStringLiteral("; ") + kCrearIndiceMomento +
         QStringLiteral("; CREATE OR REPLACE FUNCTION corvane_auditoria_inmutable() RETURNS trigger "
                        "LANGUAGE plpgsql AS $f$BEGIN RAISE EXCEPTION '") +
         kRechazo +

@@ -33,6 +33,10 @@ inline const std::array<Columna, 9> kColumnas = {{
     {QStringLiteral("audi_hash"), QStringLiteral("CHAR(64) NOT NULL")},
 }};
 
+// A verification of a range of days finds its first and last entries by moment.
+inline const QString kCrearIndiceMomento =
+    QStringLiteral("CREATE INDEX IF NOT EXISTS corvane_auditoria_momento ON corvane_auditoria (audi_momento)");
+
 // "audi_secuencia,audi_momento,...": the column list of every INSERT and SELECT.
 QString lista();
 // The INSERT of one entry, a "?" per column.
