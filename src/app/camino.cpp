@@ -183,7 +183,7 @@ Fallo Camino::abrirBase() {
     // failure is what error.log and the operator are told.
     BaseDatos* abierta = e.bases.base[0].get();
     if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) && abierta != nullptr &&
-        e.bases.abierta[0] != 0 && !abierta->fallando() && abierta->pendientes() == 0)
+        e.bases.abierta[0] != 0 && !abierta->fallando())
         inicioAnotado_ = anotar(AccionAuditoria::Inicio, modoAuditado_);
     // Where there is an event loop, rows waiting for the store are watched.
     if (!vigilancia_.isActive()) {
