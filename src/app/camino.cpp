@@ -27,6 +27,16 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
       vigilado_(o.vigilancia),
       manejador_(std::make_unique<ManejadorRx>(proceso_.estado, text1_, text4_, proceso_.reloj)) {
     proceso_.estado.puesto = o.puesto.isEmpty() ? QSysInfo::machineHostName() : o.puesto;
+    // The modes that receive leave their start and stop in the audit trail.
+    if (!o.vista) {
+        if (o.modo == Modo::Ventanas) modoAuditado_ = QStringLiteral("ventanas");
+        else if (o.modo == Modo::SinVentana)
+            modoAuditado_ = QStringLiteral("servicio, puerto %1 a %2 bit/s").arg(o.puerto).arg(o.velocidad);
+        else if (o.modo == Modo::Reproducir)
+            modoAuditado_ = QStringLiteral("reproducción de %1").arg(o.archivo == QLatin1String("-")
+                                                                         ? QStringLiteral("la entrada estándar")
+                                                                         : QStringLiteral("«%1»").arg(o.archivo));
+    }
     // Rows the store cannot take yet wait in the data folder; for a central
     // server every row passes through there. A query stores nothing and reads
     // the database directly.
@@ -167,6 +177,14 @@ Fallo Camino::abrirBase() {
     abrir_base_de_datos(base_, 0, e.bases);
     e.verCuentaOnline = false;
     e.estadoRx = kEstadoN;
+    // Written at once to the event file, never waiting on a network: with a
+    // central server the entries are left to the local queue's audit stream. A
+    // file the store does not take (locked, damaged) gets none: the store's own
+    // failure is what error.log and the operator are told.
+    BaseDatos* abierta = e.bases.base[0].get();
+    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) && abierta != nullptr &&
+        e.bases.abierta[0] != 0 && !abierta->fallando())
+        inicioAnotado_ = anotar(AccionAuditoria::Inicio, modoAuditado_);
     // Where there is an event loop, rows waiting for the store are watched.
     if (!vigilancia_.isActive()) {
         vigilancia_.setInterval(kRevisionPendientesMs);
@@ -272,6 +290,11 @@ int Camino::terminar(const QString& causaDada) {
         revisar_pendientes(bases, 0);
     }
     cerrar();
+    // The stop, after a start written, when the file took every row: a store
+    // that failed is not waited on again.
+    if (inicioAnotado_ && perdidos == 0 && enCola == 0 && causa == 0)
+        static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
+    inicioAnotado_ = false;
     if (perdidos > 0) {
         const QString texto =
             QStringLiteral("%1 eventos perdidos: la cola local no los tomó (%2)")
@@ -289,6 +312,21 @@ int Camino::terminar(const QString& causaDada) {
                 .arg(causaDada.isEmpty() ? QString()
                                          : QStringLiteral(" (causa: %1)").arg(causaDada)));
     return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
+}
+
+bool Camino::anotar(AccionAuditoria accion, const QString& detalle) {
+    EntradaAuditoria e;
+    e.momento = proceso_.reloj.ahora().toString(kFormatoMomento);
+    e.puesto = proceso_.estado.puesto;
+    e.accion = accion;
+    e.detalle = detalle;
+    std::unique_ptr<BaseDatos> base;
+    Fallo f = abrir_motor(base_, base);
+    if (!f) f = anotar_auditoria(*base, e);
+    if (!f) return true;
+    if (!auditoriaFallida_) proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
+    auditoriaFallida_ = true;
+    return false;
 }
 
 void Camino::cerrar() {

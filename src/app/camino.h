@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/linea_comandos.h"
+#include "auditoria/auditoria.h"
 #include "cola/bloqueo_cola.h"
 #include "common/caja_texto.h"
 #include "common/registro_errores.h"
@@ -153,9 +154,18 @@ private:
     // on the status line and in the alert strip while it lasts, "Base central
     // disponible de nuevo a las HH:mm:ss" when it ends. Repeated states say nothing.
     void estadoCentral(bool disponible, qint32 causa);
+    // The audit entry of the console's start or stop, written at once on a
+    // connection of its own to the event file (not through the local queue): a
+    // receiving console on the file only. A failure is logged once in error.log
+    // (label kEtiquetaAuditoria) and stops nothing. True when written.
+    bool anotar(AccionAuditoria accion, const QString& detalle);
+    static inline const QString kEtiquetaAuditoria = QStringLiteral("auditoria");
 
     QString base_;
     bool vista_ = false;
+    QString modoAuditado_;       // the mode as the start's entry says it; empty: no entries
+    bool inicioAnotado_ = false; // a stop is written once, after a start written
+    bool auditoriaFallida_ = false;
     // Held for as long as the store that writes the queue: declared before it.
     BloqueoCola bloqueoCola_;
     QString carpetaCola_; // the data folder, for the modes that keep a queue

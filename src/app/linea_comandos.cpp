@@ -190,6 +190,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              return {};
          }},
         {"vista", kInterruptor, marcar(o.vista)},
+        {"verificar-auditoria", kInterruptor, {}},
         {"pendientes", kInterruptor, {}},
         {"reenviar-rechazadas", kInterruptor, {}},
         {"puesto", kConValor,
@@ -217,21 +218,23 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return fallar(QStringLiteral("--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
     const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
     const bool importar = dada("importar-abonados"), exportar = dada("exportar-abonados"),
-               ficha = dada("abonado");
+               ficha = dada("abonado"), verificar = dada("verificar-auditoria");
     const bool alta = dada("operador-alta"), baja = dada("operador-baja"),
                clave = dada("operador-clave"), operadores = dada("operadores");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
                       (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
                       (pendientes ? 1 : 0) + (reenviar ? 1 : 0) + (importar ? 1 : 0) + (exportar ? 1 : 0) +
                       (ficha ? 1 : 0) + (alta ? 1 : 0) + (baja ? 1 : 0) + (clave ? 1 : 0) +
-                      (operadores ? 1 : 0);
+                      (operadores ? 1 : 0) + (verificar ? 1 : 0);
     if (modos > 1)
         return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
                                      "--reenviar-rechazadas, --importar-abonados, --exportar-abonados, "
-                                     "--abonado, --operador-alta, --operador-baja, --operador-clave y "
-                                     "--operadores no se combinan"));
+                                     "--abonado, --operador-alta, --operador-baja, --operador-clave, "
+                                     "--operadores y --verificar-auditoria no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
+    // --verificar-auditoria takes a range of days too, and nothing else of a listing.
+    const bool deAuditoria = verificar;
     const bool dePuerto = dada("velocidad");
     if (!o.archivo.isEmpty())
         o.modo = Modo::Reproducir;
@@ -259,6 +262,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::OperadorClave;
     else if (operadores)
         o.modo = Modo::Operadores;
+    else if (verificar)
+        o.modo = Modo::VerificarAuditoria;
     if ((dada("nombre") || dada("rol")) && !alta)
         return fallar(QStringLiteral("--nombre y --rol solo sirven con --operador-alta"));
     if (alta && !dada("nombre"))
@@ -272,7 +277,9 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
     if (deConsulta && o.modo != Modo::Consultar)
         return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
-    if (deIntervalo && o.modo != Modo::Consultar)
+    if (deAuditoria && o.detalle)
+        return fallar(QStringLiteral("--detalle solo sirve con --consultar CUENTA o con --todas"));
+    if (deIntervalo && o.modo != Modo::Consultar && !deAuditoria)
         return fallar(QStringLiteral("--desde, --hasta y --detalle solo sirven con --consultar CUENTA o con --todas"));
     if (dada("fecha") && dada("desde"))
         return fallar(QStringLiteral("--fecha y --desde no se combinan: --fecha D es lo mismo que --desde D"));
@@ -365,6 +372,12 @@ QString texto_ayuda() {
                "                                        --operador-alta) y levanta su bloqueo\n"
                "  corvane --operadores                  lista los operadores: usuario, nombre, rol\n"
                "                                        y si está activo\n"
+               "  corvane --verificar-auditoria [--desde AAAA-MM-DD [--hasta AAAA-MM-DD]]\n"
+               "                                        recalcula la cadena de la auditoría (de\n"
+               "                                        baseTolm.mdb o de --base), toda o la de esos\n"
+               "                                        días; estado 0 si está íntegra, 4 si una\n"
+               "                                        entrada fue modificada, falta o está fuera\n"
+               "                                        de orden (la primera, nombrada)\n"
                "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
                "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
                "  corvane --base URL --vista [--sin-ventana]\n"

@@ -25,6 +25,7 @@ enum class Modo {
     OperadorBaja,
     OperadorClave,
     Operadores,
+    VerificarAuditoria,
     Ayuda
 };
 
@@ -38,7 +39,9 @@ struct Opciones {
     QString cuenta;    // --consultar: an account (cuenta_valida)
     bool todas = false; // --todas: every account instead of one
     QDate fecha;       // --fecha or --desde: the first day listed; today when not given
+                       // (--verificar-auditoria: the first day verified; none: from the first entry)
     QDate hasta;       // --hasta: the last day listed, not before fecha; fecha when not given
+                       // (--verificar-auditoria: none: to the last entry)
     int origen = 0;    // --origen as the origin filter's index (common/reglas.h)
     bool csv = false;  // --csv
     bool detalle = false; // --detalle

@@ -141,6 +141,10 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_operadores(o);
     }
+    case Modo::VerificarAuditoria: {
+        QCoreApplication app(argc, argv);
+        return modo_verificar_auditoria(o);
+    }
     case Modo::Ventanas:
         escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
                                         "--sin-ventana o --consultar (vea --ayuda).\n"));

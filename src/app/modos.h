@@ -17,6 +17,8 @@ inline constexpr int kSalidaError = 2;
 inline constexpr int kSalidaPendientes = 3;
 // The database to query or to copy cannot be read, or the copy failed.
 inline constexpr int kSalidaBaseIlegible = 3;
+// The audit trail's chain is broken (or the database has no audit table).
+inline constexpr int kSalidaAuditoriaRota = 4;
 
 // Where a data folder may be when --carpeta is not given.
 struct LugaresDatos {
@@ -101,5 +103,13 @@ int modo_operador_alta(const Opciones& o);
 int modo_operador_baja(const Opciones& o);
 int modo_operador_clave(const Opciones& o);
 int modo_operadores(const Opciones& o);
+// --verificar-auditoria: the audit trail of the SQLite file of the data folder
+// (opened read-only) or of --base, its chain recomputed entry by entry
+// (auditoria/auditoria.h), all of it or the entries of the days --desde to
+// --hasta. Exit 0 and "Auditoría íntegra: N entradas"; 4 and "Auditoría rota.
+// " with the first entry changed, missing or out of order, or when the
+// database has no audit table; 3 when the database cannot be read. Needs no
+// operator and writes nothing: it may run while consoles append.
+int modo_verificar_auditoria(const Opciones& o);
 
 } // namespace corvane

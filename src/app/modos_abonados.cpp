@@ -6,6 +6,8 @@
 #include "abonados/archivos_abonados.h"
 #include "app/cajas_consola.h"
 #include "app/modos.h"
+#include "auditoria/auditoria.h"
+#include "common/registro_errores.h"
 #include "store/archivo_base.h"
 #include "store/motor.h"
 
@@ -33,15 +35,31 @@ int modo_importar_abonados(const Opciones& o) {
     if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
     QString rechazo;
     ResumenImportacion r;
-    const Fallo f = importar_abonados(
-        *base, o.carpetaAbonados,
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-        QSysInfo::machineHostName(), rechazo, r);
+    const QString momento = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const Fallo f =
+        importar_abonados(*base, o.carpetaAbonados, momento, QSysInfo::machineHostName(), rechazo, r);
     if (!rechazo.isEmpty()) return fallar(rechazo);
     if (f) {
         fallar(QStringLiteral("no se pudo guardar el registro de abonados en «%1»: %2")
                    .arg(sin_clave(ruta), motivo_de(f)));
         return kSalidaBaseIlegible;
+    }
+    // The import is stored: an audit entry that cannot be written is told and
+    // logged, and leaves the import as it is.
+    EntradaAuditoria e;
+    e.momento = momento;
+    e.puesto = QSysInfo::machineHostName();
+    e.accion = AccionAuditoria::Importacion;
+    e.objeto = QFileInfo(o.carpetaAbonados).absoluteFilePath();
+    e.detalle = QStringLiteral("%1 abonados, %2 zonas, %3 contactos, %4 instrucciones")
+                    .arg(r.abonados)
+                    .arg(r.zonas)
+                    .arg(r.contactos)
+                    .arg(r.instrucciones);
+    if (const Fallo a = anotar_auditoria(*base, e)) {
+        escribir(stderr, QStringLiteral("corvane: la importación no quedó en la auditoría: %1\n").arg(motivo_de(a)));
+        RelojSistema reloj;
+        RegistroErrores(carpeta_datos(o), reloj).registrar_error(a.numero, QStringLiteral("auditoria"));
     }
     escribir(stdout,
              QStringLiteral("Importados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")

@@ -1,0 +1,293 @@
+#include "auditoria/auditoria.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+
+#include <memory>
+#include <optional>
+
+#include "auditoria/esquema_auditoria.h"
+#include "common/registro_errores.h"
+#include "store/motor.h"
+
+namespace corvane {
+namespace {
+
+using esquema_auditoria::kTabla;
+
+// Not a number of error.log: the walk stopped at the first break of the chain.
+constexpr qint32 kCadenaRota = -4;
+
+// A value bound as the empty text, never as NULL.
+QString texto(const QString& s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
+void agregar_campo(QByteArray& destino, const QString& campo) {
+    const QByteArray bytes = campo.toUtf8();
+    destino += QByteArray::number(bytes.size());
+    destino += ':';
+    destino += bytes;
+    destino += ',';
+}
+
+bool es_hash(QStringView h) {
+    if (h.size() != 64) return false;
+    for (const QChar c : h)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    return true;
+}
+
+// The one value `campo` of the first row of `sentencia`; nullopt when no row
+// or a NULL.
+Fallo primer_valor(BaseDatos& base, const QString& sentencia, const QVariantList& valores,
+                   const QString& campo, std::optional<QVariant>& valor) {
+    valor.reset();
+    std::unique_ptr<Registros> r;
+    if (Fallo f = base.abrirRegistros(sentencia, valores, r)) return f;
+    if (r->alFinal()) return {};
+    QVariant v;
+    if (Fallo f = r->valor(campo, v)) return f;
+    if (!v.isNull()) valor = v;
+    return {};
+}
+
+Fallo tabla_presente(BaseDatos& base, bool& presente) {
+    const QString sentencia =
+        base.dialecto() == Dialecto::PostgreSQL
+            ? QStringLiteral("SELECT count(*) AS n FROM pg_class WHERE relname = ? AND "
+                             "pg_table_is_visible(oid)")
+            : QStringLiteral(
+                  "SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = ?");
+    std::optional<QVariant> n;
+    if (Fallo f = primer_valor(base, sentencia, {kTabla}, QStringLiteral("n"), n)) return f;
+    presente = n && n->toLongLong() > 0;
+    return {};
+}
+
+// The walk of the chain, one entry at a time in sequence order. A link that
+// does not hold is judged at the next entry: when that one links where the
+// broken one should have, the two were swapped.
+class Cadena {
+public:
+    Cadena(qint64 primera, QString anterior, VerificacionAuditoria& r)
+        : esperada_(primera), hashEsperado_(std::move(anterior)), r_(r) {}
+
+    Fallo entrada(const ValoresFila& v) {
+        const auto campo = [&v](size_t i) {
+            return QString::fromUtf8(v[i].data(), static_cast<qsizetype>(v[i].size()));
+        };
+        bool numero = false;
+        const qint64 secuencia = campo(0).toLongLong(&numero);
+        const QString anterior = campo(7), propio = campo(8);
+        if (rota_ > 0) {
+            if (anterior == hashRoto_)
+                return romper(rota_,
+                              QStringLiteral("La entrada %1 está fuera de orden").arg(rota_));
+            return romper(rota_, no_sigue(rota_));
+        }
+        if (!numero)
+            return romper(esperada_, QStringLiteral("La entrada %1 fue modificada").arg(esperada_));
+        if (secuencia != esperada_)
+            return romper(esperada_, QStringLiteral("Falta la entrada %1").arg(esperada_));
+        const QString calculado =
+            es_hash(anterior)
+                ? hash_auditoria(anterior, contenido_canonico(campo(1), campo(2), campo(3),
+                                                              campo(4), campo(5), campo(6)))
+                : QString();
+        if (calculado.isEmpty() || calculado != propio)
+            return romper(secuencia, QStringLiteral("La entrada %1 fue modificada").arg(secuencia));
+        if (anterior != hashEsperado_) {
+            rota_ = secuencia;
+            hashRoto_ = hashEsperado_;
+        } else {
+            ++r_.entradas;
+            if (r_.primera == 0) r_.primera = secuencia;
+            r_.ultima = secuencia;
+        }
+        hashEsperado_ = propio;
+        ++esperada_;
+        return {};
+    }
+
+    // After the last entry: a broken link with no entry after it.
+    void terminar() {
+        if (rota_ > 0 && r_.rotura.isEmpty()) static_cast<void>(romper(rota_, no_sigue(rota_)));
+    }
+
+private:
+    static QString no_sigue(qint64 n) {
+        if (n == 1)
+            return QStringLiteral(
+                "La entrada 1 no empieza la cadena: falta una entrada antes de ella");
+        return QStringLiteral("La entrada %1 no sigue a la %2: falta una entrada entre ellas o la "
+                              "%2 fue modificada")
+            .arg(n)
+            .arg(n - 1);
+    }
+    Fallo romper(qint64 n, const QString& texto_) {
+        r_.entradaRota = n;
+        r_.rotura = texto_;
+        return {kCadenaRota};
+    }
+
+    qint64 esperada_;
+    QString hashEsperado_;
+    qint64 rota_ = 0;  // an entry whose link does not hold, judged at the next one
+    QString hashRoto_; // the hash it should have linked to
+    VerificacionAuditoria& r_;
+};
+
+} // namespace
+
+QString codigo_accion(AccionAuditoria accion) {
+    switch (accion) {
+    case AccionAuditoria::Inicio:
+        return QStringLiteral("inicio");
+    case AccionAuditoria::Parada:
+        return QStringLiteral("parada");
+    case AccionAuditoria::Importacion:
+        return QStringLiteral("importacion");
+    case AccionAuditoria::CambioAbonado:
+        return QStringLiteral("cambio_abonado");
+    case AccionAuditoria::Reconocimiento:
+        return QStringLiteral("reconocimiento");
+    case AccionAuditoria::Acceso:
+        return QStringLiteral("acceso");
+    case AccionAuditoria::Salida:
+        return QStringLiteral("salida");
+    }
+    return {};
+}
+
+QByteArray contenido_canonico(const QString& momento, const QString& puesto,
+                              const QString& operador, const QString& accion, const QString& objeto,
+                              const QString& detalle) {
+    QByteArray r;
+    for (const QString* campo : {&momento, &puesto, &operador, &accion, &objeto, &detalle})
+        agregar_campo(r, *campo);
+    return r;
+}
+
+QString hash_auditoria(const QString& anterior, const QByteArray& contenido) {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(anterior.toLatin1());
+    h.addData(contenido);
+    return QString::fromLatin1(h.result().toHex());
+}
+
+Fallo crear_tabla_auditoria(BaseDatos& base) {
+    if (base.dialecto() == Dialecto::PostgreSQL)
+        return base.ejecutar(esquema_auditoria::asegurar_postgresql());
+    for (const QString& s : esquema_auditoria::crear_sqlite())
+        if (Fallo f = base.ejecutar(s)) return f;
+    return {};
+}
+
+Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas) {
+    if (entradas.empty()) return {};
+    if (Fallo f = crear_tabla_auditoria(base)) return f;
+    if (Fallo f = base.comenzarLote()) return f;
+    const auto deshacer = [&base](Fallo f) {
+        base.deshacerLote();
+        return f;
+    };
+    if (Fallo f = base.ejecutar(base.dialecto() == Dialecto::PostgreSQL
+                                    ? esquema_auditoria::kBloqueoAnotacion
+                                    : esquema_auditoria::kTomarEscrituraSQLite))
+        return deshacer(f);
+    std::unique_ptr<Registros> ultima;
+    if (Fallo f = base.abrirRegistros(
+            QStringLiteral("SELECT audi_secuencia AS s, audi_hash AS h FROM ") + kTabla +
+                QStringLiteral(" ORDER BY audi_secuencia DESC LIMIT 1"),
+            {}, ultima))
+        return deshacer(f);
+    qint64 secuencia = 0;
+    QString anterior = kHashInicial;
+    if (!ultima->alFinal()) {
+        QVariant s, h;
+        if (Fallo f = ultima->valor(QStringLiteral("s"), s)) return deshacer(f);
+        if (Fallo f = ultima->valor(QStringLiteral("h"), h)) return deshacer(f);
+        secuencia = s.toLongLong();
+        anterior = h.toString();
+    }
+    ultima->cerrar();
+    const QString insertar = esquema_auditoria::insertar();
+    for (const EntradaAuditoria& e : entradas) {
+        const QString momento =
+            e.momento.isEmpty()
+                ? QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                : e.momento;
+        const QString accion = codigo_accion(e.accion);
+        const QString propio =
+            hash_auditoria(anterior, contenido_canonico(momento, e.puesto, e.operador, accion,
+                                                        e.objeto, e.detalle));
+        if (Fallo f = base.ejecutar(insertar,
+                                    {++secuencia, momento, texto(e.puesto), texto(e.operador),
+                                     accion, texto(e.objeto), texto(e.detalle), anterior, propio}))
+            return deshacer(f);
+        anterior = propio;
+    }
+    return base.confirmarLote();
+}
+
+Fallo anotar_auditoria(BaseDatos& base, const EntradaAuditoria& entrada) {
+    return anotar_auditoria(base, std::vector<EntradaAuditoria>{entrada});
+}
+
+Fallo verificar_auditoria(BaseDatos& base, const QString& desde, const QString& hasta,
+                          VerificacionAuditoria& resultado) {
+    resultado = {};
+    if (Fallo f = tabla_presente(base, resultado.tabla)) return f;
+    if (!resultado.tabla) return {};
+    qint64 primera = 1, ultima = -1; // -1: to the last entry
+    QString anterior = kHashInicial;
+    if (!desde.isEmpty() || !hasta.isEmpty()) {
+        std::unique_ptr<Registros> r;
+        if (Fallo f = base.abrirRegistros(
+                QStringLiteral("SELECT min(audi_secuencia) AS a, max(audi_secuencia) AS b "
+                               "FROM ") +
+                    kTabla + QStringLiteral(" WHERE audi_momento >= ? AND audi_momento <= ?"),
+                {texto(desde), hasta.isEmpty() ? QStringLiteral("9999-12-31 23:59:59") : hasta}, r))
+            return f;
+        QVariant a, b;
+        if (!r->alFinal()) {
+            if (Fallo f = r->valor(QStringLiteral("a"), a)) return f;
+            if (Fallo f = r->valor(QStringLiteral("b"), b)) return f;
+        }
+        r->cerrar();
+        if (a.isNull() || b.isNull()) return {};
+        primera = a.toLongLong();
+        ultima = b.toLongLong();
+        if (primera > 1) {
+            std::optional<QVariant> h;
+            if (Fallo f = primer_valor(base,
+                                       QStringLiteral("SELECT audi_hash AS h FROM ") + kTabla +
+                                           QStringLiteral(" WHERE audi_secuencia = ?"),
+                                       {primera - 1}, QStringLiteral("h"), h))
+                return f;
+            if (!h) {
+                resultado.entradaRota = primera - 1;
+                resultado.rotura = QStringLiteral("Falta la entrada %1").arg(primera - 1);
+                return {};
+            }
+            anterior = h->toString();
+        }
+    }
+    // The bounds are numbers read from the table itself.
+    QString sentencia = QStringLiteral("SELECT ") + esquema_auditoria::lista() +
+                        QStringLiteral(" FROM ") + kTabla +
+                        QStringLiteral(" WHERE audi_secuencia >= ") + QString::number(primera);
+    if (ultima >= 0)
+        sentencia += QStringLiteral(" AND audi_secuencia <= ") + QString::number(ultima);
+    sentencia += QStringLiteral(" ORDER BY audi_secuencia");
+    Cadena cadena(primera, anterior, resultado);
+    Fallo f =
+        base.recorrer(sentencia, [&cadena](const ValoresFila& v) { return cadena.entrada(v); });
+    if (f.numero == kCadenaRota) return {};
+    if (f) return f;
+    cadena.terminar();
+    return {};
+}
+
+} // namespace corvane
