@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <QSysInfo>
 
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 
 #include "app/cajas_consola.h"
@@ -33,20 +35,42 @@ bool leer_linea_entrada(QByteArray& linea) {
     return algo;
 }
 
+// The terminal's settings before its echo was turned off, for a signal that
+// ends the program at the prompt (Ctrl-C, a closed terminal): the handler puts
+// them back before the program ends, or the shell would go on without echo.
+// Written before the handler is installed, read only by it.
+termios terminal_con_eco{};
+constexpr std::array kSenalesDeFin = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void devolver_eco_y_terminar(int senal) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &terminal_con_eco); // async-signal-safe
+    ::signal(senal, SIG_DFL);
+    ::raise(senal);
+}
+
 // One line typed at the terminal after `invitacion`, not echoed.
 QByteArray leer_sin_eco(const QString& invitacion) {
     escribir(stderr, invitacion);
-    termios antes{};
-    const bool terminal = ::tcgetattr(STDIN_FILENO, &antes) == 0;
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &terminal_con_eco) == 0;
+    std::array<struct sigaction, kSenalesDeFin.size()> previas{};
     if (terminal) {
-        termios sinEco = antes;
+        struct sigaction accion {};
+        accion.sa_handler = devolver_eco_y_terminar;
+        sigemptyset(&accion.sa_mask);
+        for (std::size_t i = 0; i < kSenalesDeFin.size(); ++i)
+            ::sigaction(kSenalesDeFin[i], &accion, &previas[i]);
+        termios sinEco = terminal_con_eco;
         sinEco.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         sinEco.c_lflag |= ECHONL;
         ::tcsetattr(STDIN_FILENO, TCSANOW, &sinEco);
     }
     QByteArray linea;
     leer_linea_entrada(linea);
-    if (terminal) ::tcsetattr(STDIN_FILENO, TCSANOW, &antes);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &terminal_con_eco);
+        for (std::size_t i = 0; i < kSenalesDeFin.size(); ++i)
+            ::sigaction(kSenalesDeFin[i], &previas[i], nullptr);
+    }
     return linea;
 }
 

@@ -3,12 +3,10 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QThread>
-#include <QTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +15,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QUuid>
 
@@ -52,7 +52,8 @@ QString texto_de(const Registros& rs, const QString& campo) {
 }
 
 // Walks every row of `sentencia` on `base`, calling `fila` on each.
-void recorrer(BaseDatos& base, const QString& sentencia, const std::function<void(const Registros&)>& fila) {
+void recorrer(BaseDatos& base, const QString& sentencia,
+              const std::function<void(const Registros&)>& fila) {
     std::unique_ptr<Registros> rs;
     const Fallo f = base.abrirRegistros(sentencia, rs);
     EXPECT_FALSE(f) << sentencia.toStdString() << ": " << f.detalle.toStdString();
@@ -101,11 +102,12 @@ std::vector<Fila> leer_filas(const QString& base) {
     EXPECT_FALSE(fallo) << fallo.detalle.toStdString();
     std::vector<Fila> filas;
     if (!db) return filas;
-    recorrer(*db, QStringLiteral("select * from TABLA_GENERAL order by gral_id"), [&](const Registros& rs) {
-        QStringList v;
-        for (const esquema::Columna& c : esquema::kColumnas) v << texto_de(rs, c.nombre);
-        filas.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]});
-    });
+    recorrer(*db, QStringLiteral("select * from TABLA_GENERAL order by gral_id"),
+             [&](const Registros& rs) {
+                 QStringList v;
+                 for (const esquema::Columna& c : esquema::kColumnas) v << texto_de(rs, c.nombre);
+                 filas.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]});
+             });
     return filas;
 }
 
@@ -131,9 +133,13 @@ QByteArray leer_archivo(const QString& ruta) {
     return f.readAll();
 }
 
-QString leer_texto(const QString& ruta) { return QString::fromUtf8(leer_archivo(ruta)); }
+QString leer_texto(const QString& ruta) {
+    return QString::fromUtf8(leer_archivo(ruta));
+}
 
-QString url_postgresql() { return qEnvironmentVariable("CORVANE_PG_URL"); }
+QString url_postgresql() {
+    return qEnvironmentVariable("CORVANE_PG_URL");
+}
 
 QString nueva_base_postgresql() {
     const QString url = url_postgresql();
@@ -166,8 +172,10 @@ std::string nombre_motor(const testing::TestParamInfo<Motor>& info) {
 }
 
 BasePrueba::BasePrueba(Motor motor) {
-    if (motor == Motor::SQLite) ruta_ = QDir(dir_.path()).filePath(QStringLiteral("baseTolm.mdb"));
-    else ruta_ = nueva_base_postgresql();
+    if (motor == Motor::SQLite)
+        ruta_ = QDir(dir_.path()).filePath(QStringLiteral("baseTolm.mdb"));
+    else
+        ruta_ = nueva_base_postgresql();
 }
 
 void BaseAbierta::SetUp() {
@@ -180,19 +188,37 @@ void BaseAbierta::SetUp() {
     ASSERT_EQ(bases.abierta[0], 1) << log().toStdString();
 }
 
-void BaseAbierta::guardar(const QString& abonado, const QString& momento, const QString& origen, int nivel) {
-    NuevoDato(FilaEvento({abonado, nivel, "00", momento, origen, "00", "E130", "01", "012"}), 0, bases);
+void BaseAbierta::guardar(const QString& abonado, const QString& momento, const QString& origen,
+                          int nivel) {
+    NuevoDato(FilaEvento({abonado, nivel, "00", momento, origen, "00", "E130", "01", "012"}), 0,
+              bases);
 }
 
 Pty::Pty() {
     char nombre[256] = {};
     termios modo{};
     cfmakeraw(&modo);
-    if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0) ruta_ = QString::fromLocal8Bit(nombre);
+    if (openpty(&maestro_, &esclavo_, nombre, &modo, nullptr) == 0)
+        ruta_ = QString::fromLocal8Bit(nombre);
 }
 
 bool Pty::escribir(const QByteArray& datos) const {
     return ::write(maestro_, datos.constData(), static_cast<size_t>(datos.size())) == datos.size();
+}
+
+bool Pty::eco() const {
+    termios modo{};
+    return ::tcgetattr(esclavo_, &modo) == 0 && (modo.c_lflag & ECHO) != 0;
+}
+
+void Pty::ponerEco(bool eco) {
+    termios modo{};
+    if (::tcgetattr(esclavo_, &modo) != 0) return;
+    if (eco)
+        modo.c_lflag |= ECHO;
+    else
+        modo.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(esclavo_, TCSANOW, &modo);
 }
 
 void Pty::cerrar() {
@@ -234,13 +260,16 @@ CarpetaSoloLectura::CarpetaSoloLectura(const QString& dir) : dir_(QFile::encodeN
         return;
     }
     montada_ = ::mount(dir_.constData(), dir_.constData(), nullptr, MS_BIND, nullptr) == 0;
-    lista_ = montada_ &&
-             ::mount(nullptr, dir_.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    lista_ = montada_ && ::mount(nullptr, dir_.constData(), nullptr,
+                                 MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
 CarpetaSoloLectura::~CarpetaSoloLectura() {
-    if (montada_) ::umount2(dir_.constData(), MNT_DETACH);
-    else QFile::setPermissions(QFile::decodeName(dir_), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (montada_)
+        ::umount2(dir_.constData(), MNT_DETACH);
+    else
+        QFile::setPermissions(QFile::decodeName(dir_),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace corvane::pruebas

@@ -20,7 +20,9 @@
 #include "store/motor.h"
 
 // Texts print as text in gtest's failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace corvane::pruebas {
 
@@ -108,7 +110,7 @@ std::string nombre_motor(const testing::TestParamInfo<Motor>& info);
 class BasePrueba {
 public:
     explicit BasePrueba(Motor motor);
-    QString ruta() const { return ruta_; }   // what abrir_base_de_datos takes
+    QString ruta() const { return ruta_; } // what abrir_base_de_datos takes
     QString carpeta() const { return dir_.path(); }
     bool disponible() const { return !ruta_.isEmpty(); }
 
@@ -125,8 +127,8 @@ protected:
     void SetUp() override;
     QString log() const { return leer_texto(errores.ruta()); }
     // Stores one event row on slot 0; `momento` as "yyyy-MM-dd HH:mm:ss".
-    void guardar(const QString& abonado, const QString& momento, const QString& origen = QStringLiteral("0"),
-                 int nivel = 5);
+    void guardar(const QString& abonado, const QString& momento,
+                 const QString& origen = QStringLiteral("0"), int nivel = 5);
 
     QTemporaryDir carpetaLog;
     RelojFijo reloj{momento(2026, 12, 6, 14, 27, 13)};
@@ -145,6 +147,9 @@ public:
     Pty& operator=(const Pty&) = delete;
     QString ruta() const { return ruta_; }
     bool escribir(const QByteArray& datos) const;
+    // The slave side's echo, as a shell at this terminal would find it.
+    bool eco() const;
+    void ponerEco(bool eco);
     // Closes both sides: to the console, an adapter pulled out.
     void cerrar();
 

@@ -260,6 +260,20 @@ TEST(LineaOperadores, AltaBajaClaveYRechazos) {
         }
     }
 
+    // Interrupted at the prompt (Ctrl-C): the terminal gets its echo back.
+    {
+        Pty terminal;
+        terminal.ponerEco(true);
+        Proceso p;
+        p.entradaDesde(terminal.ruta());
+        ASSERT_TRUE(p.iniciar(kCorvane, {"--carpeta", datos.path(), "--operador-clave", "luis"}));
+        ASSERT_TRUE(
+            p.esperar([&] { return p.errores().endsWith(QStringLiteral("Contraseña: ")); }, 30000));
+        EXPECT_FALSE(terminal.eco());
+        EXPECT_EQ(p.parar(SIGINT, 30000), 128 + SIGINT);
+        EXPECT_TRUE(terminal.eco());
+    }
+
     // The passwords stored are the ones given, as hashes only.
     std::unique_ptr<BaseDatos> base;
     ASSERT_FALSE(abrir_motor(QDir(datos.path()).filePath("baseTolm.mdb"), base).numero);
