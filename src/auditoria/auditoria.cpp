@@ -156,6 +156,24 @@ QString codigo_accion(AccionAuditoria accion) {
         return QStringLiteral("acceso");
     case AccionAuditoria::Salida:
         return QStringLiteral("salida");
+    case AccionAuditoria::AccesoFallido:
+        return QStringLiteral("acceso_fallido");
+    case AccionAuditoria::CambioTurno:
+        return QStringLiteral("cambio_turno");
+    case AccionAuditoria::Nota:
+        return QStringLiteral("nota");
+    case AccionAuditoria::Cierre:
+        return QStringLiteral("cierre");
+    case AccionAuditoria::Reapertura:
+        return QStringLiteral("reapertura");
+    case AccionAuditoria::Restauracion:
+        return QStringLiteral("restauracion");
+    case AccionAuditoria::AltaOperador:
+        return QStringLiteral("alta_operador");
+    case AccionAuditoria::BajaOperador:
+        return QStringLiteral("baja_operador");
+    case AccionAuditoria::ClaveOperador:
+        return QStringLiteral("clave_operador");
     }
     return {};
 }

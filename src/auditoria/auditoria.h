@@ -34,10 +34,21 @@ enum class AccionAuditoria {
     Reconocimiento, // an alarm was acknowledged
     Acceso,         // an operator logged in
     Salida,         // an operator logged out
+    AccesoFallido,  // a login refused (wrong password, locked or unknown user)
+    CambioTurno,    // the operator on duty handed over to another
+    Nota,           // a note was added to an alarm
+    Cierre,         // an alarm was closed with a resolution
+    Reapertura,     // a supervisor reopened a closed alarm
+    Restauracion,   // a restore of the same account and zone was attached to an open alarm
+    AltaOperador,   // an operator was added
+    BajaOperador,   // an operator was deactivated
+    ClaveOperador,  // an operator's password was changed (never the password itself)
 };
 
 // The short Spanish code stored in audi_accion: "inicio", "parada",
-// "importacion", "cambio_abonado", "reconocimiento", "acceso", "salida".
+// "importacion", "cambio_abonado", "reconocimiento", "acceso", "salida",
+// "acceso_fallido", "cambio_turno", "nota", "cierre", "reapertura",
+// "restauracion", "alta_operador", "baja_operador", "clave_operador".
 QString codigo_accion(AccionAuditoria accion);
 
 struct EntradaAuditoria {
