@@ -36,7 +36,9 @@ QString crear_tabla_alarmas() {
         "reconocimiento INTEGER NOT NULL");
     for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
         s += QLatin1Char(',') + c.nombre + QStringLiteral(" TEXT");
-    return s + QLatin1Char(')');
+    // Last, where a queue of an older version gains it: one layout of the
+    // records for the recovery's scan of pages.
+    return s + QStringLiteral(",ciclo TEXT)");
 }
 
 // The key each row was queued under; NULL for rows of a version that had none,
@@ -199,6 +201,11 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     conIdentidad = r == SQLITE_OK;
     sqlite3_finalize(columnas);
     if (!conIdentidad && (f = ejecutar(kColumnaIdentidad))) return fallar(f);
+    // ... and the alarm writes, the column of a handling step.
+    r = sqlite3_prepare_v2(db_, "SELECT ciclo FROM alarmas LIMIT 0", -1, &columnas, nullptr);
+    const bool conCiclo = r == SQLITE_OK;
+    sqlite3_finalize(columnas);
+    if (!conCiclo && (f = ejecutar("ALTER TABLE alarmas ADD COLUMN ciclo TEXT"))) return fallar(f);
     sqlite3_stmt* st = nullptr;
     r = sqlite3_prepare_v2(db_, "SELECT nombre FROM identidad", -1, &st, nullptr);
     if (r == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) identidad_ = texto_columna(st, 0);
@@ -287,9 +294,10 @@ Fallo ColaPendientes::rechazar(qint64 secuencia, const QString& estado, const QS
     const QString columnas = esquema::lista_columnas();
     sqlite3_stmt* st = nullptr;
     if (Fallo f = preparar(
-            QStringLiteral("INSERT INTO rechazadas (secuencia,identidad,%1,sqlstate,mensaje,rechazada) "
-                           "SELECT secuencia,coalesce(identidad,?5),%1,?1,?2,?3 FROM pendientes "
-                           "WHERE secuencia=?4")
+            QStringLiteral(
+                "INSERT INTO rechazadas (secuencia,identidad,%1,sqlstate,mensaje,rechazada) "
+                "SELECT secuencia,coalesce(identidad,?5),%1,?1,?2,?3 FROM pendientes "
+                "WHERE secuencia=?4")
                 .arg(columnas),
             st))
         return f;
@@ -319,11 +327,12 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     if (!hayTabla("rechazadas")) return {};
     sqlite3_stmt* st = nullptr;
-    if (Fallo f = preparar(
-            QStringLiteral("SELECT secuencia,%1,sqlstate,mensaje,rechazada,identidad FROM rechazadas "
-                           "ORDER BY secuencia")
-                .arg(esquema::lista_columnas()),
-            st))
+    if (Fallo f =
+            preparar(QStringLiteral(
+                         "SELECT secuencia,%1,sqlstate,mensaje,rechazada,identidad FROM rechazadas "
+                         "ORDER BY secuencia")
+                         .arg(esquema::lista_columnas()),
+                     st))
         return f;
     int r;
     while ((r = sqlite3_step(st)) == SQLITE_ROW) {
@@ -340,7 +349,8 @@ Fallo ColaPendientes::leer_rechazadas(std::vector<FilaRechazada>& filas) {
         x.estado = texto_columna(st, i);
         x.mensaje = texto_columna(st, i + 1);
         x.momento = texto_columna(st, i + 2);
-        x.identidad = sqlite3_column_type(st, i + 3) == SQLITE_NULL ? identidad_ : texto_columna(st, i + 3);
+        x.identidad =
+            sqlite3_column_type(st, i + 3) == SQLITE_NULL ? identidad_ : texto_columna(st, i + 3);
         filas.push_back(std::move(x));
     }
     sqlite3_finalize(st);
@@ -476,8 +486,8 @@ Fallo ColaPendientes::contar_en(const char* tabla, qint64& cantidad) {
 Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarmas) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     if (alarmas.empty()) return {};
-    QString s = QStringLiteral("INSERT INTO alarmas (reconocimiento,") +
-                esquema::lista_columnas_alarma() + QStringLiteral(") VALUES (?");
+    QString s = QStringLiteral("INSERT INTO alarmas (reconocimiento,ciclo,") +
+                esquema::lista_columnas_alarma() + QStringLiteral(") VALUES (?,?");
     for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) s += QStringLiteral(",?");
     s += QLatin1Char(')');
     sqlite3_stmt* st = nullptr;
@@ -489,7 +499,12 @@ Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarma
     }
     for (const AlarmaPendiente& a : alarmas) {
         sqlite3_bind_int(st, 1, a.reconocimiento ? 1 : 0);
-        int i = 2;
+        if (a.ciclo.isEmpty())
+            sqlite3_bind_null(st, 2);
+        else
+            sqlite3_bind_text16(st, 2, a.ciclo.utf16(), static_cast<int>(a.ciclo.size() * 2),
+                                SQLITE_STATIC);
+        int i = 3;
         for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma) {
             const QString& v = a.fila.*c.texto;
             sqlite3_bind_text16(st, i++,
@@ -512,7 +527,7 @@ Fallo ColaPendientes::encolar_alarmas(const std::vector<AlarmaPendiente>& alarma
 Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& alarmas) {
     alarmas.clear();
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
-    const QString s = QStringLiteral("SELECT secuencia,reconocimiento,") +
+    const QString s = QStringLiteral("SELECT secuencia,reconocimiento,ciclo,") +
                       esquema::lista_columnas_alarma() +
                       QStringLiteral(" FROM alarmas ORDER BY secuencia LIMIT ?");
     sqlite3_stmt* st = nullptr;
@@ -523,7 +538,8 @@ Fallo ColaPendientes::leer_alarmas(int maximo, std::vector<AlarmaPendiente>& ala
         AlarmaPendiente a;
         a.secuencia = sqlite3_column_int64(st, 0);
         a.reconocimiento = sqlite3_column_int(st, 1) != 0;
-        int i = 2;
+        a.ciclo = texto_columna(st, 2);
+        int i = 3;
         for (const esquema::ColumnaAlarma& c : esquema::kColumnasAlarma)
             a.fila.*c.texto = texto_columna(st, i++);
         alarmas.push_back(std::move(a));

@@ -120,11 +120,16 @@ bool tomar_evento(qint64 rowid, const std::vector<Valor>& v, EventoRecuperado& e
 }
 
 // A row of alarmas: the sequence as NULL, the kind (an integer), then
-// esquema::kColumnasAlarma, texts (NULL taken as the empty text).
+// esquema::kColumnasAlarma, texts (NULL taken as the empty text), and the
+// handling step (a text or NULL) where the queue's version has it.
 bool tomar_alarma(qint64 rowid, const std::vector<Valor>& v, AlarmaPendiente& a) {
-    if (v.size() != 2 + esquema::kColumnasAlarma.size() || !es_nulo(v[0]) || !es_entero(v[1]) ||
-        rowid <= 0)
+    const std::size_t n = 2 + esquema::kColumnasAlarma.size();
+    if ((v.size() != n && v.size() != n + 1) || !es_nulo(v[0]) || !es_entero(v[1]) || rowid <= 0)
         return false;
+    if (v.size() == n + 1) {
+        if (!es_texto(v[n]) && !es_nulo(v[n])) return false;
+        a.ciclo = texto(v[n]);
+    }
     a.secuencia = rowid;
     a.reconocimiento = entero(v[1]) != 0;
     for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) {

@@ -149,18 +149,23 @@ void leer_con_sqlite(const QString& ruta, ColaRecuperada& cola, qint64& contador
         }
         cola.eventos.push_back(std::move(e));
     });
-    const QString alarmas = QStringLiteral("SELECT secuencia,reconocimiento,") +
-                            esquema::lista_columnas_alarma() +
-                            QStringLiteral(" FROM alarmas ORDER BY secuencia");
-    c.recorrer(alarmas, [&](sqlite3_stmt* st) {
-        AlarmaPendiente a;
-        a.secuencia = sqlite3_column_int64(st, 0);
-        a.reconocimiento = sqlite3_column_int(st, 1) != 0;
-        int i = 2;
-        for (const esquema::ColumnaAlarma& col : esquema::kColumnasAlarma)
-            a.fila.*col.texto = texto_columna(st, i++);
-        cola.alarmas.push_back(std::move(a));
-    });
+    // A queue of an older version has no column of handling steps.
+    for (const QString& ciclo : {QStringLiteral("ciclo"), QStringLiteral("NULL")}) {
+        const QString alarmas = QStringLiteral("SELECT secuencia,reconocimiento,") +
+                                esquema::lista_columnas_alarma() + QLatin1Char(',') + ciclo +
+                                QStringLiteral(" FROM alarmas ORDER BY secuencia");
+        const int r = c.recorrer(alarmas, [&](sqlite3_stmt* st) {
+            AlarmaPendiente a;
+            a.secuencia = sqlite3_column_int64(st, 0);
+            a.reconocimiento = sqlite3_column_int(st, 1) != 0;
+            int i = 2;
+            for (const esquema::ColumnaAlarma& col : esquema::kColumnasAlarma)
+                a.fila.*col.texto = texto_columna(st, i++);
+            a.ciclo = texto_columna(st, i);
+            cola.alarmas.push_back(std::move(a));
+        });
+        if (r == SQLITE_DONE || !cola.alarmas.empty()) break;
+    }
 }
 
 // The fresh queue's counter of event rows starts this far above the last row
@@ -193,7 +198,7 @@ Fallo escribir_cola(const QString& ruta, const ColaRecuperada& cola, qint64 cont
                      QStringLiteral(",secuencia,identidad) VALUES (?,?");
     for (size_t i = 0; i < esquema::kColumnas.size(); ++i) evento += QStringLiteral(",?");
     QString alarma = QStringLiteral("INSERT INTO alarmas (secuencia,reconocimiento,") +
-                     esquema::lista_columnas_alarma() + QStringLiteral(") VALUES (?,?");
+                     esquema::lista_columnas_alarma() + QStringLiteral(",ciclo) VALUES (?,?,?");
     for (size_t i = 0; i < esquema::kColumnasAlarma.size(); ++i) alarma += QStringLiteral(",?");
     const qint64 ultima = cola.eventos.empty() ? 0 : cola.eventos.back().secuencia;
     const qint64 siguiente = std::max(contador, ultima) + kSaltoSecuencia;
@@ -244,6 +249,12 @@ Fallo escribir_cola(const QString& ruta, const ColaRecuperada& cola, qint64 cont
                 sqlite3_bind_text(st, i++, textos.back().constData(),
                                   static_cast<int>(textos.back().size()), SQLITE_TRANSIENT);
             }
+            const QByteArray ciclo = x.ciclo.toUtf8();
+            if (x.ciclo.isEmpty())
+                sqlite3_bind_null(st, i);
+            else
+                sqlite3_bind_text(st, i, ciclo.constData(), static_cast<int>(ciclo.size()),
+                                  SQLITE_TRANSIENT);
             bien = bien && sqlite3_step(st) == SQLITE_DONE;
             sqlite3_reset(st);
         }

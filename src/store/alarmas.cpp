@@ -6,6 +6,7 @@
 
 #include "common/registro_errores.h"
 #include "common/reloj.h"
+#include "store/ciclo_alarmas.h"
 #include "store/funcionesBaseDatos.h"
 
 namespace corvane {
@@ -32,6 +33,8 @@ QString marcas(qsizetype n) {
     return s;
 }
 
+Fallo crear_tabla(BaseDatos& base);
+
 Fallo existe_tabla(BaseDatos& base, bool& existe) {
     const QString consulta =
         base.dialecto() == Dialecto::PostgreSQL
@@ -50,6 +53,16 @@ Fallo existe_tabla(BaseDatos& base, bool& existe) {
     existe = v.toInt() > 0;
     return {};
 }
+
+} // namespace
+
+Fallo asegurar_tabla_alarmas(BaseDatos& base) {
+    bool existe = false;
+    if (Fallo f = existe_tabla(base, existe)) return f;
+    return existe ? Fallo{} : crear_tabla(base);
+}
+
+namespace {
 
 Fallo crear_tabla(BaseDatos& base) {
     if (base.dialecto() == Dialecto::SQLite) {
@@ -211,18 +224,26 @@ Fallo leer_alarmas_reconocidas(BaseDatos& base, int maximo, std::vector<FilaAlar
 
 namespace corvane {
 
-Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas, std::size_t& hechas) {
+Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas,
+                      std::size_t& hechas) {
     hechas = 0;
     while (hechas < alarmas.size()) {
         const AlarmaPendiente& primera = alarmas[hechas];
+        if (!primera.ciclo.isEmpty()) {
+            // A text that is no step (a queue damaged and recovered) is dropped.
+            if (const std::optional<AccionAlarma> a = accion_de_texto(primera.ciclo))
+                if (Fallo f = aplicar_accion(base, *a)) return f;
+            ++hechas;
+            continue;
+        }
         std::size_t fin = hechas + 1;
         const auto igual = [&](const AlarmaPendiente& a) {
-            return a.reconocimiento == primera.reconocimiento &&
+            return a.ciclo.isEmpty() && a.reconocimiento == primera.reconocimiento &&
                    (!a.reconocimiento || (a.fila.reconocida == primera.fila.reconocida &&
                                           a.fila.reconocidaEn == primera.fila.reconocidaEn));
         };
-        while (fin < alarmas.size() && fin - hechas < static_cast<std::size_t>(kAlarmasPorSentencia) &&
-               igual(alarmas[fin]))
+        while (fin < alarmas.size() &&
+               fin - hechas < static_cast<std::size_t>(kAlarmasPorSentencia) && igual(alarmas[fin]))
             ++fin;
         Fallo f;
         if (primera.reconocimiento) {

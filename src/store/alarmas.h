@@ -19,12 +19,16 @@
 namespace corvane {
 
 // The failure of an alarm write or read with no database at hand.
-inline const Fallo kSinBaseAlarmas{fallos::kSinObjeto, QStringLiteral("no hay base de datos abierta")};
+inline const Fallo kSinBaseAlarmas{fallos::kSinObjeto,
+                                   QStringLiteral("no hay base de datos abierta")};
 
 // The cause of a failure of the alarm table in our words, for the operator: a
 // table of that name with other columns says so and names the columns it
 // lacks; any other failure is told by its number's text.
 QString causa_alarmas(const Fallo& f);
+
+// Creates the alarm table and its index when missing.
+Fallo asegurar_tabla_alarmas(BaseDatos& base);
 
 // Stores `alarmas` (not acknowledged: their acknowledgement fields empty) in one
 // statement; an alarm whose key the table holds already is left as it is.
@@ -51,6 +55,9 @@ struct AlarmaPendiente {
     // moment and the workstation of the acknowledgement).
     bool reconocimiento = false;
     FilaAlarma fila;
+    // A step of the alarm's handling (store/ciclo_alarmas.h) as its text; when
+    // not empty it is the write, and `reconocimiento` and `fila` are unused.
+    QString ciclo;
 
     bool operator==(const AlarmaPendiente&) const = default;
 };
@@ -60,6 +67,7 @@ struct AlarmaPendiente {
 // how many the table holds when it stops at a failure. Each write is idempotent
 // (an alarm is inserted once by its key, an acknowledgement marks only an alarm
 // not acknowledged yet), so one applied twice does no harm.
-Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas, std::size_t& hechas);
+Fallo aplicar_alarmas(BaseDatos& base, const std::vector<AlarmaPendiente>& alarmas,
+                      std::size_t& hechas);
 
 } // namespace corvane
