@@ -24,8 +24,12 @@ void amortiguar_errores() {
     std::setvbuf(stderr, memoria, _IOFBF, sizeof memoria);
 }
 
-void CajaSalida::ponerTexto(const QString& texto) { poner(destino_, texto); }
-void CajaSalida::anteponer(const QString& nuevo) { poner(destino_, nuevo); }
+void CajaSalida::ponerTexto(const QString& texto) {
+    poner(destino_, texto);
+}
+void CajaSalida::anteponer(const QString& nuevo) {
+    poner(destino_, nuevo);
+}
 
 void CajaLinea::ponerTexto(const QString& texto) {
     ultimo_ = texto;

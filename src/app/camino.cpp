@@ -10,6 +10,7 @@
 #include "cola/bloqueo_cola.h"
 #include "cola/cola_pendientes.h"
 #include "cola/recuperacion.h"
+#include "consola/alarmas_recibidas.h"
 #include "reception/manejador.h"
 #include "reception/puerto_serie.h"
 #include "reception/seguimiento.h"
@@ -29,13 +30,16 @@ Camino::Camino(const Opciones& o, const Reloj* relojDado)
     proceso_.estado.puesto = o.puesto.isEmpty() ? QSysInfo::machineHostName() : o.puesto;
     // The modes that receive leave their start and stop in the audit trail.
     if (!o.vista) {
-        if (o.modo == Modo::Ventanas) modoAuditado_ = QStringLiteral("ventanas");
+        if (o.modo == Modo::Ventanas)
+            modoAuditado_ = QStringLiteral("ventanas");
         else if (o.modo == Modo::SinVentana)
-            modoAuditado_ = QStringLiteral("servicio, puerto %1 a %2 bit/s").arg(o.puerto).arg(o.velocidad);
+            modoAuditado_ =
+                QStringLiteral("servicio, puerto %1 a %2 bit/s").arg(o.puerto).arg(o.velocidad);
         else if (o.modo == Modo::Reproducir)
-            modoAuditado_ = QStringLiteral("reproducción de %1").arg(o.archivo == QLatin1String("-")
-                                                                         ? QStringLiteral("la entrada estándar")
-                                                                         : QStringLiteral("«%1»").arg(o.archivo));
+            modoAuditado_ =
+                QStringLiteral("reproducción de %1")
+                    .arg(o.archivo == QLatin1String("-") ? QStringLiteral("la entrada estándar")
+                                                         : QStringLiteral("«%1»").arg(o.archivo));
     }
     // Rows the store cannot take yet wait in the data folder; for a central
     // server every row passes through there. A query stores nothing and reads
@@ -182,8 +186,8 @@ Fallo Camino::abrirBase() {
     // file the store does not take (locked, damaged) gets none: the store's own
     // failure is what error.log and the operator are told.
     BaseDatos* abierta = e.bases.base[0].get();
-    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) && abierta != nullptr &&
-        e.bases.abierta[0] != 0 && !abierta->fallando())
+    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) &&
+        abierta != nullptr && e.bases.abierta[0] != 0 && !abierta->fallando())
         inicioAnotado_ = anotar(AccionAuditoria::Inicio, modoAuditado_);
     // Where there is an event loop, rows waiting for the store are watched.
     if (!vigilancia_.isActive()) {
@@ -254,11 +258,14 @@ void Camino::revisarPendientes() {
     const bool colaMal = base != nullptr && base->colaFallando();
     if (colaMal == avisoCola_.isEmpty()) {
         const QString hora = proceso_.reloj.texto_hora();
-        avisoCola_ = colaMal ? QStringLiteral("Cola local no disponible desde %1 (%2)")
-                                   .arg(hora, mensaje_de_error(base->falloCola() != 0 ? base->falloCola()
-                                                                                      : fallos::kMotorGeneral))
-                             : QString();
-        decir(colaMal ? avisoCola_ : QStringLiteral("Cola local disponible de nuevo a las ") + hora);
+        avisoCola_ =
+            colaMal
+                ? QStringLiteral("Cola local no disponible desde %1 (%2)")
+                      .arg(hora, mensaje_de_error(base->falloCola() != 0 ? base->falloCola()
+                                                                         : fallos::kMotorGeneral))
+                : QString();
+        decir(colaMal ? avisoCola_
+                      : QStringLiteral("Cola local disponible de nuevo a las ") + hora);
     }
     // A receiving console's central server is watched by the drain loop even
     // with no rows to move: its loss and its return are told as a viewer's are.
@@ -312,6 +319,24 @@ int Camino::terminar(const QString& causaDada) {
                 .arg(causaDada.isEmpty() ? QString()
                                          : QStringLiteral(" (causa: %1)").arg(causaDada)));
     return perdidos > 0 || enCola > 0 ? kSalidaPendientes : kSalidaCorrecta;
+}
+
+void Camino::guardarAlarmas() {
+    manejador_->ponerAvisoAlarmas([this](const std::vector<FilaEvento>& filas) {
+        escribirAlarmas(alarmas_nuevas(filas, proceso_.estado.puesto));
+    });
+    manejador_->ponerAvisoFilas([this](const std::vector<FilaEvento>& filas) {
+        escribirAlarmas(restauraciones(filas, proceso_.estado.puesto));
+    });
+}
+
+void Camino::escribirAlarmas(const std::vector<AlarmaPendiente>& escritos) {
+    if (escritos.empty()) return;
+    BaseDatos* base = proceso_.estado.bases.base[0].get();
+    const Fallo f = escribir_alarmas(escritura_alarmas(base), base, escritos);
+    if (f && !alarmasFallidas_)
+        proceso_.errores.registrar_error(f.numero, QStringLiteral("guardar_alarma"));
+    alarmasFallidas_ = static_cast<bool>(f);
 }
 
 bool Camino::anotar(AccionAuditoria accion, const QString& detalle) {

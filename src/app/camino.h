@@ -19,6 +19,7 @@
 #include "common/reloj.h"
 #include "consola/vigilancia.h"
 #include "reception/estado_proceso.h"
+#include "store/alarmas.h"
 
 namespace corvane {
 
@@ -100,6 +101,12 @@ public:
     // Without a central server it does nothing.
     void seguir(bool conEventos, std::function<void()> alarmas = {});
     static constexpr int kFilasIniciales = 100;
+    // The modes without windows keep the alarm table as the windows do: each new
+    // alarm and each restore among the rows received is written through the
+    // store's local queue, so that a viewing workstation lists them for
+    // acknowledgement. A failure goes to error.log once per outage (label
+    // "guardar_alarma"). Call after abrirBase.
+    void guardarAlarmas();
     // --vista: the workstation has no port.
     bool vista() const { return vista_; }
     // The event database as --base gives it (a file, or a central server's URL).
@@ -160,6 +167,8 @@ private:
     // (label kEtiquetaAuditoria) and stops nothing. True when written.
     bool anotar(AccionAuditoria accion, const QString& detalle);
     static inline const QString kEtiquetaAuditoria = QStringLiteral("auditoria");
+    void escribirAlarmas(const std::vector<AlarmaPendiente>& escritos);
+    bool alarmasFallidas_ = false;
 
     QString base_;
     bool vista_ = false;

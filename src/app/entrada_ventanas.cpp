@@ -7,7 +7,7 @@
 
 #include "app/modo_ventanas.h"
 
-extern "C" __attribute__((visibility("default"))) int corvane_modo_ventanas(int* argc, char** argv,
-                                                                            const corvane::Opciones* o) {
+extern "C" __attribute__((visibility("default"))) int
+corvane_modo_ventanas(int* argc, char** argv, const corvane::Opciones* o) {
     return corvane::modo_ventanas(*argc, argv, *o);
 }

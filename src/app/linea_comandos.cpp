@@ -7,6 +7,7 @@
 #include "common/reglas.h"
 #include "operadores/operadores.h"
 #include "reception/puerto_serie.h"
+#include "store/ciclo_alarmas.h"
 #include "store/conexion_postgresql.h"
 
 namespace corvane {
@@ -27,7 +28,8 @@ int indice_origen(const QString& valor) {
 std::function<QString(const QString&)> leer_fecha(QDate& destino) {
     return [&destino](const QString& v) -> QString {
         destino = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
-        if (!destino.isValid()) return QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(v);
+        if (!destino.isValid())
+            return QStringLiteral("fecha no válida «%1»: se espera AAAA-MM-DD").arg(v);
         return {};
     };
 }
@@ -107,7 +109,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
                  return QStringLiteral(
                      "--base espera una dirección postgresql://usuario@servidor:puerto/base");
              ConexionPostgreSQL c;
-             if (const Fallo f = ConexionPostgreSQL::leer(v, {}, c)) return QStringLiteral("--base: ") + f.detalle;
+             if (const Fallo f = ConexionPostgreSQL::leer(v, {}, c))
+                 return QStringLiteral("--base: ") + f.detalle;
              o.base = v;
              return {};
          }},
@@ -153,11 +156,26 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         {"operador-baja", kConValor, leer_usuario(o.operador)},
         {"operador-clave", kConValor, leer_usuario(o.operador)},
         {"operadores", kInterruptor, {}},
+        {"operador", kConValor, leer_usuario(o.operador)},
+        {"alarmas", kInterruptor, {}},
+        {"reconocer", kConValor, guardar_en(o.claveAlarma)},
+        {"nota", kConValor, guardar_en(o.textoNota)},
+        {"cerrar", kConValor, guardar_en(o.claveAlarma)},
+        {"reabrir", kConValor, guardar_en(o.claveAlarma)},
+        {"resolucion", kConValor,
+         [&o](const QString& v) -> QString {
+             if (!resolucion_de(v))
+                 return QStringLiteral("resolución no válida «%1»: se espera una de %2")
+                     .arg(v, codigos_resolucion());
+             o.resolucion = v;
+             return {};
+         }},
         {"nombre", kConValor, guardar_en(o.nombreOperador)},
         {"rol", kConValor,
          [&o](const QString& v) -> QString {
              if (!rol_de_texto(v))
-                 return QStringLiteral("rol no válido «%1»: se espera operador o supervisor").arg(v);
+                 return QStringLiteral("rol no válido «%1»: se espera operador o supervisor")
+                     .arg(v);
              o.rol = v;
              return {};
          }},
@@ -184,8 +202,10 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
              bool numero = !v.isEmpty() && v.size() <= 4;
              for (const QChar c : v) numero = numero && c.unicode() >= u'0' && c.unicode() <= u'9';
              if (!numero || !vigilancia_valida(v.toInt()))
-                 return QStringLiteral("--vigilancia espera segundos de %1 a %2, o 0 para no vigilar, no «%3»")
-                     .arg(QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima), v);
+                 return QStringLiteral(
+                            "--vigilancia espera segundos de %1 a %2, o 0 para no vigilar, no «%3»")
+                     .arg(QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),
+                          v);
              o.vigilancia = v.toInt();
              return {};
          }},
@@ -196,14 +216,16 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         {"puesto", kConValor,
          [&o](const QString& v) -> QString {
              if (v.size() > kLargoPuesto || v.trimmed() != v)
-                 return QStringLiteral("--puesto espera un nombre de hasta %1 caracteres, sin blancos "
-                                       "al principio ni al final, no «%2»")
+                 return QStringLiteral(
+                            "--puesto espera un nombre de hasta %1 caracteres, sin blancos "
+                            "al principio ni al final, no «%2»")
                      .arg(QString::number(kLargoPuesto), v);
              o.puesto = v;
              return {};
          }},
     };
-    const LecturaLinea linea = leer_linea(argumentos, tabla);
+    // One argument that is no option: the text after --nota CLAVE.
+    const LecturaLinea linea = leer_linea(argumentos, tabla, 1);
     if (!linea.error.isEmpty()) return fallar(linea.error);
     if (linea.ayuda) {
         o.modo = Modo::Ayuda;
@@ -214,23 +236,34 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return linea.dadas.contains(QLatin1String(nombre));
     };
     const bool sinVentana = dada("sin-ventana");
+    // --alarmas --todas lists the latest closed alarms too; --todas alone
+    // lists every account's events.
+    const bool alarmas = dada("alarmas"), reconocer = dada("reconocer"), cerrar = dada("cerrar"),
+               reabrir = dada("reabrir");
+    const bool nota = dada("nota") && !cerrar && !reabrir;
+    const bool consultarTodas = o.todas && !alarmas;
     if (dada("consultar") && o.todas)
-        return fallar(QStringLiteral("--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
+        return fallar(QStringLiteral(
+            "--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
     const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
     const bool importar = dada("importar-abonados"), exportar = dada("exportar-abonados"),
                ficha = dada("abonado"), verificar = dada("verificar-auditoria");
     const bool alta = dada("operador-alta"), baja = dada("operador-baja"),
                clave = dada("operador-clave"), operadores = dada("operadores");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
-                      (dada("consultar") || o.todas ? 1 : 0) + (dada("copia") ? 1 : 0) +
-                      (pendientes ? 1 : 0) + (reenviar ? 1 : 0) + (importar ? 1 : 0) + (exportar ? 1 : 0) +
-                      (ficha ? 1 : 0) + (alta ? 1 : 0) + (baja ? 1 : 0) + (clave ? 1 : 0) +
-                      (operadores ? 1 : 0) + (verificar ? 1 : 0);
+                      (dada("consultar") || consultarTodas ? 1 : 0) + (dada("copia") ? 1 : 0) +
+                      (pendientes ? 1 : 0) + (reenviar ? 1 : 0) + (importar ? 1 : 0) +
+                      (exportar ? 1 : 0) + (ficha ? 1 : 0) + (alta ? 1 : 0) + (baja ? 1 : 0) +
+                      (clave ? 1 : 0) + (operadores ? 1 : 0) + (verificar ? 1 : 0) +
+                      (alarmas ? 1 : 0) + (reconocer ? 1 : 0) + (nota ? 1 : 0) + (cerrar ? 1 : 0) +
+                      (reabrir ? 1 : 0);
     if (modos > 1)
-        return fallar(QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
-                                     "--reenviar-rechazadas, --importar-abonados, --exportar-abonados, "
-                                     "--abonado, --operador-alta, --operador-baja, --operador-clave, "
-                                     "--operadores y --verificar-auditoria no se combinan"));
+        return fallar(
+            QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
+                           "--reenviar-rechazadas, --importar-abonados, --exportar-abonados, "
+                           "--abonado, --operador-alta, --operador-baja, --operador-clave, "
+                           "--operadores, --verificar-auditoria, --alarmas, --reconocer, "
+                           "--nota, --cerrar y --reabrir no se combinan"));
     const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
     // --verificar-auditoria takes a range of days too, and nothing else of a listing.
@@ -238,7 +271,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     const bool dePuerto = dada("velocidad");
     if (!o.archivo.isEmpty())
         o.modo = Modo::Reproducir;
-    else if (!o.cuenta.isEmpty() || o.todas)
+    else if (!o.cuenta.isEmpty() || consultarTodas)
         o.modo = Modo::Consultar;
     else if (sinVentana)
         o.modo = Modo::SinVentana;
@@ -264,14 +297,55 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::Operadores;
     else if (verificar)
         o.modo = Modo::VerificarAuditoria;
+    else if (alarmas)
+        o.modo = Modo::Alarmas;
+    else if (reconocer)
+        o.modo = Modo::ReconocerAlarma;
+    else if (nota)
+        o.modo = Modo::NotaAlarma;
+    else if (cerrar)
+        o.modo = Modo::CerrarAlarma;
+    else if (reabrir)
+        o.modo = Modo::ReabrirAlarma;
+    const bool accionAlarma = reconocer || nota || cerrar || reabrir;
+    if (nota) {
+        // --nota CLAVE "texto": the value is the key, the text comes after it.
+        if (linea.sueltos.isEmpty())
+            return fallar(QStringLiteral(
+                "--nota CLAVE necesita el texto de la nota: --nota CLAVE \"texto\""));
+        o.claveAlarma = o.textoNota;
+        o.textoNota = linea.sueltos.first();
+    } else if (!linea.sueltos.isEmpty()) {
+        return fallar(QStringLiteral("argumento inesperado: %1").arg(linea.sueltos.first()));
+    }
+    if (o.textoNota.trimmed().isEmpty() && dada("nota"))
+        return fallar(QStringLiteral("la nota está vacía"));
+    if (dada("operador") && !accionAlarma)
+        return fallar(
+            QStringLiteral("--operador solo sirve con --reconocer, --nota, --cerrar y --reabrir"));
+    if (accionAlarma && !dada("operador"))
+        return fallar(QStringLiteral(
+            "--reconocer, --nota, --cerrar y --reabrir necesitan --operador USUARIO; "
+            "la contraseña se lee de la entrada estándar"));
+    if (dada("resolucion") && !cerrar)
+        return fallar(QStringLiteral("--resolucion solo sirve con --cerrar"));
+    if (cerrar && !dada("resolucion"))
+        return fallar(
+            QStringLiteral("--cerrar necesita --resolucion: una de %1").arg(codigos_resolucion()));
+    if (reabrir && !dada("nota"))
+        return fallar(
+            QStringLiteral("--reabrir necesita --nota \"texto\": el motivo de la reapertura"));
     if ((dada("nombre") || dada("rol")) && !alta)
         return fallar(QStringLiteral("--nombre y --rol solo sirven con --operador-alta"));
     if (alta && !dada("nombre"))
-        return fallar(QStringLiteral("--operador-alta necesita --nombre: el nombre completo del operador"));
+        return fallar(
+            QStringLiteral("--operador-alta necesita --nombre: el nombre completo del operador"));
     if (o.modo == Modo::Pendientes && !o.base.isEmpty())
-        return fallar(QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
+        return fallar(
+            QStringLiteral("--pendientes no se conecta a ninguna base: no se combina con --base"));
     if (o.modo == Modo::ReenviarRechazadas && o.base.isEmpty())
-        return fallar(QStringLiteral("--reenviar-rechazadas necesita --base: el servidor al que se reenvían"));
+        return fallar(QStringLiteral(
+            "--reenviar-rechazadas necesita --base: el servidor al que se reenvían"));
     if (o.modo == Modo::Copia && !o.base.isEmpty())
         return fallar(QStringLiteral(
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
@@ -280,41 +354,51 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
     if (deAuditoria && o.detalle)
         return fallar(QStringLiteral("--detalle solo sirve con --consultar CUENTA o con --todas"));
     if (deIntervalo && o.modo != Modo::Consultar && !deAuditoria)
-        return fallar(QStringLiteral("--desde, --hasta y --detalle solo sirven con --consultar CUENTA o con --todas"));
+        return fallar(QStringLiteral(
+            "--desde, --hasta y --detalle solo sirven con --consultar CUENTA o con --todas"));
     if (dada("fecha") && dada("desde"))
-        return fallar(QStringLiteral("--fecha y --desde no se combinan: --fecha D es lo mismo que --desde D"));
+        return fallar(QStringLiteral(
+            "--fecha y --desde no se combinan: --fecha D es lo mismo que --desde D"));
     if (dada("hasta") && !dada("fecha") && !dada("desde"))
         return fallar(QStringLiteral("--hasta necesita --desde"));
     if (o.csv && o.detalle) return fallar(QStringLiteral("--csv y --detalle no se combinan"));
     if (o.hasta.isValid() && o.hasta < o.fecha)
-        return fallar(QStringLiteral("el intervalo no es válido: --hasta %1 es anterior a --desde %2")
-                          .arg(o.hasta.toString(QStringLiteral("yyyy-MM-dd")), o.fecha.toString(QStringLiteral("yyyy-MM-dd"))));
+        return fallar(
+            QStringLiteral("el intervalo no es válido: --hasta %1 es anterior a --desde %2")
+                .arg(o.hasta.toString(QStringLiteral("yyyy-MM-dd")),
+                     o.fecha.toString(QStringLiteral("yyyy-MM-dd"))));
     if (dePuerto && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
-        return fallar(QStringLiteral("--velocidad solo sirve con --sin-ventana o con las ventanas"));
+        return fallar(
+            QStringLiteral("--velocidad solo sirve con --sin-ventana o con las ventanas"));
     // With the windows, --puerto alone chooses the port in its list; with
     // --velocidad too the port is opened at start.
     if (dePuerto && o.modo == Modo::Ventanas && !o.vista && o.puerto.isEmpty())
-        return fallar(QStringLiteral("--velocidad con las ventanas necesita --puerto: el puerto que se abre al arrancar"));
+        return fallar(QStringLiteral(
+            "--velocidad con las ventanas necesita --puerto: el puerto que se abre al arrancar"));
     if (!o.puerto.isEmpty() && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
         return fallar(QStringLiteral("--puerto solo sirve con --sin-ventana o con las ventanas"));
     if (o.esperarPuerto && o.modo != Modo::SinVentana)
         return fallar(QStringLiteral("--esperar-puerto solo sirve con --sin-ventana"));
     if (dada("vigilancia") && o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
-        return fallar(QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
+        return fallar(
+            QStringLiteral("--vigilancia solo sirve con --sin-ventana o con las ventanas"));
     if (o.vista) {
         if (o.modo != Modo::SinVentana && o.modo != Modo::Ventanas)
-            return fallar(QStringLiteral("--vista solo sirve con las ventanas o con --sin-ventana"));
+            return fallar(
+                QStringLiteral("--vista solo sirve con las ventanas o con --sin-ventana"));
         if (o.base.isEmpty())
-            return fallar(QStringLiteral("--vista necesita --base: muestra lo que guarda la base central"));
+            return fallar(
+                QStringLiteral("--vista necesita --base: muestra lo que guarda la base central"));
         if (!o.puerto.isEmpty() || dePuerto || o.esperarPuerto)
-            return fallar(QStringLiteral(
-                "--vista no usa puerto: no se combina con --puerto, --velocidad ni --esperar-puerto"));
+            return fallar(QStringLiteral("--vista no usa puerto: no se combina con --puerto, "
+                                         "--velocidad ni --esperar-puerto"));
     } else if (o.modo == Modo::SinVentana) {
         if (o.puerto.isEmpty()) return fallar(QStringLiteral("--sin-ventana necesita --puerto"));
         if (o.velocidad == 0) return fallar(QStringLiteral("--sin-ventana necesita --velocidad"));
     }
-    if (dada("puesto") && o.modo != Modo::Ventanas)
-        return fallar(QStringLiteral("--puesto solo sirve con las ventanas"));
+    if (dada("puesto") && o.modo != Modo::Ventanas && !accionAlarma)
+        return fallar(QStringLiteral(
+            "--puesto solo sirve con las ventanas y con las acciones sobre alarmas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     if (o.modo == Modo::Consultar && !o.hasta.isValid()) o.hasta = o.fecha;
     return r;
@@ -338,45 +422,60 @@ QString texto_ayuda() {
                "          [--origen ...] [--detalle|--csv]\n"
                "                                        los eventos de una cuenta, o de todas, de\n"
                "                                        --desde a --hasta (ambos incluidos; por\n"
-               "                                        omisión --hasta es --desde); --detalle añade\n"
-               "                                        evento, descripción, clase, partición y zona;\n"
+               "                                        omisión --hasta es --desde); --detalle "
+               "añade\n"
+               "                                        evento, descripción, clase, partición y "
+               "zona;\n"
                "                                        --csv da todas las columnas en CSV\n"
                "  corvane --copia DESTINO               copia baseTolm.mdb en DESTINO (archivo\n"
                "                                        nuevo), coherente aun con la consola en\n"
                "                                        marcha\n"
                "  corvane --pendientes                  lo que espera en las colas locales de la\n"
-               "                                        carpeta de datos (eventos, alarmas) y cada\n"
+               "                                        carpeta de datos (eventos, alarmas) y "
+               "cada\n"
                "                                        fila que el servidor rechazó, sin\n"
                "                                        conectarse ni crear nada; estado 0 si no\n"
-               "                                        queda nada, 3 si algo espera o fue rechazado\n"
+               "                                        queda nada, 3 si algo espera o fue "
+               "rechazado\n"
                "  corvane --reenviar-rechazadas --base URL\n"
-               "                                        reenvía al servidor, una vez cada una, las\n"
-               "                                        filas rechazadas (tras corregir la tabla);\n"
+               "                                        reenvía al servidor, una vez cada una, "
+               "las\n"
+               "                                        filas rechazadas (tras corregir la "
+               "tabla);\n"
                "                                        estado 0 si todas entraron, 3 si no\n"
                "  corvane --importar-abonados CARPETA   lee de CARPETA abonados.csv, zonas.csv,\n"
-               "                                        contactos.csv e instrucciones.csv (los que\n"
+               "                                        contactos.csv e instrucciones.csv (los "
+               "que\n"
                "                                        haya) y los guarda en el registro de\n"
-               "                                        abonados, todo o nada; estado 2 si algo no\n"
+               "                                        abonados, todo o nada; estado 2 si algo "
+               "no\n"
                "                                        vale (ARCHIVO, línea N: motivo)\n"
-               "  corvane --exportar-abonados CARPETA   escribe esos cuatro archivos (las palabras\n"
+               "  corvane --exportar-abonados CARPETA   escribe esos cuatro archivos (las "
+               "palabras\n"
                "                                        clave, solo como hash)\n"
                "  corvane --abonado CUENTA              la ficha del abonado; estado 1 si no está\n"
                "                                        registrado\n"
                "  corvane --operador-alta USUARIO --nombre \"NOMBRE\" [--rol operador|supervisor]\n"
-               "                                        da de alta un operador (por omisión con el\n"
-               "                                        rol operador); pide la contraseña dos veces\n"
+               "                                        da de alta un operador (por omisión con "
+               "el\n"
+               "                                        rol operador); pide la contraseña dos "
+               "veces\n"
                "                                        sin mostrarla, o la lee una vez de la\n"
                "                                        entrada estándar si no es un terminal\n"
-               "  corvane --operador-baja USUARIO       da de baja un operador: ya no puede entrar\n"
+               "  corvane --operador-baja USUARIO       da de baja un operador: ya no puede "
+               "entrar\n"
                "  corvane --operador-clave USUARIO      cambia la contraseña de un operador (como\n"
                "                                        --operador-alta) y levanta su bloqueo\n"
-               "  corvane --operadores                  lista los operadores: usuario, nombre, rol\n"
+               "  corvane --operadores                  lista los operadores: usuario, nombre, "
+               "rol\n"
                "                                        y si está activo\n"
                "  corvane --verificar-auditoria [--desde AAAA-MM-DD [--hasta AAAA-MM-DD]]\n"
                "                                        recalcula la cadena de la auditoría (de\n"
-               "                                        baseTolm.mdb o de --base), toda o la de esos\n"
+               "                                        baseTolm.mdb o de --base), toda o la de "
+               "esos\n"
                "                                        días; estado 0 si está íntegra, 4 si una\n"
-               "                                        entrada fue modificada, falta o está fuera\n"
+               "                                        entrada fue modificada, falta o está "
+               "fuera\n"
                "                                        de orden (la primera, nombrada)\n"
                "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
                "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
@@ -408,8 +507,9 @@ QString texto_ayuda() {
                "                   de terminar con estado 2\n"
                "  --ayuda, --help  muestra este texto\n")
         .arg(QString::number(kPuertosNumerados), QString::number(kPuertosNumerados - 1),
-             texto_velocidades(), QString::number(kVigilanciaMinima), QString::number(kVigilanciaMaxima),
-             QString::number(kVigilanciaPorOmision), QString::number(kReintentoPuertoS));
+             texto_velocidades(), QString::number(kVigilanciaMinima),
+             QString::number(kVigilanciaMaxima), QString::number(kVigilanciaPorOmision),
+             QString::number(kReintentoPuertoS));
 }
 
 void ocultar_claves(int argc, char* argv[]) {

@@ -26,35 +26,48 @@ enum class Modo {
     OperadorClave,
     Operadores,
     VerificarAuditoria,
+    Alarmas,
+    ReconocerAlarma,
+    NotaAlarma,
+    CerrarAlarma,
+    ReabrirAlarma,
     Ayuda
 };
 
 struct Opciones {
     Modo modo = Modo::Ventanas;
-    QString archivo;   // --reproducir: a capture file, or "-" for standard input
-    QString carpeta;   // --carpeta: data folder; empty: carpeta_por_omision (modos.h)
-    QString base;      // --base: postgresql:// URL; empty: baseTolm.mdb in the data folder
-    QString puerto;    // --puerto: a numbered port (es_puerto_numerado) or a device path
-    int velocidad = 0; // --velocidad: one of kVelocidades, bit/s
-    QString cuenta;    // --consultar: an account (cuenta_valida)
+    QString archivo;    // --reproducir: a capture file, or "-" for standard input
+    QString carpeta;    // --carpeta: data folder; empty: carpeta_por_omision (modos.h)
+    QString base;       // --base: postgresql:// URL; empty: baseTolm.mdb in the data folder
+    QString puerto;     // --puerto: a numbered port (es_puerto_numerado) or a device path
+    int velocidad = 0;  // --velocidad: one of kVelocidades, bit/s
+    QString cuenta;     // --consultar: an account (cuenta_valida)
     bool todas = false; // --todas: every account instead of one
-    QDate fecha;       // --fecha or --desde: the first day listed; today when not given
-                       // (--verificar-auditoria: the first day verified; none: from the first entry)
-    QDate hasta;       // --hasta: the last day listed, not before fecha; fecha when not given
-                       // (--verificar-auditoria: none: to the last entry)
-    int origen = 0;    // --origen as the origin filter's index (common/reglas.h)
-    bool csv = false;  // --csv
+    QDate fecha;        // --fecha or --desde: the first day listed; today when not given
+                 // (--verificar-auditoria: the first day verified; none: from the first entry)
+    QDate hasta;          // --hasta: the last day listed, not before fecha; fecha when not given
+                          // (--verificar-auditoria: none: to the last entry)
+    int origen = 0;       // --origen as the origin filter's index (common/reglas.h)
+    bool csv = false;     // --csv
     bool detalle = false; // --detalle
-    QString copia;     // --copia: path of the copy of the event database, a file still to be made
-    int vigilancia = kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
-    bool vista = false; // --vista: no port; shows what the central server (--base) stores
-    QString puesto;     // --puesto: this workstation's name in the alarm table; empty: the host name
-    bool esperarPuerto = false; // --esperar-puerto: a port missing at start is waited for, as a lost one
-    QString carpetaAbonados; // --importar-abonados / --exportar-abonados: the folder of the CSV files
-    QString abonado;         // --abonado: the account whose card is shown (cuenta_valida)
-    QString operador;        // --operador-alta, -baja, -clave: a user name (usuario_valido)
-    QString nombreOperador;  // --nombre: the new operator's full name
-    QString rol = QStringLiteral("operador"); // --rol: operador or supervisor
+    QString copia; // --copia: path of the copy of the event database, a file still to be made
+    int vigilancia =
+        kVigilanciaPorOmision; // --vigilancia: seconds of silence before an alert; 0 off
+    bool vista = false;        // --vista: no port; shows what the central server (--base) stores
+    QString puesto; // --puesto: this workstation's name in the alarm table; empty: the host name
+    bool esperarPuerto =
+        false; // --esperar-puerto: a port missing at start is waited for, as a lost one
+    QString
+        carpetaAbonados; // --importar-abonados / --exportar-abonados: the folder of the CSV files
+    QString abonado;     // --abonado: the account whose card is shown (cuenta_valida)
+    QString operador;    // --operador-alta, -baja, -clave: a user name (usuario_valido)
+    QString nombreOperador; // --nombre: the new operator's full name
+    QString rol = QStringLiteral(
+        "operador");     // --rol: operador or supervisor
+                         // (--operador: the operator who acts on an alarm, in `operador`)
+    QString claveAlarma; // --reconocer, --nota, --cerrar, --reabrir: the alarm's key
+    QString textoNota;   // the note's text: after --nota CLAVE, or --nota with --cerrar/--reabrir
+    QString resolucion;  // --resolucion: a resolution's code
 };
 
 // The longest --puesto: the alarm table's column.

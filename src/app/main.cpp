@@ -42,14 +42,17 @@ namespace {
 // The windows' module, loaded and run.
 int abrir_ventanas(int& argc, char* argv[], const Opciones& o) {
     QByteArray programa(4096, '\0');
-    const ssize_t largo = ::readlink("/proc/self/exe", programa.data(), static_cast<size_t>(programa.size()));
+    const ssize_t largo =
+        ::readlink("/proc/self/exe", programa.data(), static_cast<size_t>(programa.size()));
     programa.truncate(largo > 0 ? largo : 0);
     const QByteArray carpeta = programa.left(programa.lastIndexOf('/') + 1);
     // Beside the program in a build tree; in the library folder once installed.
     QByteArray modulo = carpeta + kModuloVentanas;
-    if (::access(modulo.constData(), F_OK) != 0) modulo = carpeta + CORVANE_MODULO_INSTALADO + kModuloVentanas;
+    if (::access(modulo.constData(), F_OK) != 0)
+        modulo = carpeta + CORVANE_MODULO_INSTALADO + kModuloVentanas;
     void* h = ::dlopen(modulo.constData(), RTLD_NOW | RTLD_LOCAL);
-    const auto entrada = h != nullptr ? reinterpret_cast<EntradaVentanas>(::dlsym(h, kEntradaVentanas)) : nullptr;
+    const auto entrada =
+        h != nullptr ? reinterpret_cast<EntradaVentanas>(::dlsym(h, kEntradaVentanas)) : nullptr;
     if (entrada == nullptr) {
         escribir(stderr, QStringLiteral("corvane: no se pueden abrir las ventanas: %1\n")
                              .arg(QString::fromLocal8Bit(::dlerror())));
@@ -66,7 +69,8 @@ int main(int argc, char* argv[]) {
     // "head", a closed terminal) makes those writes fail, and nothing else:
     // reception and storage go on.
     std::signal(SIGPIPE, SIG_IGN);
-    if (qEnvironmentVariableIsEmpty("CORVANE_DIAGNOSTICO")) manejadorQt = qInstallMessageHandler(callar_qt);
+    if (qEnvironmentVariableIsEmpty("CORVANE_DIAGNOSTICO"))
+        manejadorQt = qInstallMessageHandler(callar_qt);
     // The event file, the local queue, the error log and their copies hold the
     // customers' data: created readable by their owner only (the service's unit
     // asks the same with UMask=0077).
@@ -145,9 +149,21 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_verificar_auditoria(o);
     }
+    case Modo::Alarmas: {
+        QCoreApplication app(argc, argv);
+        return modo_alarmas(o);
+    }
+    case Modo::ReconocerAlarma:
+    case Modo::NotaAlarma:
+    case Modo::CerrarAlarma:
+    case Modo::ReabrirAlarma: {
+        QCoreApplication app(argc, argv);
+        return modo_accion_alarma(o);
+    }
     case Modo::Ventanas:
-        escribir(stderr, QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
-                                        "--sin-ventana o --consultar (vea --ayuda).\n"));
+        escribir(stderr,
+                 QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "
+                                "--sin-ventana o --consultar (vea --ayuda).\n"));
         return kSalidaError;
     }
     return kSalidaError;

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/cajas_consola.h"
 #include "abonados/registro_abonados.h"
+#include "app/cajas_consola.h"
 #include "app/camino.h"
 #include "common/registro_errores.h"
 #include "consola/boton_consulta.h"
@@ -36,8 +36,6 @@ constexpr qint64 kBloqueLectura = 256 * 1024;
 constexpr qint32 kLectorAusente = -1;
 // Milliseconds the end of a replay waits for a central server that takes no row.
 constexpr int kEsperaFinalMs = 5000;
-
-
 
 // The store of a query, opened without creating or changing anything: the
 // SQLite file read-only, a server directly (not through the local queue). An
@@ -84,8 +82,8 @@ int listar_intervalo(const Opciones& o, BaseDatos& base) {
         catalogo = std::make_unique<CatalogoAbonados>([&registro] { return registro.get(); });
     const Fallo f = escribir_listado(
         base, {o.todas ? QString() : o.cuenta, o.fecha, o.hasta, o.origen}, forma,
-        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas, ',',
-        catalogo.get());
+        [&escrito](const QByteArray& bytes) { return escrito = escribir_salida(bytes); }, filas,
+        ',', catalogo.get());
     if (escrito.numero == kLectorAusente) return kSalidaCorrecta;
     if (escrito) {
         fallar(QStringLiteral("no se pudo escribir el listado: %1").arg(escrito.detalle));
@@ -169,6 +167,7 @@ int modo_reproducir(const Opciones& o) {
         fallar(f.detalle);
         return kSalidaBaseIlegible;
     }
+    camino.guardarAlarmas();
     amortiguar_errores();
     // Each read takes what is there, up to kBloqueLectura: a whole block of a
     // file, or what a pipe has delivered so far, so that a capture piped in live

@@ -111,5 +111,17 @@ int modo_operadores(const Opciones& o);
 // database has no audit table; 3 when the database cannot be read. Needs no
 // operator and writes nothing: it may run while consoles append.
 int modo_verificar_auditoria(const Opciones& o);
+// --alarmas [--todas]: the open alarms of the SQLite file of the data folder or
+// of --base, oldest first (with --todas the latest closed after them), one line
+// each: key, received, account, name, event, description, zone, state,
+// operator, separated by tabs under a heading line. Needs no operator.
+int modo_alarmas(const Opciones& o);
+// --reconocer, --nota, --cerrar, --reabrir: the step by --operador, whose
+// password is read from standard input (without echo at a terminal), taken at
+// once and written to the audit trail. Exit 2 with the Spanish reason for a
+// wrong password, an alarm that refuses the step (closed already, by whom; a
+// note missing; reopened by no supervisor), an unknown key; 3 when the store
+// fails.
+int modo_accion_alarma(const Opciones& o);
 
 } // namespace corvane

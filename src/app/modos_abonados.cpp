@@ -35,9 +35,10 @@ int modo_importar_abonados(const Opciones& o) {
     if (const Fallo f = abrir_motor(ruta, base)) return fallar_lectura(ruta, f);
     QString rechazo;
     ResumenImportacion r;
-    const QString momento = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const Fallo f =
-        importar_abonados(*base, o.carpetaAbonados, momento, QSysInfo::machineHostName(), rechazo, r);
+    const QString momento =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const Fallo f = importar_abonados(*base, o.carpetaAbonados, momento,
+                                      QSysInfo::machineHostName(), rechazo, r);
     if (!rechazo.isEmpty()) return fallar(rechazo);
     if (f) {
         fallar(QStringLiteral("no se pudo guardar el registro de abonados en «%1»: %2")
@@ -57,9 +58,11 @@ int modo_importar_abonados(const Opciones& o) {
                     .arg(r.contactos)
                     .arg(r.instrucciones);
     if (const Fallo a = anotar_auditoria(*base, e)) {
-        escribir(stderr, QStringLiteral("corvane: la importación no quedó en la auditoría: %1\n").arg(motivo_de(a)));
+        escribir(stderr, QStringLiteral("corvane: la importación no quedó en la auditoría: %1\n")
+                             .arg(motivo_de(a)));
         RelojSistema reloj;
-        RegistroErrores(carpeta_datos(o), reloj).registrar_error(a.numero, QStringLiteral("auditoria"));
+        RegistroErrores(carpeta_datos(o), reloj)
+            .registrar_error(a.numero, QStringLiteral("auditoria"));
     }
     escribir(stdout,
              QStringLiteral("Importados: %1 abonados, %2 zonas, %3 contactos, %4 instrucciones\n")

@@ -115,6 +115,7 @@ int modo_sin_ventana(const Opciones& o) {
             fallar(f.detalle);
             return kSalidaBaseIlegible;
         }
+        camino.guardarAlarmas();
     }
 
     QSocketNotifier avisos(parada.lectura(), QSocketNotifier::Read);

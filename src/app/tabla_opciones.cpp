@@ -50,7 +50,8 @@ std::function<QString(const QString&)> marcar(bool& destino) {
     };
 }
 
-LecturaLinea leer_linea(const QStringList& argumentos, const std::vector<OpcionLinea>& tabla) {
+LecturaLinea leer_linea(const QStringList& argumentos, const std::vector<OpcionLinea>& tabla,
+                        int sueltos) {
     QCommandLineParser lector;
     // "-carpeta" is the option carpeta, not -c -a -r -p -e -t -a.
     lector.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -106,9 +107,10 @@ LecturaLinea leer_linea(const QStringList& argumentos, const std::vector<OpcionL
     // A "--" that no option took as its value: the parser reads it as the end of
     // the options.
     if (argumentos.contains(QLatin1String("--"))) return desconocida(QStringLiteral("--"));
-    if (!lector.positionalArguments().isEmpty())
-        return fallar(
-            QStringLiteral("argumento inesperado: %1").arg(lector.positionalArguments().first()));
+    if (lector.positionalArguments().size() > sueltos)
+        return fallar(QStringLiteral("argumento inesperado: %1")
+                          .arg(lector.positionalArguments().at(sueltos)));
+    r.sueltos = lector.positionalArguments();
     for (const QString& nombre : dadas)
         if (opcion(nombre).conValor && lector.value(nombre).isEmpty())
             return fallar(QStringLiteral("el valor de la opción --%1 está vacío").arg(nombre));

@@ -42,13 +42,16 @@ struct LecturaLinea {
     // to a switch, an argument that is no option, an empty value, then the first
     // value refused by its own check, in the order given.
     QString error;
-    bool ayuda = false; // help was asked for; nothing else was checked or applied
-    QStringList dadas;  // names of the options given (without dashes), in their order
+    bool ayuda = false;  // help was asked for; nothing else was checked or applied
+    QStringList dadas;   // names of the options given (without dashes), in their order
+    QStringList sueltos; // arguments that are no option, where the caller allows them
 };
 
 // Reads `argumentos` (without the program's name) against `tabla`: first the
 // syntax, then each given option's `aplicar`, in the order given, until one
-// refuses its value.
-LecturaLinea leer_linea(const QStringList& argumentos, const std::vector<OpcionLinea>& tabla);
+// refuses its value. `sueltos`: how many arguments that are no option the
+// caller takes (in LecturaLinea::sueltos) and checks itself.
+LecturaLinea leer_linea(const QStringList& argumentos, const std::vector<OpcionLinea>& tabla,
+                        int sueltos = 0);
 
 } // namespace corvane

@@ -35,8 +35,8 @@ void Command3_Click(const CajaTexto& text3, int senal, int origen, const QDate& 
 // message says how many events went to the file, or why none did (the file is
 // only replaced once written whole).
 void Exportar_Click(const CajaTexto& text3, int origen, const QDate& dia,
-                    const std::function<QString(const QString& propuesto)>& elegir, CajaMensajes& mensajes,
-                    ConjuntoBases& bases);
+                    const std::function<QString(const QString& propuesto)>& elegir,
+                    CajaMensajes& mensajes, ConjuntoBases& bases);
 
 // What a search lists: the account, the two list indexes (see
 // sentencia_historial) and the day.

@@ -2,8 +2,8 @@
 
 namespace corvane {
 
-void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,
-              ControlesPuerto& controles, CajaMensajes& mensajes) {
+void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate, ControlesPuerto& controles,
+              CajaMensajes& mensajes) {
     if (comm.PortOpen()) {
         controles.habilitarVerCuenta(false);
         comm.cerrar();

@@ -20,16 +20,16 @@ inline const QString kTituloCerrar = QStringLiteral("Cerrar COM");
 class ControlesPuerto {
 public:
     virtual ~ControlesPuerto() = default;
-    virtual void habilitarVerCuenta(bool habilitado) = 0; // Command4, "Ver Cuenta OnLine"
+    virtual void habilitarVerCuenta(bool habilitado) = 0;     // Command4, "Ver Cuenta OnLine"
     virtual void ponerTituloBoton(const QString& titulo) = 0; // Command1
-    virtual void habilitarListas(bool habilitadas) = 0;   // Combo1(0), then Combo1(1)
+    virtual void habilitarListas(bool habilitadas) = 0;       // Combo1(0), then Combo1(1)
 };
 
 // Closes the port when it is open (a lost port being retried counts as open),
 // otherwise opens `puerto` at `baudrate` bit/s, and updates the controls as the
 // button's states require. A port that does not open shows "Error al abrir puerto
 // serie,verifique el numero de com" titled "Brisca" and changes no control.
-void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate,
-              ControlesPuerto& controles, CajaMensajes& mensajes);
+void AbrirCom(const QString& puerto, PuertoSerie& comm, qint32 baudrate, ControlesPuerto& controles,
+              CajaMensajes& mensajes);
 
 } // namespace corvane

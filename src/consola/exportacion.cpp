@@ -8,8 +8,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "common/registro_errores.h"
 #include "abonados/registro_abonados.h"
+#include "common/registro_errores.h"
 #include "decoding/codigos_evento.h"
 #include "store/esquema.h"
 
@@ -24,7 +24,8 @@ constexpr qsizetype kAnchoClase = 15;
 constexpr qsizetype kAnchoTerminal = 80;
 constexpr qsizetype kAnchoCodigos = 4; // event, partition and zone columns
 // "  Ev=XXXX Part=XXXX Zona=XXXX " and the class column with its blank.
-constexpr qsizetype kAntesDeDescripcion = 2 + 3 + kAnchoCodigos + 6 + kAnchoCodigos + 6 + kAnchoCodigos + 1 + kAnchoClase + 1;
+constexpr qsizetype kAntesDeDescripcion =
+    2 + 3 + kAnchoCodigos + 6 + kAnchoCodigos + 6 + kAnchoCodigos + 1 + kAnchoClase + 1;
 // Distinct event texts whose texts are kept; past it they are worked out again.
 constexpr size_t kEventosGuardados = 4096;
 
@@ -45,7 +46,9 @@ struct Posiciones {
     size_t zona = columna(&FilaEvento::zona);
 };
 
-void agregar(QByteArray& o, std::string_view v) { o.append(v.data(), static_cast<qsizetype>(v.size())); }
+void agregar(QByteArray& o, std::string_view v) {
+    o.append(v.data(), static_cast<qsizetype>(v.size()));
+}
 
 // Characters (not bytes) of UTF-8 text.
 qsizetype caracteres(std::string_view v) {
@@ -79,7 +82,9 @@ void agregar_csv(QByteArray& o, std::string_view v, char separador) {
 // A stored moment "yyyy-MM-dd HH:mm:ss" (both engines give it so) with its
 // numbers; false for any other text.
 bool leer_momento(std::string_view v, int (&n)[6]) {
-    if (v.size() != 19 || v[4] != '-' || v[7] != '-' || v[10] != ' ' || v[13] != ':' || v[16] != ':') return false;
+    if (v.size() != 19 || v[4] != '-' || v[7] != '-' || v[10] != ' ' || v[13] != ':' ||
+        v[16] != ':')
+        return false;
     const size_t inicio[6] = {0, 5, 8, 11, 14, 17};
     const size_t largo[6] = {4, 2, 2, 2, 2, 2};
     for (int i = 0; i < 6; ++i) {
@@ -92,10 +97,15 @@ bool leer_momento(std::string_view v, int (&n)[6]) {
 
 // The level and the origin as the operator's line reads them (consultar_historial):
 // a whole number, and a number, blanks around them allowed.
-bool leer_numeros(std::string_view nivelTexto, std::string_view origenTexto, qlonglong& nivel, double& origen) {
+bool leer_numeros(std::string_view nivelTexto, std::string_view origenTexto, qlonglong& nivel,
+                  double& origen) {
     bool nivelOk = false, origenOk = false;
-    nivel = QByteArray::fromRawData(nivelTexto.data(), static_cast<qsizetype>(nivelTexto.size())).trimmed().toLongLong(&nivelOk);
-    origen = QByteArray::fromRawData(origenTexto.data(), static_cast<qsizetype>(origenTexto.size())).trimmed().toDouble(&origenOk);
+    nivel = QByteArray::fromRawData(nivelTexto.data(), static_cast<qsizetype>(nivelTexto.size()))
+                .trimmed()
+                .toLongLong(&nivelOk);
+    origen = QByteArray::fromRawData(origenTexto.data(), static_cast<qsizetype>(origenTexto.size()))
+                 .trimmed()
+                 .toDouble(&origenOk);
     return nivelOk && origenOk;
 }
 
@@ -112,7 +122,8 @@ public:
         const auto it = guardados_.find(std::string(evento));
         if (it != guardados_.end()) return it->second;
         if (guardados_.size() >= kEventosGuardados) guardados_.clear();
-        const QString texto = QString::fromUtf8(evento.data(), static_cast<qsizetype>(evento.size()));
+        const QString texto =
+            QString::fromUtf8(evento.data(), static_cast<qsizetype>(evento.size()));
         const QByteArray descripcion = describir_evento(texto).toUtf8();
         const QByteArray clase = nombre_clase(clasificar_evento(texto).clase).toUtf8();
         TextosEvento t;
@@ -121,7 +132,8 @@ public:
                     separador_);
         t.csv += separador_;
         agregar_csv(t.csv, {clase.constData(), static_cast<size_t>(clase.size())}, separador_);
-        agregar_ancho(t.detalle, {clase.constData(), static_cast<size_t>(clase.size())}, kAnchoClase);
+        agregar_ancho(t.detalle, {clase.constData(), static_cast<size_t>(clase.size())},
+                      kAnchoClase);
         t.detalle += ' ';
         QString d = QString::fromUtf8(descripcion);
         const qsizetype sitio = kAnchoTerminal - kAntesDeDescripcion;
@@ -140,8 +152,8 @@ class TextosDeAbonados {
 public:
     explicit TextosDeAbonados(CatalogoAbonados* catalogo) : catalogo_(catalogo) {}
     // The name and the zone's description; empty without a catalogue.
-    void de(std::string_view cuenta, std::string_view particion, std::string_view zona, QByteArray& nombre,
-            QByteArray& descripcion) {
+    void de(std::string_view cuenta, std::string_view particion, std::string_view zona,
+            QByteArray& nombre, QByteArray& descripcion) {
         nombre.clear();
         descripcion.clear();
         if (catalogo_ == nullptr) return;
@@ -154,11 +166,13 @@ public:
         }
         nombre = nombre_;
         if (!registrada_) return;
-        descripcion = catalogo_
-                          ->descripcionZona(cuentaTexto_,
-                                            QString::fromUtf8(particion.data(), static_cast<qsizetype>(particion.size())),
-                                            QString::fromUtf8(zona.data(), static_cast<qsizetype>(zona.size())))
-                          .toUtf8();
+        descripcion =
+            catalogo_
+                ->descripcionZona(
+                    cuentaTexto_,
+                    QString::fromUtf8(particion.data(), static_cast<qsizetype>(particion.size())),
+                    QString::fromUtf8(zona.data(), static_cast<qsizetype>(zona.size())))
+                .toUtf8();
     }
 
 private:
@@ -171,16 +185,21 @@ private:
 
 class Escritor {
 public:
-    Escritor(FormaListado forma, const SalidaListado& salida, char separador, CatalogoAbonados* catalogo)
-        : forma_(forma), salida_(salida), separador_(separador), textos_(separador), abonados_(catalogo) {
+    Escritor(FormaListado forma, const SalidaListado& salida, char separador,
+             CatalogoAbonados* catalogo)
+        : forma_(forma), salida_(salida), separador_(separador), textos_(separador),
+          abonados_(catalogo) {
         bloque_.reserve(kBloqueSalida + 1024);
     }
 
     Fallo fila(const ValoresFila& v) {
         if (v.size() != esquema::kColumnas.size())
-            return {fallos::kSentenciaRechazada, QStringLiteral("la consulta no da las columnas de la tabla")};
-        if (forma_ == FormaListado::Csv) csv(v);
-        else if (Fallo f = operador(v)) return f;
+            return {fallos::kSentenciaRechazada,
+                    QStringLiteral("la consulta no da las columnas de la tabla")};
+        if (forma_ == FormaListado::Csv)
+            csv(v);
+        else if (Fallo f = operador(v))
+            return f;
         if (forma_ == FormaListado::Detalle) detalle(v);
         ++filas_;
         return bloque_.size() >= kBloqueSalida ? vaciar() : Fallo{};
@@ -213,9 +232,11 @@ private:
         bloque_ += textos_.de(v[p_.evento]).csv;
         abonados_.de(v[p_.abonado], v[p_.particion], v[p_.zona], nombre_, descripcion_);
         bloque_ += separador_;
-        agregar_csv(bloque_, {nombre_.constData(), static_cast<size_t>(nombre_.size())}, separador_);
+        agregar_csv(bloque_, {nombre_.constData(), static_cast<size_t>(nombre_.size())},
+                    separador_);
         bloque_ += separador_;
-        agregar_csv(bloque_, {descripcion_.constData(), static_cast<size_t>(descripcion_.size())}, separador_);
+        agregar_csv(bloque_, {descripcion_.constData(), static_cast<size_t>(descripcion_.size())},
+                    separador_);
         bloque_ += "\r\n";
     }
 
@@ -225,10 +246,12 @@ private:
         qlonglong nivel = 0;
         double origen = 0;
         if (!leer_numeros(v[p_.nivel], v[p_.origen], nivel, origen))
-            return {fallos::kSentenciaRechazada, QStringLiteral("nivel u origen que no es un número")};
+            return {fallos::kSentenciaRechazada,
+                    QStringLiteral("nivel u origen que no es un número")};
         bloque_ += "Cuenta=";
         agregar(bloque_, v[p_.abonado]);
-        bloque_ += "  Se\xc3\xb1" "al=";
+        bloque_ += "  Se\xc3\xb1"
+                   "al=";
         bloque_ += QByteArray::number(nivel);
         bloque_ += "  Origen=";
         if (origen == 0) {
@@ -270,7 +293,8 @@ private:
         abonados_.de(v[p_.abonado], v[p_.particion], v[p_.zona], nombre_, descripcion_);
         if (nombre_.isEmpty() && descripcion_.isEmpty()) return;
         QString l = QStringLiteral("  Abonado: ") + QString::fromUtf8(nombre_);
-        if (!descripcion_.isEmpty()) l += QStringLiteral("  Zona: ") + QString::fromUtf8(descripcion_);
+        if (!descripcion_.isEmpty())
+            l += QStringLiteral("  Zona: ") + QString::fromUtf8(descripcion_);
         l.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
         if (l.size() > kAnchoTerminal) l = l.left(kAnchoTerminal - 1) + QStringLiteral("…");
         bloque_ += l.toUtf8();
@@ -302,10 +326,12 @@ QByteArray cabecera_csv(char separador) {
 }
 
 Fallo escribir_listado(BaseDatos& base, const ConsultaIntervalo& c, FormaListado forma,
-                       const SalidaListado& salida, qint64& filas, char separador, CatalogoAbonados* catalogo) {
+                       const SalidaListado& salida, qint64& filas, char separador,
+                       CatalogoAbonados* catalogo) {
     Escritor escritor(forma, salida, separador, catalogo);
     if (forma == FormaListado::Csv) escritor.bloque() += cabecera_csv(separador);
-    Fallo f = base.recorrer(sentencia_intervalo(c), [&escritor](const ValoresFila& v) { return escritor.fila(v); });
+    Fallo f = base.recorrer(sentencia_intervalo(c),
+                            [&escritor](const ValoresFila& v) { return escritor.fila(v); });
     filas = escritor.filas();
     if (!f && filas == 0 && forma != FormaListado::Csv) escritor.bloque() += kSinRegistros.toUtf8();
     // A statement that fails before its first row lists nothing, not even the

@@ -5,8 +5,9 @@
 namespace corvane {
 
 QString linea_historial(const FilaHistorial& f) {
-    QString linea = QStringLiteral("Cuenta=") + f.abonado + QStringLiteral("  ") + QStringLiteral("Señal=") +
-                    QString::number(f.nivel) + QStringLiteral("  ") + QStringLiteral("Origen=");
+    QString linea = QStringLiteral("Cuenta=") + f.abonado + QStringLiteral("  ") +
+                    QStringLiteral("Señal=") + QString::number(f.nivel) + QStringLiteral("  ") +
+                    QStringLiteral("Origen=");
     if (f.origenNumero == 0) {
         linea += QStringLiteral("Dir     ");
     } else {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "consola/alarmas_recibidas.h"
 #include "decoding/codigos_evento.h"
-#include "cola/almacen_cola.h"
 #include "store/alarmas.h"
 
 namespace corvane {
@@ -15,7 +15,6 @@ namespace {
 const QString kEtiquetaGuardar = QStringLiteral("guardar_alarma");
 const QString kEtiquetaReconocer = QStringLiteral("reconocer_alarma");
 const QString kEtiquetaLeer = QStringLiteral("leer_alarmas");
-
 
 } // namespace
 
@@ -27,8 +26,7 @@ BaseDatos* RegistroAlarmas::base() const {
 }
 
 EscrituraAlarmas* RegistroAlarmas::escritura() const {
-    auto* almacen = dynamic_cast<AlmacenConCola*>(base());
-    return almacen != nullptr ? &almacen->alarmas() : nullptr;
+    return escritura_alarmas(base());
 }
 
 qint64 RegistroAlarmas::esperando() const {
@@ -36,12 +34,9 @@ qint64 RegistroAlarmas::esperando() const {
     return e != nullptr ? e->esperando() : 0;
 }
 
-void RegistroAlarmas::escribir(const std::vector<AlarmaPendiente>& escritos, const QString& etiqueta) {
-    EscrituraAlarmas* e = escritura();
-    std::size_t hechas = 0;
-    const Fallo f = e != nullptr ? e->escribir(base(), escritos)
-                    : base() != nullptr ? aplicar_alarmas(*base(), escritos, hechas)
-                                        : kSinBaseAlarmas;
+void RegistroAlarmas::escribir(const std::vector<AlarmaPendiente>& escritos,
+                               const QString& etiqueta) {
+    const Fallo f = escribir_alarmas(escritura(), base(), escritos);
     if (f) anotar(f, etiqueta, fallandoEscritura_);
     revisarEspera();
 }
@@ -128,8 +123,11 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     // With a central server every workstation lists every alarm, and those
     // acknowledged lately by any of them.
     const bool todas = compartido();
-    Fallo f = base() != nullptr ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas) : kSinBaseAlarmas;
-    if (!f && todas) f = leer_alarmas_reconocidas(*base(), static_cast<int>(kReconocidasMostradas), reconocidas);
+    Fallo f = base() != nullptr
+                  ? leer_alarmas_sin_reconocer(*base(), todas ? QString() : puesto_, filas)
+                  : kSinBaseAlarmas;
+    if (!f && todas)
+        f = leer_alarmas_reconocidas(*base(), static_cast<int>(kReconocidasMostradas), reconocidas);
     anotar(f, kEtiquetaLeer, fallandoLectura_);
     // A refresh that cannot read the table keeps the list as it is.
     if (f && !inicio) return f;
@@ -141,12 +139,14 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     // What still waits is newer than what the table holds: a new alarm of this
     // workstation goes in front, an acknowledgement takes its alarm out.
     for (const AlarmaPendiente& a : esperando) {
-        const auto mismo = std::find_if(filas.begin(), filas.end(),
-                                        [&](const FilaAlarma& x) { return x.clave == a.fila.clave; });
+        const auto mismo = std::find_if(filas.begin(), filas.end(), [&](const FilaAlarma& x) {
+            return x.clave == a.fila.clave;
+        });
         if (a.reconocimiento && mismo != filas.end()) {
             reconocidas.insert(reconocidas.begin(), a.fila);
             filas.erase(mismo);
-        } else if (!a.reconocimiento && mismo == filas.end() && (todas || a.fila.puesto == puesto_)) {
+        } else if (!a.reconocimiento && mismo == filas.end() &&
+                   (todas || a.fila.puesto == puesto_)) {
             filas.insert(filas.begin(), a.fila);
         }
     }
@@ -156,7 +156,8 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     for (auto it = filas.rbegin(); it != filas.rend(); ++it) anteponer(nueva(std::move(*it)));
     if (todas && !f) {
         reconocidas_.clear();
-        for (auto it = reconocidas.rbegin(); it != reconocidas.rend(); ++it) archivar(nueva(std::move(*it)));
+        for (auto it = reconocidas.rbegin(); it != reconocidas.rend(); ++it)
+            archivar(nueva(std::move(*it)));
     }
     return f;
 }
@@ -169,19 +170,7 @@ void RegistroAlarmas::reintentar() {
 }
 
 std::vector<Alarma> RegistroAlarmas::recibir(const std::vector<FilaEvento>& filas) {
-    std::vector<AlarmaPendiente> escritos;
-    for (const FilaEvento& f : filas) {
-        FilaAlarma a;
-        a.clave = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        a.abonado = f.abonado;
-        a.evento = f.evento;
-        a.particion = f.particion;
-        a.zona = f.zona;
-        a.origen = f.origen;
-        a.recibida = f.momento;
-        a.puesto = puesto_;
-        escritos.push_back({0, false, std::move(a)});
-    }
+    std::vector<AlarmaPendiente> escritos = alarmas_nuevas(filas, puesto_);
     escribir(escritos, kEtiquetaGuardar);
     std::vector<Alarma> nuevas;
     for (AlarmaPendiente& e : escritos) {
@@ -232,7 +221,7 @@ void RegistroAlarmas::reconocerYa(std::vector<Alarma> alarmas) {
     for (Alarma& a : alarmas) {
         a.fila.reconocida = momento;
         a.fila.reconocidaEn = puesto_;
-        escritos.push_back({0, true, a.fila});
+        escritos.push_back({0, true, a.fila, {}});
     }
     escribir(escritos, kEtiquetaReconocer);
     for (Alarma& a : alarmas) archivar(std::move(a));

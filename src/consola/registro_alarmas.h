@@ -21,8 +21,8 @@
 #include <functional>
 #include <vector>
 
-#include "common/reloj.h"
 #include "cola/escritura_alarmas.h"
+#include "common/reloj.h"
 #include "store/alarmas.h"
 #include "store/definesBaseDatos.h"
 

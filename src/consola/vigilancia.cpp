@@ -6,10 +6,14 @@ namespace corvane {
 
 namespace {
 
-QString hora(const Instante& t) { return t.pared.toString(kFormatoHora); }
+QString hora(const Instante& t) {
+    return t.pared.toString(kFormatoHora);
+}
 
 // A line of the log: the text between three asterisks on each side.
-QString destacada(const QString& texto) { return QStringLiteral("*** ") + texto + QStringLiteral(" ***"); }
+QString destacada(const QString& texto) {
+    return QStringLiteral("*** ") + texto + QStringLiteral(" ***");
+}
 
 } // namespace
 
@@ -32,9 +36,10 @@ CambioVigilado Vigilancia::cerrado() {
 CambioVigilado Vigilancia::llegada(const Instante& t) {
     CambioVigilado c;
     if (enSilencio()) {
-        const QString texto = QStringLiteral("Receptor activo de nuevo a las %1 (sin actividad %2 s)")
-                                  .arg(hora(t))
-                                  .arg(silencioDesde_.segundosHasta(t));
+        const QString texto =
+            QStringLiteral("Receptor activo de nuevo a las %1 (sin actividad %2 s)")
+                .arg(hora(t))
+                .arg(silencioDesde_.segundosHasta(t));
         c.linea = destacada(texto);
         c.estado = texto;
         silencioDesde_ = {};
@@ -49,7 +54,8 @@ CambioVigilado Vigilancia::revisar(const Instante& t) {
         ultimo_.segundosHasta(t) < segundos_)
         return c;
     silencioDesde_ = ultimo_;
-    const QString texto = QStringLiteral("Receptor sin actividad desde %1").arg(hora(silencioDesde_));
+    const QString texto =
+        QStringLiteral("Receptor sin actividad desde %1").arg(hora(silencioDesde_));
     c.linea = destacada(texto);
     c.estado = texto;
     c.alerta = true;
@@ -92,7 +98,8 @@ CambioVigilado Vigilancia::recuperado(const Instante& t) {
 }
 
 QString Vigilancia::textoPerdido() const {
-    QString texto = QStringLiteral("Puerto %1 perdido a las %2; reintentando").arg(puerto_, hora(perdidoA_));
+    QString texto =
+        QStringLiteral("Puerto %1 perdido a las %2; reintentando").arg(puerto_, hora(perdidoA_));
     if (!causa_.isEmpty()) texto += QStringLiteral(" (") + causa_ + QLatin1Char(')');
     return texto;
 }
@@ -100,7 +107,8 @@ QString Vigilancia::textoPerdido() const {
 QStringList Vigilancia::alertas() const {
     QStringList r;
     if (puertoPerdido()) r << textoPerdido();
-    if (enSilencio()) r << QStringLiteral("Receptor sin actividad desde %1").arg(hora(silencioDesde_));
+    if (enSilencio())
+        r << QStringLiteral("Receptor sin actividad desde %1").arg(hora(silencioDesde_));
     return r;
 }
 

@@ -91,7 +91,7 @@ private:
     Instante ultimo_;        // last character, or the moment the watch (re)started
     Instante silencioDesde_; // valid while the receiver is silent
     QString puerto_;
-    Instante perdidoA_;      // valid while the port is lost
+    Instante perdidoA_; // valid while the port is lost
     Instante ultimoIntento_;
     QString causa_;
 };

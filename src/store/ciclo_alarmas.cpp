@@ -155,7 +155,10 @@ QString serializar(const AccionAlarma& a) {
                   {QStringLiteral("resolucion"), a.resolucion},
                   {QStringLiteral("nota"), a.nota},
                   {QStringLiteral("idNota"), a.idNota},
-                  {QStringLiteral("cierreVisto"), a.cierreVisto}};
+                  {QStringLiteral("cierreVisto"), a.cierreVisto},
+                  {QStringLiteral("abonado"), a.abonado},
+                  {QStringLiteral("particion"), a.particion},
+                  {QStringLiteral("zona"), a.zona}};
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
@@ -174,6 +177,9 @@ std::optional<AccionAlarma> accion_de_texto(const QString& t) {
     a.nota = o.value(QStringLiteral("nota")).toString();
     a.idNota = o.value(QStringLiteral("idNota")).toString();
     a.cierreVisto = o.value(QStringLiteral("cierreVisto")).toString();
+    a.abonado = o.value(QStringLiteral("abonado")).toString();
+    a.particion = o.value(QStringLiteral("particion")).toString();
+    a.zona = o.value(QStringLiteral("zona")).toString();
     return a;
 }
 
@@ -251,11 +257,13 @@ Fallo aplicar_accion(BaseDatos& base, const AccionAlarma& a) {
             return f;
         return guardar_nota(base, a);
     case AccionAlarma::Tipo::Restaurar:
-        return base.ejecutar(QStringLiteral("UPDATE ") + tabla +
-                                 QStringLiteral(" SET alar_restaurada=? WHERE alar_clave=? AND "
-                                                "alar_restaurada IS NULL AND ") +
-                                 kEstadoSql + QStringLiteral("<>'cerrada'"),
-                             {a.momento, a.clave});
+        return base.ejecutar(
+            QStringLiteral("UPDATE ") + tabla +
+                QStringLiteral(" SET alar_restaurada=? WHERE alar_numero_abonado=? AND "
+                               "alar_particion=? AND alar_zona=? AND alar_recibida<=") +
+                marca_momento(base) + QStringLiteral(" AND alar_restaurada IS NULL AND ") +
+                kEstadoSql + QStringLiteral("<>'cerrada'"),
+            {a.momento, a.abonado, a.particion, a.zona, a.momento});
     }
     return {};
 }

@@ -75,6 +75,12 @@ struct AccionAlarma {
     // Reabrir: the closing moment the supervisor saw, so that a reopening
     // applied twice never reopens a later closing.
     QString cierreVisto;
+    // Restaurar: the restore's account, partition and zone; it is attached to
+    // every open alarm of theirs received before it and not restored yet
+    // (`clave` unused).
+    QString abonado;
+    QString particion;
+    QString zona;
 
     bool operator==(const AccionAlarma&) const = default;
 };
