@@ -322,11 +322,8 @@ int Camino::terminar(const QString& causaDada) {
 }
 
 void Camino::guardarAlarmas() {
-    manejador_->ponerAvisoAlarmas([this](const std::vector<FilaEvento>& filas) {
-        escribirAlarmas(alarmas_nuevas(filas, proceso_.estado.puesto));
-    });
     manejador_->ponerAvisoFilas([this](const std::vector<FilaEvento>& filas) {
-        escribirAlarmas(restauraciones(filas, proceso_.estado.puesto));
+        escribirAlarmas(escritos_recibidos(filas, proceso_.estado.puesto));
     });
 }
 

@@ -45,7 +45,11 @@ AccionAlarma nueva_accion(AccionAlarma::Tipo tipo, const QString& clave, const Q
     a.momento = momento;
     a.puesto = puesto;
     a.operador = operador;
-    a.idNota = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // The milliseconds since the epoch in front: notes of one second keep the
+    // order they were written in (the notes are read by moment, then by key).
+    a.idNota = QStringLiteral("%1-%2")
+                   .arg(QDateTime::currentMSecsSinceEpoch(), 12, 16, QLatin1Char('0'))
+                   .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).left(27));
     return a;
 }
 

@@ -47,6 +47,18 @@ std::vector<AlarmaPendiente> restauraciones(const std::vector<FilaEvento>& filas
     return escritos;
 }
 
+std::vector<AlarmaPendiente> escritos_recibidos(const std::vector<FilaEvento>& filas,
+                                                const QString& puesto) {
+    std::vector<AlarmaPendiente> escritos;
+    for (const FilaEvento& f : filas) {
+        std::vector<AlarmaPendiente> uno = clasificar_evento(f.evento).alarma()
+                                               ? alarmas_nuevas({f}, puesto)
+                                               : restauraciones({f}, puesto);
+        for (AlarmaPendiente& a : uno) escritos.push_back(std::move(a));
+    }
+    return escritos;
+}
+
 Fallo escribir_alarmas(EscrituraAlarmas* escritura, BaseDatos* base,
                        const std::vector<AlarmaPendiente>& escritos) {
     if (escritos.empty()) return {};

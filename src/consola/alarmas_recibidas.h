@@ -27,6 +27,12 @@ std::vector<AlarmaPendiente> alarmas_nuevas(const std::vector<FilaEvento>& alarm
 std::vector<AlarmaPendiente> restauraciones(const std::vector<FilaEvento>& filas,
                                             const QString& puesto);
 
+// What the rows received `filas` give the alarm table, in their order: a new
+// alarm for each new event of an alarm class, a restore step for each restore
+// of one (so a restore never reaches an alarm that came after it).
+std::vector<AlarmaPendiente> escritos_recibidos(const std::vector<FilaEvento>& filas,
+                                                const QString& puesto);
+
 // Writes `escritos` through `escritura` (the store's queue), or straight to
 // `base` when the store has none. Returns the failure met; what the queue holds
 // waits for the drain loop.

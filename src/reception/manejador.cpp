@@ -35,15 +35,17 @@ void ManejadorRx::recibir(const QByteArray& bytes) {
     for (const char c : bytes) procesar_caracter(c);
     terminar_lote(e_.bases);
     diferidas_.soltar();
-    if (!mostradas_.empty()) {
-        std::vector<FilaEvento> filas;
-        filas.swap(mostradas_);
-        if (avisoFilas_) avisoFilas_(filas);
+    // The new alarms first: a restore among the rows finds its alarm in the
+    // alarm table already, also when both came in the same read.
+    if (!alarmas_.empty()) {
+        std::vector<FilaEvento> nuevas;
+        nuevas.swap(alarmas_);
+        if (avisoAlarmas_) avisoAlarmas_(nuevas);
     }
-    if (alarmas_.empty()) return;
-    std::vector<FilaEvento> nuevas;
-    nuevas.swap(alarmas_);
-    if (avisoAlarmas_) avisoAlarmas_(nuevas);
+    if (mostradas_.empty()) return;
+    std::vector<FilaEvento> filas;
+    filas.swap(mostradas_);
+    if (avisoFilas_) avisoFilas_(filas);
 }
 
 void ManejadorRx::mostrar_filas(const std::vector<FilaEvento>& filas) {
@@ -96,8 +98,10 @@ void ManejadorRx::informar(const std::vector<FilaEvento>& filas, bool guardar) {
         const ClasificacionEvento c = clasificar_evento(fila.evento);
         if (seguida(fila.abonado)) registroOnline_->anteponerConTonos(lineas.detallada, {c.tono()});
         // Newest first; the first line is taken as it is, without a copy.
-        if (cortas.isEmpty()) cortas = lineas.corta;
-        else cortas.prepend(lineas.corta);
+        if (cortas.isEmpty())
+            cortas = lineas.corta;
+        else
+            cortas.prepend(lineas.corta);
         tonos[filas.size() - 1 - i] = c.tono();
         conColor = conColor || c.tono() != Tono::Normal;
         if (!guardar) continue;
