@@ -3,8 +3,11 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 
+#include <charconv>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "auditoria/esquema_auditoria.h"
 #include "common/registro_errores.h"
@@ -31,10 +34,10 @@ void agregar_campo(QByteArray& destino, const QString& campo) {
     destino += ',';
 }
 
-bool es_hash(QStringView h) {
+bool es_hash(std::string_view h) {
     if (h.size() != 64) return false;
-    for (const QChar c : h)
-        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    for (const char c : h)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     return true;
 }
 
@@ -70,16 +73,18 @@ Fallo tabla_presente(BaseDatos& base, bool& presente) {
 // broken one should have, the two were swapped.
 class Cadena {
 public:
-    Cadena(qint64 primera, QString anterior, VerificacionAuditoria& r)
-        : esperada_(primera), hashEsperado_(std::move(anterior)), r_(r) {}
+    Cadena(qint64 primera, const QString& anterior, VerificacionAuditoria& r)
+        : esperada_(primera), hashEsperado_(anterior.toStdString()), r_(r) {}
 
+    // Works on the row's bytes as the engine hands them: a million entries are
+    // read and hashed without a text conversion each.
     Fallo entrada(const ValoresFila& v) {
-        const auto campo = [&v](size_t i) {
-            return QString::fromUtf8(v[i].data(), static_cast<qsizetype>(v[i].size()));
-        };
-        bool numero = false;
-        const qint64 secuencia = campo(0).toLongLong(&numero);
-        const QString anterior = campo(7), propio = campo(8);
+        qint64 secuencia = 0;
+        const std::string_view s = v[0];
+        const bool numero =
+            !s.empty() &&
+            std::from_chars(s.data(), s.data() + s.size(), secuencia).ptr == s.data() + s.size();
+        const std::string_view anterior = v[7], propio = v[8];
         if (rota_ > 0) {
             if (anterior == hashRoto_)
                 return romper(rota_,
@@ -90,12 +95,7 @@ public:
             return romper(esperada_, QStringLiteral("La entrada %1 fue modificada").arg(esperada_));
         if (secuencia != esperada_)
             return romper(esperada_, QStringLiteral("Falta la entrada %1").arg(esperada_));
-        const QString calculado =
-            es_hash(anterior)
-                ? hash_auditoria(anterior, contenido_canonico(campo(1), campo(2), campo(3),
-                                                              campo(4), campo(5), campo(6)))
-                : QString();
-        if (calculado.isEmpty() || calculado != propio)
+        if (!es_hash(anterior) || !hash_de_fila(v, anterior, propio))
             return romper(secuencia, QStringLiteral("La entrada %1 fue modificada").arg(secuencia));
         if (anterior != hashEsperado_) {
             rota_ = secuencia;
@@ -105,7 +105,7 @@ public:
             if (r_.primera == 0) r_.primera = secuencia;
             r_.ultima = secuencia;
         }
-        hashEsperado_ = propio;
+        hashEsperado_.assign(propio);
         ++esperada_;
         return {};
     }
@@ -131,10 +131,39 @@ private:
         return {kCadenaRota};
     }
 
+    // True when the SHA-256 of `anterior` and the canonical content of the
+    // row's fields 1 to 6 is `propio`, 64 lower-case hexadecimal digits.
+    bool hash_de_fila(const ValoresFila& v, std::string_view anterior, std::string_view propio) {
+        contenido_.clear();
+        for (std::size_t i = 1; i <= 6; ++i) {
+            char largo[24];
+            const auto fin = std::to_chars(largo, largo + sizeof largo, v[i].size()).ptr;
+            contenido_.append(largo, fin);
+            contenido_ += ':';
+            contenido_.append(v[i]);
+            contenido_ += ',';
+        }
+        sha_.reset();
+        sha_.addData(QByteArrayView(anterior.data(), static_cast<qsizetype>(anterior.size())));
+        sha_.addData(QByteArrayView(contenido_.data(), static_cast<qsizetype>(contenido_.size())));
+        const QByteArrayView digesto = sha_.resultView();
+        if (propio.size() != static_cast<std::size_t>(digesto.size()) * 2) return false;
+        static constexpr char kHex[] = "0123456789abcdef";
+        for (qsizetype i = 0; i < digesto.size(); ++i) {
+            const auto b = static_cast<unsigned char>(digesto[i]);
+            if (propio[static_cast<std::size_t>(2 * i)] != kHex[b >> 4] ||
+                propio[static_cast<std::size_t>(2 * i + 1)] != kHex[b & 15])
+                return false;
+        }
+        return true;
+    }
+
     qint64 esperada_;
-    QString hashEsperado_;
-    qint64 rota_ = 0;  // an entry whose link does not hold, judged at the next one
-    QString hashRoto_; // the hash it should have linked to
+    std::string hashEsperado_;
+    qint64 rota_ = 0;      // an entry whose link does not hold, judged at the next one
+    std::string hashRoto_; // the hash it should have linked to
+    std::string contenido_;
+    QCryptographicHash sha_{QCryptographicHash::Sha256};
     VerificacionAuditoria& r_;
 };
 

@@ -221,7 +221,7 @@ void RegistroAlarmas::reconocerYa(std::vector<Alarma> alarmas) {
     for (Alarma& a : alarmas) {
         a.fila.reconocida = momento;
         a.fila.reconocidaEn = puesto_;
-        escritos.push_back({0, true, a.fila, {}});
+        escritos.push_back({0, true, a.fila});
     }
     escribir(escritos, kEtiquetaReconocer);
     for (Alarma& a : alarmas) archivar(std::move(a));

@@ -82,13 +82,13 @@ struct FilaAlarma {
                           // acknowledged it
     // The alarm's handling, in columns a table of an older version gains when
     // first opened; empty (NULL) until the step is taken.
-    QString estado;                 // alar_estado: "nueva", "reconocida", "cerrada"
-    QString operadorReconocimiento; // alar_operador_reconocimiento: user name, or empty
-    QString cerrada;                // alar_cerrada: moment of closing
-    QString puestoCierre;           // alar_puesto_cierre
-    QString operadorCierre;         // alar_operador_cierre
-    QString resolucion;             // alar_resolucion: the resolution's code
-    QString restaurada;             // alar_restaurada: moment of the first restore while open
+    QString estado{};                 // alar_estado: "nueva", "reconocida", "cerrada"
+    QString operadorReconocimiento{}; // alar_operador_reconocimiento: user name, or empty
+    QString cerrada{};                // alar_cerrada: moment of closing
+    QString puestoCierre{};           // alar_puesto_cierre
+    QString operadorCierre{};         // alar_operador_cierre
+    QString resolucion{};             // alar_resolucion: the resolution's code
+    QString restaurada{};             // alar_restaurada: moment of the first restore while open
 
     bool operator==(const FilaAlarma&) const = default;
 };

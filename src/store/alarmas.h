@@ -57,7 +57,7 @@ struct AlarmaPendiente {
     FilaAlarma fila;
     // A step of the alarm's handling (store/ciclo_alarmas.h) as its text; when
     // not empty it is the write, and `reconocimiento` and `fila` are unused.
-    QString ciclo;
+    QString ciclo{};
 
     bool operator==(const AlarmaPendiente&) const = default;
 };

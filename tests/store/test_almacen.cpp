@@ -229,8 +229,8 @@ TEST_P(Almacen, EscriturasDeAlarmasRechazadasEsperanYLleganUnaVez) {
     {
         Drenaje parado; // never started: what waits stays in the queue
         EscrituraAlarmas e(cola, base->ruta(), parado);
-        EXPECT_TRUE(e.escribir(&b, {{0, false, a1, {}}}));
-        EXPECT_FALSE(e.escribir(&b, {{0, true, r1, {}}})); // behind the one waiting
+        EXPECT_TRUE(e.escribir(&b, {{0, false, a1}}));
+        EXPECT_FALSE(e.escribir(&b, {{0, true, r1}})); // behind the one waiting
         EXPECT_EQ(e.esperando(), 2);
     }
     Drenaje drenaje;
@@ -238,7 +238,7 @@ TEST_P(Almacen, EscriturasDeAlarmasRechazadasEsperanYLleganUnaVez) {
     std::vector<AlarmaPendiente> leidas;
     ASSERT_FALSE(e.leerEsperando(leidas));
     EXPECT_EQ(leidas, esperadas);
-    EXPECT_FALSE(e.escribir(nullptr, {{0, true, r2, {}}})); // behind, with no database at hand
+    EXPECT_FALSE(e.escribir(nullptr, {{0, true, r2}})); // behind, with no database at hand
     EXPECT_EQ(e.esperando(), 3);
     // The drain loop meets the refusal and keeps trying; the outage is told once.
     drenaje.iniciar();
