@@ -23,6 +23,7 @@
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
 #include "ui/geometria_ventana.h"
+#include "ui/ventana_eventos.h"
 
 namespace corvane {
 
@@ -30,12 +31,13 @@ namespace {
 
 const QString kTitulo = QStringLiteral("Informe");
 
-// The smallest the window gets and its size the first time it opens, in twips
-// (600 × 400 and 960 × 640 pixels at 96 dpi).
-constexpr float kAnchoMinimo = 9000;
-constexpr float kAltoMinimo = 6000;
-constexpr float kAnchoInicial = 14400;
-constexpr float kAltoInicial = 9600;
+// The smallest the window gets and its size the first time it opens, in twips:
+// those of the event window, whose first place it shares (600 × 300 and
+// 960 × 480 pixels at 96 dpi), clear of the main window's controls.
+constexpr float kAnchoMinimo = kAnchoMinimoEventos;
+constexpr float kAltoMinimo = kAltoMinimoEventos;
+constexpr float kAnchoInicial = kAnchoInicialEventos;
+constexpr float kAltoInicial = kAltoInicialEventos;
 
 QLabel* etiqueta(const QString& texto, QWidget* padre) {
     auto* l = new QLabel(texto, padre);
@@ -84,7 +86,7 @@ QChartView* vista_grafico(const char* nombre, QWidget* padre) {
     auto* v = new QChartView(padre);
     v->setObjectName(QLatin1String(nombre));
     v->setRenderHint(QPainter::Antialiasing);
-    v->setMinimumHeight(160);
+    v->setMinimumHeight(120);
     return v;
 }
 
