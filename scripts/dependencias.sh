@@ -11,6 +11,9 @@ PAQUETES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   qt6-multimedia-dev libqt6multimedia6 qt6-translations-l10n
+  # The report window's charts; their CMake package needs Qt's OpenGL one,
+  # which qt6-charts-dev does not pull in.
+  qt6-charts-dev libqt6opengl6-dev
   libqt6sql6-sqlite libqt6sql6-psql
   fonts-liberation
   libgtest-dev libbenchmark-dev

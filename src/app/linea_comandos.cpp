@@ -1,10 +1,12 @@
 #include "app/linea_comandos.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 #include "app/tabla_opciones.h"
 #include "common/reglas.h"
+#include "consola/informe_atencion.h"
 #include "operadores/operadores.h"
 #include "reception/puerto_serie.h"
 #include "store/ciclo_alarmas.h"
@@ -211,6 +213,7 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
          }},
         {"vista", kInterruptor, marcar(o.vista)},
         {"verificar-auditoria", kInterruptor, {}},
+        {"informe-atencion", kInterruptor, {}},
         {"pendientes", kInterruptor, {}},
         {"reenviar-rechazadas", kInterruptor, {}},
         {"puesto", kConValor,
@@ -247,7 +250,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
             "--consultar CUENTA y --todas no se combinan: --todas lista todas las cuentas"));
     const bool pendientes = dada("pendientes"), reenviar = dada("reenviar-rechazadas");
     const bool importar = dada("importar-abonados"), exportar = dada("exportar-abonados"),
-               ficha = dada("abonado"), verificar = dada("verificar-auditoria");
+               ficha = dada("abonado"), verificar = dada("verificar-auditoria"),
+               informe = dada("informe-atencion");
     const bool alta = dada("operador-alta"), baja = dada("operador-baja"),
                clave = dada("operador-clave"), operadores = dada("operadores");
     const int modos = (sinVentana ? 1 : 0) + (dada("reproducir") ? 1 : 0) +
@@ -256,18 +260,19 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
                       (exportar ? 1 : 0) + (ficha ? 1 : 0) + (alta ? 1 : 0) + (baja ? 1 : 0) +
                       (clave ? 1 : 0) + (operadores ? 1 : 0) + (verificar ? 1 : 0) +
                       (alarmas ? 1 : 0) + (reconocer ? 1 : 0) + (nota ? 1 : 0) + (cerrar ? 1 : 0) +
-                      (reabrir ? 1 : 0);
+                      (reabrir ? 1 : 0) + (informe ? 1 : 0);
     if (modos > 1)
         return fallar(
             QStringLiteral("--reproducir, --sin-ventana, --consultar, --copia, --pendientes, "
                            "--reenviar-rechazadas, --importar-abonados, --exportar-abonados, "
                            "--abonado, --operador-alta, --operador-baja, --operador-clave, "
                            "--operadores, --verificar-auditoria, --alarmas, --reconocer, "
-                           "--nota, --cerrar y --reabrir no se combinan"));
-    const bool deConsulta = dada("fecha") || dada("origen") || o.csv;
+                           "--nota, --cerrar, --reabrir y --informe-atencion no se combinan"));
+    const bool deConsulta = dada("fecha") || dada("origen") || (o.csv && !informe);
     const bool deIntervalo = dada("desde") || dada("hasta") || o.detalle;
-    // --verificar-auditoria takes a range of days too, and nothing else of a listing.
-    const bool deAuditoria = verificar;
+    // --verificar-auditoria and --informe-atencion take a range of days too, and
+    // nothing else of a listing (the report also --csv).
+    const bool deAuditoria = verificar || informe;
     const bool dePuerto = dada("velocidad");
     if (!o.archivo.isEmpty())
         o.modo = Modo::Reproducir;
@@ -297,6 +302,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         o.modo = Modo::Operadores;
     else if (verificar)
         o.modo = Modo::VerificarAuditoria;
+    else if (informe)
+        o.modo = Modo::InformeAtencion;
     else if (alarmas)
         o.modo = Modo::Alarmas;
     else if (reconocer)
@@ -350,7 +357,8 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         return fallar(QStringLiteral(
             "--copia copia baseTolm.mdb de la carpeta de datos; no se combina con --base"));
     if (deConsulta && o.modo != Modo::Consultar)
-        return fallar(QStringLiteral("--fecha, --origen y --csv solo sirven con --consultar"));
+        return fallar(QStringLiteral("--fecha y --origen solo sirven con --consultar, --csv con "
+                                     "--consultar o con --informe-atencion"));
     if (deAuditoria && o.detalle)
         return fallar(QStringLiteral("--detalle solo sirve con --consultar CUENTA o con --todas"));
     if (deIntervalo && o.modo != Modo::Consultar && !deAuditoria)
@@ -401,6 +409,12 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
             "--puesto solo sirve con las ventanas y con las acciones sobre alarmas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     if (o.modo == Modo::Consultar && !o.hasta.isValid()) o.hasta = o.fecha;
+    // The report: by default the last seven days, today among them; from --desde
+    // alone, to today.
+    if (o.modo == Modo::InformeAtencion && !o.fecha.isValid())
+        o.fecha = QDate::currentDate().addDays(-(kDiasInforme - 1));
+    if (o.modo == Modo::InformeAtencion && !o.hasta.isValid())
+        o.hasta = std::max(o.fecha, QDate::currentDate());
     return r;
 }
 
@@ -477,6 +491,15 @@ QString texto_ayuda() {
                "                                        entrada fue modificada, falta o está "
                "fuera\n"
                "                                        de orden (la primera, nombrada)\n"
+               "  corvane --informe-atencion [--desde AAAA-MM-DD [--hasta AAAA-MM-DD]] [--csv]\n"
+               "                                        las cifras de atención de las alarmas\n"
+               "                                        recibidas esos días (por omisión, los últimos\n"
+               "                                        7; sin --hasta, hasta hoy), de baseTolm.mdb o\n"
+               "                                        de --base: por operador y clase, atendidas,\n"
+               "                                        mediana y P90 del tiempo hasta reconocer y\n"
+               "                                        hasta cerrar; abiertas por clase; los abonados\n"
+               "                                        con más falsas alarmas; --csv da un CSV cuya\n"
+               "                                        primera columna nombra la sección\n"
                "  corvane --puerto P --velocidad V      abre las ventanas recibiendo ya de P a V\n"
                "                                        bit/s, como tras pulsar \"Abrir Com\"\n"
                "  corvane --base URL --vista [--sin-ventana]\n"

@@ -31,6 +31,7 @@ enum class Modo {
     NotaAlarma,
     CerrarAlarma,
     ReabrirAlarma,
+    InformeAtencion,
     Ayuda
 };
 
@@ -44,11 +45,13 @@ struct Opciones {
     QString cuenta;     // --consultar: an account (cuenta_valida)
     bool todas = false; // --todas: every account instead of one
     QDate fecha;        // --fecha or --desde: the first day listed; today when not given
-                 // (--verificar-auditoria: the first day verified; none: from the first entry)
+                 // (--verificar-auditoria: the first day verified; none: from the first entry;
+                 // --informe-atencion: none: six days before today)
     QDate hasta;          // --hasta: the last day listed, not before fecha; fecha when not given
-                          // (--verificar-auditoria: none: to the last entry)
+                          // (--verificar-auditoria: none: to the last entry;
+                          // --informe-atencion: none: today, or fecha when later)
     int origen = 0;       // --origen as the origin filter's index (common/reglas.h)
-    bool csv = false;     // --csv
+    bool csv = false;     // --csv (--consultar, --informe-atencion)
     bool detalle = false; // --detalle
     QString copia; // --copia: path of the copy of the event database, a file still to be made
     int vigilancia =

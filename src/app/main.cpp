@@ -160,6 +160,10 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return modo_accion_alarma(o);
     }
+    case Modo::InformeAtencion: {
+        QCoreApplication app(argc, argv);
+        return modo_informe_atencion(o);
+    }
     case Modo::Ventanas:
         escribir(stderr,
                  QStringLiteral("corvane: esta compilación no tiene ventanas; use --reproducir, "

@@ -123,5 +123,11 @@ int modo_alarmas(const Opciones& o);
 // note missing; reopened by no supervisor), an unknown key; 3 when the store
 // fails.
 int modo_accion_alarma(const Opciones& o);
+// --informe-atencion: the figures of the alarms received on the days --desde to
+// --hasta (consola/informe_atencion.h), from the SQLite file of the data folder
+// (opened read-only) or from --base, as a table or (--csv) as CSV on standard
+// output. Exit 3 when the database cannot be read. Needs no operator and writes
+// nothing: it may run while consoles receive and handle alarms.
+int modo_informe_atencion(const Opciones& o);
 
 } // namespace corvane

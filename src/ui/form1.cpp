@@ -29,6 +29,7 @@
 #include "ui/ventana_abonados.h"
 #include "ui/ventana_alarmas.h"
 #include "ui/ventana_eventos.h"
+#include "ui/ventana_informe.h"
 
 namespace corvane {
 
@@ -241,6 +242,12 @@ void Form1::construir() {
     botonEventos_->setFont(fuente_consola(true));
     botonEventos_->setAutoDefault(false);
     botonEventos_->setToolTip(QStringLiteral("Los eventos recibidos, en una tabla con filtros"));
+    botonInforme_ = new QPushButton(QStringLiteral("Informe"), franja_);
+    botonInforme_->setObjectName(QStringLiteral("BotonInforme"));
+    botonInforme_->setFont(fuente_consola(true));
+    botonInforme_->setAutoDefault(false);
+    botonInforme_->setToolTip(
+        QStringLiteral("Las cifras de atención de las alarmas, con gráficos"));
     botonAbonados_ = new QPushButton(QStringLiteral("Abonados"), franja_);
     botonAbonados_->setObjectName(QStringLiteral("BotonAbonados"));
     botonAbonados_->setFont(fuente_consola(true));
@@ -321,7 +328,9 @@ void Form1::construir() {
     connect(command5_, &QPushButton::clicked, this, &Form1::Command5_Click);
     setTabOrder(command5_, botonEventos_);
     connect(botonEventos_, &QPushButton::clicked, this, &Form1::Eventos_Click);
-    setTabOrder(botonEventos_, botonAbonados_);
+    setTabOrder(botonEventos_, botonInforme_);
+    connect(botonInforme_, &QPushButton::clicked, this, &Form1::Informe_Click);
+    setTabOrder(botonInforme_, botonAbonados_);
     connect(botonAbonados_, &QPushButton::clicked, this, &Form1::Abonados_Click);
     setTabOrder(command3_, command6_);
     connect(command6_, &QPushButton::clicked, this, &Form1::Command6_Click);
@@ -424,7 +433,7 @@ void Form1::colocarFranja() {
     // The buttons from the right edge at their own width, the alerts in the rest.
     const int alto = franja_->height() - 2 * kMargenFranja;
     int derecha = franja_->width() - kMargenFranja;
-    for (QPushButton* b : {command5_, botonEventos_, botonAbonados_, nuevas_}) {
+    for (QPushButton* b : {command5_, botonEventos_, botonInforme_, botonAbonados_, nuevas_}) {
         if (b->isHidden()) continue;
         const int ancho = std::max(b->sizeHint().width(), b->minimumWidth());
         const int altoBoton = std::min(alto, b->sizeHint().height());
@@ -557,6 +566,14 @@ void Form1::Command5_Click() {
 
 void Form1::Eventos_Click() {
     eventos_->traerAlFrente();
+}
+
+void Form1::Informe_Click() {
+    // Built the first time it is asked for, and kept.
+    if (!informe_)
+        informe_ = std::make_unique<VentanaInforme>([this] { return estado_.bases.base[0].get(); },
+                                                    reloj_);
+    informe_->traerAlFrente();
 }
 
 void Form1::Abonados_Click() {

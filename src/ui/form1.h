@@ -40,6 +40,7 @@ class CajaRegistroVentana;
 class PanelEtiquetado;
 class VentanaAlarmas;
 class VentanaEventos;
+class VentanaInforme;
 
 class Form1 : public QWidget, public ControlesPuerto {
     Q_OBJECT
@@ -68,6 +69,7 @@ public:
     void Command5_Click(); // "Alarmas"
     void Command6_Click(); // "Exportar…"
     void Eventos_Click();  // "Eventos"
+    void Informe_Click();  // "Informe"
     void Abonados_Click(); // "Abonados"
 
     // The register changed `cuenta` (empty: any account), here or on another
@@ -189,6 +191,8 @@ private:
     std::unique_ptr<VentanaAlarmas> alarmas_;
     QPushButton* botonEventos_ = nullptr;
     std::unique_ptr<VentanaEventos> eventos_;
+    QPushButton* botonInforme_ = nullptr;
+    std::unique_ptr<VentanaInforme> informe_;
     QPushButton* botonAbonados_ = nullptr;
     std::unique_ptr<VentanaAbonados> abonados_;
     QString puesto_;

@@ -256,8 +256,8 @@ TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
                                    r.translated(panel->mapTo(&f, QPoint(0, 0))), true});
         }
     }
-    for (const char* nuestro : {"Franja", "Aviso", "Command5", "BotonEventos", "BotonAbonados",
-                                "NuevasText1", "Command6"}) {
+    for (const char* nuestro : {"Franja", "Aviso", "Command5", "BotonEventos", "BotonInforme",
+                                "BotonAbonados", "NuevasText1", "Command6"}) {
         auto* w = control<QWidget>(&f, nuestro);
         ASSERT_TRUE(w->isVisible()) << nuestro;
         const QRect r = en_ventana(w, &f);
@@ -271,7 +271,7 @@ TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
 
     // The buttons' texts whole on one line; the alert's, wrapped, in its height.
     for (const char* nombre :
-         {"Command5", "BotonEventos", "BotonAbonados", "NuevasText1", "Command6"}) {
+         {"Command5", "BotonEventos", "BotonInforme", "BotonAbonados", "NuevasText1", "Command6"}) {
         auto* b = control<QPushButton>(&f, nombre);
         EXPECT_LT(b->fontMetrics().horizontalAdvance(b->text()), b->width()) << nombre;
     }
