@@ -41,8 +41,7 @@ QString Turno::texto() const {
 
 QString Turno::motivoSinTurno() const {
     if (!conOperadores_ || deTurno_) return {};
-    return QStringLiteral("No hay operador de turno: inicie el turno (botón «Iniciar turno» de la "
-                          "ventana principal) para atender las alarmas.");
+    return QStringLiteral("No hay operador de turno: inicie el turno para atender las alarmas.");
 }
 
 Turno::Intento Turno::iniciar(const QString& usuario, const QString& clave) {

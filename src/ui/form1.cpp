@@ -262,7 +262,6 @@ void Form1::construir() {
     nuevas_->setToolTip(QStringLiteral("Volver al principio del registro OnLine"));
     nuevas_->hide();
     connect(nuevas_, &QPushButton::clicked, this, [this] { cajaText1_->volverArriba(); });
-    // Who is on duty and the way to hand over, only once operators exist.
     // Who is on duty, and in its menu the way to sign in or hand over; only once
     // operators exist. Narrow, in the smaller type: the alerts keep their room.
     deTurno_ = new QToolButton(franja_);
@@ -479,6 +478,8 @@ void Form1::mostrarNuevas(bool atras, int nuevas) {
 void Form1::ponerTurno(Turno* turno) {
     turno_ = turno;
     alarmas_->ponerTurno(turno);
+    connect(alarmas_.get(), &VentanaAlarmas::pideTurno, this, &Form1::CambiarTurno_Click,
+            Qt::UniqueConnection);
     if (turno_) connect(turno_, &Turno::cambio, this, &Form1::mostrarTurno);
     mostrarTurno();
 }
@@ -509,9 +510,10 @@ void Form1::CambiarTurno_Click() {
     if (turno_ == nullptr || !turno_->conOperadores()) return;
     if (!dialogoTurno_) {
         dialogoTurno_ = new DialogoTurno(*turno_, this);
-        // The console's windows wait for the answer; the event loop, and so
-        // reception, does not.
-        dialogoTurno_->setWindowModality(Qt::ApplicationModal);
+        // The main window waits for the answer; the event loop, and so
+        // reception, does not. The alarm window that an alarm brings up stays
+        // usable, its actions refused while nobody is on duty.
+        dialogoTurno_->setWindowModality(Qt::WindowModal);
     }
     dialogoTurno_->show();
     dialogoTurno_->raise();

@@ -388,6 +388,7 @@ void VentanaAlarmas::traerAlFrente(bool activar) {
 void VentanaAlarmas::Command1_Click(int indice) {
     if (const QString motivo = turno_ ? turno_->motivoSinTurno() : QString(); !motivo.isEmpty()) {
         mensajes_->mostrar(motivo, kTituloMensajes, IconoMensaje::Exclamacion);
+        Q_EMIT pideTurno();
         return;
     }
     switch (indice) {

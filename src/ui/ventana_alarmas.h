@@ -96,7 +96,7 @@ public:
 
     // The shift whose operator acts on the alarms; null: anyone may. While
     // operators exist and nobody is on duty the actions are refused with a
-    // message that says so.
+    // message that says so, and the sign-in is asked for (pideTurno).
     void ponerTurno(const Turno* turno) { turno_ = turno; }
 
     // 0: "Reconocer" (the selected alarm); 1: "Reconocer todas"; others: nothing.
@@ -114,6 +114,8 @@ Q_SIGNALS:
     void estado(const QString& texto);
     // What keeps the sound from being heard, while it lasts; empty once it ends.
     void sinSonido(const QString& texto);
+    // An action was refused for want of an operator on duty.
+    void pideTurno();
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -526,9 +526,12 @@ TEST_F(VentanaDeAlarmas, ElTurnoSeIniciaSeNiegaYSeEntregaSinCerrarNada) {
         ->setCurrentItem(control<QTreeWidget>(&v, "Lista")->topLevelItem(0));
     v.Command1_Click(0);
     ASSERT_FALSE(mensajes.mensajes.empty());
-    EXPECT_TRUE(
-        mensajes.mensajes.back().texto.startsWith(QStringLiteral("No hay operador de turno")));
+    EXPECT_EQ(
+        mensajes.mensajes.back().texto,
+        QStringLiteral("No hay operador de turno: inicie el turno para atender las alarmas."));
     EXPECT_EQ(historial(estado.bases), (QStringList{"0777||"}));
+    // The sign-in is asked for again.
+    EXPECT_NE(f.dialogoTurno(), nullptr);
 
     const int antes = static_cast<int>(entradas_auditoria(base()).size());
     const PasoTurno pasos[] = {
