@@ -71,8 +71,12 @@ Turno::Intento Turno::iniciar(const QString& usuario, const QString& clave) {
     }
     r.aceptado = true;
     const Operador& nuevo = *c.operador;
+    const QString quien = QStringLiteral("%1, %2").arg(nuevo.nombre, texto_rol(nuevo.rol));
     if (deTurno_ && deTurno_->usuario == nuevo.usuario) {
-        deTurno_ = nuevo; // the same operator: no change, the row as it stands now
+        // The same operator again: a sign-in, no handover.
+        deTurno_ = nuevo;
+        anotar(AccionAuditoria::Acceso, nuevo.usuario, nuevo.usuario,
+               quien + QStringLiteral("; ya estaba de turno"));
         return r;
     }
     const std::optional<Operador> antes = deTurno_;
@@ -82,8 +86,7 @@ Turno::Intento Turno::iniciar(const QString& usuario, const QString& clave) {
         anotar(AccionAuditoria::CambioTurno, nuevo.usuario, nuevo.usuario,
                QStringLiteral("de %1 a %2").arg(nombrar_operador(*antes), nombrar_operador(nuevo)));
     else
-        anotar(AccionAuditoria::Acceso, nuevo.usuario, nuevo.usuario,
-               QStringLiteral("%1, %2").arg(nuevo.nombre, texto_rol(nuevo.rol)));
+        anotar(AccionAuditoria::Acceso, nuevo.usuario, nuevo.usuario, quien);
     Q_EMIT cambio();
     return r;
 }

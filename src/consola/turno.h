@@ -52,8 +52,8 @@ public:
     };
     // Checks `usuario` and `clave` at the clock's moment (comprobar_credenciales:
     // the same lock after wrong passwords). Accepted: `usuario` is on duty, an
-    // Acceso entry when nobody was, CambioTurno ("de X a Y") when another one
-    // was, nothing when the same one signs in again. Refused: an AccesoFallido
+    // Acceso entry when nobody was or the same one signs in again (no handover),
+    // CambioTurno ("de X a Y") when another one was. Refused: an AccesoFallido
     // entry, object the user typed (only when it is a valid user name, so that a
     // password typed in the wrong field is not kept), detail the reason.
     Intento iniciar(const QString& usuario, const QString& clave);
