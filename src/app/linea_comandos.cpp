@@ -404,9 +404,13 @@ LineaComandos analizar_linea_comandos(const QStringList& argumentos) {
         if (o.puerto.isEmpty()) return fallar(QStringLiteral("--sin-ventana necesita --puerto"));
         if (o.velocidad == 0) return fallar(QStringLiteral("--sin-ventana necesita --velocidad"));
     }
-    if (dada("puesto") && o.modo != Modo::Ventanas && !accionAlarma)
-        return fallar(QStringLiteral(
-            "--puesto solo sirve con las ventanas y con las acciones sobre alarmas"));
+    // The operators' changes and the alarm actions name the workstation in the
+    // audit trail too.
+    if (dada("puesto") && o.modo != Modo::Ventanas && o.modo != Modo::OperadorAlta &&
+        o.modo != Modo::OperadorBaja && o.modo != Modo::OperadorClave && !accionAlarma)
+        return fallar(QStringLiteral("--puesto solo sirve con las ventanas, con --operador-alta, "
+                                     "--operador-baja u --operador-clave y con las acciones sobre "
+                                     "alarmas"));
     if (o.modo == Modo::Consultar && !o.fecha.isValid()) o.fecha = QDate::currentDate();
     if (o.modo == Modo::Consultar && !o.hasta.isValid()) o.hasta = o.fecha;
     // The report: by default the last seven days, today among them; from --desde
@@ -524,7 +528,8 @@ QString texto_ayuda() {
                "  --vigilancia S   segundos sin ningún carácter del receptor tras los que se\n"
                "                   avisa, de %4 a %5, o 0 para no vigilar (por omisión %6)\n"
                "  --puesto NOMBRE  nombre de este puesto en las alarmas que recibe y reconoce\n"
-               "                   (por omisión, el nombre del equipo)\n"
+               "                   y en la auditoría de los operadores (por omisión, el\n"
+               "                   nombre del equipo)\n"
                "  --esperar-puerto con --sin-ventana, un puerto que no está al arrancar se\n"
                "                   espera como uno perdido (reintento cada %7 s) en lugar\n"
                "                   de terminar con estado 2\n"

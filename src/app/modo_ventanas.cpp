@@ -8,8 +8,11 @@
 #include "abonados/registro_abonados.h"
 #include "app/cajas_consola.h"
 #include "app/modos.h"
+#include "auditoria/auditoria.h"
 #include "common/reglas.h"
+#include "consola/turno.h"
 #include "reception/puerto_serie.h"
+#include "store/motor.h"
 #include "ui/idioma.h"
 #include "ui/sirena.h"
 #include "ui/ventana_alarmas.h"
@@ -29,6 +32,18 @@ bool hay_pantalla() {
 #endif
 }
 
+// An entry of the shift, written at once on a connection of its own to the
+// event database. A failure is logged once in error.log and stops nothing.
+void anotar_turno(Camino& camino, const EntradaAuditoria& e, bool& fallida) {
+    std::unique_ptr<BaseDatos> base;
+    Fallo f = abrir_motor(camino.direccionBase(), base);
+    if (!f) f = anotar_auditoria(*base, e);
+    if (!f || fallida) return;
+    fallida = true;
+    if (const RegistroErrores* errores = camino.estado().bases.errores)
+        errores->registrar_error(f.numero, QStringLiteral("auditoria"));
+}
+
 } // namespace
 
 std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, CajaMensajes* mensajes,
@@ -45,6 +60,20 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
     camino.ponerAviso(&ventana->aviso());
     camino.ponerVigilancia(&ventana->text1(), &ventana->text4(), &ventana->text4Alerta());
     if (camino.vista()) ventana->sinPuerto();
+    // The shift: once operators exist, the window opens asking who is on duty;
+    // reception goes on behind the dialog.
+    auto* turno = new Turno(
+        camino.direccionBase(), camino.reloj(), camino.estado().puesto,
+        [&camino, fallida = false](const EntradaAuditoria& e) mutable {
+            anotar_turno(camino, e, fallida);
+        },
+        ventana.get());
+    if (const Fallo f = turno->revisar())
+        if (const RegistroErrores* errores = camino.estado().bases.errores)
+            errores->registrar_error(f.numero, QStringLiteral("operadores"));
+    ventana->ponerTurno(turno);
+    if (turno->conOperadores())
+        QTimer::singleShot(0, ventana.get(), [w = ventana.get()] { w->CambiarTurno_Click(); });
     // With a central server the alarm window lists what every workstation stores
     // and acknowledges; a workstation without a port shows every console's rows.
     VentanaAlarmas* alarmas = &ventana->ventanaAlarmas();
@@ -106,6 +135,8 @@ int modo_ventanas(int& argc, char* argv[], const Opciones& o) {
     ventana->ventanaAlarmas().ponerSirena(&sirena);
     ventana->show();
     const int salida = app.exec();
+    // The operator on duty ends the shift with the console.
+    if (Turno* turno = ventana->turno()) turno->terminar();
     const int cierre = camino.terminar();
     return salida != 0 ? salida : cierre;
 }

@@ -10,6 +10,9 @@
 #include "app/cajas_consola.h"
 #include "app/entrada_clave.h"
 #include "app/modos.h"
+#include "auditoria/auditoria.h"
+#include "common/registro_errores.h"
+#include "common/reloj.h"
 #include "operadores/operadores.h"
 #include "store/archivo_base.h"
 #include "store/motor.h"
@@ -61,6 +64,50 @@ int abrir_operadores(const Opciones& o, std::unique_ptr<BaseDatos>& base,
     return kSalidaCorrecta;
 }
 
+// The workstation that the audit trail and the operator's row name.
+QString puesto_de(const Opciones& o) {
+    return o.puesto.isEmpty() ? QSysInfo::machineHostName() : o.puesto;
+}
+
+// "nombre «Ana Pérez», rol supervisor, activo sí": what an entry says of an
+// operator before or after a change; "—" for none.
+QString describir(const std::optional<Operador>& op) {
+    if (!op) return QStringLiteral("—");
+    return QStringLiteral("nombre «%1», rol %2, activo %3")
+        .arg(op->nombre, texto_rol(op->rol),
+             op->activo ? QStringLiteral("sí") : QStringLiteral("no"));
+}
+
+// The change just stored, in the audit trail of the same database: an entry that
+// cannot be written is told and logged, and leaves the change as it is.
+void anotar_cambio(const Opciones& o, BaseDatos& base, AccionAuditoria accion,
+                   const QString& momento, const QString& detalle) {
+    EntradaAuditoria e;
+    e.momento = momento;
+    e.puesto = puesto_de(o);
+    e.accion = accion;
+    e.objeto = o.operador;
+    e.detalle = detalle;
+    if (const Fallo f = anotar_auditoria(base, e)) {
+        escribir(stderr,
+                 QStringLiteral("corvane: el cambio del operador no quedó en la auditoría: %1\n")
+                     .arg(motivo_de(f)));
+        RelojSistema reloj;
+        RegistroErrores(carpeta_datos(o), reloj)
+            .registrar_error(f.numero, QStringLiteral("auditoria"));
+    }
+}
+
+// The change with the row before it and as it stands after it.
+void anotar_antes_y_despues(const Opciones& o, BaseDatos& base, AccionAuditoria accion,
+                            const QString& momento, const std::optional<Operador>& antes) {
+    std::optional<Operador> despues;
+    if (leer_operador(base, o.operador, despues)) despues.reset();
+    anotar_cambio(
+        o, base, accion, momento,
+        QStringLiteral("antes: %1; después: %2").arg(describir(antes), describir(despues)));
+}
+
 int fallar_escritura(const Opciones& o, const Fallo& f) {
     fallar(QStringLiteral("no se pudo guardar el operador en «%1»: %2")
                .arg(sin_clave(ruta_base(o)), motivo_de(f)));
@@ -84,8 +131,10 @@ int modo_operador_alta(const Opciones& o) {
     nuevo.usuario = o.operador;
     nuevo.nombre = o.nombreOperador;
     nuevo.rol = rol_de_texto(o.rol).value_or(RolOperador::Operador);
-    if (const Fallo f = alta_operador(*base, nuevo, clave, ahora(), QSysInfo::machineHostName()))
+    const QString momento = ahora();
+    if (const Fallo f = alta_operador(*base, nuevo, clave, momento, puesto_de(o)))
         return fallar_escritura(o, f);
+    anotar_antes_y_despues(o, *base, AccionAuditoria::AltaOperador, momento, std::nullopt);
     escribir(stdout, QStringLiteral("Operador %1 dado de alta (%2)\n").arg(o.operador, o.rol));
     return kSalidaCorrecta;
 }
@@ -97,8 +146,10 @@ int modo_operador_baja(const Opciones& o) {
     if (!actual) return no_existe(o);
     if (!actual->activo)
         return fallar(QStringLiteral("el operador «%1» ya está de baja").arg(o.operador));
-    if (const Fallo f = baja_operador(*base, o.operador, ahora(), QSysInfo::machineHostName()))
+    const QString momento = ahora();
+    if (const Fallo f = baja_operador(*base, o.operador, momento, puesto_de(o)))
         return fallar_escritura(o, f);
+    anotar_antes_y_despues(o, *base, AccionAuditoria::BajaOperador, momento, actual);
     escribir(stdout, QStringLiteral("Operador %1 dado de baja\n").arg(o.operador));
     return kSalidaCorrecta;
 }
@@ -110,9 +161,15 @@ int modo_operador_clave(const Opciones& o) {
     if (!actual) return no_existe(o);
     QString clave, error;
     if (!leer_clave_nueva(clave, error)) return fallar(error);
-    if (const Fallo f =
-            cambiar_clave_operador(*base, o.operador, clave, ahora(), QSysInfo::machineHostName()))
-        return fallar_escritura(o, f);
+    const QString momento = ahora();
+    const Fallo f = cambiar_clave_operador(*base, o.operador, clave, momento, puesto_de(o));
+    clave.fill(QLatin1Char('\0'));
+    if (f) return fallar_escritura(o, f);
+    // The password itself is never written anywhere.
+    anotar_cambio(o, *base, AccionAuditoria::ClaveOperador, momento,
+                  actual->fallos > 0 || !actual->bloqueadoHasta.isEmpty()
+                      ? QStringLiteral("contraseña cambiada; fallos y bloqueo anulados")
+                      : QStringLiteral("contraseña cambiada"));
     escribir(stdout, QStringLiteral("Contraseña del operador %1 cambiada\n").arg(o.operador));
     return kSalidaCorrecta;
 }

@@ -8,19 +8,24 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
 #include "abonados/registro_abonados.h"
 #include "common/reglas.h"
 #include "consola/boton_consulta.h"
+#include "consola/turno.h"
 #include "ui/cajas_ventana.h"
+#include "ui/dialogo_turno.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
 #include "ui/form2.h"
@@ -62,6 +67,9 @@ constexpr int kEntreFranja = 8;
 // The alerts take a smaller type, down to the last of these points, before they
 // would not fit the strip's two lines.
 constexpr double kPuntosAviso[] = {kPuntosNormal, kPuntosRegistroOnline, 7.0, 6.0};
+// The widest name of the operator on duty in the strip, pixels; longer ones are
+// cut in the middle.
+constexpr int kAnchoDeTurno = 150;
 // The alarm button is wide enough for this text, with two digits.
 const QString kAlarmasMasAncho = QStringLiteral("Alarmas (99)");
 
@@ -261,6 +269,19 @@ void Form1::construir() {
     nuevas_->setToolTip(QStringLiteral("Volver al principio del registro OnLine"));
     nuevas_->hide();
     connect(nuevas_, &QPushButton::clicked, this, [this] { cajaText1_->volverArriba(); });
+    // Who is on duty, and in its menu the way to sign in or hand over; only once
+    // operators exist. Narrow, in the smaller type: the alerts keep their room.
+    deTurno_ = new QToolButton(franja_);
+    deTurno_->setObjectName(QStringLiteral("DeTurno"));
+    deTurno_->setFont(fuente_consola(true, kPuntosRegistroOnline));
+    deTurno_->setPopupMode(QToolButton::InstantPopup);
+    deTurno_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* menuTurno = new QMenu(deTurno_);
+    cambiarTurno_ = menuTurno->addAction(QStringLiteral("Cambiar de turno"));
+    cambiarTurno_->setObjectName(QStringLiteral("CambiarTurno"));
+    connect(cambiarTurno_, &QAction::triggered, this, &Form1::CambiarTurno_Click);
+    deTurno_->setMenu(menuTurno);
+    deTurno_->hide();
     // Two lines of alerts, and never lower than the buttons.
     altoFranja_ =
         std::max(2 * QFontMetrics(aviso_->font()).lineSpacing() + 2 * aviso_->margin() + 4,
@@ -433,7 +454,8 @@ void Form1::colocarFranja() {
     // The buttons from the right edge at their own width, the alerts in the rest.
     const int alto = franja_->height() - 2 * kMargenFranja;
     int derecha = franja_->width() - kMargenFranja;
-    for (QPushButton* b : {command5_, botonEventos_, botonInforme_, botonAbonados_, nuevas_}) {
+    for (QWidget* b : std::initializer_list<QWidget*>{command5_, botonEventos_, botonInforme_,
+                                                      botonAbonados_, deTurno_, nuevas_}) {
         if (b->isHidden()) continue;
         const int ancho = std::max(b->sizeHint().width(), b->minimumWidth());
         const int altoBoton = std::min(alto, b->sizeHint().height());
@@ -460,6 +482,55 @@ void Form1::mostrarNuevas(bool atras, int nuevas) {
                                    : QStringLiteral("%1 líneas nuevas").arg(nuevas));
     nuevas_->setVisible(atras);
     colocarFranja();
+}
+
+void Form1::ponerTurno(Turno* turno) {
+    turno_ = turno;
+    alarmas_->ponerTurno(turno);
+    connect(alarmas_.get(), &VentanaAlarmas::pideTurno, this, &Form1::CambiarTurno_Click,
+            Qt::UniqueConnection);
+    if (turno_) connect(turno_, &Turno::cambio, this, &Form1::mostrarTurno);
+    mostrarTurno();
+}
+
+void Form1::mostrarTurno() {
+    const bool con = turno_ != nullptr && turno_->conOperadores();
+    deTurno_->setVisible(con);
+    if (con) {
+        const bool nadie = !turno_->deTurno();
+        // "De turno:" over the name, cut to kAnchoDeTurno with the whole in the tip.
+        const QString nombre = nadie ? QString() : nombrar_operador(*turno_->deTurno());
+        deTurno_->setText(nadie ? turno_->texto()
+                                : QStringLiteral("De turno:\n%1")
+                                      .arg(deTurno_->fontMetrics().elidedText(
+                                          nombre, Qt::ElideMiddle, kAnchoDeTurno)));
+        deTurno_->setToolTip(turno_->texto());
+        QPalette paleta = deTurno_->palette();
+        paleta.setColor(QPalette::ButtonText,
+                        nadie ? kRojoAlerta : palette().color(QPalette::ButtonText));
+        deTurno_->setPalette(paleta);
+        cambiarTurno_->setText(nadie ? QStringLiteral("Iniciar turno")
+                                     : QStringLiteral("Cambiar de turno"));
+    }
+    colocarFranja();
+}
+
+void Form1::CambiarTurno_Click() {
+    if (turno_ == nullptr || !turno_->conOperadores()) return;
+    if (!dialogoTurno_) {
+        dialogoTurno_ = new DialogoTurno(*turno_, this);
+        // The main window waits for the answer; the event loop, and so
+        // reception, does not. The alarm window that an alarm brings up stays
+        // usable, its actions refused while nobody is on duty.
+        dialogoTurno_->setWindowModality(Qt::WindowModal);
+    }
+    dialogoTurno_->show();
+    dialogoTurno_->raise();
+    dialogoTurno_->activateWindow();
+}
+
+DialogoTurno* Form1::dialogoTurno() const {
+    return dialogoTurno_ && dialogoTurno_->isVisible() ? dialogoTurno_.data() : nullptr;
 }
 
 void Form1::showEvent(QShowEvent* e) {

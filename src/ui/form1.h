@@ -22,6 +22,7 @@
 #include "ui/form2.h"
 #include "ui/mensajes_ventana.h"
 
+class QAction;
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
@@ -29,11 +30,14 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QToolButton;
 
 namespace corvane {
 
 class CampoCuenta;
 class CatalogoAbonados;
+class DialogoTurno;
+class Turno;
 class VentanaAbonados;
 class CajaLineaVentana;
 class CajaRegistroVentana;
@@ -71,6 +75,20 @@ public:
     void Eventos_Click();  // "Eventos"
     void Informe_Click();  // "Informe"
     void Abonados_Click(); // "Abonados"
+
+    // The shift of this console, which outlives the window. While operators
+    // exist the strip shows who is on duty ("Sin operador de turno", in the
+    // alert colour, when nobody is), a button whose menu signs in or hands
+    // over ("Iniciar turno", "Cambiar de turno"); the
+    // alarm window refuses its actions while nobody is on duty. Null, or no
+    // operators: the window is as before operators existed.
+    void ponerTurno(Turno* turno);
+    Turno* turno() const { return turno_; }
+    // Opens the dialog "Iniciar turno" over the window, without blocking (one at
+    // a time); nothing when there are no operators.
+    void CambiarTurno_Click();
+    // The dialog while it is open, else null.
+    DialogoTurno* dialogoTurno() const;
 
     // The register changed `cuenta` (empty: any account), here or on another
     // workstation: every window shows it again.
@@ -139,6 +157,7 @@ private:
     void colocarFranja();
     void ajustarAviso();
     void mostrarNuevas(bool atras, int nuevas);
+    void mostrarTurno();
     void Form_Unload();
 
     EstadoProceso& estado_;
@@ -155,6 +174,10 @@ private:
     QWidget* franja_ = nullptr;
     QWidget* interior_ = nullptr;
     QPushButton* nuevas_ = nullptr;
+    QToolButton* deTurno_ = nullptr;
+    QAction* cambiarTurno_ = nullptr;
+    Turno* turno_ = nullptr;
+    QPointer<DialogoTurno> dialogoTurno_;
     int altoFranja_ = 0;
 
     QGroupBox* frame1_ = nullptr;

@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "abonados/registro_abonados.h"
+#include "consola/turno.h"
 #include "ui/detalle_alarma.h"
 #include "ui/disposicion.h"
 #include "ui/estilo.h"
@@ -385,6 +386,11 @@ void VentanaAlarmas::traerAlFrente(bool activar) {
 }
 
 void VentanaAlarmas::Command1_Click(int indice) {
+    if (const QString motivo = turno_ ? turno_->motivoSinTurno() : QString(); !motivo.isEmpty()) {
+        mensajes_->mostrar(motivo, kTituloMensajes, IconoMensaje::Exclamacion);
+        Q_EMIT pideTurno();
+        return;
+    }
     switch (indice) {
     case 0:
         reconocerSeleccionada();

@@ -44,6 +44,7 @@ namespace corvane {
 class CatalogoAbonados;
 class DetalleAlarma;
 class Sirena;
+class Turno;
 
 // The button that opens the window tells how many alarms wait: "Alarmas (N)" in
 // the alert colour, or "Alarmas" when none does.
@@ -93,6 +94,11 @@ public:
     // stands, and gives it the keyboard when `activar`.
     void traerAlFrente(bool activar = true);
 
+    // The shift whose operator acts on the alarms; null: anyone may. While
+    // operators exist and nobody is on duty the actions are refused with a
+    // message that says so, and the sign-in is asked for (pideTurno).
+    void ponerTurno(const Turno* turno) { turno_ = turno; }
+
     // 0: "Reconocer" (the selected alarm); 1: "Reconocer todas"; others: nothing.
     void Command1_Click(int indice);
 
@@ -108,6 +114,8 @@ Q_SIGNALS:
     void estado(const QString& texto);
     // What keeps the sound from being heard, while it lasts; empty once it ends.
     void sinSonido(const QString& texto);
+    // An action was refused for want of an operator on duty.
+    void pideTurno();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -144,6 +152,7 @@ private:
     MensajesVentana mensajesPropios_;
     CajaMensajes* mensajes_;
     Sirena* sirena_ = nullptr;
+    const Turno* turno_ = nullptr;
     bool mostrada_ = false;
     bool restaurada_ = false;
     QLabel* sonido_ = nullptr;

@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         CasoMalo{"VistaConConsulta", {"--vista", "--base", "postgresql://u@h/b", "--consultar", "12"},
                  "--vista solo sirve"},
         CasoMalo{"PuestoSinVentanas", {"--sin-ventana", "--puerto", "1", "--velocidad", "9600", "--puesto", "a"},
-                 "--puesto solo sirve con las ventanas y con las acciones sobre alarmas"},
+                 "--puesto solo sirve con las ventanas, con --operador-alta, --operador-baja u --operador-clave y con las acciones sobre alarmas"},
         CasoMalo{"PuestoConBlancos", {"--puesto", " a"}, "--puesto espera un nombre"},
         CasoMalo{"HastaAntesDeDesde", {"--consultar", "12", "--desde", "2026-12-07", "--hasta", "2026-12-06"},
                  "el intervalo no es válido: --hasta 2026-12-06 es anterior a --desde 2026-12-07"},

@@ -12,9 +12,14 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSysInfo>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "apoyo_gui.h"
+#include "consola/turno.h"
+#include "operadores/operadores.h"
+#include "store/motor.h"
+#include "ui/dialogo_turno.h"
 #include "ui/sirena.h"
 #include "ui/ventana_alarmas.h"
 
@@ -459,6 +464,119 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
         borrar_diferidos();
         p.camino->cerrar();
     }
+}
+
+} // namespace
+
+namespace {
+
+// The audit entries of the data folder after the first `desde`, each as
+// "action|operator|object|detail".
+QStringList entradas_auditoria(const QString& ruta, int desde = 0) {
+    std::unique_ptr<BaseDatos> b;
+    EXPECT_FALSE(abrir_motor(ruta, b).numero);
+    const QString s = QStringLiteral("SELECT * FROM corvane_auditoria ORDER BY audi_secuencia");
+    QStringList r;
+    const QStringList campos[] = {valores_de(*b, s, QStringLiteral("audi_accion")),
+                                  valores_de(*b, s, QStringLiteral("audi_operador")),
+                                  valores_de(*b, s, QStringLiteral("audi_objeto")),
+                                  valores_de(*b, s, QStringLiteral("audi_detalle"))};
+    for (qsizetype i = desde; i < campos[0].size(); ++i)
+        r << QStringList{campos[0][i], campos[1][i], campos[2][i], campos[3][i]}.join('|');
+    return r;
+}
+
+// One sign-in through the dialog, from "Iniciar turno" / "Cambiar de turno".
+struct PasoTurno {
+    const char* usuario;
+    const char* clave;
+    const char* mensaje;  // told in the dialog, which stays; empty: it closes
+    const char* deTurno;  // the main window's label after it
+    const char* auditado; // the one entry it adds; empty: none
+};
+
+TEST_F(VentanaDeAlarmas, ElTurnoSeIniciaSeNiegaYSeEntregaSinCerrarNada) {
+    {
+        std::unique_ptr<BaseDatos> b;
+        ASSERT_FALSE(abrir_motor(base(), b).numero);
+        ASSERT_FALSE(crear_tabla_operadores(*b).numero);
+        for (const auto& [usuario, nombre] :
+             {std::pair{"ana", "Ana Pérez"}, {"luis", "Luis Gil"}}) {
+            Operador op;
+            op.usuario = QString::fromUtf8(usuario);
+            op.nombre = QString::fromUtf8(nombre);
+            ASSERT_FALSE(
+                alta_operador(*b, op, QStringLiteral("clave-") + op.usuario, {}, {}).numero);
+        }
+    }
+    Form1& f = ventana();
+    f.show();
+    auto* deTurno = control<QToolButton>(&f, "DeTurno");
+    ASSERT_TRUE(esperar_que([&] { return f.dialogoTurno() && f.dialogoTurno()->isVisible(); }));
+    EXPECT_EQ(f.dialogoTurno()->windowTitle(), QStringLiteral("Iniciar turno"));
+
+    // Cancelled: nobody on duty. Alarms arrive and are stored all the same; an
+    // acknowledgement is refused with the reason, and the alarm waits.
+    control<QPushButton>(f.dialogoTurno(), "Cancelar")->click();
+    EXPECT_EQ(deTurno->text(), QStringLiteral("Sin operador de turno"));
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    llegan(f, 777, 1);
+    EXPECT_TRUE(v.isVisible());
+    control<QTreeWidget>(&v, "Lista")
+        ->setCurrentItem(control<QTreeWidget>(&v, "Lista")->topLevelItem(0));
+    v.Command1_Click(0);
+    ASSERT_FALSE(mensajes.mensajes.empty());
+    EXPECT_EQ(
+        mensajes.mensajes.back().texto,
+        QStringLiteral("No hay operador de turno: inicie el turno para atender las alarmas."));
+    EXPECT_EQ(historial(estado.bases), (QStringList{"0777||"}));
+    // The sign-in is asked for again.
+    EXPECT_NE(f.dialogoTurno(), nullptr);
+
+    const int antes = static_cast<int>(entradas_auditoria(base()).size());
+    const PasoTurno pasos[] = {
+        {"ana", "mala", "Usuario o contraseña incorrectos", "Sin operador de turno",
+         "acceso_fallido||ana|Usuario o contraseña incorrectos"},
+        // A password typed as the user name is not kept.
+        {"Clave-Ana!", "x", "Usuario o contraseña incorrectos", "Sin operador de turno",
+         "acceso_fallido||(usuario no válido)|Usuario o contraseña incorrectos"},
+        {"ana", "clave-ana", "", "De turno:\nAna Pérez (ana)",
+         "acceso|ana|ana|Ana Pérez, operador"},
+        {"ana", "clave-ana", "", "De turno:\nAna Pérez (ana)",
+         "acceso|ana|ana|Ana Pérez, operador; ya estaba de turno"},
+        {"luis", "mala", "Usuario o contraseña incorrectos", "De turno:\nAna Pérez (ana)",
+         "acceso_fallido|ana|luis|Usuario o contraseña incorrectos"},
+        {"luis", "clave-luis", "", "De turno:\nLuis Gil (luis)",
+         "cambio_turno|luis|luis|de Ana Pérez (ana) a Luis Gil (luis)"},
+    };
+    QStringList esperadas;
+    for (const PasoTurno& p : pasos) {
+        SCOPED_TRACE(std::string(p.usuario) + " " + p.clave);
+        if (!f.dialogoTurno()) f.findChild<QAction*>(QStringLiteral("CambiarTurno"))->trigger();
+        DialogoTurno* d = f.dialogoTurno();
+        ASSERT_TRUE(d && d->isVisible());
+        auto* usuario = control<QLineEdit>(d, "Usuario");
+        usuario->clear();
+        QTest::keyClicks(usuario, QString::fromUtf8(p.usuario));
+        QTest::keyClicks(control<QLineEdit>(d, "Clave"), QString::fromUtf8(p.clave));
+        control<QPushButton>(d, "Aceptar")->click();
+        borrar_diferidos();
+        if (*p.mensaje != '\0') {
+            ASSERT_TRUE(f.dialogoTurno() && f.dialogoTurno()->isVisible());
+            EXPECT_EQ(control<QLabel>(d, "Mensaje")->text(), QString::fromUtf8(p.mensaje));
+            EXPECT_TRUE(control<QLineEdit>(d, "Clave")->text().isEmpty());
+        } else {
+            EXPECT_EQ(f.dialogoTurno(), nullptr);
+        }
+        EXPECT_EQ(deTurno->text(), QString::fromUtf8(p.deTurno));
+        if (*p.auditado != '\0') esperadas << QString::fromUtf8(p.auditado);
+        EXPECT_EQ(entradas_auditoria(base(), antes), esperadas);
+    }
+    // The handover closed nothing; the one on duty acknowledges.
+    EXPECT_TRUE(v.isVisible());
+    EXPECT_EQ(f.turno()->deTurno()->usuario, QStringLiteral("luis"));
+    v.Command1_Click(0);
+    EXPECT_NE(historial(estado.bases), (QStringList{"0777||"}));
 }
 
 } // namespace

@@ -9,9 +9,14 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QToolButton>
 #include <algorithm>
+#include <string_view>
 
 #include "apoyo_gui.h"
+#include "consola/turno.h"
+#include "operadores/operadores.h"
+#include "store/motor.h"
 #include "ui/cajas_ventana.h"
 #include "ui/disposicion.h"
 #include "ui/form2.h"
@@ -204,6 +209,7 @@ QRect en_ventana(const QWidget* w, const QWidget* ventana) {
 struct CasoPantalla {
     const char* nombre;
     QSize tamano;
+    bool conTurno; // an operator signed in: who is on duty shows in the strip
 };
 
 class DisposicionSinTapar : public ConVentana, public testing::WithParamInterface<CasoPantalla> {};
@@ -212,7 +218,20 @@ class DisposicionSinTapar : public ConVentana, public testing::WithParamInterfac
 // control that the window has beside its frames' own stand clear of the frames'
 // controls and of the panels' labels, and show their whole text.
 TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
+    if (GetParam().conTurno) {
+        std::unique_ptr<BaseDatos> b;
+        ASSERT_FALSE(abrir_motor(base(), b).numero);
+        ASSERT_FALSE(crear_tabla_operadores(*b).numero);
+        Operador op;
+        op.usuario = QStringLiteral("maria.jose");
+        op.nombre = QStringLiteral("María José Fernández");
+        ASSERT_FALSE(alta_operador(*b, op, QStringLiteral("clave"), {}, {}).numero);
+    }
     Form1& f = ventana();
+    if (GetParam().conTurno) {
+        ASSERT_TRUE(
+            f.turno()->iniciar(QStringLiteral("maria.jose"), QStringLiteral("clave")).aceptado);
+    }
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     f.disponerPara(GetParam().tamano);
@@ -257,8 +276,12 @@ TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
         }
     }
     for (const char* nuestro : {"Franja", "Aviso", "Command5", "BotonEventos", "BotonInforme",
-                                "BotonAbonados", "NuevasText1", "Command6"}) {
+                                "BotonAbonados", "NuevasText1", "Command6", "DeTurno"}) {
         auto* w = control<QWidget>(&f, nuestro);
+        if (!GetParam().conTurno && std::string_view(nuestro) == "DeTurno") {
+            EXPECT_FALSE(w->isVisible()) << nuestro;
+            continue;
+        }
         ASSERT_TRUE(w->isVisible()) << nuestro;
         const QRect r = en_ventana(w, &f);
         EXPECT_TRUE(f.rect().contains(r)) << nuestro;
@@ -276,6 +299,13 @@ TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
         EXPECT_LT(b->fontMetrics().horizontalAdvance(b->text()), b->width()) << nombre;
     }
     auto* aviso = control<QLabel>(&f, "Aviso");
+    if (GetParam().conTurno) {
+        // Who is on duty, on its two lines, whole or cut in the middle.
+        auto* t = control<QToolButton>(&f, "DeTurno");
+        const QRect r = t->fontMetrics().boundingRect(QRect(), 0, t->text());
+        EXPECT_LT(r.width(), t->width());
+        EXPECT_LE(r.height(), t->height());
+    }
     EXPECT_TRUE(aviso->wordWrap());
     EXPECT_LE(aviso->heightForWidth(aviso->width()), aviso->height());
     const QRect texto =
@@ -284,8 +314,10 @@ TEST_P(DisposicionSinTapar, NadaTapaLosControlesDelMarcoYNingunTextoSeCorta) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pantallas, DisposicionSinTapar,
-                         testing::Values(CasoPantalla{"De1024x768", {1024, 768}},
-                                         CasoPantalla{"De1920x1080", {1920, 1080}}),
+                         testing::Values(CasoPantalla{"De1024x768", {1024, 768}, false},
+                                         CasoPantalla{"De1920x1080", {1920, 1080}, false},
+                                         CasoPantalla{"De1024x768ConTurno", {1024, 768}, true},
+                                         CasoPantalla{"De1920x1080ConTurno", {1920, 1080}, true}),
                          [](const auto& fila) { return std::string(fila.param.nombre); });
 
 TEST_F(VentanaReal, LasEtiquetasDelPanelVanALaIzquierdaYLaDeLaListaOcultaNoSeVe) {

@@ -1,6 +1,8 @@
 // Operators: the lock after wrong passwords on both engines, seen from every
 // workstation; the command-line forms and their refusals through the program.
 
+#include <QSysInfo>
+
 #include "apoyo/apoyo.h"
 #include "apoyo/procesos.h"
 #include "common/claves.h"
@@ -203,8 +205,8 @@ TEST(LineaOperadores, AltaBajaClaveYRechazos) {
          2,
          "",
          "corvane: el operador «pepe» no existe\n"},
-        {"Baja",
-         {"--operador-baja", "ana.p-1_x"},
+        {"BajaDesdeOtroPuesto",
+         {"--operador-baja", "ana.p-1_x", "--puesto", "mesa-2"},
          {},
          false,
          0,
@@ -285,6 +287,31 @@ TEST(LineaOperadores, AltaBajaClaveYRechazos) {
     EXPECT_TRUE(palabra_clave_correcta(ana->hashClave, QStringLiteral("s3creto uno")));
     EXPECT_FALSE(ana->activo);
     EXPECT_EQ(ana->rol, RolOperador::Supervisor);
+
+    // Each change left one audit entry, the refused ones none; a password never.
+    const QString equipo = QSysInfo::machineHostName();
+    const QStringList esperadas = {
+        "alta_operador|" + equipo +
+            "|ana.p-1_x|antes: —; después: nombre «Ana Pérez», rol supervisor, activo sí",
+        "alta_operador|" + equipo +
+            "|luis|antes: —; después: nombre «Luis», rol operador, activo sí",
+        "clave_operador|" + equipo + "|luis|contraseña cambiada",
+        "baja_operador|mesa-2|ana.p-1_x|antes: nombre «Ana Pérez», rol supervisor, activo sí; "
+        "después: nombre «Ana Pérez», rol supervisor, activo no",
+    };
+    const QString s = QStringLiteral("SELECT * FROM corvane_auditoria ORDER BY audi_secuencia");
+    const QStringList acciones = valores_de(*base, s, QStringLiteral("audi_accion"));
+    const QStringList puestos = valores_de(*base, s, QStringLiteral("audi_puesto"));
+    const QStringList objetos = valores_de(*base, s, QStringLiteral("audi_objeto"));
+    const QStringList detalles = valores_de(*base, s, QStringLiteral("audi_detalle"));
+    QStringList anotadas;
+    for (qsizetype i = 0; i < acciones.size(); ++i)
+        anotadas << QStringList{acciones[i], puestos[i], objetos[i], detalles[i]}.join('|');
+    EXPECT_EQ(anotadas, esperadas);
+    for (const Orden& o : ordenes)
+        for (const QString& clave : o.lineas)
+            EXPECT_TRUE(clave.isEmpty() || !anotadas.join('\n').contains(clave))
+                << clave.toStdString();
 }
 
 } // namespace
