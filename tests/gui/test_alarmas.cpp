@@ -581,6 +581,26 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
     EXPECT_EQ(control<QPushButton>(puestos[1].ventana.get(), "Command5")->text(), QStringLiteral("Alarmas"));
     EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_puesto_reconocimiento")),
               (QStringList{"puesto-1", "puesto-1"}));
+
+    // Both close the panic alarm at once: the first closing stands on both
+    // screens, and the workstation whose closing changed nothing is told once.
+    const QString panico = a.registro().reconocidas().front().fila.clave;
+    reloj.fijar(momento(2026, 12, 6, 14, 31, 0));
+    mensajes.mensajes.clear();
+    EXPECT_EQ(a.registro().cerrar(panico, QStringLiteral("prueba"), QStringLiteral("Simulacro")),
+              QString());
+    reloj.fijar(momento(2026, 12, 6, 14, 31, 2));
+    EXPECT_EQ(b.registro().cerrar(panico, QStringLiteral("policia"), QStringLiteral("Patrulla")),
+              QString());
+    const QString aviso = QStringLiteral(
+        "La alarma ya está cerrada: la cerró el puesto puesto-1 el 06/12/2026 a las 14:31:00");
+    ASSERT_TRUE(esperar_que([&] { return !mensajes.mensajes.empty(); }, 10000));
+    b.refrescar();
+    ASSERT_EQ(mensajes.mensajes.size(), 1U);
+    EXPECT_EQ(mensajes.mensajes[0].texto, aviso);
+    EXPECT_EQ(b.registro().alarma(panico)->fila.resolucion, QStringLiteral("prueba"));
+    EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_resolucion")),
+              (QStringList{"", "prueba"}));
     for (Puesto& p : puestos) {
         p.ventana.reset();
         borrar_diferidos();
