@@ -1,7 +1,6 @@
 #include "consola/registro_alarmas.h"
 
 #include <QSet>
-#include <QUuid>
 
 #include <algorithm>
 #include <optional>

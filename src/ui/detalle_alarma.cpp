@@ -50,6 +50,8 @@ QTreeWidget* lista(QWidget* padre, const char* nombre, const QStringList& titulo
     l->setHeaderLabels(titulos);
     l->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     l->header()->setStretchLastSection(true);
+    // The header and two rows at least: the pane then fits a small window.
+    l->setMinimumHeight(l->fontMetrics().height() * 5);
     caja_blanca(l);
     return l;
 }
@@ -89,7 +91,7 @@ void DetalleAlarma::construir() {
     auto* hojas = new QTabWidget(this);
     hojas->setObjectName(QStringLiteral("DetalleHojas"));
     hojas->setFont(fuente_consola(false));
-    contactos_ = lista(hojas, "DetalleContactos",
+    contactos_ = lista(this, "DetalleContactos",
                        {QStringLiteral("Orden"), QStringLiteral("Contacto"),
                         QStringLiteral("Teléfono"), QStringLiteral("Relación")});
     notas_ = lista(hojas, "DetalleNotas",
@@ -97,7 +99,6 @@ void DetalleAlarma::construir() {
     eventos_ = lista(hojas, "DetalleEventos",
                      {QStringLiteral("Hora"), QStringLiteral("Evento"), QStringLiteral("Zona"),
                       QStringLiteral("Partición")});
-    hojas->addTab(contactos_, QStringLiteral("Contactos"));
     hojas->addTab(notas_, QStringLiteral("Notas"));
     hojas->addTab(eventos_, QStringLiteral("Última hora"));
 
@@ -107,11 +108,14 @@ void DetalleAlarma::construir() {
     nota_->setPlaceholderText(QStringLiteral("Nota"));
     resolucion_ = new QComboBox(this);
     resolucion_->setObjectName(QStringLiteral("Resolucion"));
+    // As wide as a short name: the note field keeps the room in a small window.
+    resolucion_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    resolucion_->setMinimumContentsLength(14);
     resolucion_->addItem(QStringLiteral("Resolución…"), QString());
     for (const Resolucion& r : kResoluciones) resolucion_->addItem(r.nombre, r.codigo);
     auto* pasos = new QHBoxLayout;
-    pasos->addWidget(nota_, 1);
-    pasos->addWidget(resolucion_);
+    pasos->addWidget(nota_, 2);
+    pasos->addWidget(resolucion_, 1);
     const char* nombres[3] = {"DetalleReconocer", "DetalleNota", "DetalleCerrar"};
     const QString titulos[3] = {QStringLiteral("Reconocer"), QStringLiteral("Añadir nota"),
                                 QStringLiteral("Cerrar")};
@@ -136,6 +140,17 @@ void DetalleAlarma::construir() {
     resultado_ = etiqueta(this, "ResultadoClave", true);
     connect(clave_, &QLineEdit::returnPressed, this, &DetalleAlarma::comprobarClave);
     connect(comprobar, &QPushButton::clicked, this, &DetalleAlarma::comprobarClave);
+    // Whom to call, and the check of the password a caller says, on one page.
+    auto* pagina = new QWidget(hojas);
+    auto* columna = new QGridLayout(pagina);
+    columna->setContentsMargins(0, 0, 0, 0);
+    columna->addWidget(contactos_, 0, 0, 1, 3);
+    columna->addWidget(clave_, 1, 0);
+    columna->addWidget(comprobar, 1, 1);
+    columna->addWidget(resultado_, 1, 2);
+    columna->setColumnStretch(0, 1);
+    hojas->insertTab(0, pagina, QStringLiteral("Contactos"));
+    hojas->setCurrentIndex(0);
 
     // Left: the state, the account, the zone and what to do; right: whom to
     // call, the notes, the last hour; under both, the steps.
@@ -147,11 +162,8 @@ void DetalleAlarma::construir() {
     rejilla->addWidget(direccion_, 3, 0);
     rejilla->addWidget(zona_, 4, 0);
     rejilla->addWidget(instrucciones_, 5, 0);
-    rejilla->addWidget(hojas, 0, 1, 5, 3);
-    rejilla->addWidget(clave_, 5, 1, Qt::AlignTop);
-    rejilla->addWidget(comprobar, 5, 2, Qt::AlignTop);
-    rejilla->addWidget(resultado_, 5, 3, Qt::AlignTop);
-    rejilla->addLayout(pasos, 6, 0, 1, 4);
+    rejilla->addWidget(hojas, 0, 1, 6, 1);
+    rejilla->addLayout(pasos, 6, 0, 1, 2);
     rejilla->setColumnStretch(0, 1);
     rejilla->setColumnStretch(1, 1);
     rejilla->setRowStretch(5, 1);
@@ -161,16 +173,13 @@ void DetalleAlarma::construir() {
 void DetalleAlarma::vaciar() {
     for (QLabel* l : {nombre_, direccion_, zona_, instrucciones_, resultado_, estado_, restaurada_})
         l->clear();
+    restaurada_->hide();
     contactos_->clear();
     notas_->clear();
     eventos_->clear();
     hashes_.clear();
     clave_->clear();
     clave_->setEnabled(false);
-}
-
-void DetalleAlarma::mostrar(const Alarma* alarma) {
-    mostrar(alarma, {}, QDateTime());
 }
 
 QString DetalleAlarma::nota() const {
@@ -223,6 +232,7 @@ void DetalleAlarma::mostrar(const Alarma* alarma, const std::vector<NotaAlarma>&
     estado_->setText(dicho);
     if (!f.restaurada.isEmpty())
         restaurada_->setText(QStringLiteral("Restaurada a las ") + hora(f.restaurada));
+    restaurada_->setVisible(!f.restaurada.isEmpty());
     QList<QTreeWidgetItem*> filasNotas;
     for (const NotaAlarma& n : notas)
         filasNotas << new QTreeWidgetItem(QStringList{

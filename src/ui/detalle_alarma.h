@@ -55,7 +55,6 @@ public:
     // written and the resolution chosen stay while the same alarm is shown again.
     void mostrar(const Alarma* alarma, const std::vector<NotaAlarma>& notas,
                  const QDateTime& ahora);
-    void mostrar(const Alarma* alarma);
 
     // Checks what the caller said (the field's text) and empties the field.
     void comprobarClave();

@@ -47,6 +47,8 @@ constexpr int kPapelRecibida = Qt::UserRole + 1;
 
 // The part of the list's room that the detail pane takes, under the list.
 constexpr float kParteDetalle = 0.45F;
+// In a small window the pane takes what it needs to show its steps, up to this part.
+constexpr float kParteDetalleMaxima = 0.7F;
 
 // The strip that says the sound cannot be heard, over the list; in twips.
 constexpr float kAltoFranjaSonido = 300;
@@ -240,7 +242,9 @@ void VentanaAlarmas::disponer() {
     }
     // The detail pane under the list, in the same room.
     RectTwips detalle = d.lista;
-    detalle.height = d.lista.height * kParteDetalle;
+    const float necesita = px_a_twips(detalle_->minimumSizeHint().height(), logicalDpiY());
+    detalle.height = std::min(std::max(d.lista.height * kParteDetalle, necesita),
+                              d.lista.height * kParteDetalleMaxima);
     d.lista.height -= detalle.height + kSeparacion;
     detalle.top = d.lista.top + d.lista.height + kSeparacion;
     colocar(lista_, d.lista);
