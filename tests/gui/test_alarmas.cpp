@@ -39,6 +39,13 @@ std::vector<QStringList> filas(const VentanaAlarmas& v) {
     return r;
 }
 
+// The texts of column `columna` of a list, top to bottom.
+QStringList columna(const QTreeWidget* t, int columna) {
+    QStringList r;
+    for (int i = 0; i < t->topLevelItemCount(); ++i) r << t->topLevelItem(i)->text(columna);
+    return r;
+}
+
 // account, acknowledged at, acknowledged by; of every stored alarm, in arrival order.
 QStringList historial(ConjuntoBases& bases) {
     const QString s = QStringLiteral("select * from TABLA_ALARMAS order by alar_id");
@@ -191,6 +198,10 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     // The next start, the table still refusing: the alarm and the closing are
     // shown from the local queue.
     EXPECT_EQ(filas(v3), (std::vector<QStringList>{robo, fuegoReconocido, panicoCerrado}));
+    // Its note too, in the detail.
+    auto* lista3 = control<QTreeWidget>(&v3, "Lista");
+    lista3->setCurrentItem(lista3->topLevelItem(2));
+    EXPECT_EQ(columna(control<QTreeWidget>(&v3, "DetalleNotas"), 2), QStringList{"Aviso"});
     for (const char* que : {"INSERT", "UPDATE"})
         ASSERT_FALSE(tercero.estado().bases.base[0]->ejecutar(
             QStringLiteral("DROP TRIGGER rechazo%1").arg(QLatin1String(que))));
@@ -200,13 +211,6 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
                                                               "0444||"}));
     f3.reset();
     borrar_diferidos();
-}
-
-// The texts of column `columna` of a list, top to bottom.
-QStringList columna(const QTreeWidget* t, int columna) {
-    QStringList r;
-    for (int i = 0; i < t->topLevelItemCount(); ++i) r << t->topLevelItem(i)->text(columna);
-    return r;
 }
 
 QTreeWidgetItem* fila_de(const QTreeWidget* lista, const QString& clave) {
