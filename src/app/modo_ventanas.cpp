@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 #include "abonados/escucha_abonados.h"
 #include "abonados/registro_abonados.h"
 #include "app/cajas_consola.h"
@@ -62,12 +64,13 @@ std::unique_ptr<Form1> abrir_ventana(Camino& camino, const QString& puerto, Caja
     if (camino.vista()) ventana->sinPuerto();
     // The shift: once operators exist, the window opens asking who is on duty;
     // reception goes on behind the dialog.
-    auto* turno = new Turno(
-        camino.direccionBase(), camino.reloj(), camino.estado().puesto,
-        [&camino, fallida = false](const EntradaAuditoria& e) mutable {
-            anotar_turno(camino, e, fallida);
-        },
-        ventana.get());
+    auto fallida = std::make_shared<bool>(false);
+    const auto anotar = [&camino, fallida](const EntradaAuditoria& e) {
+        anotar_turno(camino, e, *fallida);
+    };
+    auto* turno = new Turno(camino.direccionBase(), camino.reloj(), camino.estado().puesto, anotar,
+                            ventana.get());
+    ventana->ventanaAlarmas().ponerAuditoria(anotar);
     if (const Fallo f = turno->revisar())
         if (const RegistroErrores* errores = camino.estado().bases.errores)
             errores->registrar_error(f.numero, QStringLiteral("operadores"));

@@ -95,6 +95,53 @@ QString rechazo(const FilaAlarma& alarma, const AccionAlarma& accion, bool super
     return {};
 }
 
+bool aplicar_en_fila(FilaAlarma& a, const AccionAlarma& accion) {
+    using T = AccionAlarma::Tipo;
+    const auto reconocer = [&] {
+        if (!a.reconocida.isEmpty()) return false;
+        a.reconocida = accion.momento;
+        a.reconocidaEn = accion.puesto;
+        a.operadorReconocimiento = accion.operador;
+        a.estado = codigo_estado(EstadoAlarma::Reconocida);
+        return true;
+    };
+    switch (accion.tipo) {
+    case T::Reconocer:
+        return a.clave == accion.clave && reconocer();
+    case T::Nota:
+        return false;
+    case T::Cerrar: {
+        if (a.clave != accion.clave) return false;
+        const bool reconocida = reconocer();
+        if (estado_de(a) == EstadoAlarma::Cerrada) return reconocida;
+        a.estado = codigo_estado(EstadoAlarma::Cerrada);
+        a.cerrada = accion.momento;
+        a.puestoCierre = accion.puesto;
+        a.operadorCierre = accion.operador;
+        a.resolucion = accion.resolucion;
+        return true;
+    }
+    case T::Reabrir:
+        if (a.clave != accion.clave || estado_de(a) != EstadoAlarma::Cerrada ||
+            a.cerrada != accion.cierreVisto)
+            return false;
+        a.estado = codigo_estado(EstadoAlarma::Reconocida);
+        a.cerrada.clear();
+        a.puestoCierre.clear();
+        a.operadorCierre.clear();
+        a.resolucion.clear();
+        return true;
+    case T::Restaurar:
+        if (a.abonado != accion.abonado || a.particion != accion.particion ||
+            a.zona != accion.zona || a.recibida > accion.momento || !a.restaurada.isEmpty() ||
+            estado_de(a) == EstadoAlarma::Cerrada)
+            return false;
+        a.restaurada = accion.momento;
+        return true;
+    }
+    return false;
+}
+
 Fallo tomar_accion(BaseDatos& base, AccionAlarma& accion, bool supervisor, ResultadoAccion& r) {
     r = {};
     if (Fallo f = asegurar_ciclo_alarmas(base)) return f;

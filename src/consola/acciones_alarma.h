@@ -32,6 +32,14 @@ QString rechazo(const FilaAlarma& alarma, const AccionAlarma& accion, bool super
 // "la cerró OPERADOR (PUESTO) el dd/MM/yyyy a las HH:mm:ss": who closed `alarma`.
 QString quien_cerro(const FilaAlarma& alarma);
 
+// Applies `accion` to `alarma` as it stands in memory, on the conditions the
+// table's statements have (store/ciclo_alarmas.h aplicar_accion): an
+// acknowledgement marks only an alarm not acknowledged, a closing (which
+// acknowledges first) only one not closed, a reopening only the closing seen, a
+// restore only an open alarm of its account, partition and zone received before
+// it and not restored yet. A note changes no row. True when `alarma` changed.
+bool aplicar_en_fila(FilaAlarma& alarma, const AccionAlarma& accion);
+
 // The answer of a step taken at once.
 struct ResultadoAccion {
     bool hecha = false;

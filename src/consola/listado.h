@@ -3,8 +3,12 @@
 // command line: the operator's lines, the detailed lines, and CSV for auditors
 // and spreadsheets.
 
+#include <QDateTime>
 #include <QString>
 
+#include <vector>
+
+#include "evento/filas.h"
 #include "store/definesBaseDatos.h"
 #include "store/funcionesBaseDatos.h"
 
@@ -32,5 +36,12 @@ QString linea_historial(const FilaHistorial& f);
 // when given, receives it.
 QString consultar_historial(const QString& sentencia, qint16 indice, qint16 indiceRegistros,
                             ConjuntoBases& bases, Fallo* fallo = nullptr);
+
+// The events of account `cuenta` stored from `desde` to `hasta`, the latest
+// `maximo` of them, in the order of their moments: what an alarm's account did
+// around it (the alarm window's detail). An account that is not one selects none.
+Fallo leer_eventos_recientes(BaseDatos& base, const QString& cuenta, const QDateTime& desde,
+                             const QDateTime& hasta, std::size_t maximo,
+                             std::vector<FilaEvento>& eventos);
 
 } // namespace corvane

@@ -86,6 +86,12 @@ Fallo columna_presente(BaseDatos& base, const QString& columna, bool& presente) 
 
 Fallo guardar_nota(BaseDatos& base, const AccionAlarma& a) {
     if (a.nota.isEmpty()) return {};
+    // The alarm table's trigger tells the other workstations of a step; a note
+    // alone touches no alarm, so it tells them itself.
+    if (base.dialecto() == Dialecto::PostgreSQL && a.tipo == AccionAlarma::Tipo::Nota)
+        if (Fallo f =
+                base.ejecutar(QStringLiteral("SELECT pg_notify(?, '')"), {esquema::kCanalAlarmas}))
+            return f;
     return base.ejecutar(
         QStringLiteral("INSERT INTO ") + kTablaNotas + QStringLiteral(" (") +
             tablas_propias::lista(kColumnasNota) +

@@ -5,14 +5,26 @@
 // (answering "correcta" or "incorrecta", the password never kept or shown), and
 // what to do with an alarm of its class. An account the register does not hold
 // says "Abonado desconocido" where the name would be.
+//
+// Beside them, the alarm's handling: its state (and "Restaurada a las
+// HH:mm:ss" once its zone restored), its notes in order (moment, operator,
+// text), the account's events of the last hour, and the operator's steps:
+// "Reconocer", "Añadir nota" (the note field's text) and "Cerrar" (with the
+// resolution chosen from the fixed list and the note field's text). The pane
+// asks for the steps; the window takes them and says a refusal.
 
 #include <QWidget>
 
 #include <functional>
 #include <vector>
 
+#include "evento/filas.h"
+
+class QComboBox;
+class QDateTime;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTreeWidget;
 
 namespace corvane {
@@ -21,6 +33,11 @@ class BaseDatos;
 class CatalogoAbonados;
 struct Abonado;
 struct Alarma;
+struct NotaAlarma;
+
+// The account's events shown under an alarm: those of the last hour, the latest
+// this many.
+inline constexpr std::size_t kEventosDetalle = 20;
 
 inline const QString kAbonadoDesconocido = QStringLiteral("Abonado desconocido");
 
@@ -33,15 +50,30 @@ public:
                   QWidget* parent = nullptr);
     ~DetalleAlarma() override;
 
-    // Shows `alarma`, read afresh from the register; null: nothing.
-    void mostrar(const Alarma* alarma);
+    // Shows `alarma`, read afresh from the register, with its `notas`, and the
+    // account's events of the hour before `ahora`; null: nothing. The note being
+    // written and the resolution chosen stay while the same alarm is shown again.
+    void mostrar(const Alarma* alarma, const std::vector<NotaAlarma>& notas,
+                 const QDateTime& ahora);
 
     // Checks what the caller said (the field's text) and empties the field.
     void comprobarClave();
 
+    // The note field's text, and the resolution chosen (its code; empty: none).
+    QString nota() const;
+    QString resolucion() const;
+    // After a step taken: the note field and the resolution emptied.
+    void vaciarPaso();
+
+Q_SIGNALS:
+    void pideReconocer();
+    void pideNota();
+    void pideCierre();
+
 private:
     void construir();
     void vaciar();
+    void mostrarEventos(const FilaAlarma& alarma, const QDateTime& ahora);
 
     CatalogoAbonados* catalogo_;
     std::function<BaseDatos*()> base_;
@@ -53,6 +85,14 @@ private:
     QTreeWidget* contactos_ = nullptr;
     QLineEdit* clave_ = nullptr;
     QLabel* resultado_ = nullptr;
+    QString mostrada_;
+    QLabel* estado_ = nullptr;
+    QLabel* restaurada_ = nullptr;
+    QTreeWidget* notas_ = nullptr;
+    QTreeWidget* eventos_ = nullptr;
+    QLineEdit* nota_ = nullptr;
+    QComboBox* resolucion_ = nullptr;
+    QPushButton* pasos_[3] = {nullptr, nullptr, nullptr};
 };
 
 } // namespace corvane

@@ -196,8 +196,10 @@ Form1::Form1(EstadoProceso& estado, const Reloj& reloj, ManejadorRx& manejador,
         [this](const std::vector<FilaEvento>& filas) { alarmas_->recibir(filas); });
     eventos_ = std::make_unique<VentanaEventos>();
     eventos_->ponerCatalogo(catalogo_.get());
-    manejador_.ponerAvisoFilas(
-        [this](const std::vector<FilaEvento>& filas) { eventos_->recibir(filas); });
+    manejador_.ponerAvisoFilas([this](const std::vector<FilaEvento>& filas) {
+        eventos_->recibir(filas);
+        alarmas_->restaurar(filas);
+    });
     Form_Load();
     // After the load's choices: a change of the query's account, filters or day
     // empties the listing of the former ones.

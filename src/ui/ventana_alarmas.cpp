@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -13,6 +14,7 @@
 #include <iterator>
 
 #include "abonados/registro_abonados.h"
+#include "consola/acciones_alarma.h"
 #include "consola/turno.h"
 #include "ui/detalle_alarma.h"
 #include "ui/disposicion.h"
@@ -28,13 +30,26 @@ const QString kTitulo = QStringLiteral("Alarmas");
 
 // The list's columns; each as wide as its contents.
 constexpr const char16_t* kColumnas[] = {
-    u"Estado",   u"Cuenta",    u"Descripción",
-    u"Zona",     u"Partición", u"Origen",
-    u"Recibida", u"Abonado",   u"Descripción de la zona",
+    u"Estado",
+    u"Cuenta",
+    u"Descripción",
+    u"Zona",
+    u"Partición",
+    u"Origen",
+    u"Recibida",
+    u"Antigüedad",
+    u"Resolución",
+    u"Abonado",
+    u"Descripción de la zona",
 };
+constexpr int kColumnaEdad = 7;
+// Where a row keeps the moment its alarm was received, while it is open.
+constexpr int kPapelRecibida = Qt::UserRole + 1;
 
 // The part of the list's room that the detail pane takes, under the list.
 constexpr float kParteDetalle = 0.45F;
+// In a small window the pane takes what it needs to show its steps, up to this part.
+constexpr float kParteDetalleMaxima = 0.7F;
 
 // The strip that says the sound cannot be heard, over the list; in twips.
 constexpr float kAltoFranjaSonido = 300;
@@ -59,7 +74,28 @@ QString momento_mostrado(const QString& momento, const QString& formato = kForma
     return m.isValid() ? m.toString(formato) : momento;
 }
 
+// " por OPERADOR (PUESTO)", " por OPERADOR", " por PUESTO" or nothing: whose a
+// step is, as seen from workstation `aqui`.
+QString por(const QString& operador, const QString& puesto, const QString& aqui) {
+    const bool otroPuesto = puesto != aqui;
+    if (operador.isEmpty()) return otroPuesto ? QStringLiteral(" por ") + puesto : QString();
+    return QStringLiteral(" por ") + operador +
+           (otroPuesto ? QStringLiteral(" (%1)").arg(puesto) : QString());
+}
+
 } // namespace
+
+QString antiguedad(const QDateTime& recibida, const QDateTime& ahora) {
+    const qint64 minutos = std::max<qint64>(0, recibida.secsTo(ahora)) / 60;
+    if (minutos < 60) return QStringLiteral("%1 min").arg(minutos);
+    if (minutos < 24 * 60)
+        return QStringLiteral("%1 h %2 min")
+            .arg(minutos / 60)
+            .arg(minutos % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 d %2 h").arg(minutos / (24 * 60)).arg(minutos / 60 % 24);
+}
+
+namespace {} // namespace
 
 void contar_alarmas(QPushButton& boton, int sinReconocer) {
     boton.setText(sinReconocer > 0 ? QStringLiteral("Alarmas (%1)").arg(sinReconocer)
@@ -73,7 +109,7 @@ void contar_alarmas(QPushButton& boton, int sinReconocer) {
 
 VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const QString& puesto,
                                CatalogoAbonados* catalogo, CajaMensajes* mensajes, QWidget* parent)
-    : QWidget(parent, Qt::Window), bases_(bases), registro_(bases, reloj, puesto),
+    : QWidget(parent, Qt::Window), bases_(bases), reloj_(reloj), registro_(bases, reloj, puesto),
       catalogo_(catalogo), mensajesPropios_(this),
       mensajes_(mensajes != nullptr ? mensajes : &mensajesPropios_) {
     setObjectName(QStringLiteral("Alarmas"));
@@ -97,6 +133,7 @@ VentanaAlarmas::VentanaAlarmas(ConjuntoBases& bases, const Reloj& reloj, const Q
         // Attention again once the operator went to another window.
         if (!registro_.pendientes().empty() && isVisible() && !isActiveWindow())
             QApplication::alert(this, 0);
+        ponerEdades();
     });
     reintento->start();
 }
@@ -140,6 +177,26 @@ void VentanaAlarmas::construir() {
     detalle_ = new DetalleAlarma(
         catalogo_, [this] { return bases_.base[0].get(); }, this);
     connect(lista_, &QTreeWidget::currentItemChanged, this, &VentanaAlarmas::mostrarDetalle);
+    // From the detail the operator goes on with the same alarm (a note, the closing).
+    connect(detalle_, &DetalleAlarma::pideReconocer, this, [this] {
+        if (!sinTurno()) reconocerSeleccionada(false);
+    });
+    connect(detalle_, &DetalleAlarma::pideNota, this, [this] {
+        if (sinTurno()) return;
+        tomarPaso(registro_.anadirNota(seleccionada(), detalle_->nota()),
+                  QStringLiteral("Nota añadida"));
+    });
+    connect(detalle_, &DetalleAlarma::pideCierre, this, [this] {
+        if (sinTurno()) return;
+        if (detalle_->resolucion().isEmpty()) {
+            mensajes_->mostrar(QStringLiteral("Elija la resolución de la alarma para cerrarla"),
+                               kTituloMensajes, IconoMensaje::Exclamacion);
+            return;
+        }
+        const Resolucion* r = resolucion_de(detalle_->resolucion());
+        tomarPaso(registro_.cerrar(seleccionada(), detalle_->resolucion(), detalle_->nota()),
+                  QStringLiteral("Alarma cerrada: ") + r->nombre);
+    });
 
     const QString titulosBotones[2] = {QStringLiteral("Reconocer"),
                                        QStringLiteral("Reconocer todas")};
@@ -189,7 +246,9 @@ void VentanaAlarmas::disponer() {
     }
     // The detail pane under the list, in the same room.
     RectTwips detalle = d.lista;
-    detalle.height = d.lista.height * kParteDetalle;
+    const float necesita = px_a_twips(detalle_->minimumSizeHint().height(), logicalDpiY());
+    detalle.height = std::min(std::max(d.lista.height * kParteDetalle, necesita),
+                              d.lista.height * kParteDetalleMaxima);
     d.lista.height -= detalle.height + kSeparacion;
     detalle.top = d.lista.top + d.lista.height + kSeparacion;
     colocar(lista_, d.lista);
@@ -247,24 +306,47 @@ void VentanaAlarmas::mostrarFallaSonido(const QString& falla) {
 
 QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     const FilaAlarma& f = a.fila;
-    QString estado = a.reconocida() ? QStringLiteral("Reconocida ") + f.reconocida.mid(11)
-                     : a.enPruebas  ? QStringLiteral("En pruebas")
-                                    : QStringLiteral("SIN RECONOCER");
-    // Another workstation's acknowledgement says whose it is.
-    if (a.reconocida() && f.reconocidaEn != registro_.puesto())
-        estado += QStringLiteral(" por ") + f.reconocidaEn;
+    const EstadoAlarma e = a.estado();
+    const QString& aqui = registro_.puesto();
+    QString estado, resolucion;
+    switch (e) {
+    case EstadoAlarma::Nueva:
+        estado = a.enPruebas ? QStringLiteral("En pruebas") : nombre_estado(e);
+        break;
+    case EstadoAlarma::Reconocida:
+        estado = nombre_estado(e) + QLatin1Char(' ') + f.reconocida.mid(11) +
+                 por(f.operadorReconocimiento, f.reconocidaEn, aqui);
+        break;
+    case EstadoAlarma::Cerrada: {
+        estado = nombre_estado(e) + QLatin1Char(' ') + f.cerrada.mid(11) +
+                 por(f.operadorCierre, f.puestoCierre, aqui);
+        const Resolucion* r = resolucion_de(f.resolucion);
+        resolucion = r != nullptr ? r->nombre : f.resolucion;
+        break;
+    }
+    }
+    if (e != EstadoAlarma::Cerrada && !f.restaurada.isEmpty())
+        resolucion = QStringLiteral("Restaurada a las ") + f.restaurada.mid(11);
     QString nombre, zona;
     if (catalogo_ != nullptr) {
         nombre = catalogo_->nombre(f.abonado).value_or(kAbonadoDesconocido);
         zona = catalogo_->descripcionZona(f.abonado, f.particion, f.zona);
     }
-    auto* item = new QTreeWidgetItem(QStringList{estado, f.abonado, a.descripcion, f.zona,
-                                                 f.particion, origen_mostrado(f.origen),
-                                                 momento_mostrado(f.recibida), nombre, zona});
+    const QDateTime recibida = QDateTime::fromString(f.recibida, kFormatoMomento);
+    const bool abierta = e != EstadoAlarma::Cerrada && recibida.isValid();
+    auto* item = new QTreeWidgetItem(QStringList{
+        estado, f.abonado, a.descripcion, f.zona, f.particion, origen_mostrado(f.origen),
+        momento_mostrado(f.recibida), abierta ? antiguedad(recibida, reloj_.ahora()) : QString(),
+        resolucion, nombre, zona});
     item->setData(0, Qt::UserRole, f.clave);
-    if (a.reconocida()) {
+    if (abierta) item->setData(0, kPapelRecibida, recibida);
+    if (e == EstadoAlarma::Reconocida) {
         item->setToolTip(0, QStringLiteral("Reconocida el %1 en %2")
                                 .arg(momento_mostrado(f.reconocida), f.reconocidaEn));
+        return item;
+    }
+    if (e == EstadoAlarma::Cerrada) {
+        item->setToolTip(0, quien_cerro(f));
         for (int i = 0; i < item->columnCount(); ++i) item->setForeground(i, kTextoReconocida);
         return item;
     }
@@ -288,22 +370,33 @@ QTreeWidgetItem* VentanaAlarmas::elemento(const Alarma& a) const {
     return item;
 }
 
+void VentanaAlarmas::ponerEdades() {
+    const QDateTime ahora = reloj_.ahora();
+    for (int i = 0; i < lista_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = lista_->topLevelItem(i);
+        const QDateTime recibida = item->data(0, kPapelRecibida).toDateTime();
+        if (!recibida.isValid()) continue;
+        const QString edad = antiguedad(recibida, ahora);
+        if (item->text(kColumnaEdad) != edad) item->setText(kColumnaEdad, edad);
+    }
+}
+
 const Alarma* VentanaAlarmas::alarma(const QString& clave) const {
-    for (const auto* lista :
-         {&registro_.pendientes(), &registro_.enPruebas(), &registro_.reconocidas()})
-        for (const Alarma& a : *lista)
-            if (a.fila.clave == clave) return &a;
-    return nullptr;
+    return registro_.alarma(clave);
 }
 
 void VentanaAlarmas::mostrarDetalle() {
-    detalle_->mostrar(alarma(seleccionada()));
+    const QString clave = seleccionada();
+    const Alarma* a = alarma(clave);
+    // The notes and the last hour are read for the chosen alarm alone.
+    std::vector<NotaAlarma> notas;
+    if (a != nullptr) static_cast<void>(registro_.notas(clave, notas));
+    detalle_->mostrar(a, notas, reloj_.ahora());
 }
 
 void VentanaAlarmas::abonadoCambiado(const QString& cuenta) {
     static_cast<void>(cuenta);
     mostrarTodas(lugar());
-    mostrarDetalle();
 }
 
 QString VentanaAlarmas::seleccionada() const {
@@ -349,9 +442,16 @@ void VentanaAlarmas::mostrarTodas(const Lugar& l) {
     for (const Alarma& a : registro_.pendientes()) items << elemento(a);
     for (const Alarma& a : registro_.enPruebas()) items << elemento(a);
     for (const Alarma& a : registro_.reconocidas()) items << elemento(a);
-    lista_->clear();
-    lista_->addTopLevelItems(items);
-    volverA(l);
+    for (const Alarma& a : registro_.cerradas()) items << elemento(a);
+    {
+        // The detail is shown once, for the alarm chosen in the end: a note being
+        // written stays while the list is read again.
+        const QSignalBlocker quieta(lista_);
+        lista_->clear();
+        lista_->addTopLevelItems(items);
+        volverA(l);
+    }
+    mostrarDetalle();
 }
 
 void VentanaAlarmas::recibir(const std::vector<FilaEvento>& filas) {
@@ -385,15 +485,30 @@ void VentanaAlarmas::traerAlFrente(bool activar) {
     if (!registro_.pendientes().empty()) QApplication::alert(this, 0);
 }
 
+void VentanaAlarmas::ponerTurno(const Turno* turno) {
+    turno_ = turno;
+    const auto seguir = [this] {
+        const std::optional<Operador>& op = turno_ ? turno_->deTurno() : std::nullopt;
+        registro_.ponerOperador(op ? op->usuario : QString(),
+                                op && op->rol == RolOperador::Supervisor);
+    };
+    seguir();
+    if (turno_) connect(turno_, &Turno::cambio, this, seguir);
+}
+
+bool VentanaAlarmas::sinTurno() {
+    const QString motivo = turno_ ? turno_->motivoSinTurno() : QString();
+    if (motivo.isEmpty()) return false;
+    mensajes_->mostrar(motivo, kTituloMensajes, IconoMensaje::Exclamacion);
+    Q_EMIT pideTurno();
+    return true;
+}
+
 void VentanaAlarmas::Command1_Click(int indice) {
-    if (const QString motivo = turno_ ? turno_->motivoSinTurno() : QString(); !motivo.isEmpty()) {
-        mensajes_->mostrar(motivo, kTituloMensajes, IconoMensaje::Exclamacion);
-        Q_EMIT pideTurno();
-        return;
-    }
+    if (sinTurno()) return;
     switch (indice) {
     case 0:
-        reconocerSeleccionada();
+        reconocerSeleccionada(true);
         return;
     case 1:
         reconocerListadas();
@@ -403,20 +518,33 @@ void VentanaAlarmas::Command1_Click(int indice) {
     }
 }
 
-void VentanaAlarmas::reconocerSeleccionada() {
+void VentanaAlarmas::reconocerSeleccionada(bool siguiente) {
     const QString clave = seleccionada();
     const Alarma* it = alarma(clave);
     if (clave.isEmpty() || it == nullptr || it->reconocida()) return;
     const QString dicho = QStringLiteral("Alarma reconocida: abonado %1, %2, %3")
                               .arg(it->fila.abonado, it->descripcion,
                                    momento_mostrado(it->fila.recibida, kFormatoHora));
-    if (!registro_.reconocer(clave)) return;
+    if (!registro_.reconocer(clave).isEmpty()) return;
     // On a central server another workstation may have acknowledged it first:
     // the table says whose acknowledgement stands.
     static_cast<void>(registro_.refrescar());
     // The next to acknowledge is the newest left.
-    mostrarTodas({});
+    mostrarTodas(siguiente ? Lugar{} : lugar());
     Q_EMIT estado(dicho);
+    avisar();
+}
+
+void VentanaAlarmas::tomarPaso(const QString& rechazo, const QString& hecho) {
+    if (!rechazo.isEmpty()) {
+        mensajes_->mostrar(rechazo, kTituloMensajes, IconoMensaje::Exclamacion);
+        return;
+    }
+    const Lugar antes = lugar();
+    detalle_->vaciarPaso();
+    static_cast<void>(registro_.refrescar());
+    mostrarTodas(antes);
+    Q_EMIT estado(hecho);
     avisar();
 }
 
@@ -447,6 +575,11 @@ void VentanaAlarmas::reconocerListadas() {
             kTituloMensajes, IconoMensaje::Exclamacion);
 }
 
+void VentanaAlarmas::restaurar(const std::vector<FilaEvento>& filas) {
+    if (registro_.restaurar(filas) == 0) return;
+    mostrarTodas(lugar());
+}
+
 void VentanaAlarmas::refrescar() {
     const std::vector<Alarma> nuevas = registro_.refrescar();
     if (!registro_.compartido()) return;
@@ -460,6 +593,9 @@ void VentanaAlarmas::refrescar() {
 }
 
 void VentanaAlarmas::avisar() {
+    // A closing taken here that another workstation's preceded: said once.
+    for (const QString& aviso : registro_.tomarAvisos())
+        mensajes_->mostrar(aviso, kTituloMensajes, IconoMensaje::Exclamacion);
     if (sirena_ != nullptr && registro_.pendientes().empty()) sirena_->callar();
     if (!registro_.pendientes().empty() && isVisible()) QApplication::alert(this, 0);
     Q_EMIT cambio(static_cast<int>(registro_.pendientes().size()));

@@ -20,6 +20,15 @@
 // arrive or the list is read again, and the selected row keeps its place on the
 // screen when newer alarms are inserted above it.
 //
+// An alarm lives from new to acknowledged to closed: the list has the open
+// ones (new on top, then in test, then acknowledged) with their state and age
+// (updated each second), then the latest closed with their resolution and who
+// closed them. The detail pane takes the steps on the chosen alarm (see
+// detalle_alarma.h); a refusal is said in a message box. With a central
+// server, a refresh shows the steps of every workstation; a closing taken here
+// that another workstation's preceded is said once ("La alarma ya está
+// cerrada: ...").
+//
 // Each alarm names its account and the zone as the register describes them
 // ("Abonado desconocido" when it holds no such account), and the detail pane
 // under the list tells the chosen alarm's account, contacts and instructions.
@@ -27,6 +36,7 @@
 // and listed, greyed, "En pruebas", under those that wait; it neither brings
 // the window up, nor sounds, nor counts.
 
+#include <QDateTime>
 #include <QLabel>
 #include <QWidget>
 
@@ -49,6 +59,9 @@ class Turno;
 // The button that opens the window tells how many alarms wait: "Alarmas (N)" in
 // the alert colour, or "Alarmas" when none does.
 void contar_alarmas(QPushButton& boton, int sinReconocer);
+
+// How long ago an open alarm was received: "3 min", "2 h 05 min", "3 d 4 h".
+QString antiguedad(const QDateTime& recibida, const QDateTime& ahora);
 
 // The smallest the alarm window gets, in twips (480 × 300 pixels at 96 dpi).
 inline constexpr float kAnchoMinimoAlarmas = 7200;
@@ -81,6 +94,10 @@ public:
     // New alarms, the rows that the receive handler stored.
     void recibir(const std::vector<FilaEvento>& filas);
 
+    // The rows the console showed: restores of alarm classes are stored and
+    // marked on the open alarms of their account, partition and zone.
+    void restaurar(const std::vector<FilaEvento>& filas);
+
     // With a central server: the alarm table changed (another workstation stored
     // or acknowledged alarms); the list is read again, and an alarm not listed
     // before brings the window to the front and sets the sound going.
@@ -97,7 +114,12 @@ public:
     // The shift whose operator acts on the alarms; null: anyone may. While
     // operators exist and nobody is on duty the actions are refused with a
     // message that says so, and the sign-in is asked for (pideTurno).
-    void ponerTurno(const Turno* turno) { turno_ = turno; }
+    // The steps are recorded as the operator on duty's; a supervisor may reopen.
+    void ponerTurno(const Turno* turno);
+    // Where each step taken here goes in the audit trail.
+    void ponerAuditoria(std::function<void(const EntradaAuditoria&)> auditoria) {
+        registro_.ponerAuditoria(std::move(auditoria));
+    }
 
     // 0: "Reconocer" (the selected alarm); 1: "Reconocer todas"; others: nothing.
     void Command1_Click(int indice);
@@ -106,6 +128,8 @@ public:
     QString seleccionada() const;
 
     const RegistroAlarmas& registro() const { return registro_; }
+    // For the operator on duty and the audit trail.
+    RegistroAlarmas& registro() { return registro_; }
 
 Q_SIGNALS:
     // The number of unacknowledged alarms changed.
@@ -116,6 +140,7 @@ Q_SIGNALS:
     void sinSonido(const QString& texto);
     // An action was refused for want of an operator on duty.
     void pideTurno();
+
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -139,14 +164,23 @@ private:
     QTreeWidgetItem* elemento(const Alarma& a) const;
     const Alarma* alarma(const QString& clave) const;
     void mostrarDetalle();
-    void reconocerSeleccionada();
+    // `siguiente`: the newest alarm left new is chosen next.
+    void reconocerSeleccionada(bool siguiente);
+    // True when operators exist and nobody is on duty: told, and the sign-in
+    // asked for; the step is not taken.
+    bool sinTurno();
     void reconocerListadas();
+    // After a step of the detail pane: its refusal told, or the lists shown
+    // again and `hecho` on the status line.
+    void tomarPaso(const QString& rechazo, const QString& hecho);
+    void ponerEdades();
     void avisar();
     void mostrarFallaSonido(const QString& falla);
     void colocarPrimeraVez();
 
     static constexpr int kReintentoMs = 1000;
     ConjuntoBases& bases_;
+    const Reloj& reloj_;
     RegistroAlarmas registro_;
     CatalogoAbonados* catalogo_;
     MensajesVentana mensajesPropios_;

@@ -4,6 +4,7 @@
 // left unacknowledged are listed again at the next start.
 
 #include <QAudioDevice>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QTreeWidget>
 
 #include "apoyo_gui.h"
+#include "auditoria/auditoria.h"
+#include "store/ciclo_alarmas.h"
 #include "consola/turno.h"
 #include "operadores/operadores.h"
 #include "store/motor.h"
@@ -38,6 +41,13 @@ std::vector<QStringList> filas(const VentanaAlarmas& v) {
         for (int c = 0; c < lista->columnCount() && c < 7; ++c) t << lista->topLevelItem(i)->text(c);
         r.push_back(t);
     }
+    return r;
+}
+
+// The texts of column `columna` of a list, top to bottom.
+QStringList columna(const QTreeWidget* t, int columna) {
+    QStringList r;
+    for (int i = 0; i < t->topLevelItemCount(); ++i) r << t->topLevelItem(i)->text(columna);
     return r;
 }
 
@@ -113,10 +123,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_TRUE(sirena.sonando);
     f.manejador().recibir(paquete_de_evento('1', "120", "0555"));
     EXPECT_EQ(sirena.veces, 2);
-    const QStringList panico{"SIN RECONOCER", "0555",  "Pánico", "005", "01",
-                             "Repetidora 1",  reciente};
-    const QStringList fuego{"SIN RECONOCER", "0777",  "Incendio", "005", "01",
-                            "Repetidora 1",  reciente};
+    const QStringList panico{"Nueva", "0555", "Pánico", "005", "01", "Repetidora 1", reciente};
+    const QStringList fuego{"Nueva", "0777", "Incendio", "005", "01", "Repetidora 1", reciente};
     EXPECT_EQ(filas(v), (std::vector<QStringList>{panico, fuego}));
     EXPECT_EQ(boton->text(), QStringLiteral("Alarmas (2)"));
     EXPECT_EQ(historial(estado.bases), (QStringList{"0777||", "0555||"}));
@@ -137,7 +145,8 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_EQ(historial(estado.bases),
               (QStringList{"0777|2026-12-06 14:30:05|" + puesto, "0555||"}));
 
-    // The next start lists the one still unacknowledged, in front, with its sound.
+    // The next start lists the one still unacknowledged, in front, with its
+    // sound, over the one acknowledged and still open.
     form.reset();
     borrar_diferidos();
     camino.cerrar();
@@ -147,7 +156,7 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     SirenaGrabada sirena2;
     VentanaAlarmas& v2 = f2->ventanaAlarmas();
     v2.ponerSirena(&sirena2);
-    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panico}));
+    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panico, fuegoReconocido}));
     EXPECT_TRUE(sirena2.sonando);
     EXPECT_TRUE(esperar_que([&] { return v2.isVisible(); }));
     EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas (1)"));
@@ -159,7 +168,7 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
     EXPECT_EQ(mensajes.preguntas[0].texto, QStringLiteral("¿Reconocer las 1 alarmas listadas?"));
     QStringList panicoReconocido = panico;
     panicoReconocido[0] = QStringLiteral("Reconocida 14:30:05");
-    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panicoReconocido}));
+    EXPECT_EQ(filas(v2), (std::vector<QStringList>{panicoReconocido, fuegoReconocido}));
     EXPECT_FALSE(sirena2.sonando);
     EXPECT_EQ(control<QPushButton>(f2.get(), "Command5")->text(), QStringLiteral("Alarmas"));
     EXPECT_EQ(historial(otro.estado().bases), (QStringList{"0777|2026-12-06 14:30:05|" + puesto,
@@ -174,17 +183,30 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
                            "SELECT RAISE(ABORT,'rechazada'); END")
                 .arg(QLatin1String(que))));
     f2->manejador().recibir(paquete_de_evento('1', "130", "0444"));
-    const QStringList robo{"SIN RECONOCER", "0444",       "Robo", "005",
-                           "01",            "Repetidora 1", "06/12/2026 14:30:05"};
+    const QStringList robo{
+        "Nueva", "0444", "Robo", "005", "01", "Repetidora 1", "06/12/2026 14:30:05"};
     EXPECT_EQ(filas(v2).front(), robo);
     EXPECT_EQ(v2.registro().esperando(), 1);
+    // A closing taken meanwhile waits behind it, and shows at once.
+    const QString clavePanico = v2.registro().reconocidas().front().fila.clave;
+    EXPECT_EQ(v2.registro().cerrar(clavePanico, QStringLiteral("prueba"), QStringLiteral("Aviso")),
+              QString());
+    EXPECT_EQ(v2.registro().esperando(), 2);
+    QStringList panicoCerrado = panico;
+    panicoCerrado[0] = QStringLiteral("Cerrada 14:30:05");
     f2.reset();
     borrar_diferidos();
     otro.cerrar();
     Camino tercero(opciones(dir), &reloj);
     auto f3 = abrir_ventana(tercero, {}, &mensajes);
     VentanaAlarmas& v3 = f3->ventanaAlarmas();
-    EXPECT_EQ(filas(v3), (std::vector<QStringList>{robo}));
+    // The next start, the table still refusing: the alarm and the closing are
+    // shown from the local queue.
+    EXPECT_EQ(filas(v3), (std::vector<QStringList>{robo, fuegoReconocido, panicoCerrado}));
+    // Its note too, in the detail.
+    auto* lista3 = control<QTreeWidget>(&v3, "Lista");
+    lista3->setCurrentItem(lista3->topLevelItem(2));
+    EXPECT_EQ(columna(control<QTreeWidget>(&v3, "DetalleNotas"), 2), QStringList{"Aviso"});
     for (const char* que : {"INSERT", "UPDATE"})
         ASSERT_FALSE(tercero.estado().bases.base[0]->ejecutar(
             QStringLiteral("DROP TRIGGER rechazo%1").arg(QLatin1String(que))));
@@ -194,6 +216,115 @@ TEST_F(VentanaDeAlarmas, LlegaSeReconoceYSigueTrasElReinicio) {
                                                               "0444||"}));
     f3.reset();
     borrar_diferidos();
+}
+
+QTreeWidgetItem* fila_de(const QTreeWidget* lista, const QString& clave) {
+    for (int i = 0; i < lista->topLevelItemCount(); ++i)
+        if (lista->topLevelItem(i)->data(0, Qt::UserRole).toString() == clave)
+            return lista->topLevelItem(i);
+    return nullptr;
+}
+
+// A fire handled from the detail pane by the operator on duty: acknowledged,
+// a note, a closing refused until it has a resolution and a note, then closed;
+// the row shows its state and age, the pane its notes and the account's last
+// hour, the table and the audit hook every step. A burglary of another account
+// is restored meanwhile; a supervisor alone reopens.
+TEST_F(VentanaDeAlarmas, DelDetalleSeReconoceAnotaYCierra) {
+    Form1& f = ventana();
+    f.show();
+    VentanaAlarmas& v = f.ventanaAlarmas();
+    std::vector<EntradaAuditoria> auditadas;
+    v.registro().ponerOperador(QStringLiteral("ana"), false);
+    v.registro().ponerAuditoria([&](const EntradaAuditoria& e) { auditadas.push_back(e); });
+    f.manejador().recibir(paquete_de_evento('1', "110", "0777") +
+                          paquete_de_evento('1', "130", "0888"));
+    auto* lista = control<QTreeWidget>(&v, "Lista");
+    const int kEstado = 0, kEdad = 7, kResolucion = 8;
+    const QString fuego = v.registro().pendientes().back().fila.clave;
+    QTreeWidgetItem* fila = fila_de(lista, fuego);
+    ASSERT_NE(fila, nullptr);
+    lista->setCurrentItem(fila);
+    EXPECT_EQ(fila->text(kEstado), QStringLiteral("Nueva"));
+    EXPECT_EQ(control<QLabel>(&v, "DetalleEstado")->text(), QStringLiteral("Nueva"));
+    EXPECT_EQ(columna(control<QTreeWidget>(&v, "DetalleEventos"), 1),
+              QStringList{QStringLiteral("Incendio")});
+
+    // Three minutes later: its age, then its acknowledgement by the operator.
+    reloj.fijar(momento(2026, 12, 6, 14, 30, 20));
+    EXPECT_TRUE(esperar_que([&] { return fila_de(lista, fuego)->text(kEdad) == "3 min"; }, 3000));
+    QTest::mouseClick(control<QPushButton>(&v, "DetalleReconocer"), Qt::LeftButton);
+    EXPECT_EQ(fila_de(lista, fuego)->text(kEstado), QStringLiteral("Reconocida 14:30:20 por ana"));
+    auto* nota = control<QLineEdit>(&v, "TextoNota");
+    nota->setText(QStringLiteral("Llamé a la dueña"));
+    QTest::mouseClick(control<QPushButton>(&v, "DetalleNota"), Qt::LeftButton);
+    EXPECT_TRUE(nota->text().isEmpty());
+
+    // The closing: each row a try, its refusal or none.
+    auto* resolucion = control<QComboBox>(&v, "Resolucion");
+    struct {
+        const char* resolucion; // code; empty: none chosen
+        const char* nota;
+        const char* rechazo; // null: taken
+    } cierres[] = {
+        {"", "", "Elija la resolución de la alarma para cerrarla"},
+        {"bomberos", "", "Para cerrar una alarma de fuego, pánico o médica hace falta una nota"},
+        {"bomberos", "Bomberos en camino", nullptr},
+    };
+    reloj.fijar(momento(2026, 12, 6, 14, 31, 0));
+    for (const auto& c : cierres) {
+        SCOPED_TRACE(c.resolucion);
+        mensajes.mensajes.clear();
+        resolucion->setCurrentIndex(resolucion->findData(QString::fromUtf8(c.resolucion)));
+        nota->setText(QString::fromUtf8(c.nota));
+        QTest::mouseClick(control<QPushButton>(&v, "DetalleCerrar"), Qt::LeftButton);
+        if (c.rechazo != nullptr) {
+            ASSERT_EQ(mensajes.mensajes.size(), 1U);
+            EXPECT_EQ(mensajes.mensajes[0].texto, QString::fromUtf8(c.rechazo));
+            EXPECT_TRUE(fila_de(lista, fuego)->text(kEstado).startsWith("Reconocida"));
+        } else {
+            EXPECT_TRUE(mensajes.mensajes.empty());
+        }
+    }
+    // Closed: under the open burglary, with its resolution, still chosen.
+    EXPECT_EQ(columna(lista, kEstado), (QStringList{"Nueva", "Cerrada 14:31:00 por ana"}));
+    EXPECT_EQ(fila_de(lista, fuego)->text(kResolucion), QStringLiteral("Real: bomberos avisados"));
+    EXPECT_TRUE(fila_de(lista, fuego)->text(kEdad).isEmpty());
+    EXPECT_EQ(v.seleccionada(), fuego);
+    const auto* notas = control<QTreeWidget>(&v, "DetalleNotas");
+    EXPECT_EQ(columna(notas, 0), (QStringList{"06/12/2026 14:30:20", "06/12/2026 14:31:00"}));
+    EXPECT_EQ(columna(notas, 1), (QStringList{"ana", "ana"}));
+    EXPECT_EQ(columna(notas, 2), (QStringList{"Llamé a la dueña", "Bomberos en camino"}));
+
+    std::vector<FilaAlarma> guardadas;
+    ASSERT_FALSE(leer_alarmas_ciclo(*estado.bases.base[0], {false, 5, fuego}, guardadas));
+    ASSERT_EQ(guardadas.size(), 1U);
+    const FilaAlarma& g = guardadas.front();
+    EXPECT_EQ(QStringList({g.estado, g.reconocida, g.operadorReconocimiento, g.cerrada,
+                           g.operadorCierre, g.resolucion}),
+              (QStringList{"cerrada", "2026-12-06 14:30:20", "ana", "2026-12-06 14:31:00", "ana",
+                           "bomberos"}));
+    EXPECT_EQ(auditadas.size(), 3U);
+    EXPECT_EQ(auditadas.back().accion, AccionAuditoria::Cierre);
+    EXPECT_EQ(auditadas.back().detalle,
+              QStringLiteral("resolución bomberos; nota: Bomberos en camino"));
+
+    // The burglary's zone restores: marked on the row and in the pane.
+    reloj.fijar(momento(2026, 12, 6, 14, 32, 5));
+    f.manejador().recibir(paquete_de_evento('2', "130", "0888"));
+    const QString robo = v.registro().pendientes().front().fila.clave;
+    EXPECT_EQ(fila_de(lista, robo)->text(kResolucion), QStringLiteral("Restaurada a las 14:32:05"));
+    lista->setCurrentItem(fila_de(lista, robo));
+    EXPECT_EQ(control<QLabel>(&v, "DetalleRestaurada")->text(),
+              QStringLiteral("Restaurada a las 14:32:05"));
+    EXPECT_EQ(auditadas.back().accion, AccionAuditoria::Restauracion);
+
+    // Reopening the fire: refused to an operator, taken from a supervisor.
+    EXPECT_EQ(v.registro().reabrir(fuego, QStringLiteral("Falta el parte")),
+              QStringLiteral("Solo un supervisor puede reabrir una alarma"));
+    v.registro().ponerOperador(QStringLiteral("jefa"), true);
+    EXPECT_EQ(v.registro().reabrir(fuego, QStringLiteral("Falta el parte")), QString());
+    EXPECT_EQ(v.registro().alarma(fuego)->estado(), EstadoAlarma::Reconocida);
 }
 
 // Alarms that arrive while the operator has one selected: the selection stays on
@@ -416,7 +547,7 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
     VentanaAlarmas& a = puestos[0].ventana->ventanaAlarmas();
     VentanaAlarmas& b = puestos[1].ventana->ventanaAlarmas();
     const QString reciente = QStringLiteral("06/12/2026 14:27:13");
-    const QStringList fuego{"SIN RECONOCER", "0777", "Incendio", "005", "01", "Repetidora 1", reciente};
+    const QStringList fuego{"Nueva", "0777", "Incendio", "005", "01", "Repetidora 1", reciente};
 
     puestos[0].ventana->manejador().recibir(paquete_de_evento('1', "110", "0777"));
     EXPECT_EQ(filas(a), (std::vector<QStringList>{fuego}));
@@ -459,6 +590,26 @@ TEST(AlarmasCompartidas, UnaAlarmaUnReconocimientoEnCadaPantalla) {
     EXPECT_EQ(control<QPushButton>(puestos[1].ventana.get(), "Command5")->text(), QStringLiteral("Alarmas"));
     EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_puesto_reconocimiento")),
               (QStringList{"puesto-1", "puesto-1"}));
+
+    // Both close the panic alarm at once: the first closing stands on both
+    // screens, and the workstation whose closing changed nothing is told once.
+    const QString panico = a.registro().reconocidas().front().fila.clave;
+    reloj.fijar(momento(2026, 12, 6, 14, 31, 0));
+    mensajes.mensajes.clear();
+    EXPECT_EQ(a.registro().cerrar(panico, QStringLiteral("prueba"), QStringLiteral("Simulacro")),
+              QString());
+    reloj.fijar(momento(2026, 12, 6, 14, 31, 2));
+    EXPECT_EQ(b.registro().cerrar(panico, QStringLiteral("policia"), QStringLiteral("Patrulla")),
+              QString());
+    const QString aviso = QStringLiteral(
+        "La alarma ya está cerrada: la cerró el puesto puesto-1 el 06/12/2026 a las 14:31:00");
+    ASSERT_TRUE(esperar_que([&] { return !mensajes.mensajes.empty(); }, 10000));
+    b.refrescar();
+    ASSERT_EQ(mensajes.mensajes.size(), 1U);
+    EXPECT_EQ(mensajes.mensajes[0].texto, aviso);
+    EXPECT_EQ(b.registro().alarma(panico)->fila.resolucion, QStringLiteral("prueba"));
+    EXPECT_EQ(valores_de(central, historial, QStringLiteral("alar_resolucion")),
+              (QStringList{"", "prueba"}));
     for (Puesto& p : puestos) {
         p.ventana.reset();
         borrar_diferidos();
