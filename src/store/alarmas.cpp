@@ -129,6 +129,13 @@ Fallo escribir(BaseDatos& base, const QString& sentencia, const QVariantList& va
 
 } // namespace
 
+Fallo comprobar_tabla_alarmas(BaseDatos& base) {
+    QStringList faltan;
+    if (Fallo f = columnas_que_faltan(base, faltan)) return f;
+    if (faltan.isEmpty()) return {};
+    return causa_de(base, {fallos::kSentenciaRechazada, QStringLiteral("columnas ajenas")});
+}
+
 QString causa_alarmas(const Fallo& f) {
     if (f.detalle.startsWith(kTablaAjena)) return f.detalle;
     const QString texto = mensaje_de_error(f.numero);

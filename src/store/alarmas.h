@@ -29,6 +29,9 @@ QString causa_alarmas(const Fallo& f);
 
 // Creates the alarm table and its index when missing.
 Fallo asegurar_tabla_alarmas(BaseDatos& base);
+// Fails, with the cause in our words (causa_alarmas), when the table of that
+// name lacks columns of ours: an operator's table, never changed.
+Fallo comprobar_tabla_alarmas(BaseDatos& base);
 
 // Stores `alarmas` (not acknowledged: their acknowledgement fields empty) in one
 // statement; an alarm whose key the table holds already is left as it is.

@@ -198,6 +198,9 @@ Fallo asegurar_ciclo_alarmas(BaseDatos& base) {
         if (!presente) faltan << c.nombre;
     }
     const bool pg = base.dialecto() == Dialecto::PostgreSQL;
+    // A table of that name that is not ours is never changed.
+    if (!faltan.isEmpty())
+        if (Fallo f = comprobar_tabla_alarmas(base)) return f;
     if (!faltan.isEmpty()) {
         QStringList alter;
         for (const ColumnaCiclo& c : kColumnasCiclo)
@@ -317,6 +320,11 @@ Fallo leer_alarmas_ciclo(BaseDatos& base, const FiltroAlarmas& filtro,
         rs->cerrar();
         return {};
     };
+    // By key, open and closed in one statement: two would see an alarm closed
+    // between them twice.
+    if (!filtro.clave.isEmpty() && filtro.abiertas && filtro.cerradas > 0)
+        return leer(desde + porClave + QStringLiteral("1=1 ORDER BY alar_recibida, alar_id"),
+                    valores);
     if (filtro.abiertas)
         if (Fallo f = leer(desde + porClave + kEstadoSql +
                                QStringLiteral("<>'cerrada' ORDER BY alar_recibida, alar_id"),

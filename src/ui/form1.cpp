@@ -69,7 +69,7 @@ constexpr int kEntreFranja = 8;
 constexpr double kPuntosAviso[] = {kPuntosNormal, kPuntosRegistroOnline, 7.0, 6.0};
 // The widest name of the operator on duty in the strip, pixels; longer ones are
 // cut in the middle.
-constexpr int kAnchoDeTurno = 150;
+constexpr int kAnchoDeTurno = 110;
 // The alarm button is wide enough for this text, with two digits.
 const QString kAlarmasMasAncho = QStringLiteral("Alarmas (99)");
 

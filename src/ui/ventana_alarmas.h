@@ -141,7 +141,6 @@ Q_SIGNALS:
     // An action was refused for want of an operator on duty.
     void pideTurno();
 
-
 protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
