@@ -50,6 +50,8 @@ enum class AccionAuditoria {
 // "acceso_fallido", "cambio_turno", "nota", "cierre", "reapertura",
 // "restauracion", "alta_operador", "baja_operador", "clave_operador".
 QString codigo_accion(AccionAuditoria accion);
+// The action of a stored code; false for a code this version does not know.
+bool accion_de_codigo(const QString& codigo, AccionAuditoria& accion);
 
 struct EntradaAuditoria {
     QString momento;  // "yyyy-MM-dd HH:mm:ss"
@@ -58,6 +60,10 @@ struct EntradaAuditoria {
     AccionAuditoria accion = AccionAuditoria::Inicio;
     QString objeto;  // what the action was on: an alarm's key, an account; may be empty
     QString detalle; // free text for a reader; never a password
+    // The key of an entry that went through the local queue (the workstation and
+    // a random id); an entry whose key the table holds already is not stored
+    // again. Empty: none (every append stores the entry). Not hashed.
+    QString origen;
 };
 
 // The 64 zeros that stand for the hash before the first entry.
@@ -79,8 +85,9 @@ Fallo crear_tabla_auditoria(BaseDatos& base);
 // over the last entry of the database. Appends of several workstations to one
 // central server, or of several processes to one file, wait for each other
 // (an advisory lock on PostgreSQL, the write lock on SQLite), so that the
-// database holds one chain. `base` is an engine of its own (abrir_motor), not
-// in a batch.
+// database holds one chain. An entry with an origin that the table holds
+// already is skipped, inside the same transaction: an entry moved twice is
+// stored once. `base` is an engine of its own (abrir_motor), not in a batch.
 Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas);
 Fallo anotar_auditoria(BaseDatos& base, const EntradaAuditoria& entrada);
 
