@@ -232,6 +232,11 @@ Fallo crear_tabla_auditoria(BaseDatos& base) {
 }
 
 Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas) {
+    return anotar_auditoria(base, entradas, {});
+}
+
+Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas,
+                       const QStringList& origenes) {
     if (entradas.empty()) return {};
     if (Fallo f = crear_tabla_auditoria(base)) return f;
     if (Fallo f = base.comenzarLote()) return f;
@@ -263,10 +268,12 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
     const QString buscarOrigen = QStringLiteral("SELECT count(*) AS n FROM ") + kTabla +
                                  QStringLiteral(" WHERE ") +
                                  esquema_auditoria::kColumnaOrigen.nombre + QStringLiteral(" = ?");
-    for (const EntradaAuditoria& e : entradas) {
-        if (!e.origen.isEmpty()) {
+    for (size_t i = 0; i < entradas.size(); ++i) {
+        const EntradaAuditoria& e = entradas[i];
+        const QString origen = texto(origenes.value(static_cast<qsizetype>(i)));
+        if (!origen.isEmpty()) {
             std::optional<QVariant> n;
-            if (Fallo f = primer_valor(base, buscarOrigen, {e.origen}, QStringLiteral("n"), n))
+            if (Fallo f = primer_valor(base, buscarOrigen, {origen}, QStringLiteral("n"), n))
                 return deshacer(f);
             if (n && n->toLongLong() > 0) continue;
         }
@@ -278,9 +285,9 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
         const QString propio =
             hash_auditoria(anterior, contenido_canonico(momento, e.puesto, e.operador, accion,
                                                         e.objeto, e.detalle));
-        if (Fallo f = base.ejecutar(
-                insertar, {++secuencia, momento, texto(e.puesto), texto(e.operador), accion,
-                           texto(e.objeto), texto(e.detalle), anterior, propio, texto(e.origen)}))
+        if (Fallo f = base.ejecutar(insertar, {++secuencia, momento, texto(e.puesto),
+                                               texto(e.operador), accion, texto(e.objeto),
+                                               texto(e.detalle), anterior, propio, origen}))
             return deshacer(f);
         anterior = propio;
     }

@@ -17,6 +17,7 @@
 // the last entries removed together leave no trace in the chain itself.
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -60,10 +61,6 @@ struct EntradaAuditoria {
     AccionAuditoria accion = AccionAuditoria::Inicio;
     QString objeto;  // what the action was on: an alarm's key, an account; may be empty
     QString detalle; // free text for a reader; never a password
-    // The key of an entry that went through the local queue (the workstation and
-    // a random id); an entry whose key the table holds already is not stored
-    // again. Empty: none (every append stores the entry). Not hashed.
-    QString origen;
 };
 
 // The 64 zeros that stand for the hash before the first entry.
@@ -90,6 +87,12 @@ Fallo crear_tabla_auditoria(BaseDatos& base);
 // stored once. `base` is an engine of its own (abrir_motor), not in a batch.
 Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas);
 Fallo anotar_auditoria(BaseDatos& base, const EntradaAuditoria& entrada);
+// As above, each entry with its origin: `origenes[i]` is the key of
+// `entradas[i]` (the workstation and a random id, given when an entry goes
+// through the local queue; empty: none). An entry whose origin the table holds
+// already is skipped. The origin is stored, not hashed. `origenes` empty: none.
+Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas,
+                       const QStringList& origenes);
 
 // What a verification found.
 struct VerificacionAuditoria {

@@ -37,7 +37,7 @@ Fallo ColaPendientes::crearAuditoria() {
     return ejecutar(kCrearTabla);
 }
 
-Fallo ColaPendientes::encolar_auditoria(const std::vector<EntradaAuditoria>& entradas) {
+Fallo ColaPendientes::encolar_auditoria(const std::vector<AuditoriaPendiente>& entradas) {
     if (db_ == nullptr) return {fallos::kSinObjeto, QStringLiteral("cola cerrada")};
     if (entradas.empty()) return {};
     sqlite3_stmt* st = nullptr;
@@ -47,9 +47,10 @@ Fallo ColaPendientes::encolar_auditoria(const std::vector<EntradaAuditoria>& ent
         sqlite3_finalize(st);
         return f;
     }
-    for (const EntradaAuditoria& e : entradas) {
+    for (const AuditoriaPendiente& a : entradas) {
+        const EntradaAuditoria& e = a.entrada;
         int i = 1;
-        for (const QString& v : {e.origen, e.momento, e.puesto, e.operador, codigo_accion(e.accion),
+        for (const QString& v : {a.origen, e.momento, e.puesto, e.operador, codigo_accion(e.accion),
                                  e.objeto, e.detalle})
             vincular(st, i++, v);
         r = sqlite3_step(st);
@@ -76,7 +77,7 @@ Fallo ColaPendientes::leer_auditoria(int maximo, std::vector<AuditoriaPendiente>
         AuditoriaPendiente a;
         a.secuencia = sqlite3_column_int64(st, 0);
         EntradaAuditoria& e = a.entrada;
-        e.origen = texto(st, 1);
+        a.origen = texto(st, 1);
         e.momento = texto(st, 2);
         e.puesto = texto(st, 3);
         e.operador = texto(st, 4);

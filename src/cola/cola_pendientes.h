@@ -75,11 +75,12 @@ struct FilaRechazada {
     QString momento; // "yyyy-MM-dd HH:mm:ss", local time of the refusal
 };
 
-// An audit entry as the queue holds it: its sequence number in the queue, and
-// the entry with its origin key.
+// An audit entry as the queue holds it: its sequence number in the queue, the
+// entry, and its origin key (the workstation and a random id).
 struct AuditoriaPendiente {
     qint64 secuencia = 0;
     EntradaAuditoria entrada;
+    QString origen;
 };
 
 // The queue files of a data folder: pendientes.db and those named
@@ -135,7 +136,7 @@ public:
     // The audit entries (cola_auditoria.cpp): appended in one transaction, read
     // oldest first (up to `maximo`), removed up to and including `secuencia`. A
     // queue of an older version, opened read-only, counts none.
-    Fallo encolar_auditoria(const std::vector<EntradaAuditoria>& entradas);
+    Fallo encolar_auditoria(const std::vector<AuditoriaPendiente>& entradas);
     Fallo leer_auditoria(int maximo, std::vector<AuditoriaPendiente>& entradas);
     Fallo borrar_auditoria_hasta(qint64 secuencia);
     Fallo contar_auditoria(qint64& cantidad);

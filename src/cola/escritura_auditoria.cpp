@@ -22,6 +22,17 @@ constexpr int kEntradasPorTanda = 200;
 
 const Fallo kSinCola{fallos::kSinObjeto, QStringLiteral("sin cola local")};
 
+// Appends `tanda` in one transaction, each entry under its origin.
+Fallo guardar(BaseDatos& base, const std::vector<AuditoriaPendiente>& tanda) {
+    std::vector<EntradaAuditoria> entradas;
+    QStringList origenes;
+    for (const AuditoriaPendiente& a : tanda) {
+        entradas.push_back(a.entrada);
+        origenes << a.origen;
+    }
+    return anotar_auditoria(base, entradas, origenes);
+}
+
 } // namespace
 
 // What the producer and the drain loop share: the entries that wait in memory
@@ -31,7 +42,7 @@ struct EsperaAuditoria {
     QString cola;
     QString destino;
     std::mutex mutex;
-    std::deque<EntradaAuditoria> memoria;
+    std::deque<AuditoriaPendiente> memoria;
     std::atomic<qint64> esperando{0};
     ColaPendientes colaProductor; // the producer's connection to the queue file
 };
@@ -50,10 +61,8 @@ public:
             std::vector<AuditoriaPendiente> tanda;
             if (Fallo f = cola_.leer_auditoria(kEntradasPorTanda, tanda)) return f;
             if (!tanda.empty()) {
-                std::vector<EntradaAuditoria> entradas;
-                for (const AuditoriaPendiente& a : tanda) entradas.push_back(a.entrada);
                 if (Fallo f = abrirBase()) return f;
-                if (Fallo f = anotar_auditoria(*base_, entradas)) return f;
+                if (Fallo f = guardar(*base_, tanda)) return f;
                 // Killed here, the batch is moved again: its origins are found
                 // stored and nothing is appended twice.
                 if (Fallo f = cola_.borrar_auditoria_hasta(tanda.back().secuencia)) return f;
@@ -64,7 +73,7 @@ public:
         }
         // The queue is empty or cannot be used: what waits in memory goes to the
         // queue when it takes it, else straight to the database.
-        std::vector<EntradaAuditoria> memoria;
+        std::vector<AuditoriaPendiente> memoria;
         {
             const std::lock_guard<std::mutex> l(e_->mutex);
             const std::size_t n = std::min<std::size_t>(e_->memoria.size(), kEntradasPorTanda);
@@ -86,7 +95,7 @@ public:
             }
             if (e_->esperando.load() > enMemoria) return f ? f : sinCola;
             if (Fallo g = abrirBase()) return g;
-            if (Fallo g = anotar_auditoria(*base_, memoria)) return g;
+            if (Fallo g = guardar(*base_, memoria)) return g;
             e_->esperando.fetch_sub(static_cast<qint64>(memoria.size()));
         }
         const std::lock_guard<std::mutex> l(e_->mutex);
@@ -157,14 +166,15 @@ Fallo EscrituraAuditoria::anotar(const EntradaAuditoria& entrada) {
 
 Fallo EscrituraAuditoria::anotar(const std::vector<EntradaAuditoria>& dadas) {
     if (dadas.empty()) return {};
-    std::vector<EntradaAuditoria> entradas = dadas;
+    std::vector<AuditoriaPendiente> entradas;
     const QString ahora =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    for (EntradaAuditoria& e : entradas) {
-        if (e.momento.isEmpty()) e.momento = ahora;
-        if (e.origen.isEmpty())
-            e.origen = (e.puesto.isEmpty() ? QSysInfo::machineHostName() : e.puesto) +
-                       QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    for (const EntradaAuditoria& e : dadas) {
+        AuditoriaPendiente a{0, e, {}};
+        if (a.entrada.momento.isEmpty()) a.entrada.momento = ahora;
+        a.origen = (e.puesto.isEmpty() ? QSysInfo::machineHostName() : e.puesto) +
+                   QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        entradas.push_back(std::move(a));
     }
     // The event file answers at once (or within its short lock wait); a server
     // is left to the drain loop, told now.
@@ -172,7 +182,7 @@ Fallo EscrituraAuditoria::anotar(const std::vector<EntradaAuditoria>& dadas) {
     if (esperando() == 0 && !es_url_postgresql(espera_->destino)) {
         std::unique_ptr<BaseDatos> base;
         f = abrir_motor(espera_->destino, base);
-        if (!f) f = anotar_auditoria(*base, entradas);
+        if (!f) f = guardar(*base, entradas);
         if (!f) return {};
     }
     const Fallo g = guardarEsperando(entradas);
@@ -182,7 +192,7 @@ Fallo EscrituraAuditoria::anotar(const std::vector<EntradaAuditoria>& dadas) {
 
 // Behind the entries waiting already: in the queue while memory holds none (the
 // order is kept), else in memory.
-Fallo EscrituraAuditoria::guardarEsperando(const std::vector<EntradaAuditoria>& entradas) {
+Fallo EscrituraAuditoria::guardarEsperando(const std::vector<AuditoriaPendiente>& entradas) {
     EsperaAuditoria& e = *espera_;
     const std::lock_guard<std::mutex> l(e.mutex);
     Fallo f;

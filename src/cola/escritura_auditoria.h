@@ -21,6 +21,7 @@
 
 namespace corvane {
 
+struct AuditoriaPendiente;
 struct EsperaAuditoria;
 
 class EscrituraAuditoria {
@@ -48,7 +49,7 @@ public:
     bool fallando() const;
 
 private:
-    Fallo guardarEsperando(const std::vector<EntradaAuditoria>& entradas);
+    Fallo guardarEsperando(const std::vector<AuditoriaPendiente>& entradas);
 
     std::shared_ptr<EsperaAuditoria> espera_;
     Drenaje& drenaje_;

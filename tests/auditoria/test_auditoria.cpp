@@ -265,10 +265,10 @@ TEST_P(Auditoria, UnaEntradaConSuOrigenSeGuardaUnaVez) {
                      {},
                      AccionAuditoria::Nota,
                      QStringLiteral("alarma"),
-                     QString::number(i),
-                     QStringLiteral("puesto/%1").arg(i)});
-    ASSERT_FALSE(anotar_auditoria(*motor, {e[0], e[1]}).numero);
-    ASSERT_FALSE(anotar_auditoria(*motor, e).numero);
+                     QString::number(i)});
+    const QStringList origenes{"puesto/0", "puesto/1", "puesto/2"};
+    ASSERT_FALSE(anotar_auditoria(*motor, {e[0], e[1]}, origenes.mid(0, 2)).numero);
+    ASSERT_FALSE(anotar_auditoria(*motor, e, origenes).numero);
     EXPECT_EQ(detalles(*motor).mid(6), (QStringList{"0", "1", "2"}));
     const Ejecucion v = verificar(*base, {});
     EXPECT_EQ(v.estado, 0) << v.salida.toStdString();
@@ -293,8 +293,7 @@ TEST_P(Auditoria, LasEntradasEsperanEnLaColaYSeGuardanUnaVez) {
                                 QStringLiteral("alarma"),
                                 QString::number(i)};
     };
-    EntradaAuditoria anterior = entrada(1);
-    anterior.origen = QStringLiteral("puesto/anterior");
+    const AuditoriaPendiente anterior{0, entrada(1), QStringLiteral("puesto/anterior")};
     const QString cola = QDir(dir.path()).filePath(QStringLiteral("pendientes.db"));
     {
         ColaPendientes c;
@@ -315,7 +314,7 @@ TEST_P(Auditoria, LasEntradasEsperanEnLaColaYSeGuardanUnaVez) {
         ejecutar_directo(url_postgresql(), {crear});
     std::unique_ptr<BaseDatos> motor;
     ASSERT_FALSE(abrir_motor(destino, motor).numero);
-    ASSERT_FALSE(anotar_auditoria(*motor, anterior).numero);
+    ASSERT_FALSE(anotar_auditoria(*motor, {anterior.entrada}, {anterior.origen}).numero);
     EXPECT_TRUE(esperar_que([&] { return escritura.esperando() == 0; }, 30000));
     EXPECT_EQ(detalles(*motor), (QStringList{"1", "2", "3", "4"}));
     VerificacionAuditoria v;
