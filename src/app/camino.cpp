@@ -277,10 +277,14 @@ void Camino::revisarPendientes() {
 }
 
 void Camino::anotarFallosAuditoria() {
-    EscrituraAuditoria* a = escritura_auditoria(proceso_.estado.bases.base[0].get());
+    BaseDatos* base = proceso_.estado.bases.base[0].get();
+    EscrituraAuditoria* a = escritura_auditoria(base);
     if (a == nullptr) return;
+    // The entries go to the events' database: its outage is the store's, told
+    // once by the store; only a failure of the audit table alone is told here.
+    const bool comoLaBase = base->fallando();
     for (const Fallo& f : a->fallos())
-        proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
+        if (!comoLaBase) proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
 }
 
 int Camino::terminar(const QString& causaDada) {
@@ -298,9 +302,11 @@ int Camino::terminar(const QString& causaDada) {
     // drain loop ends: stored now, or from the queue at the next start.
     if (inicioAnotado_) static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
     inicioAnotado_ = false;
-    // A server that takes entries gets the stop now; one that is failing is not
-    // waited on, and what waits stays in the queue.
-    if (EscrituraAuditoria* a = escritura_auditoria(base)) {
+    // A store that takes every row gets the stop now; one with rows waiting or
+    // failing is not waited on (the stop keeps its limit), and the entries stay
+    // in the queue.
+    if (EscrituraAuditoria* a = escritura_auditoria(base);
+        a != nullptr && !base->fallando() && base->pendientes() == 0) {
         QElapsedTimer espera;
         espera.start();
         while (a->esperando() > 0 && !a->fallando() && espera.elapsed() < kEsperaAuditoriaMs)
@@ -326,7 +332,8 @@ int Camino::terminar(const QString& causaDada) {
             QStringLiteral("%1 entradas de auditoría perdidas: la cola local no las tomó")
                 .arg(auditoriaPerdida);
         escribir(stderr, QStringLiteral("corvane: ") + texto + QLatin1Char('\n'));
-        proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
+        // Lost with events, the one record of the lost events tells the outage.
+        if (perdidos == 0) proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
     }
     if (perdidos > 0) {
         const QString texto =

@@ -167,7 +167,8 @@ private:
     // is logged once in error.log (label kEtiquetaAuditoria) and stops nothing.
     // True when handed over or written.
     bool anotar(AccionAuditoria accion, const QString& detalle);
-    // The audit stream's failures off the road, each once, in error.log.
+    // The audit stream's failures off the road, each once, in error.log, unless
+    // the store is failing (the same outage, which the store tells).
     void anotarFallosAuditoria();
     static inline const QString kEtiquetaAuditoria = QStringLiteral("auditoria");
     void escribirAlarmas(const std::vector<AlarmaPendiente>& escritos);
