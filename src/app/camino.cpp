@@ -302,11 +302,11 @@ int Camino::terminar(const QString& causaDada) {
     // drain loop ends: stored now, or from the queue at the next start.
     if (inicioAnotado_) static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
     inicioAnotado_ = false;
-    // A store that takes every row gets the stop now; one with rows waiting or
-    // failing is not waited on (the stop keeps its limit), and the entries stay
-    // in the queue.
+    // A database that takes every row gets the stop now; one with rows waiting
+    // or a server failing is not waited on (the stop keeps its limit), and the
+    // entries stay in the queue.
     if (EscrituraAuditoria* a = escritura_auditoria(base);
-        a != nullptr && !base->fallando() && base->pendientes() == 0) {
+        a != nullptr && base->pendientes() == 0 && !base->servidorFallando()) {
         QElapsedTimer espera;
         espera.start();
         while (a->esperando() > 0 && !a->fallando() && espera.elapsed() < kEsperaAuditoriaMs)
