@@ -278,13 +278,11 @@ TEST_P(Auditoria, UnaEntradaConSuOrigenSeGuardaUnaVez) {
 
 // Entries handed over while the database is away (the event file's folder not
 // there yet, the server's database not created yet) wait in the local queue,
-// behind one an earlier run left there, and are stored once it is back: in
-// order, in one chain, none twice (the earlier run had stored its entry and was
-// killed before removing it from the queue).
-TEST_P(Auditoria, LasEntradasEsperanEnLaColaYSeGuardanUnaVez) {
-    QTemporaryDir dir;
-    QString destino = QDir(dir.path()).filePath(QStringLiteral("datos/baseTolm.mdb")), crear;
-    if (GetParam() == Motor::PostgreSQL) destino = base_ausente(crear);
+// behind one an earlier run left there, or in memory when there is no queue,
+// and are stored once it is back: in order, in one chain, none twice (the
+// earlier run had stored its entry and was killed before removing it from the
+// queue).
+TEST_P(Auditoria, LasEntradasEsperanYSeGuardanUnaVez) {
     const auto entrada = [](int i) {
         return EntradaAuditoria{QStringLiteral("2026-12-08 10:00:0%1").arg(i),
                                 QStringLiteral("puesto"),
@@ -293,34 +291,48 @@ TEST_P(Auditoria, LasEntradasEsperanEnLaColaYSeGuardanUnaVez) {
                                 QStringLiteral("alarma"),
                                 QString::number(i)};
     };
-    const AuditoriaPendiente anterior{0, entrada(1), QStringLiteral("puesto/anterior")};
-    const QString cola = QDir(dir.path()).filePath(QStringLiteral("pendientes.db"));
-    {
-        ColaPendientes c;
-        ASSERT_FALSE(c.abrir(cola).numero);
-        ASSERT_FALSE(c.encolar_auditoria({anterior}).numero);
+    for (const bool conCola : {true, false}) {
+        SCOPED_TRACE(conCola ? "EnLaCola" : "EnMemoria");
+        QTemporaryDir dir;
+        QString destino = QDir(dir.path()).filePath(QStringLiteral("datos/baseTolm.mdb")), crear;
+        if (GetParam() == Motor::PostgreSQL) destino = base_ausente(crear);
+        const AuditoriaPendiente anterior{0, entrada(1), QStringLiteral("puesto/anterior")};
+        const QString cola =
+            conCola ? QDir(dir.path()).filePath(QStringLiteral("pendientes.db")) : QString();
+        if (conCola) {
+            ColaPendientes c;
+            ASSERT_FALSE(c.abrir(cola).numero);
+            ASSERT_FALSE(c.encolar_auditoria({anterior}).numero);
+        }
+        Drenaje drenaje;
+        EscrituraAuditoria escritura(cola, destino, drenaje);
+        drenaje.iniciar();
+        EXPECT_EQ(escritura.esperando(), conCola ? 1 : 0);
+        // Without a queue the first entry is told held only in memory.
+        if (!conCola) {
+            EXPECT_TRUE(escritura.anotar(entrada(1)).numero);
+        }
+        EXPECT_FALSE(escritura.anotar(entrada(2)).numero);
+        EXPECT_FALSE(escritura.anotar({entrada(3), entrada(4)}).numero);
+        EXPECT_TRUE(esperar_que([&] { return escritura.fallando(); }));
+        EXPECT_EQ(escritura.esperando(), 4);
+        EXPECT_EQ(escritura.soloEnMemoria(), conCola ? 0 : 4);
+        if (crear.isEmpty())
+            ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("datos")));
+        else
+            ejecutar_directo(url_postgresql(), {crear});
+        std::unique_ptr<BaseDatos> motor;
+        ASSERT_FALSE(abrir_motor(destino, motor).numero);
+        if (conCola) {
+            ASSERT_FALSE(anotar_auditoria(*motor, {anterior.entrada}, {anterior.origen}).numero);
+        }
+        EXPECT_TRUE(esperar_que([&] { return escritura.esperando() == 0; }, 30000));
+        EXPECT_EQ(detalles(*motor), (QStringList{"1", "2", "3", "4"}));
+        VerificacionAuditoria v;
+        ASSERT_FALSE(verificar_auditoria(*motor, {}, {}, v).numero);
+        EXPECT_EQ(v.rotura, QString());
+        EXPECT_EQ(v.entradas, 4);
     }
-    Drenaje drenaje;
-    EscrituraAuditoria escritura(cola, destino, drenaje);
-    drenaje.iniciar();
-    EXPECT_EQ(escritura.esperando(), 1);
-    EXPECT_FALSE(escritura.anotar(entrada(2)).numero);
-    EXPECT_FALSE(escritura.anotar({entrada(3), entrada(4)}).numero);
-    EXPECT_TRUE(esperar_que([&] { return escritura.fallando(); }));
-    EXPECT_EQ(escritura.esperando(), 4);
-    if (crear.isEmpty())
-        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("datos")));
-    else
-        ejecutar_directo(url_postgresql(), {crear});
-    std::unique_ptr<BaseDatos> motor;
-    ASSERT_FALSE(abrir_motor(destino, motor).numero);
-    ASSERT_FALSE(anotar_auditoria(*motor, {anterior.entrada}, {anterior.origen}).numero);
-    EXPECT_TRUE(esperar_que([&] { return escritura.esperando() == 0; }, 30000));
-    EXPECT_EQ(detalles(*motor), (QStringList{"1", "2", "3", "4"}));
-    VerificacionAuditoria v;
-    ASSERT_FALSE(verificar_auditoria(*motor, {}, {}, v).numero);
-    EXPECT_EQ(v.rotura, QString());
-    EXPECT_EQ(v.entradas, 4);
 }
 
 // A receiving console on a central server whose database is not there yet
