@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QThread>
 
 #include "app/cajas_consola.h"
 #include "app/modos.h"
@@ -181,13 +182,11 @@ Fallo Camino::abrirBase() {
     abrir_base_de_datos(base_, 0, e.bases);
     e.verCuentaOnline = false;
     e.estadoRx = kEstadoN;
-    // Written at once to the event file, never waiting on a network: with a
-    // central server the entries are left to the local queue's audit stream. A
-    // file the store does not take (locked, damaged) gets none: the store's own
-    // failure is what error.log and the operator are told.
-    BaseDatos* abierta = e.bases.base[0].get();
-    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && !es_url_postgresql(base_) &&
-        abierta != nullptr && e.bases.abierta[0] != 0 && !abierta->fallando())
+    // Through the local queue's audit stream: stored at once in an event file
+    // that takes it, else (and always for a central server) when the drain loop
+    // reaches the database; never waiting on a network.
+    if (!modoAuditado_.isEmpty() && !inicioAnotado_ && e.bases.base[0] != nullptr &&
+        e.bases.abierta[0] != 0)
         inicioAnotado_ = anotar(AccionAuditoria::Inicio, modoAuditado_);
     // Where there is an event loop, rows waiting for the store are watched.
     if (!vigilancia_.isActive()) {
@@ -272,8 +271,20 @@ void Camino::revisarPendientes() {
     if (base != nullptr && base->dialecto() == Dialecto::PostgreSQL && base->guardaSiempre() &&
         !vista_)
         estadoCentral(!base->servidorFallando(), base->ultimoFalloServidor());
+    anotarFallosAuditoria();
     aplicar(vigilado_.revisar(proceso_.reloj.instante()));
     mostrarAvisos();
+}
+
+void Camino::anotarFallosAuditoria() {
+    BaseDatos* base = proceso_.estado.bases.base[0].get();
+    EscrituraAuditoria* a = escritura_auditoria(base);
+    if (a == nullptr) return;
+    // The entries go to the events' database: its outage is the store's, told
+    // once by the store; only a failure of the audit table alone is told here.
+    const bool comoLaBase = base->fallando();
+    for (const Fallo& f : a->fallos())
+        if (!comoLaBase) proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
 }
 
 int Camino::terminar(const QString& causaDada) {
@@ -286,22 +297,44 @@ int Camino::terminar(const QString& causaDada) {
     qint64 perdidos = 0;
     qint64 enCola = 0;
     qint32 causa = 0;
+    qint64 auditoriaPerdida = 0;
+    // The stop, after a start handed over, joins the audit stream before its
+    // drain loop ends: stored now, or from the queue at the next start.
+    if (inicioAnotado_) static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
+    inicioAnotado_ = false;
+    // A database that takes every row gets the stop now; one with rows waiting
+    // or a server failing is not waited on (the stop keeps its limit), and the
+    // entries stay in the queue.
+    if (EscrituraAuditoria* a = escritura_auditoria(base);
+        a != nullptr && base->pendientes() == 0 && !base->servidorFallando()) {
+        QElapsedTimer espera;
+        espera.start();
+        while (a->esperando() > 0 && !a->fallando() && espera.elapsed() < kEsperaAuditoriaMs)
+            QThread::msleep(10);
+    }
     if (base != nullptr) {
         revisar_pendientes(bases, 0);
         causa = base->ultimoFallo();
         const qint64 esperando = base->pendientes();
         const qint64 descartadas = base->descartadas();
         perdidos = base->cerrarYContarPerdidas();
+        if (EscrituraAuditoria* a = escritura_auditoria(base)) {
+            anotarFallosAuditoria();
+            auditoriaPerdida = a->soloEnMemoria();
+        }
         // What waited, less what only memory held, is in the queue.
         enCola = std::max<qint64>(0, esperando - (perdidos - descartadas));
         revisar_pendientes(bases, 0);
     }
     cerrar();
-    // The stop, after a start written, when the file took every row: a store
-    // that failed is not waited on again.
-    if (inicioAnotado_ && perdidos == 0 && enCola == 0 && causa == 0)
-        static_cast<void>(anotar(AccionAuditoria::Parada, QString()));
-    inicioAnotado_ = false;
+    if (auditoriaPerdida > 0) {
+        const QString texto =
+            QStringLiteral("%1 entradas de auditoría perdidas: la cola local no las tomó")
+                .arg(auditoriaPerdida);
+        escribir(stderr, QStringLiteral("corvane: ") + texto + QLatin1Char('\n'));
+        // Lost with events, the one record of the lost events tells the outage.
+        if (perdidos == 0) proceso_.errores.registrar_error(fallos::kEventosPerdidos, texto);
+    }
     if (perdidos > 0) {
         const QString texto =
             QStringLiteral("%1 eventos perdidos: la cola local no los tomó (%2)")
@@ -342,10 +375,11 @@ bool Camino::anotar(AccionAuditoria accion, const QString& detalle) {
     e.puesto = proceso_.estado.puesto;
     e.accion = accion;
     e.detalle = detalle;
-    std::unique_ptr<BaseDatos> base;
-    Fallo f = abrir_motor(base_, base);
-    if (!f) f = anotar_auditoria(*base, e);
-    if (!f) return true;
+    ConjuntoBases& bases = proceso_.estado.bases;
+    const Fallo f = anotar_en_auditoria(bases, e);
+    // Through the queue the entry waits whatever failed; the drain loop's
+    // failures are logged as it meets them.
+    if (!f || escritura_auditoria(bases.base[0].get()) != nullptr) return true;
     if (!auditoriaFallida_) proceso_.errores.registrar_error(f.numero, kEtiquetaAuditoria);
     auditoriaFallida_ = true;
     return false;

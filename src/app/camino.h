@@ -161,19 +161,26 @@ private:
     // on the status line and in the alert strip while it lasts, "Base central
     // disponible de nuevo a las HH:mm:ss" when it ends. Repeated states say nothing.
     void estadoCentral(bool disponible, qint32 causa);
-    // The audit entry of the console's start or stop, written at once on a
-    // connection of its own to the event file (not through the local queue): a
-    // receiving console on the file only. A failure is logged once in error.log
-    // (label kEtiquetaAuditoria) and stops nothing. True when written.
+    // The audit entry of the console's start or stop, handed to the audit
+    // stream of the store's local queue (cola/escritura_auditoria.h); without a
+    // queue, appended to the store's engine at once. A direct append that fails
+    // is logged once in error.log (label kEtiquetaAuditoria) and stops nothing.
+    // True when handed over or written.
     bool anotar(AccionAuditoria accion, const QString& detalle);
+    // The audit stream's failures off the road, each once, in error.log, unless
+    // the store is failing (the same outage, which the store tells).
+    void anotarFallosAuditoria();
     static inline const QString kEtiquetaAuditoria = QStringLiteral("auditoria");
     void escribirAlarmas(const std::vector<AlarmaPendiente>& escritos);
     bool alarmasFallidas_ = false;
+    // Milliseconds terminar() gives the audit stream to store what waits (the
+    // stop) before its drain loop ends.
+    static constexpr int kEsperaAuditoriaMs = 500;
 
     QString base_;
     bool vista_ = false;
     QString modoAuditado_;       // the mode as the start's entry says it; empty: no entries
-    bool inicioAnotado_ = false; // a stop is written once, after a start written
+    bool inicioAnotado_ = false; // a stop is handed over once, after a start handed over
     bool auditoriaFallida_ = false;
     // Held for as long as the store that writes the queue: declared before it.
     BloqueoCola bloqueoCola_;

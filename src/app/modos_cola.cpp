@@ -43,11 +43,12 @@ int modo_pendientes(const Opciones& o) {
     for (const QString& ruta : colas) {
         const QString nombre = QFileInfo(ruta).fileName();
         ColaPendientes cola;
-        qint64 eventos = 0, alarmas = 0;
+        qint64 eventos = 0, alarmas = 0, auditoria = 0;
         std::vector<FilaRechazada> rechazadas;
         Fallo f = cola.abrir_lectura(ruta);
         if (!f) f = cola.contar(eventos);
         if (!f) f = cola.contar_alarmas(alarmas);
+        if (!f) f = cola.contar_auditoria(auditoria);
         if (!f) f = cola.leer_rechazadas(rechazadas);
         if (f) {
             escribir(stderr, QStringLiteral("corvane: no se puede leer la cola «%1»: %2\n")
@@ -57,16 +58,17 @@ int modo_pendientes(const Opciones& o) {
         }
         escribir(stdout,
                  QStringLiteral("%1: %2 eventos pendientes, %3 escrituras de alarmas pendientes, "
-                                "%4 filas rechazadas\n")
+                                "%4 entradas de auditoría pendientes, %5 filas rechazadas\n")
                      .arg(nombre)
                      .arg(eventos)
                      .arg(alarmas)
+                     .arg(auditoria)
                      .arg(rechazadas.size()));
         for (const FilaRechazada& r : rechazadas)
             escribir(stdout,
                      QStringLiteral("  rechazada el %1: abonado %2, %3: %4 %5\n")
                          .arg(r.momento, r.fila.abonado, r.fila.momento, r.estado, r.mensaje));
-        algo = algo || eventos > 0 || alarmas > 0 || !rechazadas.empty();
+        algo = algo || eventos > 0 || alarmas > 0 || auditoria > 0 || !rechazadas.empty();
     }
     return algo || ilegible ? kSalidaPendientes : kSalidaCorrecta;
 }

@@ -207,6 +207,16 @@ QString codigo_accion(AccionAuditoria accion) {
     return {};
 }
 
+bool accion_de_codigo(const QString& codigo, AccionAuditoria& accion) {
+    for (int i = static_cast<int>(AccionAuditoria::Inicio);
+         i <= static_cast<int>(AccionAuditoria::ClaveOperador); ++i)
+        if (codigo_accion(static_cast<AccionAuditoria>(i)) == codigo) {
+            accion = static_cast<AccionAuditoria>(i);
+            return true;
+        }
+    return false;
+}
+
 QByteArray contenido_canonico(const QString& momento, const QString& puesto,
                               const QString& operador, const QString& accion, const QString& objeto,
                               const QString& detalle) {
@@ -228,10 +238,34 @@ Fallo crear_tabla_auditoria(BaseDatos& base) {
         return base.ejecutar(esquema_auditoria::asegurar_postgresql());
     for (const QString& s : esquema_auditoria::crear_sqlite())
         if (Fallo f = base.ejecutar(s)) return f;
-    return {};
+    // A table of an older version gains the origin; another process may add it
+    // at the same moment, and then this one's addition fails and finds it there.
+    const auto con_origen = [&base](bool& hay) {
+        std::optional<QVariant> n;
+        const Fallo f = primer_valor(
+            base,
+            QStringLiteral("SELECT count(*) AS n FROM pragma_table_info('%1') WHERE name = ?")
+                .arg(kTabla),
+            {esquema_auditoria::kColumnaOrigen.nombre}, QStringLiteral("n"), n);
+        hay = n && n->toLongLong() > 0;
+        return f;
+    };
+    bool hay = false;
+    if (Fallo f = con_origen(hay)) return f;
+    if (!hay) {
+        const Fallo f = base.ejecutar(esquema_auditoria::kAgregarOrigen);
+        if (Fallo g = con_origen(hay)) return g;
+        if (!hay) return f;
+    }
+    return base.ejecutar(esquema_auditoria::kCrearIndiceOrigen);
 }
 
 Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas) {
+    return anotar_auditoria(base, entradas, {});
+}
+
+Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas,
+                       const QStringList& origenes) {
     if (entradas.empty()) return {};
     if (Fallo f = crear_tabla_auditoria(base)) return f;
     if (Fallo f = base.comenzarLote()) return f;
@@ -260,7 +294,18 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
     }
     ultima->cerrar();
     const QString insertar = esquema_auditoria::insertar();
-    for (const EntradaAuditoria& e : entradas) {
+    const QString buscarOrigen = QStringLiteral("SELECT count(*) AS n FROM ") + kTabla +
+                                 QStringLiteral(" WHERE ") +
+                                 esquema_auditoria::kColumnaOrigen.nombre + QStringLiteral(" = ?");
+    for (size_t i = 0; i < entradas.size(); ++i) {
+        const EntradaAuditoria& e = entradas[i];
+        const QString origen = texto(origenes.value(static_cast<qsizetype>(i)));
+        if (!origen.isEmpty()) {
+            std::optional<QVariant> n;
+            if (Fallo f = primer_valor(base, buscarOrigen, {origen}, QStringLiteral("n"), n))
+                return deshacer(f);
+            if (n && n->toLongLong() > 0) continue;
+        }
         const QString momento =
             e.momento.isEmpty()
                 ? QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
@@ -269,9 +314,9 @@ Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& ent
         const QString propio =
             hash_auditoria(anterior, contenido_canonico(momento, e.puesto, e.operador, accion,
                                                         e.objeto, e.detalle));
-        if (Fallo f = base.ejecutar(insertar,
-                                    {++secuencia, momento, texto(e.puesto), texto(e.operador),
-                                     accion, texto(e.objeto), texto(e.detalle), anterior, propio}))
+        if (Fallo f = base.ejecutar(insertar, {++secuencia, momento, texto(e.puesto),
+                                               texto(e.operador), accion, texto(e.objeto),
+                                               texto(e.detalle), anterior, propio, origen}))
             return deshacer(f);
         anterior = propio;
     }

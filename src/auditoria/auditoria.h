@@ -17,6 +17,7 @@
 // the last entries removed together leave no trace in the chain itself.
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -50,6 +51,8 @@ enum class AccionAuditoria {
 // "acceso_fallido", "cambio_turno", "nota", "cierre", "reapertura",
 // "restauracion", "alta_operador", "baja_operador", "clave_operador".
 QString codigo_accion(AccionAuditoria accion);
+// The action of a stored code; false for a code this version does not know.
+bool accion_de_codigo(const QString& codigo, AccionAuditoria& accion);
 
 struct EntradaAuditoria {
     QString momento;  // "yyyy-MM-dd HH:mm:ss"
@@ -79,10 +82,17 @@ Fallo crear_tabla_auditoria(BaseDatos& base);
 // over the last entry of the database. Appends of several workstations to one
 // central server, or of several processes to one file, wait for each other
 // (an advisory lock on PostgreSQL, the write lock on SQLite), so that the
-// database holds one chain. `base` is an engine of its own (abrir_motor), not
-// in a batch.
+// database holds one chain. An entry with an origin that the table holds
+// already is skipped, inside the same transaction: an entry moved twice is
+// stored once. `base` is an engine of its own (abrir_motor), not in a batch.
 Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas);
 Fallo anotar_auditoria(BaseDatos& base, const EntradaAuditoria& entrada);
+// As above, each entry with its origin: `origenes[i]` is the key of
+// `entradas[i]` (the workstation and a random id, given when an entry goes
+// through the local queue; empty: none). An entry whose origin the table holds
+// already is skipped. The origin is stored, not hashed. `origenes` empty: none.
+Fallo anotar_auditoria(BaseDatos& base, const std::vector<EntradaAuditoria>& entradas,
+                       const QStringList& origenes);
 
 // What a verification found.
 struct VerificacionAuditoria {

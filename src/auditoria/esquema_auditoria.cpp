@@ -9,6 +9,7 @@ QString crear_tabla() {
     QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kTabla + QStringLiteral(" (");
     QStringList columnas;
     for (const Columna& c : kColumnas) columnas << c.nombre + QLatin1Char(' ') + c.tipo;
+    columnas << kColumnaOrigen.nombre + QLatin1Char(' ') + kColumnaOrigen.tipo;
     return s + columnas.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
@@ -21,11 +22,11 @@ QString lista() {
 }
 
 QString insertar() {
-    QString marcas;
-    for (size_t i = 0; i < kColumnas.size(); ++i)
-        marcas += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
+    QString marcas = QStringLiteral("?");
+    for (size_t i = 0; i < kColumnas.size(); ++i) marcas += QStringLiteral(",?");
     return QStringLiteral("INSERT INTO ") + kTabla + QStringLiteral(" (") + lista() +
-           QStringLiteral(") VALUES (") + marcas + QLatin1Char(')');
+           QLatin1Char(',') + kColumnaOrigen.nombre + QStringLiteral(") VALUES (") + marcas +
+           QLatin1Char(')');
 }
 
 QStringList crear_sqlite() {
@@ -44,7 +45,8 @@ QString asegurar_postgresql() {
     const QString falta = QStringLiteral("to_regclass('%1') IS NULL").arg(kTabla);
     // A trigger for each statement: even one that would touch no entry is refused.
     const QString crear =
-        crear_tabla() + QStringLiteral("; ") + kCrearIndiceMomento +
+        crear_tabla() + QStringLiteral("; ") + kCrearIndiceMomento + QStringLiteral("; ") +
+        kCrearIndiceOrigen +
         QStringLiteral("; CREATE OR REPLACE FUNCTION corvane_auditoria_inmutable() RETURNS trigger "
                        "LANGUAGE plpgsql AS $f$BEGIN RAISE EXCEPTION '") +
         kRechazo +
@@ -53,8 +55,15 @@ QString asegurar_postgresql() {
                        "TRUNCATE ON ") +
         kTabla +
         QStringLiteral(" FOR EACH STATEMENT EXECUTE PROCEDURE corvane_auditoria_inmutable()");
+    const QString sinOrigen =
+        QStringLiteral("NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('%1') "
+                       "AND attname = '%2' AND NOT attisdropped)")
+            .arg(kTabla, kColumnaOrigen.nombre);
+    const QString origen = kAgregarOrigen + QStringLiteral("; ") + kCrearIndiceOrigen;
     return QStringLiteral("DO $b$BEGIN IF ") + falta + QStringLiteral(" THEN ") + bloqueo +
            QStringLiteral("; IF ") + falta + QStringLiteral(" THEN ") + crear +
+           QStringLiteral("; END IF; END IF; IF ") + sinOrigen + QStringLiteral(" THEN ") +
+           bloqueo + QStringLiteral("; IF ") + sinOrigen + QStringLiteral(" THEN ") + origen +
            QStringLiteral("; END IF; END IF; END$b$");
 }
 

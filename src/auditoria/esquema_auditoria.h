@@ -33,22 +33,41 @@ inline const std::array<Columna, 9> kColumnas = {{
     {QStringLiteral("audi_hash"), QStringLiteral("CHAR(64) NOT NULL")},
 }};
 
-// A verification of a range of days finds its first and last entries by moment.
-inline const QString kCrearIndiceMomento =
-    QStringLiteral("CREATE INDEX IF NOT EXISTS corvane_auditoria_momento ON corvane_auditoria (audi_momento)");
+// The entry's origin: a key made when the entry was queued (the workstation and
+// a random 128-bit id), so that an entry moved twice by the local queue (the
+// process killed between the database's commit and the removal from the queue)
+// is stored once; empty for an entry written straight to the database. Not part
+// of the chain: the hashes cover kColumnas only, so the chains of a table made
+// before the column existed stay valid when it is added.
+inline const Columna kColumnaOrigen = {QStringLiteral("audi_origen"),
+                                       QStringLiteral("TEXT NOT NULL DEFAULT ''")};
+// Finds an origin already stored, and refuses a second entry of one.
+inline const QString kCrearIndiceOrigen =
+    QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS corvane_auditoria_origen ON "
+                   "corvane_auditoria (audi_origen) WHERE audi_origen <> ''");
+// Adds the origin to a table made before it existed.
+inline const QString kAgregarOrigen =
+    QStringLiteral("ALTER TABLE corvane_auditoria ADD COLUMN audi_origen TEXT NOT NULL DEFAULT ''");
 
-// "audi_secuencia,audi_momento,...": the column list of every INSERT and SELECT.
+// A verification of a range of days finds its first and last entries by moment.
+inline const QString kCrearIndiceMomento = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS corvane_auditoria_momento ON corvane_auditoria (audi_momento)");
+
+// "audi_secuencia,audi_momento,...": the columns of the chain, those every
+// SELECT reads.
 QString lista();
-// The INSERT of one entry, a "?" per column.
+// The INSERT of one entry, a "?" for each column of the chain and the origin last.
 QString insertar();
 
 // The words of the triggers' refusal, the statement's kind after them.
 inline const QString kRechazo = QStringLiteral("la auditoría solo admite entradas nuevas");
 
-// The statements that create the table and its triggers on SQLite, in order.
+// The statements that create the table and its triggers on SQLite, in order
+// (the origin of a table made before it is added apart: see auditoria.cpp).
 QStringList crear_sqlite();
 // A DO block for PostgreSQL: the table, its function and triggers, created under
-// the schema lock only when the table is missing.
+// the schema lock only when the table is missing; the origin added under the
+// same lock when the table lacks it.
 QString asegurar_postgresql();
 
 // The appends of every workstation to one central server take this

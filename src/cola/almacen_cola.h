@@ -1,9 +1,11 @@
 #pragma once
 // What only a store with the local queue behind it knows, beside what every
-// engine does (BaseDatos): the alarm-table writes that wait in the queue with
-// the events, moved by the same drain loop.
+// engine does (BaseDatos): the alarm-table writes and the audit entries that
+// wait in the queue with the events, moved by the same drain loop.
 
 #include "cola/escritura_alarmas.h"
+#include "cola/escritura_auditoria.h"
+#include "store/definesBaseDatos.h"
 
 namespace corvane {
 
@@ -11,7 +13,18 @@ class AlmacenConCola {
 public:
     virtual ~AlmacenConCola() = default;
     virtual EscrituraAlarmas& alarmas() = 0;
+    virtual EscrituraAuditoria& auditoria() = 0;
 };
+
+// The audit stream of `base`'s store; null when the store keeps no queue.
+EscrituraAuditoria* escritura_auditoria(BaseDatos* base);
+
+// Hands `entradas` to the audit trail of slot 0's store: through its audit
+// stream when it keeps a queue (at once, nothing waits on a network); else
+// appended to the slot's engine directly. The failure met is returned; with a
+// queue the entries wait in any case.
+Fallo anotar_en_auditoria(ConjuntoBases& bases, const std::vector<EntradaAuditoria>& entradas);
+Fallo anotar_en_auditoria(ConjuntoBases& bases, const EntradaAuditoria& entrada);
 
 // The store of `ruta` (an SQLite file or a postgresql:// URL) with the queue file
 // `cola` behind it: nothing received is lost to the store. A server is reached

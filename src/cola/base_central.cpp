@@ -23,10 +23,12 @@ public:
         flujo_ = drenaje_.agregar(
             std::make_unique<FlujoEventosServidor>(espera_, url_, drenaje_.parada()));
         alarmas_ = std::make_unique<EscrituraAlarmas>(cola, url_, drenaje_);
+        auditoria_ = std::make_unique<EscrituraAuditoria>(cola, url_, drenaje_);
         drenaje_.iniciar();
     }
     ~BaseCentral() override { drenaje_.detener(); }
     EscrituraAlarmas& alarmas() override { return *alarmas_; }
+    EscrituraAuditoria& auditoria() override { return *auditoria_; }
 
     Dialecto dialecto() const override { return Dialecto::PostgreSQL; }
     bool guardaSiempre() const override { return true; }
@@ -106,6 +108,7 @@ private:
     std::unique_ptr<BaseDatos> servidor_;
     std::size_t flujo_ = 0;
     std::unique_ptr<EscrituraAlarmas> alarmas_;
+    std::unique_ptr<EscrituraAuditoria> auditoria_;
 };
 
 } // namespace

@@ -37,6 +37,7 @@ public:
         if (espera_->esperando.load() > 0) respaldando_ = true;
         flujo_ = drenaje_.agregar(std::make_unique<FlujoEventosArchivo>(espera_));
         alarmas_ = std::make_unique<EscrituraAlarmas>(cola, ruta, drenaje_);
+        auditoria_ = std::make_unique<EscrituraAuditoria>(cola, ruta, drenaje_);
         drenaje_.iniciar();
     }
     ~BaseRespaldada() override { drenaje_.detener(); }
@@ -44,6 +45,7 @@ public:
     Dialecto dialecto() const override { return Dialecto::SQLite; }
     bool guardaSiempre() const override { return true; }
     EscrituraAlarmas& alarmas() override { return *alarmas_; }
+    EscrituraAuditoria& auditoria() override { return *auditoria_; }
 
     Fallo guardar(const FilaEvento& fila) override {
         if (enLote_) lote_.agregar(fila);
@@ -192,6 +194,7 @@ private:
     qint32 ultimoNumero_ = 0;
     std::size_t flujo_ = 0;
     std::unique_ptr<EscrituraAlarmas> alarmas_;
+    std::unique_ptr<EscrituraAuditoria> auditoria_;
 };
 
 } // namespace

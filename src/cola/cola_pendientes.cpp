@@ -191,7 +191,7 @@ Fallo ColaPendientes::abrir(const QString& ruta) {
     const QByteArray alarmas = crear_tabla_alarmas().toUtf8();
     const QByteArray rechazadas = crear_tabla_rechazadas().toUtf8();
     if ((f = ejecutar(tabla.constData())) || (f = ejecutar(alarmas.constData())) ||
-        (f = ejecutar(rechazadas.constData())) ||
+        (f = ejecutar(rechazadas.constData())) || (f = crearAuditoria()) ||
         (f = ejecutar("CREATE TABLE IF NOT EXISTS identidad (nombre TEXT NOT NULL)")))
         return fallar(f);
     // A queue of an older version gains the column of the row's key.

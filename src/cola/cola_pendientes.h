@@ -15,6 +15,11 @@
 // twice, after a crash between the database's commit and the removal here, does
 // no harm.
 //
+// A third table keeps the audit entries (auditoria/auditoria.h) that the
+// database has not taken yet, in the order they were made. An append is not
+// idempotent, so each carries its origin key, and the database skips an entry
+// whose key it holds already: one moved twice is stored once.
+//
 // A row that the target refused for good (one row's values, not the table: see
 // store/errores_motor.h) leaves `pendientes` for the table `rechazadas`, in one
 // transaction, with the server's SQLSTATE and message and the moment of the
@@ -30,6 +35,7 @@
 
 #include <vector>
 
+#include "auditoria/auditoria.h"
 #include "common/fallo.h"
 #include "store/alarmas.h"
 #include "store/esquema.h"
@@ -67,6 +73,14 @@ struct FilaRechazada {
     QString estado;  // the SQLSTATE
     QString mensaje; // the server's primary message
     QString momento; // "yyyy-MM-dd HH:mm:ss", local time of the refusal
+};
+
+// An audit entry as the queue holds it: its sequence number in the queue, the
+// entry, and its origin key (the workstation and a random id).
+struct AuditoriaPendiente {
+    qint64 secuencia = 0;
+    EntradaAuditoria entrada;
+    QString origen;
 };
 
 // The queue files of a data folder: pendientes.db and those named
@@ -119,6 +133,14 @@ public:
     Fallo borrar_alarmas_hasta(qint64 secuencia);
     Fallo contar_alarmas(qint64& cantidad);
 
+    // The audit entries (cola_auditoria.cpp): appended in one transaction, read
+    // oldest first (up to `maximo`), removed up to and including `secuencia`. A
+    // queue of an older version, opened read-only, counts none.
+    Fallo encolar_auditoria(const std::vector<AuditoriaPendiente>& entradas);
+    Fallo leer_auditoria(int maximo, std::vector<AuditoriaPendiente>& entradas);
+    Fallo borrar_auditoria_hasta(qint64 secuencia);
+    Fallo contar_auditoria(qint64& cantidad);
+
     // Moves the row `secuencia` from `pendientes` to `rechazadas` in one
     // transaction, with the refusal's SQLSTATE, message and moment.
     Fallo rechazar(qint64 secuencia, const QString& estado, const QString& mensaje,
@@ -138,6 +160,7 @@ private:
     Fallo contar_en(const char* tabla, qint64& cantidad);
     Fallo preparar(const QString& sentencia, sqlite3_stmt*& st);
     bool hayTabla(const char* tabla);
+    Fallo crearAuditoria();
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insercion_ = nullptr;

@@ -3,16 +3,37 @@
 // (the real program) finds the chain whole, or names the first entry changed,
 // removed or out of order after the owner tampered with the rows.
 
+#include <QUrl>
+#include <QUuid>
+
 #include <thread>
 
 #include "apoyo/apoyo.h"
 #include "apoyo/procesos.h"
 #include "auditoria/auditoria.h"
 #include "auditoria/esquema_auditoria.h"
+#include "cola/cola_pendientes.h"
+#include "cola/escritura_auditoria.h"
 #include "store/motor.h"
 
 namespace corvane::pruebas {
 namespace {
+
+// A database of the server that is not there yet, and the statement that makes it.
+QString base_ausente(QString& crear) {
+    const QString nombre =
+        QStringLiteral("p_") + QUuid::createUuid().toString(QUuid::Id128).left(20);
+    crear = QStringLiteral("CREATE DATABASE ") + nombre;
+    QUrl u(url_postgresql());
+    u.setPath(QLatin1Char('/') + nombre);
+    return u.toString();
+}
+
+QStringList detalles(BaseDatos& base) {
+    return valores_de(
+        base, QStringLiteral("SELECT audi_detalle FROM corvane_auditoria ORDER BY audi_secuencia"),
+        QStringLiteral("audi_detalle"));
+}
 
 class Auditoria : public testing::TestWithParam<Motor> {
 protected:
@@ -223,6 +244,125 @@ TEST(AuditoriaDeLaConsola, LaReproduccionYLaImportacionAnotan) {
                   .value(0),
               QStringLiteral("1 abonados, 0 zonas, 0 contactos, 0 instrucciones"));
     const Ejecucion v = ejecutar(kCorvane, QStringList{"--verificar-auditoria"} + carpeta);
+    EXPECT_EQ(v.estado, 0) << v.salida.toStdString();
+}
+
+// A table made before entries carried their origin gains the column, its chain
+// still whole; an entry appended again with its origin (the queue's drain loop
+// killed between the database's commit and the removal from the queue) is
+// stored once.
+TEST_P(Auditoria, UnaEntradaConSuOrigenSeGuardaUnaVez) {
+    const auto base = con_seis_entradas();
+    ejecutar_directo(base->ruta(),
+                     {QStringLiteral("DROP INDEX corvane_auditoria_origen"),
+                      QStringLiteral("ALTER TABLE corvane_auditoria DROP COLUMN audi_origen")});
+    std::unique_ptr<BaseDatos> motor;
+    ASSERT_FALSE(abrir_motor(base->ruta(), motor).numero);
+    std::vector<EntradaAuditoria> e;
+    for (int i = 0; i < 3; ++i)
+        e.push_back({QStringLiteral("2026-12-08 09:00:00"),
+                     QStringLiteral("puesto"),
+                     {},
+                     AccionAuditoria::Nota,
+                     QStringLiteral("alarma"),
+                     QString::number(i)});
+    const QStringList origenes{"puesto/0", "puesto/1", "puesto/2"};
+    ASSERT_FALSE(anotar_auditoria(*motor, {e[0], e[1]}, origenes.mid(0, 2)).numero);
+    ASSERT_FALSE(anotar_auditoria(*motor, e, origenes).numero);
+    EXPECT_EQ(detalles(*motor).mid(6), (QStringList{"0", "1", "2"}));
+    const Ejecucion v = verificar(*base, {});
+    EXPECT_EQ(v.estado, 0) << v.salida.toStdString();
+    EXPECT_TRUE(v.salida.contains(QStringLiteral("Auditoría íntegra: 9 entradas")))
+        << v.salida.toStdString();
+}
+
+// Entries handed over while the database is away (the event file's folder not
+// there yet, the server's database not created yet) wait in the local queue,
+// behind one an earlier run left there, or in memory when there is no queue,
+// and are stored once it is back: in order, in one chain, none twice (the
+// earlier run had stored its entry and was killed before removing it from the
+// queue).
+TEST_P(Auditoria, LasEntradasEsperanYSeGuardanUnaVez) {
+    const auto entrada = [](int i) {
+        return EntradaAuditoria{QStringLiteral("2026-12-08 10:00:0%1").arg(i),
+                                QStringLiteral("puesto"),
+                                {},
+                                AccionAuditoria::Nota,
+                                QStringLiteral("alarma"),
+                                QString::number(i)};
+    };
+    for (const bool conCola : {true, false}) {
+        SCOPED_TRACE(conCola ? "EnLaCola" : "EnMemoria");
+        QTemporaryDir dir;
+        QString destino = QDir(dir.path()).filePath(QStringLiteral("datos/baseTolm.mdb")), crear;
+        if (GetParam() == Motor::PostgreSQL) destino = base_ausente(crear);
+        const AuditoriaPendiente anterior{0, entrada(1), QStringLiteral("puesto/anterior")};
+        const QString cola =
+            conCola ? QDir(dir.path()).filePath(QStringLiteral("pendientes.db")) : QString();
+        if (conCola) {
+            ColaPendientes c;
+            ASSERT_FALSE(c.abrir(cola).numero);
+            ASSERT_FALSE(c.encolar_auditoria({anterior}).numero);
+        }
+        Drenaje drenaje;
+        EscrituraAuditoria escritura(cola, destino, drenaje);
+        drenaje.iniciar();
+        EXPECT_EQ(escritura.esperando(), conCola ? 1 : 0);
+        // Without a queue the first entry is told held only in memory.
+        if (!conCola) {
+            EXPECT_TRUE(escritura.anotar(entrada(1)).numero);
+        }
+        EXPECT_FALSE(escritura.anotar(entrada(2)).numero);
+        EXPECT_FALSE(escritura.anotar({entrada(3), entrada(4)}).numero);
+        EXPECT_TRUE(esperar_que([&] { return escritura.fallando(); }));
+        EXPECT_EQ(escritura.esperando(), 4);
+        EXPECT_EQ(escritura.soloEnMemoria(), conCola ? 0 : 4);
+        if (crear.isEmpty())
+            ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("datos")));
+        else
+            ejecutar_directo(url_postgresql(), {crear});
+        std::unique_ptr<BaseDatos> motor;
+        ASSERT_FALSE(abrir_motor(destino, motor).numero);
+        if (conCola) {
+            ASSERT_FALSE(anotar_auditoria(*motor, {anterior.entrada}, {anterior.origen}).numero);
+        }
+        EXPECT_TRUE(esperar_que([&] { return escritura.esperando() == 0; }, 30000));
+        EXPECT_EQ(detalles(*motor), (QStringList{"1", "2", "3", "4"}));
+        VerificacionAuditoria v;
+        ASSERT_FALSE(verificar_auditoria(*motor, {}, {}, v).numero);
+        EXPECT_EQ(v.rotura, QString());
+        EXPECT_EQ(v.entradas, 4);
+    }
+}
+
+// A receiving console on a central server whose database is not there yet
+// keeps its start and stop in the local queue (--pendientes counts them); they
+// are stored at its next start, before the new ones, in one chain.
+TEST(AuditoriaDeLaConsola, ConElServidorAusenteEsperanEnLaCola) {
+    CORVANE_REQUIERE_POSTGRESQL();
+    QTemporaryDir dir;
+    QString crear;
+    const QString url = base_ausente(crear);
+    const QStringList carpeta{QStringLiteral("--carpeta"), dir.path()};
+    const QStringList reproducir =
+        QStringList{"--reproducir", QStringLiteral(CORVANE_DATOS_PRUEBA "/mixto.flujo"), "--base",
+                    url} +
+        carpeta;
+    EXPECT_EQ(ejecutar(kCorvane, reproducir).estado, 3);
+    const Ejecucion p = ejecutar(kCorvane, QStringList{"--pendientes"} + carpeta);
+    EXPECT_TRUE(p.salida.contains(QStringLiteral("2 entradas de auditoría pendientes")))
+        << p.salida.toStdString();
+    ejecutar_directo(url_postgresql(), {crear});
+    const Ejecucion r = ejecutar(kCorvane, reproducir);
+    EXPECT_EQ(r.estado, 0) << r.errores.toStdString();
+    std::unique_ptr<BaseDatos> motor;
+    ASSERT_FALSE(abrir_motor(url, motor).numero);
+    EXPECT_EQ(valores_de(*motor,
+                         QStringLiteral(
+                             "SELECT audi_accion FROM corvane_auditoria ORDER BY audi_secuencia"),
+                         QStringLiteral("audi_accion")),
+              (QStringList{"inicio", "parada", "inicio", "parada"}));
+    const Ejecucion v = ejecutar(kCorvane, {"--verificar-auditoria", "--base", url});
     EXPECT_EQ(v.estado, 0) << v.salida.toStdString();
 }
 
