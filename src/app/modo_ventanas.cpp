@@ -11,6 +11,7 @@
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "auditoria/auditoria.h"
+#include "cola/almacen_cola.h"
 #include "common/reglas.h"
 #include "consola/turno.h"
 #include "reception/puerto_serie.h"
@@ -34,12 +35,11 @@ bool hay_pantalla() {
 #endif
 }
 
-// An entry of the shift, written at once on a connection of its own to the
-// event database. A failure is logged once in error.log and stops nothing.
+// An entry of the shift or of an alarm's step, through the store's local queue
+// like every write that must outlive an outage of the database: stored now or
+// when it returns. A failure of the queue itself is logged once in error.log.
 void anotar_turno(Camino& camino, const EntradaAuditoria& e, bool& fallida) {
-    std::unique_ptr<BaseDatos> base;
-    Fallo f = abrir_motor(camino.direccionBase(), base);
-    if (!f) f = anotar_auditoria(*base, e);
+    const Fallo f = anotar_en_auditoria(camino.estado().bases, e);
     if (!f || fallida) return;
     fallida = true;
     if (const RegistroErrores* errores = camino.estado().bases.errores)

@@ -146,7 +146,10 @@ Fallo EscrituraAlarmas::escribir(BaseDatos* base, const std::vector<AlarmaPendie
     if (alarmas.empty()) return {};
     std::size_t hechas = 0;
     Fallo f;
-    if (esperando() == 0) {
+    // A central server is written by the drain loop only: a server that is slow
+    // or frozen never holds the receive road or the operator's step.
+    const bool central = base != nullptr && base->dialecto() == Dialecto::PostgreSQL;
+    if (esperando() == 0 && !central) {
         f = base == nullptr ? kSinBaseAlarmas : aplicar_alarmas(*base, alarmas, hechas);
         if (!f) return {};
     }

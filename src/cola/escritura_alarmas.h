@@ -1,6 +1,7 @@
 #pragma once
-// Alarm-table writes that nothing loses. A write goes to the database at once
-// when no earlier one waits; otherwise, or when the database refuses it, it waits
+// Alarm-table writes that nothing loses. A write goes to the event file at once
+// when no earlier one waits (to a central server, always through the drain
+// loop, which is told at once); otherwise, or when the database refuses it, it waits
 // in the local queue's table `alarmas` (in memory, in order, when not even the
 // queue takes it), and the drain loop moves it, oldest first, to the database.
 // Every write is idempotent, so one that reaches the database twice (the process
