@@ -44,6 +44,7 @@ struct EstadoDrenaje {
     bool hayAviso = false;
     std::atomic<bool> parar{false};
     bool iniciado = false;
+    bool abandonado = false; // detener() gave up waiting for the loop
     bool terminado = false;
     std::condition_variable fin;
 };
@@ -147,8 +148,13 @@ void Drenaje::detener(int ms) {
     std::unique_lock<std::mutex> l(estado_->mutex);
     estado_->parar.store(true);
     estado_->aviso.notify_all();
-    if (!estado_->iniciado) return;
-    estado_->fin.wait_for(l, std::chrono::milliseconds(ms), [this] { return estado_->terminado; });
+    // A loop that did not end within the limit once (a stream inside a call to
+    // a server that does not answer) is not waited for again: each stop keeps
+    // its limit.
+    if (!estado_->iniciado || estado_->abandonado) return;
+    if (!estado_->fin.wait_for(l, std::chrono::milliseconds(ms),
+                               [this] { return estado_->terminado; }))
+        estado_->abandonado = true;
 }
 
 std::vector<Fallo> Drenaje::fallos(std::size_t i) {
