@@ -147,6 +147,12 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     std::vector<FilaAlarma> filas;
     // With a central server every workstation lists every alarm.
     const bool todas = compartido();
+    // The queue first, then the table: a write the drain loop moves in between
+    // is then in the table (and applied again here, which changes nothing),
+    // never in neither.
+    std::vector<AlarmaPendiente> esperando;
+    Fallo g;
+    if (EscrituraAlarmas* e = escritura()) g = e->leerEsperando(esperando);
     FiltroAlarmas filtro;
     filtro.cerradas = static_cast<int>(kReconocidasMostradas);
     const Fallo f =
@@ -154,11 +160,7 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     anotar(f, kEtiquetaLeer, fallandoLectura_);
     // A refresh that cannot read the table keeps the lists as they are.
     if (f && !inicio) return f;
-    std::vector<AlarmaPendiente> esperando;
-    if (EscrituraAlarmas* e = escritura()) {
-        const Fallo g = e->leerEsperando(esperando);
-        if (g) anotar(g, kEtiquetaLeer, fallandoLectura_);
-    }
+    if (g) anotar(g, kEtiquetaLeer, fallandoLectura_);
     // What still waits is newer than what the table holds, and is applied to it
     // as the table will apply it: a new alarm of this workstation joins, a step
     // changes its alarm where the table's statement would.
