@@ -18,6 +18,9 @@ PAQUETES=(
   fonts-liberation
   libgtest-dev libbenchmark-dev
   postgresql sqlite3 libsqlite3-dev libpq-dev libsodium-dev
+  # SHA-256 of the audit trail's verification (OpenSSL uses the CPU's SHA
+  # instructions where there are some).
+  libssl-dev
   xvfb xauth openbox xdotool wmctrl x11-utils
   ccache locales
   dpkg-dev file lintian desktop-file-utils systemd man-db

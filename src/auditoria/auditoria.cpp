@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 
+#include <openssl/evp.h>
+
 #include <charconv>
 #include <memory>
 #include <optional>
@@ -143,14 +145,17 @@ private:
             contenido_.append(v[i]);
             contenido_ += ',';
         }
-        sha_.reset();
-        sha_.addData(QByteArrayView(anterior.data(), static_cast<qsizetype>(anterior.size())));
-        sha_.addData(QByteArrayView(contenido_.data(), static_cast<qsizetype>(contenido_.size())));
-        const QByteArrayView digesto = sha_.resultView();
-        if (propio.size() != static_cast<std::size_t>(digesto.size()) * 2) return false;
+        unsigned char digesto[EVP_MAX_MD_SIZE];
+        unsigned int largo = 0;
+        if (sha_ == nullptr || EVP_DigestInit_ex(sha_.get(), EVP_sha256(), nullptr) != 1 ||
+            EVP_DigestUpdate(sha_.get(), anterior.data(), anterior.size()) != 1 ||
+            EVP_DigestUpdate(sha_.get(), contenido_.data(), contenido_.size()) != 1 ||
+            EVP_DigestFinal_ex(sha_.get(), digesto, &largo) != 1)
+            return false;
+        if (propio.size() != static_cast<std::size_t>(largo) * 2) return false;
         static constexpr char kHex[] = "0123456789abcdef";
-        for (qsizetype i = 0; i < digesto.size(); ++i) {
-            const auto b = static_cast<unsigned char>(digesto[i]);
+        for (unsigned int i = 0; i < largo; ++i) {
+            const auto b = digesto[i];
             if (propio[static_cast<std::size_t>(2 * i)] != kHex[b >> 4] ||
                 propio[static_cast<std::size_t>(2 * i + 1)] != kHex[b & 15])
                 return false;
@@ -163,7 +168,10 @@ private:
     qint64 rota_ = 0;      // an entry whose link does not hold, judged at the next one
     std::string hashRoto_; // the hash it should have linked to
     std::string contenido_;
-    QCryptographicHash sha_{QCryptographicHash::Sha256};
+    // SHA-256 as the writes compute it (hash_auditoria), by OpenSSL: the CPU's
+    // SHA instructions where it has them.
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> sha_{EVP_MD_CTX_new(),
+                                                                 &EVP_MD_CTX_free};
     VerificacionAuditoria& r_;
 };
 
