@@ -1,5 +1,6 @@
 #include "consola/registro_alarmas.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -164,6 +165,10 @@ Fallo RegistroAlarmas::leer(bool inicio) {
     // What still waits is newer than what the table holds, and is applied to it
     // as the table will apply it: a new alarm of this workstation joins, a step
     // changes its alarm where the table's statement would.
+    // Each row by its key: a long outage leaves many writes waiting, each
+    // looked up once rather than against every row.
+    QHash<QString, std::size_t> porClave;
+    for (std::size_t i = 0; i < filas.size(); ++i) porClave.insert(filas[i].clave, i);
     for (const AlarmaPendiente& a : esperando) {
         std::optional<AccionAlarma> paso;
         if (!a.ciclo.isEmpty()) {
@@ -171,12 +176,17 @@ Fallo RegistroAlarmas::leer(bool inicio) {
         } else if (a.reconocimiento) {
             paso = nueva_accion(AccionAlarma::Tipo::Reconocer, a.fila.clave, a.fila.reconocida,
                                 a.fila.reconocidaEn, {});
-        } else if (std::none_of(filas.begin(), filas.end(),
-                                [&](const FilaAlarma& x) { return x.clave == a.fila.clave; })) {
+        } else if (!porClave.contains(a.fila.clave)) {
+            porClave.insert(a.fila.clave, filas.size());
             filas.push_back(a.fila);
         }
-        if (paso)
+        if (!paso) continue;
+        // A restore names no alarm: it reaches every open one of its zone.
+        if (paso->tipo == AccionAlarma::Tipo::Restaurar) {
             for (FilaAlarma& x : filas) aplicar_en_fila(x, *paso);
+        } else if (const auto it = porClave.constFind(paso->clave); it != porClave.constEnd()) {
+            aplicar_en_fila(filas[*it], *paso);
+        }
     }
     std::vector<FilaAlarma> abiertas, cerradas;
     for (FilaAlarma& x : filas) {
