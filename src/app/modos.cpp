@@ -109,6 +109,16 @@ int fallar_lectura(const QString& ruta, const Fallo& f) {
     return kSalidaBaseIlegible;
 }
 
+int abrir_para_listar(const Opciones& o, std::unique_ptr<BaseDatos>& base) {
+    QString error;
+    if (!preparar_carpeta(o, error)) return fallar(error);
+    const QString ruta = ruta_base(o);
+    if (const Fallo f =
+            o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base))
+        return fallar_lectura(ruta, f);
+    return kSalidaCorrecta;
+}
+
 bool preparar_carpeta(const Opciones& o, QString& error) {
     const QString carpeta = carpeta_datos(o);
     if (QDir(carpeta).exists()) return true;

@@ -6,10 +6,14 @@
 #include <QDir>
 #include <QString>
 
+#include <memory>
+
 #include "app/linea_comandos.h"
 #include "common/fallo.h"
 
 namespace corvane {
+
+class BaseDatos;
 
 inline constexpr int kSalidaCorrecta = 0;
 inline constexpr int kSalidaError = 2;
@@ -80,6 +84,10 @@ QString motivo_de(const Fallo& f);
 // "corvane: no se puede leer la base de datos «RUTA»: motivo", the password of
 // a server's URL hidden; returns kSalidaBaseIlegible.
 int fallar_lectura(const QString& ruta, const Fallo& f);
+// The store of a listing that writes nothing and may run while consoles write
+// the same data: the data folder's file opened read-only, or --base. 0 when
+// open; else the exit status, the reason told.
+int abrir_para_listar(const Opciones& o, std::unique_ptr<BaseDatos>& base);
 
 // The account register's files (abonados/archivos_abonados.h), with the
 // SQLite file of the data folder or --base. --importar-abonados: exit 2 with

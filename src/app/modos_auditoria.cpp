@@ -3,19 +3,14 @@
 #include "app/cajas_consola.h"
 #include "app/modos.h"
 #include "auditoria/auditoria.h"
-#include "store/archivo_base.h"
 #include "store/motor.h"
 
 namespace corvane {
 
 int modo_verificar_auditoria(const Opciones& o) {
-    QString error;
-    if (!preparar_carpeta(o, error)) return fallar(error);
-    const QString ruta = ruta_base(o);
     std::unique_ptr<BaseDatos> base;
-    if (const Fallo f =
-            o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base))
-        return fallar_lectura(ruta, f);
+    if (const int r = abrir_para_listar(o, base)) return r;
+    const QString ruta = ruta_base(o);
     // A range of days: from the start of --desde to the end of --hasta (or of
     // the last entry).
     const QString desde = o.fecha.isValid() ? o.fecha.toString(QStringLiteral("yyyy-MM-dd")) +

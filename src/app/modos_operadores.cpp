@@ -14,7 +14,6 @@
 #include "common/registro_errores.h"
 #include "common/reloj.h"
 #include "operadores/operadores.h"
-#include "store/archivo_base.h"
 #include "store/motor.h"
 
 namespace corvane {
@@ -175,14 +174,10 @@ int modo_operador_clave(const Opciones& o) {
 }
 
 int modo_operadores(const Opciones& o) {
-    QString error;
-    if (!preparar_carpeta(o, error)) return fallar(error);
-    const QString ruta = ruta_base(o);
-    std::unique_ptr<BaseDatos> base;
     // The file read-only, as a query: a file without the table lists nobody.
-    const Fallo abierta =
-        o.base.isEmpty() ? abrir_base_lectura(ruta, base) : abrir_motor(o.base, base);
-    if (abierta) return fallar_lectura(ruta, abierta);
+    std::unique_ptr<BaseDatos> base;
+    if (const int r = abrir_para_listar(o, base)) return r;
+    const QString ruta = ruta_base(o);
     bool presente = false;
     std::vector<Operador> operadores;
     if (const Fallo f = tabla_operadores_presente(*base, presente)) return fallar_lectura(ruta, f);
